@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the program need,
+# when any of them is missing. Sourced by scripts/run and scripts/test.
+set -euo pipefail
+
+RICORDEL_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins
+  libqt6sql6-sqlite qt6-translations-l10n libgl-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  fonts-liberation fonts-dejavu-core fonts-comic-neue
+  xvfb xauth sqlite3 dpkg-dev
+)
+
+ricordel_install_deps() {
+  local missing=()
+  local p
+  for p in "${RICORDEL_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+ricordel_build() {
+  local root build
+  root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+  build="${RICORDEL_BUILD_DIR:-$root/build}"
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+  cmake --build "$build" --parallel "$(nproc)"
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QItemSelectionModel>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+#include "core/clock.h"
+#include "core/dialogs.h"
+#include "core/listkind.h"
+#include "core/listmodel.h"
+#include "core/settings.h"
+
+// The state of the main window that needs no window: the three lists with
+// their current cells, the settings, the selected tab and the unsaved-edits
+// flag. The operations work on it; the window shows it. Files are addressed
+// by bare names in the process's current folder.
+class Agenda : public QObject {
+    Q_OBJECT
+public:
+    Agenda(Clock& clock, Dialogs& dialogs, QObject* parent = nullptr);
+    ~Agenda() override;
+
+    Clock& clock() const { return clock_; }
+    Dialogs& dialogs() const { return dialogs_; }
+
+    ListModel& list(ListKind kind) { return *lists_[static_cast<size_t>(kind)]; }
+    const ListModel& list(ListKind kind) const { return *lists_[static_cast<size_t>(kind)]; }
+    ListModel& appointments() { return list(ListKind::Appuntamenti); }
+
+    // The current cell of each grid; the views share these selection models.
+    QItemSelectionModel& selection(ListKind kind) { return *selections_[static_cast<size_t>(kind)]; }
+    // The model row of the grid's current cell, or -1 when there is none.
+    int currentRow(ListKind kind) const;
+    void setCurrentCell(ListKind kind, int row, int column);
+
+    // The selected tab of SSTab1 (0, 1, 2). Selecting another tab emits
+    // currentTabChanged, so the window's tab-change handling runs whoever
+    // selects it.
+    int currentTab() const { return currentTab_; }
+    void selectTab(int tab);
+
+    // CurrentGrid is the list of the selected tab, as SelectCurrentGrid last set it.
+    void SelectCurrentGrid();
+    ListModel& CurrentGrid() { return *currentGrid_; }
+    ListKind currentKind() const { return currentGrid_->kind(); }
+
+    bool ListsModified() const { return listsModified_; }
+    void SetListsModified(bool modified);
+
+    Settings& settings() { return settings_; }
+    const Settings& settings() const { return settings_; }
+
+    QString WindowsFolder;
+    QString StartFolder;
+
+    // Creates a missing list file empty, then appends each file's records to
+    // its list. A file that cannot be read is reported and read as empty.
+    void LoadLists();
+
+    // Writes the list of the selected tab to its file, atomically. On success
+    // ListsModified is cleared; on failure the old file stays, a box says why
+    // and the flag stays as it was. Returns whether the file was written.
+    bool SaveCurrentList();
+
+    // "carica" reads "Ricordel.ini" (a missing or short file leaves the unread
+    // settings as they are); any other mode writes all eight settings. Returns
+    // false when the file could not be written (the user has been told).
+    bool LoadOrSaveSettings(const QString& mode);
+
+Q_SIGNALS:
+    void currentTabChanged(int tab);
+    void listsModifiedChanged(bool modified);
+
+private:
+    Clock& clock_;
+    Dialogs& dialogs_;
+    std::array<std::unique_ptr<ListModel>, 3> lists_;
+    std::array<std::unique_ptr<QItemSelectionModel>, 3> selections_;
+    ListModel* currentGrid_ = nullptr;
+    int currentTab_ = 0;
+    bool listsModified_ = false;
+    Settings settings_;
+};
+
+// Reports a file that could not be written, naming it and the reason.
+void ReportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason);

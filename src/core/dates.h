@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QTime>
+
+#include <optional>
+
+// A date text is day "/" month, without a year. These helpers read it.
+
+struct DayMonth {
+    int day = 0;
+    int month = 0;
+};
+
+// Day and month of a date text when it is a real day of the given year:
+// "29/2" only in leap years; "31/4", "7/3/2025" and non-numbers never.
+std::optional<DayMonth> ParseDateText(const QString& dateText, int year);
+
+// The entry date: the date text taken in the given year.
+std::optional<QDate> EntryDate(const QString& dateText, int year);
+
+// Day and month when the text is a real day of some year (a leap year
+// included). Saving uses this so that "29/2" survives a common year.
+std::optional<DayMonth> DateTextOfAnyYear(const QString& dateText);
+
+// "7/3": day and month in decimal without leading zeros.
+QString FormatDateText(int day, int month);
+QString FormatDateText(const QDate& date);
+
+// A time of day typed as hours 0-23, ":" or ".", minutes 00-59 (9:30, 09:30,
+// 14.30); spaces around it are ignored. Anything else has no time.
+std::optional<QTime> ParseTimeText(const QString& timeText);
+
+// The program's name in window titles and the title of boxes that have none
+// of their own.
+inline constexpr char16_t kProgramTitle[] = u"Ricordel";

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+#include "core/agendaentry.h"
+#include "core/listkind.h"
+
+// The list files: one record per entry, items separated by commas, texts in
+// double quotes, CR LF after every record, Windows-1252.
+
+// One item as the reader found it.
+struct FileItem {
+    QString text;
+    bool quoted = false;
+};
+
+// Splits file content into items, the way the records were written: a comma
+// or a line end ends an item; spaces before an item are skipped; a double
+// quote opens a text that runs to the next double quote, after which the rest
+// up to the comma or line end is dropped. Never fails on any bytes.
+class ItemReader {
+public:
+    explicit ItemReader(const QByteArray& bytes);
+    bool atEnd();  // true when only blank space and line ends remain
+    FileItem next();
+    // Skips blank space and line ends before the first item of a record.
+    void skipBlankLines();
+
+private:
+    const QByteArray& bytes_;
+    qsizetype pos_ = 0;
+};
+
+// One record of a list file.
+struct ListRecord {
+    qint16 day = 0;
+    qint16 month = 0;
+    QString message;
+    QString time;  // appointments only
+};
+
+// A day or month item as a 16-bit number; anything that does not read as one is 0.
+qint16 ReadInt16Item(const FileItem& item);
+
+// Every record that can be read, in file order. A last record cut short by the
+// end of the file keeps what it has. Texts are cleaned as typed text is.
+QList<ListRecord> ParseListRecords(const QByteArray& bytes, ListKind kind);
+
+// The date text of a record: day "/" month.
+QString RecordDateText(const ListRecord& record);
+AgendaEntry EntryFromRecord(const ListRecord& record, ListKind kind);
+
+// The file content for a list. Day and month come from the date text; a text
+// that is no day of any year is written as 0 and 0.
+QByteArray SerializeList(const QList<AgendaEntry>& entries, ListKind kind);
+
+// Reads a whole file. Returns the system's reason on failure.
+std::optional<QString> ReadWholeFile(const QString& path, QByteArray& out);
+
+// Replaces a file's content atomically: afterwards the file holds the old
+// content or the new, never part of either. Returns the reason on failure.
+std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& content);
+
+// The records of a list file in the current folder; a missing or unreadable
+// file reads as an empty list. Used by the digest and the alarm check, which
+// see what was last saved.
+QList<ListRecord> ReadListFile(ListKind kind);

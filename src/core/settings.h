@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The user's preferences, kept in "Ricordel.ini" in this order.
+struct Settings {
+    bool SortAscending = false;
+    QString Suono1;  // deadlines
+    QString Suono2;  // appointments
+    QString Suono3;  // anniversaries
+    QString Suono4;  // the alarm
+    bool NewMsg = false;
+    QString PercorsoImmagini;
+    qint16 GiorniPreavviso = 0;
+
+    friend bool operator==(const Settings&, const Settings&) = default;
+};
+
+inline constexpr char kSettingsFileName[] = "Ricordel.ini";
+
+// Reads the records by position (the keys are not checked). A missing record
+// or a value of the wrong kind leaves that setting as it was in `into`.
+void ParseSettings(const QByteArray& bytes, Settings& into);
+
+// The eight records, each value, comma, quoted key, CR LF.
+QByteArray SerializeSettings(const Settings& settings);
