@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// The Italian name of a weekday numbered with Sunday as 1; any other number
+// gives the empty text.
+QString DayName(int weekday);
+
+// The weekday number of a date, Sunday being 1.
+int WeekdayNumber(int qtDayOfWeek);
