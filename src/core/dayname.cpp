@@ -1,4 +1,4 @@
-#include "notify/logic/dayname.h"
+#include "core/dayname.h"
 
 QString DayName(int weekday) {
     static const char16_t* const names[] = {u"Domenica",  u"Lunedì",  u"Martedì", u"Mercoledì",
