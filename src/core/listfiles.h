@@ -20,8 +20,9 @@ struct FileItem {
 
 // Splits file content into items, the way the records were written: a comma
 // or a line end ends an item; spaces before an item are skipped; a double
-// quote opens a text that runs to the next double quote, after which the rest
-// up to the comma or line end is dropped. Never fails on any bytes.
+// quote opens a text that runs to the next double quote on the line, after
+// which the rest up to the comma or line end is dropped. Never fails on any
+// bytes.
 class ItemReader {
 public:
     explicit ItemReader(const QByteArray& bytes);
@@ -29,10 +30,15 @@ public:
     FileItem next();
     // Skips blank space and line ends before the first item of a record.
     void skipBlankLines();
+    // Marks the start of a line; lineEnded() tells when the last item read
+    // ended it (or the end of the content was reached).
+    void beginLine() { lineEnded_ = false; }
+    bool lineEnded() const { return lineEnded_; }
 
 private:
     const QByteArray& bytes_;
     qsizetype pos_ = 0;
+    bool lineEnded_ = false;
 };
 
 // One record of a list file.
@@ -46,8 +52,9 @@ struct ListRecord {
 // A day or month item as a 16-bit number; anything that does not read as one is 0.
 qint16 ReadInt16Item(const FileItem& item);
 
-// Every record that can be read, in file order. A last record cut short by the
-// end of the file keeps what it has. Texts are cleaned as typed text is.
+// Every record that can be read, in file order: one record per line. A record
+// with items missing keeps what it has; items beyond the last go into the
+// message. Texts are cleaned as typed text is.
 QList<ListRecord> ParseListRecords(const QByteArray& bytes, ListKind kind);
 
 // The date text of a record: day "/" month.

@@ -1,0 +1,116 @@
+#include "core/agenda.h"
+
+#include <QFile>
+
+#include "core/listfiles.h"
+
+Agenda::Agenda(Clock& clock, Dialogs& dialogs, QObject* parent)
+    : QObject(parent), clock_(clock), dialogs_(dialogs) {
+    for (ListKind kind : kAllListKinds) {
+        const auto i = static_cast<size_t>(kind);
+        lists_[i] = std::make_unique<ListModel>(kind);
+        selections_[i] = std::make_unique<QItemSelectionModel>(lists_[i].get());
+    }
+    currentGrid_ = lists_[0].get();
+}
+
+Agenda::~Agenda() {
+    // The selection models watch the list models: let them go first.
+    for (auto& s : selections_) s.reset();
+}
+
+int Agenda::currentRow(ListKind kind) const {
+    const QModelIndex idx = selections_[static_cast<size_t>(kind)]->currentIndex();
+    return idx.isValid() ? idx.row() : -1;
+}
+
+void Agenda::setCurrentCell(ListKind kind, int row, int column) {
+    ListModel& model = list(kind);
+    QItemSelectionModel& sel = selection(kind);
+    if (row < 0 || row >= model.entryCount()) {
+        sel.clear();
+        return;
+    }
+    sel.setCurrentIndex(model.index(row, column), QItemSelectionModel::ClearAndSelect);
+}
+
+void Agenda::selectTab(int tab) {
+    if (tab < 0 || tab > 2 || tab == currentTab_) return;
+    currentTab_ = tab;
+    Q_EMIT currentTabChanged(tab);
+}
+
+void Agenda::SelectCurrentGrid() { currentGrid_ = &list(KindForTab(currentTab_)); }
+
+void Agenda::SetListsModified(bool modified) {
+    if (listsModified_ == modified) return;
+    listsModified_ = modified;
+    Q_EMIT listsModifiedChanged(modified);
+}
+
+void Agenda::LoadLists() {
+    // Missing files are created empty, in this order.
+    for (ListKind kind : {ListKind::Scadenze, ListKind::Appuntamenti, ListKind::Ricorrenze}) {
+        const QString name = QString::fromLatin1(Traits(kind).fileName);
+        if (QFile::exists(name)) continue;
+        QFile f(name);
+        if (!f.open(QIODevice::WriteOnly))
+            dialogs_.Notice(QStringLiteral("Impossibile creare il file \"%1\":\n%2")
+                                .arg(name, f.errorString()),
+                            MsgIcon::Critical, QStringLiteral("Errore"));
+    }
+    for (ListKind kind : kAllListKinds) {
+        const QString name = QString::fromLatin1(Traits(kind).fileName);
+        QByteArray bytes;
+        if (const auto error = ReadWholeFile(name, bytes)) {
+            if (QFile::exists(name))
+                dialogs_.Notice(QStringLiteral("Impossibile leggere il file \"%1\":\n%2")
+                                    .arg(name, *error),
+                                MsgIcon::Critical, QStringLiteral("Errore"));
+            continue;
+        }
+        const QList<ListRecord> records = ParseListRecords(bytes, kind);
+        QList<AgendaEntry> entries;
+        entries.reserve(records.size());
+        for (const ListRecord& r : records) entries.append(EntryFromRecord(r, kind));
+        ListModel& model = list(kind);
+        if (model.isEmpty()) {
+            model.replaceAll(entries);
+        } else {
+            for (const AgendaEntry& e : entries) model.append(e);
+        }
+    }
+}
+
+bool Agenda::SaveCurrentList() {
+    SelectCurrentGrid();
+    const ListModel& grid = *currentGrid_;
+    const QString name = QString::fromLatin1(grid.traits().fileName);
+    if (const auto error = WriteFileAtomically(name, SerializeList(grid.entries(), grid.kind()))) {
+        ReportSaveFailure(dialogs_, name, *error);
+        return false;
+    }
+    SetListsModified(false);
+    return true;
+}
+
+bool Agenda::LoadOrSaveSettings(const QString& mode) {
+    const QString name = QString::fromLatin1(kSettingsFileName);
+    if (mode == u"carica") {
+        QByteArray bytes;
+        if (!ReadWholeFile(name, bytes)) ParseSettings(bytes, settings_);
+        return true;
+    }
+    if (const auto error = WriteFileAtomically(name, SerializeSettings(settings_))) {
+        ReportSaveFailure(dialogs_, name, *error);
+        return false;
+    }
+    return true;
+}
+
+void ReportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason) {
+    dialogs.Notice(QStringLiteral("Impossibile salvare il file \"%1\":\n%2\n\n"
+                                  "Il file precedente è rimasto com'era.")
+                       .arg(fileName, reason),
+                   MsgIcon::Critical, QStringLiteral("Errore"));
+}

@@ -1,0 +1,126 @@
+#include "core/database.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QString>
+#include <QUuid>
+#include <QVariant>
+
+#include <optional>
+
+#include "core/agenda.h"
+#include "core/listkind.h"
+#include "core/listmodel.h"
+
+namespace {
+
+const QString kDatabaseFile = QStringLiteral("Ricordel.mdb");
+
+// The copy opens this query to learn where each field sits; the values are
+// then stored by position, in this order.
+constexpr int kFieldCount = 4;
+
+QString Reason(const QSqlError& error) {
+    // The database's own words say most ("attempt to write a readonly
+    // database", "file is not a database"); Qt's text is the fallback.
+    const QString own = error.databaseText().trimmed();
+    return own.isEmpty() ? error.text().trimmed() : own;
+}
+
+QVariant CellValue(const QString& text) {
+    // An empty cell is stored as NULL, not as an empty text.
+    return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+}
+
+// Appends every entry of the current list to its table. Returns the reason
+// when something could not be stored.
+std::optional<QString> AppendList(QSqlDatabase& db, const ListModel& list) {
+    const QString table = QString::fromLatin1(list.traits().tableName);
+
+    QSqlQuery create(db);
+    if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Data TEXT, Messaggio TEXT, "
+                                    "Ora TEXT, Ord INTEGER, "
+                                    "Id INTEGER PRIMARY KEY AUTOINCREMENT)")
+                         .arg(table))) {
+        return Reason(create.lastError());
+    }
+
+    QSqlQuery select(db);
+    select.setForwardOnly(true);
+    if (!select.exec(QStringLiteral("SELECT Data,Messaggio,Ora,Ord FROM ") + table)) {
+        return Reason(select.lastError());
+    }
+    const QSqlRecord fields = select.record();
+    select.finish();
+    if (fields.count() != kFieldCount) {
+        return QStringLiteral("la tabella %1 non ha i campi Data, Messaggio, Ora, Ord").arg(table);
+    }
+
+    QStringList names;
+    for (int i = 0; i < kFieldCount; ++i) names << fields.fieldName(i);
+    QSqlQuery insert(db);
+    if (!insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?)")
+                            .arg(table, names.join(QLatin1Char(','))))) {
+        return Reason(insert.lastError());
+    }
+    for (int row = 0; row < list.entryCount(); ++row) {
+        const AgendaEntry& entry = list.entry(row);
+        insert.bindValue(0, CellValue(entry.date));
+        insert.bindValue(1, CellValue(entry.message));
+        insert.bindValue(2, CellValue(entry.time));
+        // Ord is the entry's place in its grid, counted from 1.
+        insert.bindValue(3, static_cast<qint16>(row + 1));
+        if (!insert.exec()) return Reason(insert.lastError());
+    }
+    return std::nullopt;
+}
+
+// Runs the whole copy in one transaction on a connection of its own.
+std::optional<QString> CopyInto(const QString& connection, Agenda& agenda) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    if (!db.isValid()) return Reason(db.lastError());
+    db.setDatabaseName(kDatabaseFile);
+    if (!db.open()) return Reason(db.lastError());
+    if (!db.transaction()) return Reason(db.lastError());
+
+    std::optional<QString> failure;
+    for (ListKind kind : kAllListKinds) {
+        // Selecting the tab has the effects of the user selecting it.
+        agenda.selectTab(TabOf(kind));
+        agenda.SelectCurrentGrid();
+        failure = AppendList(db, agenda.CurrentGrid());
+        if (failure) break;
+    }
+    if (!failure && !db.commit()) failure = Reason(db.lastError());
+    // A run stores all its rows or none.
+    if (failure) db.rollback();
+    db.close();
+    return failure;
+}
+
+}  // namespace
+
+bool CopyListsToDatabase(Agenda& agenda) {
+    // A connection of our own, so the copy never disturbs another user of
+    // the default connection and leaves nothing registered behind.
+    const QString connection =
+        QStringLiteral("ricordel-copy-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const std::optional<QString> failure = CopyInto(connection, agenda);
+    QSqlDatabase::removeDatabase(connection);
+
+    // Whatever happened, the copy ends on the anniversaries' tab.
+    agenda.selectTab(TabOf(ListKind::Ricorrenze));
+    agenda.SelectCurrentGrid();
+
+    if (failure) {
+        agenda.dialogs().Message(
+            QStringLiteral("Impossibile copiare i dati nel database \"%1\": nessun dato è stato "
+                           "salvato.\n\nMotivo: %2")
+                .arg(kDatabaseFile, failure->isEmpty() ? QStringLiteral("sconosciuto") : *failure),
+            MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("COPIA DATI IN DB"));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,89 @@
+#include "core/settings.h"
+
+#include <QList>
+
+#include "core/agendaentry.h"
+#include "core/listfiles.h"
+#include "core/numeric.h"
+#include "core/win1252.h"
+
+namespace {
+
+enum class Kind { Boolean, Text, Integer };
+
+struct Field {
+    Kind kind;
+    const char* key;
+    bool Settings::*boolean = nullptr;
+    QString Settings::*text = nullptr;
+};
+
+// The records in file order.
+const Field kFields[] = {
+    {Kind::Boolean, "Ord", &Settings::SortAscending, nullptr},
+    {Kind::Text, "Suono1", nullptr, &Settings::Suono1},
+    {Kind::Text, "Suono2", nullptr, &Settings::Suono2},
+    {Kind::Text, "Suono3", nullptr, &Settings::Suono3},
+    {Kind::Text, "Suono4", nullptr, &Settings::Suono4},
+    {Kind::Boolean, "NewMsg", &Settings::NewMsg, nullptr},
+    {Kind::Text, "percorso immagini", nullptr, &Settings::PercorsoImmagini},
+    {Kind::Integer, "giorni preavviso", nullptr, nullptr},
+};
+
+bool hasDigit(const QString& s) {
+    for (QChar c : s)
+        if (c.isDigit()) return true;
+    return false;
+}
+
+}  // namespace
+
+void ParseSettings(const QByteArray& bytes, Settings& into) {
+    ItemReader reader(bytes);
+    for (const Field& field : kFields) {
+        reader.skipBlankLines();
+        if (reader.atEnd()) return;
+        // The value is the first item of the record; the key and anything
+        // after it are read and dropped, so position alone decides the setting.
+        reader.beginLine();
+        const FileItem value = reader.next();
+        while (!reader.lineEnded()) reader.next();
+        switch (field.kind) {
+            case Kind::Boolean: {
+                const QString v = value.text.trimmed().toUpper();
+                if (!value.quoted && v == u"#TRUE#") into.*field.boolean = true;
+                if (!value.quoted && v == u"#FALSE#") into.*field.boolean = false;
+                break;
+            }
+            case Kind::Text:
+                into.*field.text = value.text;
+                break;
+            case Kind::Integer: {
+                if (value.quoted || !hasDigit(value.text)) break;
+                if (const auto n = ToInt16(NumericValue(value.text))) into.GiorniPreavviso = *n;
+                break;
+            }
+        }
+    }
+}
+
+QByteArray SerializeSettings(const Settings& settings) {
+    QByteArray out;
+    for (const Field& field : kFields) {
+        switch (field.kind) {
+            case Kind::Boolean:
+                out += (settings.*field.boolean) ? "#TRUE#" : "#FALSE#";
+                break;
+            case Kind::Text:
+                out += '"' + win1252::encode(CleanCellText(settings.*field.text)) + '"';
+                break;
+            case Kind::Integer:
+                out += QByteArray::number(settings.GiorniPreavviso);
+                break;
+        }
+        out += ",\"";
+        out += field.key;
+        out += "\"\r\n";
+    }
+    return out;
+}
