@@ -1,0 +1,130 @@
+// The agenda state: loading the lists, saving the selected one, the settings
+// file, and what happens when storage fails.
+#include <QtTest/QtTest>
+
+#include "core/agenda.h"
+#include "fakeclock.h"
+#include "scripteddialogs.h"
+#include "tempfolder.h"
+
+class AgendaTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void emptyFolderGetsThreeEmptyFiles() {
+        TempCurrentFolder folder;
+        FakeClock clock;
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        agenda.LoadLists();
+        for (const char* name : {"Ricordel.dat", "Date.dat", "Ricorrenze.dat"}) {
+            QVERIFY2(folder.exists(name), name);
+            QCOMPARE(folder.read(name), QByteArray());
+        }
+        for (ListKind k : kAllListKinds) QCOMPARE(agenda.list(k).entryCount(), 0);
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    void preparedFilesLoadAndSaveBackByteForByte() {
+        TempCurrentFolder folder;
+        const QByteArray appts = "7,3,\"Dentista\",\"10:30\"\r\n29,2,\"Bisestile\",\"\"\r\n";
+        const QByteArray deadlines = "25,12,\"Scade bollo\"\r\n1,1,\"Capodanno, festa\"\r\n";
+        const QByteArray anniversaries = "3,5,\"E' il Compleanno di Niccol\xf2\"\r\n";
+        folder.write("Ricordel.dat", appts);
+        folder.write("Date.dat", deadlines);
+        folder.write("Ricorrenze.dat", anniversaries);
+        FakeClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));  // a common year
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        agenda.LoadLists();
+        QCOMPARE(agenda.appointments().entryCount(), 2);
+        QCOMPARE(agenda.appointments().entry(0), (AgendaEntry{"7/3", "Dentista", "10:30", {}}));
+        QCOMPARE(agenda.list(ListKind::Ricorrenze).entry(0).message, QString::fromUtf16(u"E' il Compleanno di Niccolò"));
+
+        // Files written back hold the same bytes; the leap day survives a common year.
+        for (int tab : {2, 1, 0}) {
+            agenda.selectTab(tab);
+            QVERIFY(agenda.SaveCurrentList());
+        }
+        QCOMPARE(folder.read("Ricordel.dat"), appts);
+        QCOMPARE(folder.read("Date.dat"), deadlines);
+        QCOMPARE(folder.read("Ricorrenze.dat"), anniversaries);
+    }
+
+    void savingOneListClearsTheSharedFlagAndTouchesNothingElse() {
+        TempCurrentFolder folder;
+        FakeClock clock;
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        agenda.LoadLists();
+        agenda.list(ListKind::Ricorrenze).append({"2/2", "x", "", {}});
+        agenda.appointments().append({"1/1", "y", "", {}});
+        agenda.SetListsModified(true);
+        agenda.selectTab(1);
+        QVERIFY(agenda.SaveCurrentList());
+        QVERIFY(!agenda.ListsModified());
+        QCOMPARE(folder.read("Ricorrenze.dat"), QByteArray());
+        QCOMPARE(folder.read("Ricordel.dat"), QByteArray());
+    }
+
+    void failedSaveKeepsOldFileAndFlagAndSaysWhy() {
+        TempCurrentFolder folder;
+        FakeClock clock;
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        folder.write("Date.dat", "1,1,\"vecchio\"\r\n");
+        agenda.LoadLists();
+        agenda.list(ListKind::Scadenze).append({"2/2", "nuovo", "", {}});
+        agenda.SetListsModified(true);
+        // A folder where the file's temporary copy must go cannot take it
+        // when the file itself has been replaced by a folder.
+        QVERIFY(QFile::remove(folder.file("Date.dat")));
+        QVERIFY(QDir(folder.path()).mkdir("Date.dat"));
+        agenda.selectTab(1);
+        QVERIFY(!agenda.SaveCurrentList());
+        QVERIFY(agenda.ListsModified());
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(dialogs.shown[0].text.contains("Date.dat"));
+        QCOMPARE(dialogs.shown[0].title, std::optional<QString>("Errore"));
+        QVERIFY(QFileInfo(folder.file("Date.dat")).isDir());
+    }
+
+    void settingsLoadSaveAndMissingFile() {
+        TempCurrentFolder folder;
+        FakeClock clock;
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        QVERIFY(agenda.LoadOrSaveSettings("carica"));  // missing: initial values, silently
+        QCOMPARE(agenda.settings(), Settings());
+        QVERIFY(!folder.exists("Ricordel.ini"));
+        agenda.settings().GiorniPreavviso = 4;
+        agenda.settings().SortAscending = true;
+        QVERIFY(agenda.LoadOrSaveSettings("salva"));
+        QCOMPARE(folder.read("Ricordel.ini").count("\r\n"), 8);
+
+        Agenda again(clock, dialogs);
+        again.LoadOrSaveSettings("carica");
+        QCOMPARE(again.settings().GiorniPreavviso, qint16(4));
+        QVERIFY(again.settings().SortAscending);
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    void tabSelectionAndCurrentGrid() {
+        FakeClock clock;
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        QSignalSpy spy(&agenda, &Agenda::currentTabChanged);
+        agenda.selectTab(2);
+        agenda.selectTab(2);
+        agenda.selectTab(7);
+        QCOMPARE(spy.size(), 1);
+        agenda.SelectCurrentGrid();
+        QCOMPARE(agenda.currentKind(), ListKind::Ricorrenze);
+        QCOMPARE(agenda.currentRow(ListKind::Ricorrenze), -1);
+        agenda.list(ListKind::Ricorrenze).append({"1/1", "x", "", {}});
+        agenda.setCurrentCell(ListKind::Ricorrenze, 0, 1);
+        QCOMPARE(agenda.currentRow(ListKind::Ricorrenze), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(AgendaTest)
+#include "agenda_test.moc"

@@ -1,0 +1,144 @@
+// The list files: byte-exact records, round trips and damaged content.
+#include <QtTest/QtTest>
+
+#include "core/listfiles.h"
+#include "core/win1252.h"
+
+namespace {
+
+QList<AgendaEntry> entries(std::initializer_list<AgendaEntry> list) { return QList<AgendaEntry>(list); }
+
+}  // namespace
+
+class ListFilesTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void goldenRecords() {
+        QCOMPARE(SerializeList(entries({{"7/3", "Dentista", "10:30", {}}}), ListKind::Appuntamenti),
+                 QByteArray("7,3,\"Dentista\",\"10:30\"\r\n"));
+        QCOMPARE(SerializeList(entries({{"25/12", "Scade bollo", {}, {}}}), ListKind::Scadenze),
+                 QByteArray("25,12,\"Scade bollo\"\r\n"));
+        // The other lists carry no time, whatever the cell holds.
+        QCOMPARE(SerializeList(entries({{"1/1", "x", "9:00", {}}}), ListKind::Ricorrenze),
+                 QByteArray("1,1,\"x\"\r\n"));
+        QCOMPARE(SerializeList({}, ListKind::Appuntamenti), QByteArray());
+    }
+
+    void dateTextsAreWrittenAsNumbers() {
+        const auto out = SerializeList(
+            entries({{"07/03", "a", "", {}}, {"31/4", "b", "", {}}, {"abc", "c", "", {}},
+                     {"7/3/2025", "d", "", {}}, {"", "e", "", {}}, {"29/2", "f", "", {}}}),
+            ListKind::Appuntamenti);
+        QCOMPARE(out, QByteArray("7,3,\"a\",\"\"\r\n0,0,\"b\",\"\"\r\n0,0,\"c\",\"\"\r\n"
+                                 "0,0,\"d\",\"\"\r\n0,0,\"e\",\"\"\r\n29,2,\"f\",\"\"\r\n"));
+    }
+
+    void roundTrip_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("commas") << 0 << "Pranzo, cena, dopocena" << "13:00";
+        QTest::newRow("empty time") << 0 << "Senza ora" << "";
+        QTest::newRow("empty message") << 1 << "" << "";
+        QTest::newRow("accents") << 2 << QString::fromUtf16(u"E' il Compleanno di Niccolò è à") << "";
+        QTest::newRow("code page high") << 0 << QString::fromUtf16(u"€ “citazione” – … œ Ÿ") << "9.30";
+        QTest::newRow("spaces around") << 1 << "  spazi  " << "";
+        QTest::newRow("path-like") << 0 << "C:\\Documenti, vari\\file.txt" << "8:00";
+    }
+    void roundTrip() {
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        QFETCH(QString, time);
+        const auto k = static_cast<ListKind>(kind);
+        const AgendaEntry e{"15/8", message, Traits(k).hasTime ? time : QString(), {}};
+        const QByteArray bytes = SerializeList(entries({e, e}), k);
+        const auto records = ParseListRecords(bytes, k);
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(EntryFromRecord(records[1], k), e);
+        // Reading and writing again gives the same bytes.
+        QList<AgendaEntry> back;
+        for (const auto& r : records) back.append(EntryFromRecord(r, k));
+        QCOMPARE(SerializeList(back, k), bytes);
+    }
+
+    void textsThatWouldBreakAFileAreCleaned() {
+        const auto out = SerializeList(entries({{"1/2", "dice \"ciao\"\tpoi\r\nfine", "9:00", {}}}),
+                                       ListKind::Appuntamenti);
+        QCOMPARE(out, QByteArray("1,2,\"dice 'ciao' poi  fine\",\"9:00\"\r\n"));
+        QCOMPARE(ParseListRecords(out, ListKind::Appuntamenti).size(), 1);
+        QCOMPARE(SerializeList(entries({{"1/2", QString::fromUtf16(u"日本"), "", {}}}), ListKind::Scadenze),
+                 QByteArray("1,2,\"??\"\r\n"));
+    }
+
+    void otherWritersLeadingZerosAndSpaces() {
+        const auto r = ParseListRecords(" 07 , 03 ,  \"Dentista\" ,\"10:30\"\r\n", ListKind::Appuntamenti);
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(RecordDateText(r[0]), QString("7/3"));
+        QCOMPARE(r[0].message, QString("Dentista"));
+        QCOMPARE(r[0].time, QString("10:30"));
+    }
+
+    void damagedContentKeepsEveryRecord_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("records");
+        QTest::newRow("no last line end") << QByteArray("1,2,\"a\",\"\"\r\n3,4,\"b\",\"9:00\"") << 2;
+        QTest::newRow("lone CR and LF") << QByteArray("1,2,\"a\",\"\"\r3,4,\"b\",\"\"\n5,6,\"c\",\"\"") << 3;
+        QTest::newRow("missing items") << QByteArray("1,2\r\n3\r\n4,5,\"x\"\r\n") << 3;
+        QTest::newRow("unclosed quote") << QByteArray("1,2,\"aperto\r\n3,4,\"b\",\"\"\r\n") << 2;
+        QTest::newRow("blank lines") << QByteArray("\r\n\r\n1,2,\"a\",\"\"\r\n\r\n") << 1;
+        QTest::newRow("NUL bytes") << QByteArray("1,2,\"a\0b\",\"\"\r\n\0\0\r\n", 18) << 2;
+        QTest::newRow("huge numbers") << QByteArray("99999,-70000,\"a\",\"\"\r\n") << 1;
+        QTest::newRow("binary") << QByteArray("\xff\xfe\x01\x02,\x80\x81\r\n\x9d,\"") << 2;
+        QTest::newRow("only a quote") << QByteArray("\"") << 1;
+        QTest::newRow("extra items") << QByteArray("1,2,\"a\",\"9:00\",\"b\",c\r\n") << 1;
+    }
+    void damagedContentKeepsEveryRecord() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, records);
+        const auto r = ParseListRecords(bytes, ListKind::Appuntamenti);
+        QCOMPARE(r.size(), records);
+        // What was read writes back to a file that reads the same.
+        QList<AgendaEntry> list;
+        for (const auto& rec : r) list.append(EntryFromRecord(rec, ListKind::Appuntamenti));
+        const QByteArray again = SerializeList(list, ListKind::Appuntamenti);
+        QCOMPARE(ParseListRecords(again, ListKind::Appuntamenti).size(), records);
+    }
+
+    void damagedDetails() {
+        auto r = ParseListRecords("99999,-70000,\"a\",\"\"\r\n", ListKind::Appuntamenti);
+        QCOMPARE(r[0].day, qint16(0));
+        QCOMPARE(r[0].month, qint16(0));
+        r = ParseListRecords("1,2,\"a\",\"9:00\",\"b\",c\r\n", ListKind::Appuntamenti);
+        QCOMPARE(r[0].message, QString("a,b,c"));  // nothing read is dropped
+        QCOMPARE(r[0].time, QString("9:00"));
+        r = ParseListRecords("1,2,\"aperto\r\n3,4,\"b\",\"\"\r\n", ListKind::Appuntamenti);
+        QCOMPARE(r[0].message, QString("aperto"));
+        QCOMPARE(r[1].message, QString("b"));
+    }
+
+    void tenMegabyteLine() {
+        QByteArray big = "1,2,\"" + QByteArray(10 * 1024 * 1024, 'x') + "\",\"\"\r\n4,5,\"y\",\"\"\r\n";
+        const auto r = ParseListRecords(big, ListKind::Appuntamenti);
+        QCOMPARE(r.size(), 2);
+        QCOMPARE(r[0].message.size(), 10 * 1024 * 1024);
+    }
+
+    void atomicWriteReplacesOrKeeps() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Ricordel.dat");
+        QVERIFY(!WriteFileAtomically(path, "old\r\n"));
+        QVERIFY(!WriteFileAtomically(path, "new\r\n"));
+        QByteArray back;
+        QVERIFY(!ReadWholeFile(path, back));
+        QCOMPARE(back, QByteArray("new\r\n"));
+        // A folder in the way cannot be replaced: the failure has a reason.
+        QVERIFY(QDir(dir.path()).mkdir("blocked"));
+        const auto error = WriteFileAtomically(dir.filePath("blocked"), "x");
+        QVERIFY(error.has_value());
+        QVERIFY(!error->isEmpty());
+        QVERIFY(QFileInfo(dir.filePath("blocked")).isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(ListFilesTest)
+#include "listfiles_test.moc"

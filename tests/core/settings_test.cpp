@@ -1,0 +1,85 @@
+// The settings file: exact bytes, reading by position, damaged files.
+#include <QtTest/QtTest>
+
+#include "core/settings.h"
+
+namespace {
+
+Settings sample() {
+    Settings s;
+    s.SortAscending = true;
+    s.Suono1 = "C:\\Suoni\\scadenza.wav";
+    s.Suono2 = "/home/anna/Suoni, vari/appuntamento.wav";
+    s.Suono3 = "";
+    s.Suono4 = QString::fromUtf16(u"/home/anna/città/sveglia.wav");
+    s.NewMsg = false;
+    s.PercorsoImmagini = "C:\\Programmi\\Ricordel\\Img";
+    s.GiorniPreavviso = 5;
+    return s;
+}
+
+}  // namespace
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void goldenFile() {
+        QCOMPARE(SerializeSettings(sample()),
+                 QByteArray("#TRUE#,\"Ord\"\r\n"
+                            "\"C:\\Suoni\\scadenza.wav\",\"Suono1\"\r\n"
+                            "\"/home/anna/Suoni, vari/appuntamento.wav\",\"Suono2\"\r\n"
+                            "\"\",\"Suono3\"\r\n"
+                            "\"/home/anna/citt\xe0/sveglia.wav\",\"Suono4\"\r\n"
+                            "#FALSE#,\"NewMsg\"\r\n"
+                            "\"C:\\Programmi\\Ricordel\\Img\",\"percorso immagini\"\r\n"
+                            "5,\"giorni preavviso\"\r\n"));
+        Settings neg;
+        neg.GiorniPreavviso = -3;
+        QVERIFY(SerializeSettings(neg).endsWith("-3,\"giorni preavviso\"\r\n"));
+    }
+
+    void roundTrip() {
+        Settings back;
+        ParseSettings(SerializeSettings(sample()), back);
+        QCOMPARE(back, sample());
+    }
+
+    void keysInAnotherOrderFillByPosition() {
+        const QByteArray bytes = "#FALSE#,\"NewMsg\"\r\n\"a\",\"Suono4\"\r\n\"b\",\"Suono3\"\r\n"
+                                 "\"c\",\"Suono2\"\r\n\"d\",\"Suono1\"\r\n#TRUE#,\"Ord\"\r\n"
+                                 "\"e\",\"giorni preavviso\"\r\n7,\"percorso immagini\"\r\n";
+        Settings s;
+        ParseSettings(bytes, s);
+        QCOMPARE(s.SortAscending, false);
+        QCOMPARE(s.Suono1, QString("a"));
+        QCOMPARE(s.Suono4, QString("d"));
+        QCOMPARE(s.NewMsg, true);
+        QCOMPARE(s.PercorsoImmagini, QString("e"));
+        QCOMPARE(s.GiorniPreavviso, qint16(7));
+    }
+
+    void shortOrDamagedFilesKeepTheInitialValues() {
+        Settings s;
+        ParseSettings("#TRUE#,\"Ord\"\r\n\"x.wav\",\"Suono1\"\r\n", s);
+        QCOMPARE(s.SortAscending, true);
+        QCOMPARE(s.Suono1, QString("x.wav"));
+        QCOMPARE(s.Suono2, QString());
+        QCOMPARE(s.GiorniPreavviso, qint16(0));
+
+        Settings t;
+        ParseSettings("maybe,\"Ord\"\r\n\"\",\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n12,\"NewMsg\"\r\n\"\"\r\n"
+                      "99999,\"giorni preavviso\"\r\n",
+                      t);
+        QCOMPARE(t, Settings());  // wrong kinds and a number out of range change nothing
+
+        Settings u;
+        ParseSettings(QByteArray("\0\xff\r\n\"", 5), u);
+        QCOMPARE(u.SortAscending, false);
+        Settings v;
+        ParseSettings("", v);
+        QCOMPARE(v, Settings());
+    }
+};
+
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "settings_test.moc"
