@@ -56,7 +56,7 @@ void ParseSettings(const QByteArray& bytes, Settings& into) {
                 break;
             }
             case Kind::Text:
-                into.*field.text = value.text;
+                into.*field.text = CleanCellText(value.text);
                 break;
             case Kind::Integer: {
                 if (value.quoted || !hasDigit(value.text)) break;

@@ -1,0 +1,69 @@
+// Damaged files from the corpus in tests/data/malformed: loading never fails,
+// and a save after the load keeps every record that was read.
+#include <QDirIterator>
+#include <QtTest/QtTest>
+
+#include "core/agenda.h"
+#include "core/dates.h"
+#include "fakeclock.h"
+#include "scripteddialogs.h"
+#include "tempfolder.h"
+
+class MalformedFilesTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void everyCorpusFileLoadsAndSurvivesASave_data() {
+        QTest::addColumn<QString>("path");
+        QDir dir(QStringLiteral(RICORDEL_TEST_DATA "/malformed"));
+        const auto files = dir.entryList(QDir::Files, QDir::Name);
+        QVERIFY(files.size() >= 30);
+        for (const QString& f : files) QTest::newRow(qPrintable(f)) << dir.filePath(f);
+    }
+    void everyCorpusFileLoadsAndSurvivesASave() {
+        QFETCH(QString, path);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+
+        TempCurrentFolder folder;
+        for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
+        folder.write("Ricordel.ini", bytes);
+        FakeClock clock;
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        agenda.LoadOrSaveSettings("carica");
+        agenda.LoadLists();
+        QVERIFY(dialogs.shown.isEmpty());
+
+        QList<QList<AgendaEntry>> loaded;
+        for (ListKind kind : kAllListKinds) loaded << agenda.list(kind).entries();
+        for (int tab : {0, 1, 2}) {
+            agenda.selectTab(tab);
+            QVERIFY(agenda.SaveCurrentList());
+        }
+        QVERIFY(agenda.LoadOrSaveSettings("salva"));
+
+        // A fresh load of what was saved gives back every record; only dates
+        // that are no day of any year read back as 0/0.
+        Agenda again(clock, dialogs);
+        again.LoadOrSaveSettings("carica");
+        again.LoadLists();
+        QCOMPARE(again.settings(), agenda.settings());
+        for (ListKind kind : kAllListKinds) {
+            const auto before = loaded[TabOf(kind)];
+            const auto after = again.list(kind).entries();
+            QCOMPARE(after.size(), before.size());
+            for (qsizetype i = 0; i < before.size(); ++i) {
+                QCOMPARE(after[i].message, before[i].message);
+                QCOMPARE(after[i].time, before[i].time);
+                if (DateTextOfAnyYear(before[i].date))
+                    QCOMPARE(after[i].date, before[i].date);
+                else
+                    QCOMPARE(after[i].date, QString("0/0"));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(MalformedFilesTest)
+#include "malformedfiles_test.moc"
