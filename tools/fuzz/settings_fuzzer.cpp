@@ -1,0 +1,18 @@
+// libFuzzer target: the settings reader never fails on any bytes, and the
+// settings it read are written and read back unchanged.
+#include <cstdint>
+#include <cstdlib>
+
+#include "core/settings.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    Settings first;
+    ParseSettings(bytes, first);
+    const QByteArray written = SerializeSettings(first);
+    Settings second;
+    ParseSettings(written, second);
+    if (!(second == first)) abort();
+    if (written.count("\r\n") != 8) abort();
+    return 0;
+}
