@@ -70,8 +70,9 @@ std::optional<QString> AppendList(QSqlDatabase& db, const ListModel& list) {
         insert.bindValue(0, CellValue(entry.date));
         insert.bindValue(1, CellValue(entry.message));
         insert.bindValue(2, CellValue(entry.time));
-        // Ord is the entry's place in its grid, counted from 1.
-        insert.bindValue(3, static_cast<qint16>(row + 1));
+        // Ord is the entry's place in its grid, counted from 1. Bound as an
+        // int: the driver would turn a 16-bit value into text.
+        insert.bindValue(3, row + 1);
         if (!insert.exec()) return Reason(insert.lastError());
     }
     return std::nullopt;
