@@ -1,0 +1,23 @@
+#include "core/agenda.h"
+#include "core/listmodel.h"
+#include "operations/operations.h"
+#include "operations/rowcommand.h"
+
+void DeleteEntry(Agenda& agenda) {
+    agenda.SelectCurrentGrid();
+    const RowCommand command(agenda, agenda.currentKind());
+    // With no entry chosen there is nothing to ask about.
+    if (!command.HasRow()) return;
+
+    const QString question =
+        QStringLiteral("Sicuro di voler eliminare ") + command.Entry().message.toUpper();
+    if (agenda.dialogs().Message(question, MsgButtons::YesNo, MsgIcon::None, std::nullopt) !=
+        MsgAnswer::Yes) {
+        return;
+    }
+    if (!command.ConfirmedStillThere()) return;
+
+    command.List().removeAt(command.Row());
+    // A failed write has already been reported; the file keeps the old list.
+    agenda.SaveCurrentList();
+}

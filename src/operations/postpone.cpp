@@ -1,0 +1,88 @@
+#include "operations/postpone.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "core/agenda.h"
+#include "core/dates.h"
+#include "core/listmodel.h"
+#include "operations/operations.h"
+#include "operations/rowcommand.h"
+
+QDateTime MovedByMinutes(const QDate& date, const QTime& time, int minutes) {
+    // A plain count of minutes, free of daylight-saving gaps and of the time zone.
+    const qint64 total = date.toJulianDay() * 1440 + time.hour() * 60 + time.minute() + minutes;
+    const qint64 day = total >= 0 ? total / 1440 : (total - 1439) / 1440;
+    const int minuteOfDay = static_cast<int>(total - day * 1440);
+    return QDateTime(QDate::fromJulianDay(day), QTime(minuteOfDay / 60, minuteOfDay % 60), Qt::UTC);
+}
+
+QString PostponedTimeText(const QTime& time) {
+    return QStringLiteral("%1:%2")
+        .arg(time.hour(), 2, 10, QLatin1Char('0'))
+        .arg(time.minute(), 2, 10, QLatin1Char('0'));
+}
+
+QDate MovedByDays(const QDate& date, int days) {
+    if (days != kMonthStep) return date.addDays(days);
+    int month = date.month() + 1;
+    int year = date.year();
+    if (month == 13) {
+        month = 1;
+        ++year;
+    }
+    // From the 31st, or from 30 January, the next month lacks the day: its
+    // last day is the nearest date the user can mean.
+    const int day = std::min(date.day(), QDate(year, month, 1).daysInMonth());
+    // The month step never stores 29 February: in a common year it could not
+    // be read back.
+    if (month == 2 && day == 29) return QDate(year, 2, 28);
+    return QDate(year, month, day);
+}
+
+void PostponeByMinutes(Agenda& agenda, int minutes) {
+    RowCommand command(agenda);
+    if (!command.HasRow()) return;
+    const AgendaEntry entry = command.Entry();
+    Dialogs& dialogs = agenda.dialogs();
+
+    if (entry.time.trimmed().isEmpty()) {
+        dialogs.Notice(QStringLiteral("Nessun ORARIO impostato"), MsgIcon::Exclamation,
+                       QStringLiteral("Avviso"));
+        return;
+    }
+    const std::optional<QDate> date = EntryDate(entry.date, agenda.clock().year());
+    if (!date) {
+        dialogs.Notice(QStringLiteral("Data non valida"), MsgIcon::Critical, QString());
+        return;
+    }
+    const std::optional<QTime> time = ParseTimeText(entry.time);
+    if (!time) {
+        dialogs.Notice(QStringLiteral("Orario non valido"), MsgIcon::Critical, QString());
+        return;
+    }
+    if (!command.Confirm(QStringLiteral("CONFERMA SPOSTAMENTO"))) return;
+
+    const QDateTime moved = MovedByMinutes(*date, *time, minutes);
+    ListModel& list = agenda.appointments();
+    list.setText(command.Row(), ListModel::ColDate, FormatDateText(moved.date()));
+    list.setText(command.Row(), ListModel::ColTime, PostponedTimeText(moved.time()));
+    SaveCommand(agenda);
+}
+
+void PostponeByDays(Agenda& agenda, int days) {
+    RowCommand command(agenda);
+    if (!command.HasRow()) return;
+    const AgendaEntry entry = command.Entry();
+
+    const std::optional<QDate> date = EntryDate(entry.date, agenda.clock().year());
+    if (!date) {
+        agenda.dialogs().Notice(QStringLiteral("Data non valida"), MsgIcon::Critical, QString());
+        return;
+    }
+    const QDate moved = MovedByDays(*date, days);
+    if (!command.Confirm(QStringLiteral("CONFERMA SPOSTAMENTO"))) return;
+
+    agenda.appointments().setText(command.Row(), ListModel::ColDate, FormatDateText(moved));
+    SaveCommand(agenda);
+}

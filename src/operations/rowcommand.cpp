@@ -1,0 +1,49 @@
+#include "operations/rowcommand.h"
+
+#include "core/agenda.h"
+#include "core/dialogs.h"
+#include "core/listmodel.h"
+
+RowCommand::RowCommand(Agenda& agenda) : RowCommand(agenda, ListKind::Appuntamenti) {}
+
+RowCommand::RowCommand(Agenda& agenda, ListKind kind) : agenda_(agenda), list_(agenda.list(kind)) {
+    const int row = agenda.currentRow(kind);
+    if (row >= 0 && row < list_.entryCount()) {
+        row_ = row;
+        entry_ = list_.entry(row);
+    }
+}
+
+bool RowCommand::StillThere() const {
+    return row_ >= 0 && row_ < list_.entryCount() && list_.entry(row_) == entry_;
+}
+
+bool RowCommand::Confirm(const QString& title) const {
+    const QString text = entry_.date + QStringLiteral(" - ") + entry_.message;
+    if (agenda_.dialogs().Message(text, MsgButtons::YesNo, MsgIcon::Question, title) !=
+        MsgAnswer::Yes) {
+        return false;
+    }
+    return ConfirmedStillThere();
+}
+
+bool RowCommand::ConfirmedStillThere() const {
+    if (StillThere()) return true;
+    agenda_.dialogs().Notice(
+        QStringLiteral("La voce è stata cambiata nel frattempo: nessuna modifica effettuata."),
+        MsgIcon::None, QStringLiteral("Errore"));
+    return false;
+}
+
+bool SaveAppointmentsList(Agenda& agenda) {
+    const int tab = agenda.currentTab();
+    const int appointmentsTab = TabOf(ListKind::Appuntamenti);
+    if (tab != appointmentsTab) agenda.selectTab(appointmentsTab);
+    agenda.SelectCurrentGrid();
+    const bool saved = agenda.SaveCurrentList();
+    if (tab != appointmentsTab) {
+        agenda.selectTab(tab);
+        agenda.SelectCurrentGrid();
+    }
+    return saved;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include "core/agendaentry.h"
+#include "core/listkind.h"
+
+class Agenda;
+class ListModel;
+
+// The entry that a row command (delete, postpone, archive) acts on: the
+// current row of one list, read once. Questions keep the window's events
+// flowing, so before changing anything the command checks that the row still
+// holds what the user was asked about.
+class RowCommand {
+  public:
+    // The current row of the appointments list.
+    explicit RowCommand(Agenda& agenda);
+    RowCommand(Agenda& agenda, ListKind kind);
+
+    bool HasRow() const { return row_ >= 0; }
+    int Row() const { return row_; }
+    const AgendaEntry& Entry() const { return entry_; }
+    ListModel& List() const { return list_; }
+
+    // "date - message" with Yes and No, a question icon and `title`; true on
+    // Yes when the row is still the one asked about.
+    bool Confirm(const QString& title) const;
+    bool StillThere() const;
+    // After a Yes: whether the row is still there; otherwise says so in a box
+    // titled "Errore".
+    bool ConfirmedStillThere() const;
+
+  private:
+    Agenda& agenda_;
+    ListModel& list_;
+    int row_ = -1;
+    AgendaEntry entry_;
+};
+
+// Saves the appointments list through SaveCurrentList, selecting its tab for
+// the moment when another tab is on show. Returns whether it was written.
+bool SaveAppointmentsList(Agenda& agenda);

@@ -1,0 +1,139 @@
+#include <QDir>
+#include <QSignalSpy>
+#include <QtTest/QTest>
+
+#include "core/agenda.h"
+#include "core/listmodel.h"
+#include "operations/colours.h"
+#include "operations/operations.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
+#include "support/tempfolder.h"
+
+namespace {
+
+struct Fixture {
+    Fixture() : clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0))), agenda(clock, dialogs) {
+        agenda.appointments().replaceAll(
+            {{"9/3", "tardi", "", "1"}, {"7/3", "oggi", "8:00", "2"}, {"8/3", "domani", "", "3"}});
+        agenda.list(ListKind::Scadenze)
+            .replaceAll({{"20/3", "Scade b", "", {}}, {"1/3", "Scade a", "", {}}});
+        agenda.list(ListKind::Ricorrenze).replaceAll({{"2/2", "E' il Compleanno di Ugo", "", {}}});
+    }
+    TempCurrentFolder folder;
+    FakeClock clock;
+    ScriptedDialogs dialogs;
+    Agenda agenda;
+};
+
+const QByteArray kSortedRising =
+    "7,3,\"oggi\",\"8:00\"\r\n8,3,\"domani\",\"\"\r\n9,3,\"tardi\",\"\"\r\n";
+const QByteArray kDeadlinesAsShown = "20,3,\"Scade b\"\r\n1,3,\"Scade a\"\r\n";
+const QByteArray kAnniversaries = "2,2,\"E' il Compleanno di Ugo\"\r\n";
+
+}  // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void saveWritesAllThreeAndEndsOnItsTab() {
+        Fixture f;
+        f.agenda.settings().SortAscending = true;
+        f.agenda.selectTab(2);
+        f.agenda.SetListsModified(true);
+        QSignalSpy tabs(&f.agenda, &Agenda::currentTabChanged);
+        QVERIFY(SaveCommand(f.agenda));
+
+        QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
+        QCOMPARE(f.folder.read("Date.dat"), kDeadlinesAsShown);
+        QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
+        QCOMPARE(f.agenda.currentTab(), 2);
+        QCOMPARE(f.agenda.currentKind(), ListKind::Ricorrenze);
+        QCOMPARE(tabs.size(), 3);  // 0, 1, 2: each tab selected as the user would
+        QVERIFY(!f.agenda.ListsModified());
+        const ListModel& appointments = f.agenda.appointments();
+        QCOMPARE(appointments.cellBackground(0, 0).rgb(), urgency::kLightRed);
+        QCOMPARE(appointments.cellBackground(1, 0).rgb(), urgency::kLightGreen);
+        QCOMPARE(appointments.cellBackground(2, 0).rgb(), urgency::kWhite);
+        QCOMPARE(appointments.text(0, ListModel::ColId), QStringLiteral("1"));
+        QVERIFY(f.dialogs.shown.isEmpty());
+    }
+
+    // A later successful write used to clear the flag even though an earlier
+    // list never reached its file.
+    void failedSaveKeepsTheEditsOfferedOnExit() {
+        Fixture f;
+        QDir(f.folder.path()).mkdir("Date.dat");
+        f.agenda.SetListsModified(true);
+        QVERIFY(!SaveCommand(f.agenda));
+        QCOMPARE(f.dialogs.shown.size(), 1);
+        QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>("Errore"));
+        QVERIFY(f.agenda.ListsModified());
+        QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
+    }
+
+    void exitWithoutEditsAsksNothing() {
+        Fixture f;
+        AskToSaveOnExit(f.agenda);
+        QVERIFY(f.dialogs.shown.isEmpty());
+        QVERIFY(!f.folder.exists("Ricordel.dat"));
+    }
+
+    void exitAnsweredNoKeepsTheEdits() {
+        Fixture f;
+        f.agenda.SetListsModified(true);
+        f.dialogs.answer(MsgAnswer::No);
+        AskToSaveOnExit(f.agenda);
+        QCOMPARE(f.dialogs.shown.size(), 1);
+        QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("Salvare le modifiche effettuate ?"));
+        QCOMPARE(f.dialogs.shown[0].buttons, MsgButtons::YesNo);
+        QCOMPARE(f.dialogs.shown[0].icon, MsgIcon::Question);
+        QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>(QString()));
+        QVERIFY(f.agenda.ListsModified());
+        QVERIFY(!f.folder.exists("Ricordel.dat"));
+        QVERIFY(!f.folder.exists("Date.dat"));
+
+        f.dialogs.answer(MsgAnswer::No);
+        AskToSaveOnExit(f.agenda);
+        QCOMPARE(f.dialogs.shown.size(), 2);  // asked again
+    }
+
+    void exitAnsweredYesSavesAllOnTheAppointmentsTab() {
+        Fixture f;
+        f.agenda.settings().SortAscending = true;
+        f.agenda.selectTab(1);
+        f.agenda.SetListsModified(true);
+        f.dialogs.answer(MsgAnswer::Yes);
+        AskToSaveOnExit(f.agenda);
+        QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
+        QCOMPARE(f.folder.read("Date.dat"), kDeadlinesAsShown);
+        QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
+        QCOMPARE(f.agenda.currentTab(), 0);
+        QVERIFY(!f.agenda.ListsModified());
+    }
+
+    void orderCommandStoresTheSettingAndResorts() {
+        Fixture f;
+        f.agenda.settings().SortAscending = true;
+        QVERIFY(SaveCommand(f.agenda));
+        SetSortOrder(f.agenda, false);
+        QVERIFY(!f.agenda.settings().SortAscending);
+        QCOMPARE(
+            f.folder.read("Ricordel.dat"),
+            QByteArray("9,3,\"tardi\",\"\"\r\n8,3,\"domani\",\"\"\r\n7,3,\"oggi\",\"8:00\"\r\n"));
+
+        Settings stored;
+        stored.SortAscending = true;
+        ParseSettings(f.folder.read("Ricordel.ini"), stored);
+        QVERIFY(!stored.SortAscending);
+
+        SetSortOrder(f.agenda, true);
+        QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
+        ParseSettings(f.folder.read("Ricordel.ini"), stored);
+        QVERIFY(stored.SortAscending);
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandsTest)
+#include "commands_test.moc"

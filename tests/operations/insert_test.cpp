@@ -1,0 +1,166 @@
+#include <QtTest/QTest>
+
+#include "core/agenda.h"
+#include "core/listmodel.h"
+#include "operations/insert.h"
+#include "operations/operations.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
+#include "support/tempfolder.h"
+
+namespace {
+
+QList<AgendaEntry> Dated(const QStringList& dates) {
+    QList<AgendaEntry> out;
+    for (const QString& d : dates) out.append({d, "voce " + d, {}, {}});
+    return out;
+}
+
+QStringList Dates(const ListModel& list) {
+    QStringList out;
+    for (int r = 0; r < list.entryCount(); ++r) out << list.text(r, ListModel::ColDate);
+    return out;
+}
+
+}  // namespace
+
+class InsertTest : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void placeInDateOrder_data() {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QDate>("newDate");
+        QTest::addColumn<bool>("ascending");
+        QTest::addColumn<int>("place");
+        QTest::newRow("empty list") << QStringList() << QDate(2026, 2, 10) << true << 0;
+        QTest::newRow("rising, before equal dates")
+            << QStringList({"3/2", "10/2", "10/2", "20/2"}) << QDate(2026, 2, 10) << true << 1;
+        QTest::newRow("falling, after equal dates")
+            << QStringList({"20/2", "10/2", "10/2", "3/2"}) << QDate(2026, 2, 10) << false << 3;
+        QTest::newRow("rising, later than all")
+            << QStringList({"3/2", "10/2"}) << QDate(2026, 3, 1) << true << 2;
+        QTest::newRow("falling, earlier than all")
+            << QStringList({"10/2", "3/2"}) << QDate(2026, 1, 1) << false << 2;
+        QTest::newRow("5/1 in December goes first")
+            << QStringList({"1/12", "20/12"}) << QDate(2026, 1, 5) << true << 0;
+        QTest::newRow("unreadable rows never qualify")
+            << QStringList({"", "29/2", "boh", "10/2"}) << QDate(2026, 2, 5) << true << 3;
+        QTest::newRow("unreadable rows never qualify, falling")
+            << QStringList({"20/2", "31/4", "1/2"}) << QDate(2026, 2, 5) << false << 2;
+    }
+    void placeInDateOrder() {
+        QFETCH(QStringList, rows);
+        QFETCH(QDate, newDate);
+        QFETCH(bool, ascending);
+        QFETCH(int, place);
+        ListModel list(ListKind::Scadenze);
+        list.replaceAll(Dated(rows));
+        QCOMPARE(InsertionPlace(list, newDate, ascending, 2026), place);
+    }
+
+    void deadlineKeepsTheOfferedPrefixAndIsSavedAtOnce() {
+        TempCurrentFolder folder;
+        FakeClock clock(QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        agenda.settings().SortAscending = true;
+        agenda.list(ListKind::Scadenze).replaceAll(Dated({"1/3", "20/3"}));
+        agenda.selectTab(1);
+        dialogs.type("Scade bollo \"auto\"");
+        InsertEntry(agenda, QDate(2027, 3, 15));
+
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].text, QStringLiteral("Inserisci il MESSAGGIO"));
+        QCOMPARE(dialogs.shown[0].title, std::optional<QString>());
+        QCOMPARE(dialogs.shown[0].defaultText, QStringLiteral("Scade "));
+        // The quote would break the file's record: it is stored as an apostrophe.
+        QCOMPARE(Dates(agenda.list(ListKind::Scadenze)), QStringList({"1/3", "15/3", "20/3"}));
+        QCOMPARE(agenda.list(ListKind::Scadenze).entry(1),
+                 (AgendaEntry{"15/3", "Scade bollo 'auto'", "", ""}));
+        QCOMPARE(folder.read("Date.dat"),
+                 QByteArray("1,3,\"voce 1/3\"\r\n15,3,\"Scade bollo 'auto'\"\r\n"
+                            "20,3,\"voce 20/3\"\r\n"));
+        QVERIFY(folder.exists("Ricordel.dat"));
+        QVERIFY(folder.exists("Ricorrenze.dat"));
+        QCOMPARE(agenda.currentTab(), 1);
+    }
+
+    void cancelledMessageAddsAndSavesNothing() {
+        TempCurrentFolder folder;
+        FakeClock clock;
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        dialogs.type("");
+        InsertEntry(agenda, QDate(2026, 3, 7));
+        QVERIFY(agenda.appointments().isEmpty());
+        QVERIFY(!folder.exists("Ricordel.dat"));
+    }
+
+    // 29 February in a common year used to be stored as a date no list can
+    // read back.
+    void dayMissingFromTheCurrentYearIsRefused() {
+        TempCurrentFolder folder;
+        FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        InsertEntry(agenda, QDate(2028, 2, 29));
+        QCOMPARE(dialogs.texts(), QStringList({"Data non valida"}));
+        QVERIFY(agenda.appointments().isEmpty());
+        QVERIFY(!folder.exists("Ricordel.dat"));
+    }
+
+    void appointmentTimeIsCheckedAndStoredAsTyped() {
+        TempCurrentFolder folder;
+        FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        agenda.settings().SortAscending = true;
+        agenda.appointments().replaceAll({{"10/2", "riunione", "14:00", {}}});
+
+        dialogs.type("dentista");
+        dialogs.type("25:00");
+        dialogs.type("9:5");
+        dialogs.type(" 15.30 ");
+        InsertEntry(agenda, QDate(2026, 2, 10));
+
+        const QStringList asked = dialogs.texts();
+        QCOMPARE(asked.size(), 6);
+        QCOMPARE(asked[2], QStringLiteral("Orario non valido"));
+        QCOMPARE(asked[4], QStringLiteral("Orario non valido"));
+        QCOMPARE(dialogs.shown[1].title, std::optional<QString>("Premere INVIO per non inserirla"));
+        QCOMPARE(dialogs.shown[1].defaultText, QString());
+        // Inserted before the other 10/2, then put after it by the save's sort.
+        QCOMPARE(folder.read("Ricordel.dat"),
+                 QByteArray("10,2,\"riunione\",\"14:00\"\r\n10,2,\"dentista\",\"15.30\"\r\n"));
+    }
+
+    void emptyTimeMeansNoTime() {
+        TempCurrentFolder folder;
+        FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        dialogs.type("palestra");
+        dialogs.type("");
+        InsertEntry(agenda, QDate(2026, 2, 1));
+        QCOMPARE(folder.read("Ricordel.dat"), QByteArray("1,2,\"palestra\",\"\"\r\n"));
+        QCOMPARE(agenda.appointments().cellBackground(0, 0).rgb(), qRgb(255, 255, 128));
+    }
+
+    void fullListTakesNoMore() {
+        TempCurrentFolder folder;
+        FakeClock clock;
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        agenda.selectTab(1);
+        agenda.list(ListKind::Scadenze)
+            .replaceAll(QList<AgendaEntry>(ListModel::kMaxEntries, {"1/1", "x", {}, {}}));
+        InsertEntry(agenda, QDate(2026, 3, 7));
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(!dialogs.shown[0].isInput);
+        QCOMPARE(agenda.list(ListKind::Scadenze).entryCount(), ListModel::kMaxEntries);
+    }
+};
+
+QTEST_GUILESS_MAIN(InsertTest)
+#include "insert_test.moc"
