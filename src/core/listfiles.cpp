@@ -12,6 +12,26 @@ namespace {
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+// Appends a text as a quoted item: cleaned as typed text is (a double quote
+// becomes an apostrophe, TAB, CR and LF spaces) and encoded, in one pass.
+void appendQuoted(QByteArray& out, const QString& text) {
+    out += '"';
+    for (QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u == u'"') {
+            out += '\'';
+        } else if (u == u'\t' || u == u'\r' || u == u'\n') {
+            out += ' ';
+        } else if (u < 0x80) {
+            out += static_cast<char>(u);
+        } else {
+            const int b = win1252::toByte(ch);
+            out += b < 0 ? '?' : static_cast<char>(b);
+        }
+    }
+    out += '"';
+}
+
 }  // namespace
 
 ItemReader::ItemReader(const QByteArray& bytes) : bytes_(bytes) {}
@@ -46,7 +66,7 @@ FileItem ItemReader::next() {
         end = pos_;
         while (end > start && isBlank(bytes_[end - 1])) --end;
     }
-    item.text = win1252::decode(bytes_.mid(start, end - start));
+    item.text = win1252::decode(bytes_.constData() + start, end - start);
     // Consume the item's end: a comma, or one line end (CR LF, CR or LF).
     if (pos_ < n) {
         if (bytes_[pos_] == ',') {
@@ -122,13 +142,11 @@ QByteArray SerializeList(const QList<AgendaEntry>& entries, ListKind kind) {
         out += QByteArray::number(dm ? dm->day : 0);
         out += ',';
         out += QByteArray::number(dm ? dm->month : 0);
-        out += ",\"";
-        out += win1252::encode(CleanCellText(e.message));
-        out += '"';
+        out += ',';
+        appendQuoted(out, e.message);
         if (withTime) {
-            out += ",\"";
-            out += win1252::encode(CleanCellText(e.time));
-            out += '"';
+            out += ',';
+            appendQuoted(out, e.time);
         }
         out += "\r\n";
     }

@@ -28,12 +28,14 @@ QChar charFromByte(unsigned char byte) {
     return QChar(static_cast<char16_t>(byte));
 }
 
-QString decode(const QByteArray& bytes) {
-    QString out(bytes.size(), Qt::Uninitialized);
+QString decode(const char* data, qsizetype size) {
+    QString out(size, Qt::Uninitialized);
     QChar* dst = out.data();
-    for (char c : bytes) *dst++ = charFromByte(static_cast<unsigned char>(c));
+    for (qsizetype i = 0; i < size; ++i) *dst++ = charFromByte(static_cast<unsigned char>(data[i]));
     return out;
 }
+
+QString decode(const QByteArray& bytes) { return decode(bytes.constData(), bytes.size()); }
 
 QByteArray encode(const QString& text) {
     QByteArray out;
@@ -46,5 +48,7 @@ QByteArray encode(const QString& text) {
 }
 
 bool isEncodable(QChar ch) { return byteFor(ch.unicode()) >= 0; }
+
+int toByte(QChar ch) { return byteFor(ch.unicode()); }
 
 }  // namespace win1252
