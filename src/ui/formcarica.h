@@ -4,6 +4,8 @@
 #include <QPixmap>
 
 class Agenda;
+class QSize;
+class QTreeWidgetItem;
 
 // The background picture chooser. Shown modally by the main window; however
 // it closes it stores the folder it shows in PercorsoImmagini and saves the
@@ -11,14 +13,35 @@ class Agenda;
 // and copies the file to "Sfondo.dat".
 class FormCarica : public QDialog {
     Q_OBJECT
-public:
+  public:
     FormCarica(Agenda& agenda, QWidget* parent = nullptr);
     ~FormCarica() override;
 
-Q_SIGNALS:
+    // The folder shown by the folder list and the file list.
+    QString Folder() const;
+    // Shows `folder` in the folder and file lists; false (and nothing
+    // changes) when it does not exist or cannot be read.
+    bool SetFolder(const QString& folder);
+
+    // The preview's size for a picture of `picture` pixels: 161 wide, or 233
+    // high when 161 wide would be taller than that, keeping the proportions.
+    static QSize PreviewSize(const QSize& picture);
+
+    void done(int result) override;
+
+  Q_SIGNALS:
     void backgroundChosen(const QPixmap& picture);
 
-private:
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void OpenFolderItem(QTreeWidgetItem* item);
+    void Drive1_Change(int index);
+    void File1_Click();
+    void ClearPreview();
+    void ConfirmPicture();
+
     struct Private;
     Private* d;
 };

@@ -1,0 +1,72 @@
+#include "ui/fonts.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace {
+
+struct FontStandIns {
+    const char* family;
+    QStringList candidates;
+};
+
+// The faces the windows were drawn with, and the free faces closest to each:
+// Liberation Sans has Arial's metrics, so it keeps the captions inside their
+// controls; Comic Neue is the nearest in spirit to Comic Sans.
+const QList<FontStandIns>& StandIns() {
+    static const QList<FontStandIns> table = {
+        {"MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans"}},
+        {"Arial", {"Liberation Sans", "DejaVu Sans"}},
+        {"Comic Sans MS", {"Comic Neue", "Comic Relief", "Liberation Sans", "DejaVu Sans"}},
+    };
+    return table;
+}
+
+bool ContainsFamily(const QStringList& installed, const QString& family) {
+    return installed.contains(family, Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+QStringList ChooseFontSubstitutes(const QString& family, const QStringList& installed) {
+    if (ContainsFamily(installed, family)) return {};
+    for (const FontStandIns& entry : StandIns()) {
+        if (family.compare(QLatin1String(entry.family), Qt::CaseInsensitive) != 0) continue;
+        QStringList chosen;
+        for (const QString& candidate : entry.candidates) {
+            if (ContainsFamily(installed, candidate)) chosen << candidate;
+        }
+        return chosen;
+    }
+    return {};
+}
+
+void InstallFontSubstitutes() {
+    const QStringList installed = QFontDatabase::families();
+    for (const FontStandIns& entry : StandIns()) {
+        const QString family = QLatin1String(entry.family);
+        const QStringList chosen = ChooseFontSubstitutes(family, installed);
+        if (!chosen.isEmpty()) QFont::insertSubstitutions(family, chosen);
+    }
+}
+
+bool LoadItalianTranslation(QCoreApplication& app) {
+    return LoadItalianTranslation(app, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
+
+bool LoadItalianTranslation(QCoreApplication& app, const QString& folder) {
+    // Parented to the application so that it lives as long as the texts it
+    // translates.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), folder) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return false;
+    }
+    return true;
+}
