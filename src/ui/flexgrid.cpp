@@ -1,0 +1,184 @@
+#include "ui/flexgrid.h"
+
+#include <QColor>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+#include "core/listmodel.h"
+#include "core/win1252.h"
+
+namespace {
+
+// The view's base colour is the grid's empty area, so a cell without a colour
+// of its own is painted in the normal window colour here.
+class CellDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!index.data(Qt::BackgroundRole).isValid()) option->backgroundBrush = QBrush(Qt::white);
+    }
+};
+
+QString ColourName(QRgb rgb) {
+    return QColor::fromRgb(rgb).name();
+}
+
+bool IsNavigationKey(int key) {
+    switch (key) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+FlexGrid::FlexGrid(ListModel& model, QItemSelectionModel& selection, QWidget* parent)
+    : QTableView(parent), model_(model) {
+    setObjectName(QString::fromLatin1(model.traits().gridName));
+    setModel(&model);
+    setSelectionModel(&selection);
+    setItemDelegate(new CellDelegate(this));
+
+    // The window edits the cells itself, one key at a time.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setTabKeyNavigation(false);  // Tab moves on to the next control
+    setSortingEnabled(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+
+    QFont gridFont(QStringLiteral("MS Sans Serif"));
+    gridFont.setPointSizeF(8.25);
+    gridFont.setBold(true);
+    setFont(gridFont);
+
+    const ListTraits& traits = model.traits();
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, QColor::fromRgb(traits.emptyAreaColour));
+    pal.setColor(QPalette::Text, Qt::black);
+    setPalette(pal);
+
+    const int rowHeight = std::max(TwipsToPixels(240, logicalDpiY()), fontMetrics().height() + 3);
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+
+    QHeaderView* header = horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setMinimumSectionSize(0);
+    header->setStretchLastSection(false);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setFixedHeight(rowHeight);
+    header->setFont(gridFont);
+    header->setStyleSheet(
+        QStringLiteral("QHeaderView { background-color: %2; }"
+                       " QHeaderView::section { background-color: %1;"
+                       " color: black; font-weight: bold; border: none;"
+                       " border-right: 1px solid #808080;"
+                       " border-bottom: 1px solid #808080; padding-left: 2px; }")
+            .arg(ColourName(traits.tabColour), ColourName(traits.emptyAreaColour)));
+    header->viewport()->installEventFilter(this);
+
+    setAccessibleName(QString::fromUtf8(traits.tabCaption));
+}
+
+int FlexGrid::TwipsToPixels(int twips, int dpi) {
+    return static_cast<int>((static_cast<qint64>(twips) * dpi + 720) / 1440);
+}
+
+int FlexGrid::CharacterCode(QChar ch) {
+    if (!win1252::isEncodable(ch)) return -1;
+    const QByteArray bytes = win1252::encode(QString(ch));
+    return bytes.isEmpty() ? -1 : static_cast<unsigned char>(bytes.at(0));
+}
+
+void FlexGrid::LayoutColumns() {
+    const ListTraits& traits = model_.traits();
+    for (int column = 0; column < ListModel::ColumnCount; ++column) {
+        const int twips = traits.columnTwips[static_cast<size_t>(column)];
+        setColumnHidden(column, twips == 0);
+        if (twips > 0) setColumnWidth(column, TwipsToPixels(twips, logicalDpiX()));
+    }
+}
+
+void FlexGrid::keyPressEvent(QKeyEvent* event) {
+    Q_EMIT keyDown(event->key());
+    // Alt with a letter is an access key, not typing; AltGr, which some
+    // systems report as Ctrl+Alt, still types.
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const bool accessKey = (mods & Qt::AltModifier) && !(mods & Qt::ControlModifier);
+    if (!accessKey) {
+        for (const QChar ch : event->text()) {
+            const int code = CharacterCode(ch);
+            if (code >= 0) Q_EMIT keyPress(code);
+        }
+    }
+    // Only the moving keys reach the view: a typed letter must not jump to a
+    // row by keyboard search.
+    if (IsNavigationKey(event->key()) &&
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        QTableView::keyPressEvent(event);
+    } else {
+        event->accept();
+    }
+}
+
+void FlexGrid::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        // The popup acts on the row chosen before, so the cell stays put.
+        event->accept();
+        Q_EMIT rightButtonDown(event->globalPosition().toPoint());
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        // A click below the last row keeps the current cell where it was.
+        if (indexAt(event->position().toPoint()).isValid())
+            QTableView::mousePressEvent(event);
+        else
+            event->accept();
+        setFocus(Qt::MouseFocusReason);
+        Q_EMIT gridClicked();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == horizontalHeader()->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            // The header row is row 0 of the grid: a click there counts as a
+            // click in the grid, and it neither sorts nor selects a column.
+            if (mouse->button() == Qt::LeftButton) {
+                setFocus(Qt::MouseFocusReason);
+                Q_EMIT gridClicked();
+            } else if (mouse->button() == Qt::RightButton) {
+                Q_EMIT rightButtonDown(mouse->globalPosition().toPoint());
+            }
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease ||
+            event->type() == QEvent::MouseButtonDblClick)
+            return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QTableView>
+
+class ListModel;
+class QItemSelectionModel;
+
+// One list on screen: a table view over the list's model that looks and reacts
+// like the grids the program always had. It has no editor of its own; it
+// reports keys, typed characters and clicks, and the window edits the current
+// cell. Row 0 of the old grids is the horizontal header here.
+class FlexGrid : public QTableView {
+    Q_OBJECT
+  public:
+    // The view shares the selection model with the list, so the operations see
+    // the cell the user chose.
+    FlexGrid(ListModel& model, QItemSelectionModel& selection, QWidget* parent = nullptr);
+
+    ListModel& listModel() const { return model_; }
+
+    // Column widths from the list's twips at the screen's logical DPI; a width
+    // of 0 hides the column.
+    void LayoutColumns();
+
+    // 1440 twips make an inch.
+    static int TwipsToPixels(int twips, int dpi);
+
+    // The Windows-1252 code of a typed character, or -1 when the code page has
+    // no such character.
+    static int CharacterCode(QChar ch);
+
+  Q_SIGNALS:
+    // A key went down (the Qt key), before any character it types.
+    void keyDown(int key);
+    // A character was typed: its Windows-1252 code (13 for Enter, 8 for Backspace).
+    void keyPress(int charCode);
+    // The left button went down anywhere on the grid, header and empty area included.
+    void gridClicked();
+    // The right button went down over the grid; the current cell does not move.
+    void rightButtonDown(const QPoint& globalPos);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    ListModel& model_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "core/dialogs.h"
+
+// The real message and input boxes, on top of the window given as parent.
+class WidgetDialogs final : public Dialogs {
+  public:
+    explicit WidgetDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParentWidget(QWidget* parent) { parent_ = parent; }
+
+    MsgAnswer Message(const QString& text, MsgButtons buttons, MsgIcon icon,
+                      const std::optional<QString>& title) override;
+    QString Input(const QString& prompt, const std::optional<QString>& title,
+                  const QString& defaultText) override;
+
+    // The title a box shows: the program's name when it has none of its own.
+    static QString BoxTitle(const std::optional<QString>& title);
+
+  private:
+    QPointer<QWidget> parent_;
+};

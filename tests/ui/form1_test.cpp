@@ -1,0 +1,920 @@
+// The main window driven as a user drives it, with a fake clock, scripted
+// boxes and a temporary data folder. Grouped by window area.
+#include <QAccessible>
+#include <QAccessibleTableInterface>
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QCalendarWidget>
+#include <QDir>
+#include <QHeaderView>
+#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <memory>
+
+#include "core/agenda.h"
+#include "core/listmodel.h"
+#include "operations/operations.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
+#include "support/tempfolder.h"
+#include "ui/filedialogs.h"
+#include "ui/flexgrid.h"
+#include "ui/form1.h"
+#include "ui/formcarica.h"
+#include "ui/printcommand.h"
+
+namespace {
+
+class FakeFileDialogs final : public FileDialogs {
+  public:
+    QString OpenFileName(const QString& filter) override {
+        filters << filter;
+        // A real dialog may leave the process in the folder it showed last.
+        if (!wanderTo.isEmpty()) QDir::setCurrent(wanderTo);
+        return answer;
+    }
+    QString answer;
+    QString wanderTo;
+    QStringList filters;
+};
+
+class FakeArchiveViewer final : public ArchiveViewer {
+  public:
+    bool Open(const QString& path, const QString&) override {
+        opened << path;
+        return true;
+    }
+    QStringList opened;
+};
+
+class FakePrinter final : public PrinterAccess {
+  public:
+    int PrinterCount() const override { return count; }
+    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString*) override {
+        ++printed;
+        return true;
+    }
+    int count = 0;
+    int printed = 0;
+};
+
+// One main window over a fresh data folder.
+struct Harness {
+    TempCurrentFolder folder;
+    FakeClock clock;
+    ScriptedDialogs dialogs;
+    FakeFileDialogs files;
+    FakeArchiveViewer viewer;
+    FakePrinter printer;
+    std::unique_ptr<Form1> form;
+
+    void start() {
+        form = std::make_unique<Form1>(Form1Services{&clock, &dialogs, &files, &viewer, &printer});
+        form->Form_Load();
+    }
+    void show() {
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+    Agenda& agenda() { return form->agenda(); }
+    FlexGrid* grid(ListKind kind) { return form->Grid(kind); }
+    QPushButton* button(int i) {
+        return form->findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(i));
+    }
+    QAction* item(const char* name) { return form->findChild<QAction*>(QString::fromLatin1(name)); }
+    QWidget* surface() { return form->centralWidget(); }
+    QRect cellRect(ListKind kind, int row, int column) {
+        FlexGrid* g = grid(kind);
+        return g->visualRect(g->model()->index(row, column));
+    }
+};
+
+QByteArray SettingsBytes(bool ascending, bool newMsg) {
+    const QByteArray t = "#TRUE#", f = "#FALSE#";
+    return (ascending ? t : f) +
+           ",\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
+           "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n" +
+           (newMsg ? t : f) +
+           ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n5,\"giorni preavviso\"\r\n";
+}
+
+void TypeChar(QWidget* widget, QChar ch) {
+    QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
+void MoveMouseOver(QWidget* widget) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+QColor ButtonColour(QPushButton* b) {
+    return b->palette().color(QPalette::Button);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- start-up
+class StartupTests : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void emptyFolderGetsThreeEmptyFilesAndTodayOnTabZero() {
+        Harness h;
+        h.clock.set(QDate(2026, 5, 20));
+        h.start();
+        for (const char* name : {"Ricordel.dat", "Date.dat", "Ricorrenze.dat"}) {
+            QVERIFY2(h.folder.exists(QString::fromLatin1(name)), name);
+            QCOMPARE(h.folder.read(QString::fromLatin1(name)), QByteArray());
+        }
+        for (ListKind kind : kAllListKinds) QCOMPARE(h.grid(kind)->model()->rowCount(), 0);
+        QCOMPARE(h.form->SSTab1()->currentIndex(), 0);
+        QCOMPARE(h.agenda().currentTab(), 0);
+        QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 5, 20));
+        QCOMPARE(h.form->windowTitle(), QStringLiteral("Ricordel by Tobrani - Versione 2.1.9"));
+        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.button(3)->isEnabled());
+        QVERIFY(h.button(1)->isEnabled());
+        QCOMPARE(h.agenda().StartFolder, QDir::currentPath());
+        QVERIFY(h.dialogs.shown.isEmpty());
+    }
+
+    void preparedFilesFillTheGridsAsViewsOfTheLists() {
+        Harness h;
+        h.folder.write("Ricordel.dat",
+                       "7,3,\"Dentista\",\"9:30\"\r\n8,3,\"Riunione, sala 2\",\"\"\r\n");
+        h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
+        h.folder.write("Ricorrenze.dat", "1,5,\"E' il Compleanno di Anna\"\r\n");
+        h.start();
+        FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
+        QCOMPARE(g1->model()->rowCount(), 2);
+        QCOMPARE(g1->model()->index(0, 1).data().toString(), QStringLiteral("Dentista"));
+        QCOMPARE(g1->model()->index(1, 1).data().toString(), QStringLiteral("Riunione, sala 2"));
+        QCOMPARE(g1->model()->index(0, 2).data().toString(), QStringLiteral("9:30"));
+        QCOMPARE(h.grid(ListKind::Scadenze)->model()->index(0, 0).data().toString(),
+                 QStringLiteral("15/4"));
+        QCOMPARE(h.grid(ListKind::Ricorrenze)->model()->index(0, 1).data().toString(),
+                 QStringLiteral("E' il Compleanno di Anna"));
+        // The operations see the cell the user picks in the grid.
+        for (ListKind kind : kAllListKinds) {
+            QCOMPARE(h.grid(kind)->selectionModel(), &h.agenda().selection(kind));
+            QCOMPARE(h.grid(kind)->model(), &h.agenda().list(kind));
+        }
+        // Loading does not count as an edit, and nothing was rewritten.
+        QVERIFY(!h.agenda().ListsModified());
+        QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo\"\r\n"));
+    }
+
+    void menuCheckMarksFollowStoredSettings_data() {
+        QTest::addColumn<bool>("ascending");
+        QTest::addColumn<bool>("newMsg");
+        QTest::newRow("ascending, new boxes") << true << true;
+        QTest::newRow("descending, old boxes") << false << false;
+    }
+    void menuCheckMarksFollowStoredSettings() {
+        QFETCH(bool, ascending);
+        QFETCH(bool, newMsg);
+        Harness h;
+        h.folder.write("Ricordel.ini", SettingsBytes(ascending, newMsg));
+        h.start();
+        QCOMPARE(h.item("mnuOrdCre")->isChecked(), ascending);
+        QCOMPARE(h.item("mnuOrdDec")->isChecked(), !ascending);
+        QCOMPARE(h.item("mnuNewMsgbox")->isChecked(), newMsg);
+        QCOMPARE(h.agenda().settings().GiorniPreavviso, qint16(5));
+    }
+
+    void windowsFolderComesFromTheEnvironment() {
+        const QByteArray old = qgetenv("SystemRoot");
+        qunsetenv("SystemRoot");
+        {
+            Harness h;
+            h.start();
+            QCOMPARE(h.agenda().WindowsFolder, QString());
+        }
+        qputenv("SystemRoot", "C:\\Windows");
+        {
+            Harness h;
+            h.start();
+            QCOMPARE(h.agenda().WindowsFolder, QStringLiteral("C:\\Windows"));
+        }
+        if (old.isNull())
+            qunsetenv("SystemRoot");
+        else
+            qputenv("SystemRoot", old);
+    }
+
+    void controlsSitWhereTheDesignPutsThem() {
+        Harness h;
+        h.start();
+        h.show();
+        QCOMPARE(h.form->frameGeometry().size(), QSize(800, 600));
+        QCOMPARE(h.form->SSTab1()->geometry(), QRect(8, 8, 493, 513));
+        QCOMPARE(h.form->Calendar1()->geometry(), QRect(504, 32, 289, 193));
+        QCOMPARE(h.button(0)->geometry(), QRect(592, 236, 113, 33));
+        QCOMPARE(h.button(2)->geometry(), QRect(592, 300, 113, 37));
+        QCOMPARE(h.button(3)->geometry(), QRect(592, 344, 113, 37));
+        QCOMPARE(h.button(1)->geometry(), QRect(592, 412, 113, 37));
+        QCOMPARE(h.button(5)->geometry(), QRect(552, 488, 89, 33));
+        QCOMPARE(h.button(4)->geometry(), QRect(660, 488, 93, 33));
+        QCOMPARE(h.form->Shape1()->geometry(), QRect(588, 232, 121, 41));
+        // Each grid at 8, 32 from the tab control's corner, tab headers included.
+        FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
+        QCOMPARE(g1->mapTo(h.form->SSTab1(), QPoint(0, 0)), QPoint(8, 32));
+        QCOMPARE(g1->size(), QSize(473, 473));
+        // Tabbing runs through the buttons in this order (delete is disabled).
+        QWidget* w = h.button(0);
+        for (int i : {2, 1, 5, 4}) {
+            w = w->nextInFocusChain();
+            while (w->focusPolicy() == Qt::NoFocus || !w->isEnabled()) w = w->nextInFocusChain();
+            QCOMPARE(w, h.button(i));
+        }
+    }
+
+    void gridColumnsAndColours() {
+        Harness h;
+        h.start();
+        FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
+        FlexGrid* g2 = h.grid(ListKind::Scadenze);
+        const int dpi = g1->logicalDpiX();
+        QCOMPARE(g1->columnWidth(0), FlexGrid::TwipsToPixels(950, dpi));
+        QCOMPARE(g1->columnWidth(1), FlexGrid::TwipsToPixels(5000, dpi));
+        QCOMPARE(g1->columnWidth(2), FlexGrid::TwipsToPixels(800, dpi));
+        QVERIFY(g1->isColumnHidden(3));
+        QVERIFY(!g1->isColumnHidden(2));
+        QCOMPARE(g2->columnWidth(1), FlexGrid::TwipsToPixels(5800, dpi));
+        QVERIFY(g2->isColumnHidden(2));
+        QVERIFY(g2->isColumnHidden(3));
+        QVERIFY(!g2->verticalHeader()->isVisible() || g2->verticalHeader()->isHidden());
+        QCOMPARE(g1->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("ORA"));
+        QCOMPARE(g1->palette().color(QPalette::Base), QColor(192, 255, 255));
+        QCOMPARE(g2->palette().color(QPalette::Base), QColor(192, 255, 192));
+        QCOMPARE(h.grid(ListKind::Ricorrenze)->palette().color(QPalette::Base),
+                 QColor(255, 255, 192));
+        QCOMPARE(FlexGrid::TwipsToPixels(950, 96), 63);
+        QCOMPARE(FlexGrid::TwipsToPixels(1440, 120), 120);
+    }
+
+    void menuTreeAndHiddenPopups() {
+        Harness h;
+        h.start();
+        const QList<std::pair<const char*, QString>> items = {
+            {"mnuOrdCre", "&Crescente"},
+            {"mnuOrdDec", "&Decrescente"},
+            {"mnuAppuntamenti", "Appuntamenti"},
+            {"mnuScadenze", "Scadenze"},
+            {"mnuRicorrenze", "Ricorrenze"},
+            {"mnuAllarme", "Allarme"},
+            {"mnuNewMsgbox", "&Nuovi Msgbox"},
+            {"mnuSfondo", "&Sfondo"},
+            {"mnuPreavviso", "&Giorni preavviso"},
+            {"mnuRemember", "&Ricordel"},
+            {"mnuArchivio", "&Archivio"},
+            {"mnuRim30", "&Rimanda di 1/2 ora"},
+            {"mnuRim60", "&Rimanda di 1 ora"},
+            {"mnuRimGio", "&Rimanda di 1 giorno"},
+            {"mnuRimSet", "&Rimanda di 1 settimana"},
+            {"mnuRimMes", "&Rimanda di 1 mese"},
+            {"mnuArchivia", "&Archivia"},
+            {"mnuProva2", "&Prova allarme"},
+            {"mnuCopiaDB", "&Copia dati in DB"},
+            {"mnuVisMess", "&Visualizza i RICORDEL"},
+            {"mnuApriMess", "&Apri PROGRAMMA ricordel"},
+            {"mnuProva", "&Prova allarme"},
+            {"mnuChiudi", "&Chiudi"},
+        };
+        for (const auto& [name, caption] : items) {
+            QAction* action = h.item(name);
+            QVERIFY2(action, name);
+            QCOMPARE(action->text(), caption);
+        }
+        QStringList barTitles;
+        for (QAction* a : h.form->menuBar()->actions()) barTitles << a->text();
+        QCOMPARE(barTitles, (QStringList{"&Impostazioni", "&Visualizza", "?"}));
+        QCOMPARE(h.form->mnuSposta()->title(), QStringLiteral("&Sposta"));
+        QCOMPARE(h.form->mnuTray()->title(), QStringLiteral("MenuTray"));
+        QStringList trayItems;
+        for (QAction* a : h.form->mnuTray()->actions())
+            trayItems << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+        QCOMPARE(trayItems,
+                 (QStringList{"mnuVisMess", "mnuApriMess", "-", "mnuProva", "-", "mnuChiudi"}));
+        for (const char* menu :
+             {"mnuImpostazioni", "mnuOrdine", "mnuSuoni", "mnuVisualizza", "mnuDebug"})
+            QVERIFY2(h.form->findChild<QMenu*>(QString::fromLatin1(menu)), menu);
+    }
+
+    void controlsAreNamedForAssistiveTechnology() {
+        Harness h;
+        h.folder.write("Ricordel.dat", "7,3,\"Dentista\",\"9:30\"\r\n");
+        h.start();
+        QCOMPARE(h.button(0)->accessibleName(), QStringLiteral("Oggi"));
+        QCOMPARE(h.button(2)->accessibleName(), QStringLiteral("Inserisci Appuntamento"));
+        QCOMPARE(h.button(5)->accessibleName(), QStringLiteral("SALVA"));
+        QAccessibleInterface* table =
+            QAccessible::queryAccessibleInterface(h.grid(ListKind::Appuntamenti));
+        QVERIFY(table && table->tableInterface());
+        QAccessibleInterface* cell = table->tableInterface()->cellAt(0, 1);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("Dentista"));
+    }
+};
+
+// ------------------------------------------------------------- grid editing
+class GridEditingTests : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void typedCharactersAppendWithinTheCodeRanges() {
+        Harness h;
+        h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
+        h.start();
+        h.agenda().selectTab(1);
+        h.agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
+        FlexGrid* g = h.grid(ListKind::Scadenze);
+        QTest::keyClick(g, '~');
+        QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1), QStringLiteral("Scade bollo"));
+        QVERIFY(!h.agenda().ListsModified());
+        QTest::keyClick(g, ' ');
+        TypeChar(g, QChar(0xE8));    // e grave, code 232
+        TypeChar(g, QChar(0x20AC));  // the euro sign is code 128: outside both ranges
+        TypeChar(g, QChar(0x0141));  // not in the code page at all
+        QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
+                 QStringLiteral("Scade bollo \u00E8"));
+        QVERIFY(h.agenda().ListsModified());
+        // Alt with a letter is an access key, not typing.
+        QTest::keyClick(g, 'x', Qt::AltModifier);
+        QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
+                 QStringLiteral("Scade bollo \u00E8"));
+        // A double quote could not be written to the file: it becomes an apostrophe.
+        QTest::keyClick(g, '"');
+        QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
+                 QStringLiteral("Scade bollo \u00E8'"));
+    }
+
+    void backspaceAndDelete() {
+        Harness h;
+        h.folder.write("Ricorrenze.dat", "1,5,\"Anna\"\r\n2,6,\"\"\r\n");
+        h.start();
+        h.agenda().selectTab(2);
+        FlexGrid* g = h.grid(ListKind::Ricorrenze);
+        ListModel& list = h.agenda().list(ListKind::Ricorrenze);
+        h.agenda().setCurrentCell(ListKind::Ricorrenze, 0, 1);
+        QTest::keyClick(g, Qt::Key_Backspace);
+        QCOMPARE(list.text(0, 1), QStringLiteral("Ann"));
+        QVERIFY(h.agenda().ListsModified());
+
+        h.agenda().SetListsModified(false);
+        h.agenda().setCurrentCell(ListKind::Ricorrenze, 1, 1);
+        QTest::keyClick(g, Qt::Key_Backspace);  // empty cell: still an edit
+        QCOMPARE(list.text(1, 1), QString());
+        QVERIFY(h.agenda().ListsModified());
+
+        h.agenda().SetListsModified(false);
+        h.agenda().setCurrentCell(ListKind::Ricorrenze, 0, 0);
+        QTest::keyClick(g, Qt::Key_Delete);
+        QCOMPARE(list.text(0, 0), QString());
+        QCOMPARE(list.text(0, 1), QStringLiteral("Ann"));
+        QVERIFY(h.agenda().ListsModified());
+    }
+
+    void enterOpensTheEditBoxOnTheMessageOnly() {
+        Harness h;
+        h.folder.write("Ricordel.dat", "7,3,\"Dentista\",\"9:30\"\r\n");
+        h.start();
+        FlexGrid* g = h.grid(ListKind::Appuntamenti);
+        ListModel& list = h.agenda().appointments();
+        // Columns 0 and 2: no box (the script would fail on one), no change.
+        for (int column : {0, 2}) {
+            h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, column);
+            QTest::keyClick(g, Qt::Key_Return);
+        }
+        QVERIFY(h.dialogs.shown.isEmpty());
+        QCOMPARE(list.entry(0).date, QStringLiteral("7/3"));
+        QCOMPARE(list.entry(0).time, QStringLiteral("9:30"));
+        QVERIFY(!h.agenda().ListsModified());
+
+        h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, 1);
+        h.dialogs.type(QString());  // Cancel
+        QTest::keyClick(g, Qt::Key_Return);
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QVERIFY(h.dialogs.shown[0].isInput);
+        QCOMPARE(h.dialogs.shown[0].title, std::optional<QString>(QStringLiteral("Modifica")));
+        QCOMPARE(h.dialogs.shown[0].text, QString());
+        QCOMPARE(h.dialogs.shown[0].defaultText, QStringLiteral("Dentista"));
+        QCOMPARE(list.text(0, 1), QStringLiteral("Dentista"));
+        QVERIFY(!h.agenda().ListsModified());
+
+        h.dialogs.type(QStringLiteral("Dentista \"Rossi\"\tore 9"));
+        QTest::keyClick(g, Qt::Key_Return);
+        QCOMPARE(list.text(0, 1), QStringLiteral("Dentista 'Rossi' ore 9"));
+        QVERIFY(h.agenda().ListsModified());
+    }
+
+    void keysOnAnEmptyListTouchNothing() {
+        Harness h;
+        h.start();
+        FlexGrid* g = h.grid(ListKind::Appuntamenti);
+        QTest::keyClick(g, 'a');
+        QTest::keyClick(g, Qt::Key_Backspace);
+        QTest::keyClick(g, Qt::Key_Delete);
+        QTest::keyClick(g, Qt::Key_Return);
+        QCOMPARE(h.agenda().appointments().entryCount(), 0);
+        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(h.dialogs.shown.isEmpty());
+    }
+
+    void f5SavesFromTheAppointmentsGridOnly() {
+        Harness h;
+        h.folder.write("Ricordel.dat", "7,3,\"Dentista\",\"9:30\"\r\n");
+        h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
+        h.start();
+        h.agenda().selectTab(1);
+        h.agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
+        QTest::keyClick(h.grid(ListKind::Scadenze), '!');
+        QTest::keyClick(h.grid(ListKind::Scadenze), Qt::Key_F5);
+        QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo\"\r\n"));
+        QVERIFY(h.agenda().ListsModified());
+        QTest::keyClick(h.grid(ListKind::Ricorrenze), Qt::Key_F5);
+        QVERIFY(h.agenda().ListsModified());
+
+        h.agenda().selectTab(0);
+        QTest::keyClick(h.grid(ListKind::Appuntamenti), Qt::Key_F5);
+        QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo!\"\r\n"));
+        QVERIFY(!h.agenda().ListsModified());
+        QCOMPARE(h.form->SSTab1()->currentIndex(), 0);
+    }
+
+    void rightButtonPopupOnAppointmentsOnly() {
+        Harness h;
+        h.folder.write("Ricordel.dat", "7,3,\"Uno\",\"9:30\"\r\n8,3,\"Due\",\"10:30\"\r\n");
+        h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
+        h.start();
+        h.show();
+        h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, 1);
+        FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
+        QTest::mouseClick(g1->viewport(), Qt::RightButton, {},
+                          h.cellRect(ListKind::Appuntamenti, 1, 1).center());
+        QVERIFY(h.form->mnuSposta()->isVisible());
+        // The popup acts on the row chosen before the right click.
+        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 0);
+        h.form->mnuSposta()->hide();
+
+        h.form->SSTab1()->setCurrentIndex(1);
+        FlexGrid* g2 = h.grid(ListKind::Scadenze);
+        QTest::mouseClick(g2->viewport(), Qt::RightButton, {},
+                          h.cellRect(ListKind::Scadenze, 0, 1).center());
+        QVERIFY(!h.form->mnuSposta()->isVisible());
+        QVERIFY(!h.form->findChildren<QMenu*>().isEmpty());
+        for (QMenu* menu : h.form->findChildren<QMenu*>()) QVERIFY(!menu->isVisible());
+    }
+
+    void aClickAnywhereInAGridEnablesDelete() {
+        Harness h;
+        h.folder.write("Ricordel.dat", "7,3,\"Uno\",\"9:30\"\r\n8,3,\"Due\",\"10:30\"\r\n");
+        h.start();
+        h.show();
+        FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
+        QVERIFY(!h.button(3)->isEnabled());
+        QTest::mouseClick(g1->viewport(), Qt::LeftButton, {},
+                          h.cellRect(ListKind::Appuntamenti, 1, 1).center());
+        QVERIFY(h.button(3)->isEnabled());
+        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 1);
+
+        // The header row and the empty area count as the grid too, and the
+        // chosen row stays.
+        h.form->SSTab1()->setCurrentIndex(1);
+        h.form->SSTab1()->setCurrentIndex(0);
+        QVERIFY(!h.button(3)->isEnabled());
+        QTest::mouseClick(g1->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(10, 5));
+        QVERIFY(h.button(3)->isEnabled());
+        h.form->SSTab1()->setCurrentIndex(1);
+        h.form->SSTab1()->setCurrentIndex(0);
+        QTest::mouseClick(g1->viewport(), Qt::LeftButton, {}, QPoint(20, 400));
+        QVERIFY(h.button(3)->isEnabled());
+        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 1);
+    }
+};
+
+// ------------------------------------------------- tabs, buttons and calendar
+class TabButtonCalendarTests : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void tabChangeSetsCaptionsStatesAndFrameColour() {
+        Harness h;
+        h.start();
+        h.button(3)->setEnabled(true);
+        h.form->SSTab1()->setCurrentIndex(1);
+        QCOMPARE(h.agenda().currentTab(), 1);
+        QVERIFY(!h.button(3)->isEnabled());
+        QVERIFY(!h.button(1)->isEnabled());
+        QCOMPARE(h.button(2)->text(), QStringLiteral("&Inserisci Scadenza"));
+        QCOMPARE(h.button(3)->text(), QStringLiteral("&Elimina Scadenza"));
+        QCOMPARE(h.button(3)->accessibleName(), QStringLiteral("Elimina Scadenza"));
+        QCOMPARE(h.form->Shape1Fill(), QColor(128, 255, 128));
+        const QRect frame = h.form->Shape1()->geometry();
+
+        // The program selecting a tab runs the same handling and moves SSTab1.
+        h.agenda().selectTab(2);
+        QCOMPARE(h.form->SSTab1()->currentIndex(), 2);
+        QCOMPARE(h.button(2)->text(), QStringLiteral("&Inserisci Ricorrenza"));
+        QCOMPARE(h.form->Shape1Fill(), QColor(255, 255, 128));
+        QCOMPARE(h.form->Shape1()->geometry(), frame);
+        QVERIFY(!h.button(1)->isEnabled());
+
+        h.form->SSTab1()->setCurrentIndex(0);
+        QVERIFY(h.button(1)->isEnabled());
+        QCOMPARE(h.button(3)->text(), QStringLiteral("&Elimina Appuntamento"));
+        QCOMPARE(h.form->Shape1Fill(), QColor(128, 255, 255));
+    }
+
+    void hoverColoursAndTheirReset() {
+        Harness h;
+        h.start();
+        h.show();  // hidden windows get no mouse moves
+        const QColor standard = h.form->StandardButtonColour();
+        h.form->SSTab1()->setCurrentIndex(1);
+        MoveMouseOver(h.button(2));
+        MoveMouseOver(h.button(4));
+        QCOMPARE(ButtonColour(h.button(2)), QColor(128, 255, 128));
+        QCOMPARE(ButtonColour(h.button(4)), QColor(128, 255, 128));
+        QCOMPARE(ButtonColour(h.button(0)), standard);
+        // The grids and the calendar reset nothing.
+        MoveMouseOver(h.grid(ListKind::Scadenze)->viewport());
+        MoveMouseOver(h.form->Calendar1());
+        QCOMPARE(ButtonColour(h.button(2)), QColor(128, 255, 128));
+        // A move the tab bar ignores reaches the surface, but over a control
+        // it is no move over the bare window.
+        MoveMouseOver(h.form->SSTab1()->tabBar());
+        QCOMPARE(ButtonColour(h.button(2)), QColor(128, 255, 128));
+        MoveMouseOver(h.surface());
+        for (int i = 0; i < 6; ++i) QCOMPARE(ButtonColour(h.button(i)), standard);
+    }
+
+    void focusFrameFollowsTheFocusedButton() {
+        Harness h;
+        h.start();
+        h.show();
+        h.button(5)->setFocus(Qt::TabFocusReason);
+        QCOMPARE(h.form->Shape1()->geometry(), QRect(548, 484, 97, 41));
+        QVERIFY(h.form->Shape1()->isVisible());
+        // Losing the focus leaves the frame where it was.
+        h.form->Calendar1()->setFocus(Qt::TabFocusReason);
+        QCOMPARE(h.form->Shape1()->geometry(), QRect(548, 484, 97, 41));
+        h.button(2)->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(h.form->Shape1()->geometry(), QRect(588, 296, 121, 45));
+        // Behind the buttons, not over them.
+        QVERIFY(h.form->centralWidget()->children().indexOf(h.form->Shape1()) <
+                h.form->centralWidget()->children().indexOf(h.button(0)));
+    }
+
+    void calendarFocusDisablesDelete() {
+        Harness h;
+        h.folder.write("Ricordel.dat", "7,3,\"Uno\",\"9:30\"\r\n");
+        h.start();
+        h.show();
+        QTest::mouseClick(h.grid(ListKind::Appuntamenti)->viewport(), Qt::LeftButton, {},
+                          h.cellRect(ListKind::Appuntamenti, 0, 1).center());
+        QVERIFY(h.button(3)->isEnabled());
+        h.form->Calendar1()->setFocus(Qt::TabFocusReason);
+        QVERIFY(!h.button(3)->isEnabled());
+    }
+
+    void pagingTheCalendarSelectsTodaysDayNumber_data() {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<int>("months");
+        QTest::addColumn<QDate>("expected");
+        QTest::newRow("15th, next month") << QDate(2026, 3, 15) << 1 << QDate(2026, 4, 15);
+        QTest::newRow("15th, back a month") << QDate(2026, 3, 15) << -1 << QDate(2026, 2, 15);
+        QTest::newRow("31st to April") << QDate(2026, 3, 31) << 1 << QDate(2026, 4, 30);
+        QTest::newRow("31st to February") << QDate(2026, 1, 31) << 1 << QDate(2026, 2, 28);
+        QTest::newRow("30th to leap February") << QDate(2028, 1, 30) << 1 << QDate(2028, 2, 29);
+        QTest::newRow("31st, two pages") << QDate(2026, 3, 31) << 2 << QDate(2026, 5, 31);
+        QTest::newRow("next year") << QDate(2026, 12, 31) << 12 << QDate(2027, 12, 31);
+    }
+    void pagingTheCalendarSelectsTodaysDayNumber() {
+        QFETCH(QDate, today);
+        QFETCH(int, months);
+        QFETCH(QDate, expected);
+        Harness h;
+        h.clock.set(today);
+        h.start();
+        QCalendarWidget* calendar = h.form->Calendar1();
+        if (months == 12) {
+            calendar->showNextYear();
+        } else {
+            for (int i = 0; i < std::abs(months); ++i)
+                months > 0 ? calendar->showNextMonth() : calendar->showPreviousMonth();
+        }
+        QCOMPARE(calendar->selectedDate(), expected);
+        QCOMPARE(calendar->monthShown(), expected.month());
+    }
+
+    void aDayChosenOnAnotherMonthsPageStaysChosen() {
+        Harness h;
+        h.clock.set(QDate(2026, 3, 15));
+        h.start();
+        // What a click on a greyed day of the next month does.
+        h.form->Calendar1()->setSelectedDate(QDate(2026, 4, 2));
+        QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 4, 2));
+        QCOMPARE(h.form->Calendar1()->monthShown(), 4);
+    }
+
+    void todayButtonBringsTheCalendarBack() {
+        Harness h;
+        h.clock.set(QDate(2026, 3, 15));
+        h.start();
+        h.form->Calendar1()->setSelectedDate(QDate(2025, 11, 3));
+        QTest::mouseClick(h.button(0), Qt::LeftButton);
+        QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 3, 15));
+    }
+};
+
+// --------------------------------------------------- commands and menu items
+class CommandTests : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void insertButtonWritesTheNewAppointment() {
+        Harness h;
+        h.clock.set(QDate(2026, 3, 7), QTime(8, 0));
+        h.folder.write("Ricordel.dat", "9,3,\"Dopo\",\"\"\r\n");
+        h.folder.write("Ricordel.ini", SettingsBytes(true, false));
+        h.start();
+        h.dialogs.type(QStringLiteral("Dentista"));
+        h.dialogs.type(QStringLiteral("14:30"));
+        QTest::mouseClick(h.button(2), Qt::LeftButton);
+        QVERIFY(h.dialogs.scriptUsedUp());
+        QCOMPARE(h.folder.read("Ricordel.dat"),
+                 QByteArray("7,3,\"Dentista\",\"14:30\"\r\n9,3,\"Dopo\",\"\"\r\n"));
+    }
+
+    void insertOnTheDeadlinesTabUsesItsList() {
+        Harness h;
+        h.clock.set(QDate(2026, 3, 7));
+        h.start();
+        h.form->SSTab1()->setCurrentIndex(1);
+        h.form->Calendar1()->setSelectedDate(QDate(2026, 6, 1));
+        h.dialogs.type(QStringLiteral("Scade assicurazione"));
+        QTest::mouseClick(h.button(2), Qt::LeftButton);
+        QCOMPARE(h.dialogs.shown.value(0).defaultText, QStringLiteral("Scade "));
+        QCOMPARE(h.folder.read("Date.dat"), QByteArray("1,6,\"Scade assicurazione\"\r\n"));
+        QCOMPARE(h.form->SSTab1()->currentIndex(), 1);
+    }
+
+    void deleteButtonRemovesTheClickedRow() {
+        Harness h;
+        h.folder.write("Date.dat", "15,4,\"Bollo\"\r\n16,4,\"Tassa\"\r\n");
+        h.start();
+        h.show();
+        h.form->SSTab1()->setCurrentIndex(1);
+        QTest::mouseClick(h.grid(ListKind::Scadenze)->viewport(), Qt::LeftButton, {},
+                          h.cellRect(ListKind::Scadenze, 1, 1).center());
+        h.dialogs.answer(MsgAnswer::Yes);
+        QTest::mouseClick(h.button(3), Qt::LeftButton);
+        QVERIFY(h.dialogs.scriptUsedUp());
+        QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Bollo\"\r\n"));
+    }
+
+    void printWithoutPrinterSaysSo() {
+        Harness h;
+        h.start();
+        QTest::mouseClick(h.button(1), Qt::LeftButton);
+        QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Nessuna stampante installata")});
+        QCOMPARE(h.printer.printed, 0);
+    }
+
+    void exitAsksAboutEditsThenHides() {
+        Harness h;
+        h.folder.write("Date.dat", "15,4,\"Bollo\"\r\n");
+        h.start();
+        h.show();
+        QSignalSpy hidden(h.form.get(), &Form1::hiddenToTray);
+        h.agenda().selectTab(1);
+        h.agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
+        QTest::keyClick(h.grid(ListKind::Scadenze), 'X');
+        h.dialogs.answer(MsgAnswer::No);
+        QTest::mouseClick(h.button(4), Qt::LeftButton);
+        QCOMPARE(h.dialogs.texts(),
+                 QStringList{QStringLiteral("Salvare le modifiche effettuate ?")});
+        QVERIFY(!h.form->isVisible());
+        QVERIFY(h.form->InTray());
+        QCOMPARE(hidden.count(), 1);
+        QVERIFY(h.agenda().ListsModified());
+        QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Bollo\"\r\n"));
+
+        // Opened again, a second exit asks again; Yes writes the edit.
+        h.form->OpenMainWindow();
+        QVERIFY(h.form->isVisible());
+        QVERIFY(!h.form->InTray());
+        h.dialogs.answer(MsgAnswer::Yes);
+        QTest::mouseClick(h.button(4), Qt::LeftButton);
+        QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"BolloX\"\r\n"));
+        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.form->isVisible());
+    }
+
+    void saveButtonWritesAllAndKeepsTheTab() {
+        Harness h;
+        h.folder.write("Ricordel.ini", SettingsBytes(true, false));
+        h.folder.write("Ricordel.dat", "9,3,\"Dopo\",\"\"\r\n7,3,\"Prima\",\"\"\r\n");
+        h.start();
+        h.form->SSTab1()->setCurrentIndex(2);
+        h.agenda()
+            .list(ListKind::Ricorrenze)
+            .append({QStringLiteral("1/5"), QStringLiteral("Anna"), {}, {}});
+        QTest::mouseClick(h.button(5), Qt::LeftButton);
+        QCOMPARE(h.folder.read("Ricordel.dat"),
+                 QByteArray("7,3,\"Prima\",\"\"\r\n9,3,\"Dopo\",\"\"\r\n"));
+        QCOMPARE(h.folder.read("Ricorrenze.dat"), QByteArray("1,5,\"Anna\"\r\n"));
+        QCOMPARE(h.form->SSTab1()->currentIndex(), 2);
+        QCOMPARE(h.button(2)->text(), QStringLiteral("&Inserisci Ricorrenza"));
+    }
+
+    void orderItemsSetTheFlagMarksAndFiles() {
+        Harness h;
+        h.folder.write("Ricordel.ini", SettingsBytes(true, false));
+        h.folder.write("Ricordel.dat", "7,3,\"Prima\",\"\"\r\n9,3,\"Dopo\",\"\"\r\n");
+        h.start();
+        h.item("mnuOrdDec")->trigger();
+        QVERIFY(!h.agenda().settings().SortAscending);
+        QVERIFY(h.item("mnuOrdDec")->isChecked());
+        QVERIFY(!h.item("mnuOrdCre")->isChecked());
+        QVERIFY(h.folder.read("Ricordel.ini").startsWith("#FALSE#,\"Ord\"\r\n"));
+        QCOMPARE(h.folder.read("Ricordel.dat"),
+                 QByteArray("9,3,\"Dopo\",\"\"\r\n7,3,\"Prima\",\"\"\r\n"));
+        // Choosing the order already in force still leaves it ticked.
+        h.item("mnuOrdDec")->trigger();
+        QVERIFY(h.item("mnuOrdDec")->isChecked());
+        h.item("mnuOrdCre")->trigger();
+        QVERIFY(h.item("mnuOrdCre")->isChecked());
+        QVERIFY(!h.item("mnuOrdDec")->isChecked());
+        QVERIFY(h.folder.read("Ricordel.ini").startsWith("#TRUE#,\"Ord\"\r\n"));
+    }
+
+    void newMsgboxTogglesAndSaves() {
+        Harness h;
+        h.start();
+        h.item("mnuNewMsgbox")->trigger();
+        QVERIFY(h.agenda().settings().NewMsg);
+        QVERIFY(h.item("mnuNewMsgbox")->isChecked());
+        QVERIFY(h.folder.read("Ricordel.ini").contains("\r\n#TRUE#,\"NewMsg\"\r\n"));
+        h.item("mnuNewMsgbox")->trigger();
+        QVERIFY(!h.agenda().settings().NewMsg);
+        QVERIFY(!h.item("mnuNewMsgbox")->isChecked());
+        QVERIFY(h.folder.read("Ricordel.ini").contains("\r\n#FALSE#,\"NewMsg\"\r\n"));
+    }
+
+    void soundItemsStoreTheChosenFileAndKeepTheFolder() {
+        Harness h;
+        h.start();
+        const QString folder = QDir::currentPath();
+        const struct {
+            const char* item;
+            QString Settings::*sound;
+        } cases[] = {{"mnuAppuntamenti", &Settings::Suono2},
+                     {"mnuScadenze", &Settings::Suono1},
+                     {"mnuRicorrenze", &Settings::Suono3},
+                     {"mnuAllarme", &Settings::Suono4}};
+        for (const auto& c : cases) {
+            const QString wav =
+                QDir::tempPath() + QStringLiteral("/suoni, miei/") + c.item + ".wav";
+            h.files.answer = wav;
+            h.files.wanderTo = QDir::rootPath();
+            h.item(c.item)->trigger();
+            QCOMPARE(QDir::currentPath(), folder);
+            QCOMPARE(h.agenda().settings().*(c.sound), QDir::toNativeSeparators(wav));
+        }
+        QCOMPARE(h.files.filters.value(0), QStringLiteral("*.wav (*.wav)"));
+        Settings stored;
+        ParseSettings(h.folder.read("Ricordel.ini"), stored);
+        QCOMPARE(stored, h.agenda().settings());
+    }
+
+    void cancelledSoundChoiceChangesNothing() {
+        Harness h;
+        h.start();
+        h.agenda().settings().Suono2 = QStringLiteral("old.wav");
+        h.files.answer = QString();
+        h.files.wanderTo = QDir::rootPath();
+        const QString folder = QDir::currentPath();
+        h.item("mnuAppuntamenti")->trigger();
+        QCOMPARE(QDir::currentPath(), folder);
+        QCOMPARE(h.agenda().settings().Suono2, QStringLiteral("old.wav"));
+        QVERIFY(!h.folder.exists("Ricordel.ini"));
+    }
+
+    void postponeAndArchiveItemsActOnTheChosenAppointment() {
+        Harness h;
+        h.clock.set(QDate(2026, 3, 7), QTime(8, 0));
+        h.folder.write("Ricordel.ini", SettingsBytes(true, false));
+        h.folder.write("Ricordel.dat", "7,3,\"Uno\",\"9:30\"\r\n8,3,\"Due\",\"10:00\"\r\n");
+        h.start();
+        h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, 1);
+        h.dialogs.answer(MsgAnswer::Yes);
+        h.item("mnuRim30")->trigger();
+        QCOMPARE(h.folder.read("Ricordel.dat"),
+                 QByteArray("7,3,\"Uno\",\"10:00\"\r\n8,3,\"Due\",\"10:00\"\r\n"));
+
+        h.agenda().setCurrentCell(ListKind::Appuntamenti, 1, 1);
+        h.dialogs.answer(MsgAnswer::Yes);
+        h.item("mnuArchivia")->trigger();
+        QCOMPARE(h.folder.read("Ricordel.dat"), QByteArray("7,3,\"Uno\",\"10:00\"\r\n"));
+        QCOMPARE(h.folder.read("Archivio/2026.txt"), QByteArray("8,3,\"Due\",\"10:00\"\r\n"));
+
+        h.dialogs.type(QStringLiteral("2026"));
+        h.item("mnuArchivio")->trigger();
+        QCOMPARE(h.viewer.opened, QStringList{QStringLiteral("Archivio/2026.txt")});
+    }
+
+    void notificationItemsReachTheirSlots() {
+        Harness h;
+        h.start();
+        QSignalSpy digest(h.form.get(), &Form1::remindersRequested);
+        QSignalSpy alarm(h.form.get(), &Form1::testAlarmRequested);
+        QSignalSpy opened(h.form.get(), &Form1::mainWindowOpened);
+        QSignalSpy end(h.form.get(), &Form1::endProgramRequested);
+        h.item("mnuRemember")->trigger();
+        h.item("mnuVisMess")->trigger();
+        h.item("mnuProva2")->trigger();
+        h.item("mnuProva")->trigger();
+        h.item("mnuApriMess")->trigger();
+        h.item("mnuChiudi")->trigger();
+        QCOMPARE(digest.count(), 2);
+        QCOMPARE(alarm.count(), 2);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(end.count(), 1);
+        QVERIFY(h.form->isVisible());
+    }
+
+    void backgroundPictureIsDrawnFromTheTopLeftCorner() {
+        Harness h;
+        QImage red(5, 5, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QBuffer png;
+        png.open(QIODevice::WriteOnly);
+        red.save(&png, "PNG");
+        h.folder.write("Sfondo.dat", png.data());
+        h.start();
+        QCOMPARE(h.form->Background().size(), QSize(5, 5));
+        QImage shown = h.surface()->grab().toImage();
+        QCOMPARE(QColor(shown.pixel(2, 2)), QColor(Qt::red));
+        QCOMPARE(QColor(shown.pixel(6, 2)), QColor(Qt::white));
+
+        // A picture confirmed in the chooser replaces it at once.
+        QPixmap blue(7, 3);
+        blue.fill(Qt::blue);
+        bool sawChooser = false;
+        QTimer::singleShot(0, [&] {
+            auto* chooser = qobject_cast<FormCarica*>(QApplication::activeModalWidget());
+            sawChooser = chooser != nullptr;
+            if (!chooser) return;
+            Q_EMIT chooser->backgroundChosen(blue);
+            chooser->reject();
+        });
+        h.item("mnuSfondo")->trigger();
+        QVERIFY(sawChooser);
+        shown = h.surface()->grab().toImage();
+        QCOMPARE(QColor(shown.pixel(6, 1)), QColor(Qt::blue));
+        QCOMPARE(QColor(shown.pixel(2, 4)), QColor(Qt::white));
+    }
+
+    void startUpShowsTheDigestOnce() {
+        Harness h;
+        h.form = std::make_unique<Form1>(
+            Form1Services{&h.clock, &h.dialogs, &h.files, &h.viewer, &h.printer});
+        QSignalSpy digest(h.form.get(), &Form1::remindersRequested);
+        h.form->Form_Load();
+        h.form->Form_Load();
+        QCOMPARE(digest.count(), 1);
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        StartupTests t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        GridEditingTests t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TabButtonCalendarTests t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        CommandTests t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    return status;
+}
+
+#include "form1_test.moc"
