@@ -1,0 +1,117 @@
+#include "notify/formmsgbox.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+#include "notify/centrewindow.h"
+#include "notify/pictures.h"
+#include "notify/twips.h"
+
+namespace {
+
+constexpr int kBaseWidth = 3690;  // fits a line of 32 characters
+constexpr int kBaseLabelWidth = 2655;
+constexpr int kTwipsPerExtraChar = 80;
+constexpr int kDesignHeight = 1575;
+constexpr int kLabelLeft = 840;
+constexpr int kLabelTop = 300;
+constexpr int kLabelHeight = 375;
+constexpr int kButtonTop = 1020;
+constexpr int kButtonWidth = 1095;
+constexpr int kButtonHeight = 435;
+
+}  // namespace
+
+FormMsgbox::FormMsgbox(bool& stopReminders, std::unique_ptr<SoundPlayer> player, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint),
+      stopReminders_(stopReminders),
+      mp1_(std::move(player)),
+      image1_(new QLabel(this)),
+      label1_(new QLabel(this)),
+      btnOk_(new QPushButton(QStringLiteral("OK"), this)),
+      btnStop_(new QPushButton(QStringLiteral("STOP"), this)) {
+    setObjectName(QStringLiteral("FormMsgbox"));
+    setWindowTitle(QString());
+    setWindowIcon(ProgramIcon());
+    setAccessibleName(QStringLiteral("Promemoria"));
+
+    image1_->setObjectName(QStringLiteral("Image1"));
+    image1_->setPixmap(ReminderBoxPicture());
+    image1_->setGeometry(TwipsToPixels(120), TwipsToPixels(60), TwipsToPixels(645),
+                         TwipsToPixels(600));
+    image1_->setAlignment(Qt::AlignCenter);
+
+    label1_->setObjectName(QStringLiteral("Label1"));
+    label1_->setWordWrap(false);
+    label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label1_->setTextFormat(Qt::PlainText);
+
+    btnOk_->setObjectName(QStringLiteral("BtnOk"));
+    btnStop_->setObjectName(QStringLiteral("BtnStop"));
+    btnOk_->setDefault(true);
+    btnOk_->setAutoDefault(true);
+    btnStop_->setAutoDefault(false);
+    btnStop_->setToolTip(QStringLiteral("Non mostrare gli altri promemoria di questo elenco"));
+    connect(btnOk_, &QPushButton::clicked, this, &FormMsgbox::BtnOk_Click);
+    connect(btnStop_, &QPushButton::clicked, this, &FormMsgbox::BtnStop_Click);
+
+    SetMessage(QString());
+}
+
+FormMsgbox::~FormMsgbox() {
+    if (mp1_) mp1_->stop();
+}
+
+void FormMsgbox::SetMessage(const QString& text) {
+    // Wide integers: a long line must not wrap the width around.
+    const qint64 n = text.size();
+    const qint64 extra = n > 32 ? (n - 32) * kTwipsPerExtraChar : 0;
+    designedWidthTwips_ = static_cast<int>(qMin<qint64>(kBaseWidth + extra, 1 << 30));
+    designedLabelWidthTwips_ = static_cast<int>(qMin<qint64>(kBaseLabelWidth + extra, 1 << 30));
+
+    int width = TwipsToPixels(designedWidthTwips_);
+    int labelWidth = TwipsToPixels(designedLabelWidthTwips_);
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const int available = screen ? screen->availableGeometry().width() : width;
+    // The frame takes a few pixels beside the client area.
+    const int cap = qMax(TwipsToPixels(kBaseWidth), available - 16);
+    bool wraps = false;
+    if (width > cap) {
+        labelWidth -= width - cap;
+        width = cap;
+        wraps = true;
+    }
+
+    label1_->setWordWrap(wraps);
+    label1_->setText(text);
+    int labelHeight = TwipsToPixels(kLabelHeight);
+    if (wraps) labelHeight = qMax(labelHeight, label1_->heightForWidth(labelWidth));
+    const int grow = labelHeight - TwipsToPixels(kLabelHeight);
+    label1_->setGeometry(TwipsToPixels(kLabelLeft), TwipsToPixels(kLabelTop), labelWidth,
+                         labelHeight);
+
+    const int buttonTop = TwipsToPixels(kButtonTop) + grow;
+    const int buttonWidth = TwipsToPixels(kButtonWidth);
+    btnOk_->setGeometry(TwipsToPixels(180), buttonTop, buttonWidth, TwipsToPixels(kButtonHeight));
+    btnStop_->setGeometry(width - buttonWidth - TwipsToPixels(300), buttonTop, buttonWidth,
+                          TwipsToPixels(kButtonHeight));
+    setFixedSize(width, TwipsToPixels(kDesignHeight) + grow);
+    CentreWindow(*this);
+}
+
+void FormMsgbox::BtnOk_Click() {
+    stopReminders_ = false;
+    accept();
+}
+
+void FormMsgbox::BtnStop_Click() {
+    stopReminders_ = true;
+    accept();
+}
+
+void FormMsgbox::done(int result) {
+    if (mp1_) mp1_->stop();
+    QDialog::done(result);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+
+#include "notify/soundplayer.h"
+
+class QLabel;
+class QPushButton;
+
+// The reminder box: one digest line with "OK" and "STOP". "OK" clears the
+// stop flag and "STOP" sets it, both closing the box; closing it any other
+// way leaves the flag as it was. Closing it ends its sound.
+class FormMsgbox : public QDialog {
+    Q_OBJECT
+  public:
+    // `stopReminders` is the digest's StopReminders flag.
+    FormMsgbox(bool& stopReminders, std::unique_ptr<SoundPlayer> player, QWidget* parent = nullptr);
+    ~FormMsgbox() override;
+
+    // Sizes the box for the text (80 twips more per character beyond 32, but
+    // never wider than the screen, where the text wraps instead), places the
+    // buttons, centres the box and shows the text.
+    void SetMessage(const QString& text);
+
+    // Mp1: starts the list's sound.
+    SoundPlayer* Mp1() const { return mp1_.get(); }
+
+    // Widths as SetMessage computed them, in twips, before any cap.
+    int designedWidthTwips() const { return designedWidthTwips_; }
+    int designedLabelWidthTwips() const { return designedLabelWidthTwips_; }
+
+    void BtnOk_Click();
+    void BtnStop_Click();
+
+  protected:
+    void done(int result) override;
+
+  private:
+    bool& stopReminders_;
+    std::unique_ptr<SoundPlayer> mp1_;
+    QLabel* image1_;
+    QLabel* label1_;
+    QPushButton* btnOk_;
+    QPushButton* btnStop_;
+    int designedWidthTwips_ = 3690;
+    int designedLabelWidthTwips_ = 2655;
+};

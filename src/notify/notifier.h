@@ -1,0 +1,211 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+#include "core/listkind.h"
+#include "notify/logic/alarm.h"
+#include "notify/logic/digest.h"
+#include "notify/logic/scheduler.h"
+#include "notify/soundplayer.h"
+
+class Agenda;
+class Clock;
+class Dialogs;
+class FormMsgAss;
+class FormSiren;
+class QMenu;
+class QSessionManager;
+class QTimer;
+class QWidget;
+class TrayIcon;
+
+// How the digest puts one line in front of the user. The program uses the
+// reminder box and the assistant (WindowReminderPresenter); tests script
+// the presses.
+class ReminderPresenter {
+  public:
+    virtual ~ReminderPresenter() = default;
+    // Once per digest in assistant mode, before its first line: the picture
+    // of "img/msgbox.jpg" (null when it is missing or unreadable).
+    virtual void PrepareAssistant(const QPixmap& picture) = 0;
+    // Shows one line, with the list's sound when `soundPath` is not empty,
+    // and returns when the user has answered: true when the rest of this
+    // list is to be skipped ("STOP" in the box, "Stop" on the assistant).
+    virtual bool Present(const QString& line, const QString& soundPath, bool assistant) = 0;
+};
+
+// The desktop facilities the notifications use, each replaceable in tests.
+struct NotifierServices {
+    Clock* clock = nullptr;
+    Dialogs* dialogs = nullptr;
+    SoundPlayerFactory makePlayer;  // one player per window that sounds
+    TrayIcon* tray = nullptr;       // may be null: no notification area
+    // Null: the reminder box and the assistant windows.
+    ReminderPresenter* presenter = nullptr;
+};
+
+// The notifications of the main window: the reminder digest, the alarm check
+// every clock minute with its alarm window, the caption clock, the icon in
+// the notification area with its actions, and the ways the program ends.
+//
+// The main window creates one at start-up, before the digest, and ends its
+// start-up with FinishStartUp() (ShowReminders(), StartTimers() and
+// AddTrayIcon(), in that order). It owns the tray menu mnuTray and connects
+// its items: mnuVisMess to ShowReminders, mnuApriMess to OpenMainWindow,
+// mnuProva to TestAlarm, mnuChiudi to Chiudi; setTrayMenu() hands the menu to
+// the icon. Its exit button calls HideToTray(). It answers saveAllRequested()
+// at once, by running the save command, and quitRequested() by ending the
+// program (QCoreApplication::quit or exit). Close requests on the main window
+// are refused here until the program or the desktop session ends, so the
+// main window needs no closeEvent of its own.
+//
+// The program itself, before any window: a SingleInstance on the data folder
+// (a second copy asks the first to show itself, then exits), whose
+// showRequested() goes to OpenMainWindow(); and a TerminationWatcher, whose
+// terminationRequested() goes to Terminate().
+class Notifier : public QObject {
+    Q_OBJECT
+  public:
+    Notifier(Agenda& agenda, QWidget* mainWindow, NotifierServices services,
+             QObject* parent = nullptr);
+    ~Notifier() override;
+
+    // Set by the reminder box's "STOP", cleared by its "OK"; read by the digest.
+    bool StopReminders = false;
+    bool InTray() const { return inTray_; }
+    bool TrayBusy() const { return trayBusy_; }
+    int CaptionTicks() const { return captionTicks_; }
+
+    // The last steps of start-up: the digest, then the timers, then the icon.
+    void FinishStartUp();
+
+    // The digest of what falls due from today up to GiorniPreavviso days
+    // ahead, read from the list files, one line at a time. Returns when every
+    // list has been shown or stopped. A call while a digest is already being
+    // shown does nothing.
+    void ShowReminders();
+    // The lines the last digest gathered.
+    const ReminderLists& lastReminders() const { return lastReminders_; }
+
+    // The test alarm: the alarm window with "Smack", "to", "ZOLE".
+    void TestAlarm();
+
+    // The icon with its tip, as the last step of start-up.
+    void AddTrayIcon();
+    // The exit button: the window goes into the notification area; where
+    // the desktop has none, it is minimised instead so it stays reachable.
+    void HideToTray();
+    // Removes the icon and brings the main window back in front, also from
+    // the minimised state.
+    void OpenMainWindow();
+    // Hands the tray menu (mnuTray) to the icon.
+    void setTrayMenu(QMenu* menu);
+
+    // Starts the alarm check at each clock minute and the caption clock.
+    // Minutes that went by since the Notifier was made (the digest at
+    // start-up waits for the user) are checked at once.
+    void StartTimers();
+
+    // "&Chiudi": asks for confirmation, offers to save unsaved edits, then ends.
+    void Chiudi();
+
+    // The tick of the alarm check: checks every minute not yet checked, up
+    // to the current one, and arms the timer for the next clock minute.
+    void Timer1_Timer();
+    // The tick of the caption clock.
+    void Timer2_Timer();
+    // A tray icon action, as the icon reports it.
+    void TrayActivated(int reason);
+
+    // The alarm window while it is open, otherwise null.
+    FormSiren* Siren() const;
+    // The assistant host, once a digest in assistant mode has loaded it.
+    FormMsgAss* Assistant() const;
+
+    // Milliseconds until the alarm check runs next (for the timer itself).
+    int msecsToNextCheck() const;
+    QTimer* alarmTimer() const { return timer1_; }
+    QTimer* captionTimer() const { return timer2_; }
+
+    // The desktop session is ending: unsaved edits are saved without a
+    // question, and the main window may close with the session.
+    void SessionEnding();
+
+    // The system asks the program to end (a TerminationWatcher reports it):
+    // unsaved edits are saved without a question, then the program ends.
+    void Terminate();
+
+    // True while the desktop session ends or the program quits: close
+    // requests are then let through.
+    bool isEnding() const { return ending_; }
+
+    // The caption the clock writes: "Ricordel by Tobrani - Versione 2.1.9 (n)".
+    static QString CaptionText(int ticks);
+
+  Q_SIGNALS:
+    // The main window's title; the main window is also retitled directly.
+    void captionChanged(const QString& caption);
+    // Once a minute: the urgency colours are to be repainted.
+    void repaintColoursRequested();
+    // The three lists are to be saved now, as the save command does; the
+    // receiver must finish before returning.
+    void saveAllRequested();
+    // The program is to end now.
+    void quitRequested();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void RaiseAlarm(const QString& message);
+    FormSiren* LoadSiren();
+    void ArmAlarmTimer();
+    void onCommitDataRequest(QSessionManager& manager);
+    void endProgram();
+
+    Agenda& agenda_;
+    QPointer<QWidget> mainWindow_;
+    NotifierServices services_;
+    std::unique_ptr<ReminderPresenter> ownPresenter_;
+    ReminderPresenter* presenter_;
+
+    MinuteScheduler scheduler_;
+    AppointmentFileCache appointments_;
+    QTimer* timer1_;
+    QTimer* timer2_;
+    QPointer<FormSiren> siren_;
+    QPointer<QMenu> trayMenu_;
+
+    ReminderLists lastReminders_;
+    bool digestRunning_ = false;
+    bool inTray_ = false;
+    bool trayBusy_ = false;
+    bool ending_ = false;
+    int captionTicks_ = 0;
+};
+
+// The digest's windows: the reminder box, one per line, shown modally; and
+// the assistant, loaded once and kept. Sounds play through a player from the
+// factory.
+class WindowReminderPresenter final : public ReminderPresenter {
+  public:
+    WindowReminderPresenter(bool& stopReminders, SoundPlayerFactory makePlayer,
+                            QWidget* mainWindow);
+    ~WindowReminderPresenter() override;
+    void PrepareAssistant(const QPixmap& picture) override;
+    bool Present(const QString& line, const QString& soundPath, bool assistant) override;
+    FormMsgAss* assistant() const { return assistant_.get(); }
+
+  private:
+    bool& stopReminders_;
+    SoundPlayerFactory makePlayer_;
+    QPointer<QWidget> mainWindow_;
+    std::unique_ptr<FormMsgAss> assistant_;
+    // In assistant mode the sound plays here, since no box is shown.
+    std::unique_ptr<SoundPlayer> assistantPlayer_;
+};

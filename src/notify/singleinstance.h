@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QLocalServer;
+
+// One running copy per data folder. The first copy holds a lock file in the
+// folder (a lock left behind by a copy that crashed is taken over) and
+// listens on a local socket named after the folder; a second start finds the
+// lock held, asks the first copy to show its main window, and gives up.
+class SingleInstance : public QObject {
+    Q_OBJECT
+  public:
+    // `folder` is the data folder, normally the current folder at start.
+    explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    enum class Outcome {
+        First,           // this copy holds the folder and listens for others
+        AlreadyRunning,  // another live copy holds it
+    };
+
+    // Takes the folder. When the lock cannot even be created (a read-only
+    // folder) the copy runs alone all the same: it could not lose data there.
+    Outcome Acquire();
+
+    // From a second copy: asks the running one to show its main window.
+    // Returns whether the request was delivered.
+    bool AskRunningCopyToShow(int timeoutMs = 3000);
+
+    // The socket name for a folder: a hash of its canonical path, so that
+    // every way of naming the folder meets the same copy and the name stays
+    // short enough for a socket path.
+    static QString ServerName(const QString& folder);
+    // The lock file's name in the data folder.
+    static QString LockFileName();
+
+    bool listening() const;
+
+  Q_SIGNALS:
+    // A second copy asked for the main window.
+    void showRequested();
+
+  private:
+    void onNewConnection();
+
+    QString folder_;
+    std::unique_ptr<QLockFile> lock_;
+    QLocalServer* server_ = nullptr;
+};

@@ -1,0 +1,382 @@
+// The reminder digest: which lines are gathered from the three files, in
+// which order they are presented, with which sound, and how STOP ends a list.
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <functional>
+
+#include "core/agenda.h"
+#include "core/settings.h"
+#include "fakeclock.h"
+#include "fakeplayer.h"
+#include "faketray.h"
+#include "notify/formmsgbox.h"
+#include "notify/formsiren.h"
+#include "notify/logic/digest.h"
+#include "notify/msgassistant.h"
+#include "notify/notifier.h"
+#include "scripteddialogs.h"
+#include "tempfolder.h"
+
+namespace {
+
+// Saturday 7 March 2026.
+const QDate kToday(2026, 3, 7);
+
+ListRecord record(int day, int month, const QString& message, const QString& time = {}) {
+    ListRecord r;
+    r.day = static_cast<qint16>(day);
+    r.month = static_cast<qint16>(month);
+    r.message = message;
+    r.time = time;
+    return r;
+}
+
+Settings notice(int days, bool ascending = true) {
+    Settings s;
+    s.GiorniPreavviso = static_cast<qint16>(days);
+    s.SortAscending = ascending;
+    return s;
+}
+
+// Shows nothing; answers each line from a script (true = STOP) and writes
+// down what it was given.
+class ScriptedPresenter final : public ReminderPresenter {
+  public:
+    struct Shown {
+        QString line;
+        QString sound;
+        bool assistant;
+    };
+    void PrepareAssistant(const QPixmap& picture) override {
+        ++prepared;
+        picture_ = picture;
+    }
+    bool Present(const QString& line, const QString& soundPath, bool assistant) override {
+        shown.append({line, soundPath, assistant});
+        if (duringPresent) duringPresent();
+        return stopAt.contains(line);
+    }
+    QStringList lines() const {
+        QStringList out;
+        for (const Shown& s : shown) out << s.line;
+        return out;
+    }
+    QList<Shown> shown;
+    QStringList stopAt;
+    int prepared = 0;
+    QPixmap picture_;
+    std::function<void()> duringPresent;
+};
+
+struct DigestRig {
+    TempCurrentFolder folder;
+    FakeClock clock{QDateTime(kToday, QTime(8, 0))};
+    ScriptedDialogs dialogs;
+    Agenda agenda{clock, dialogs};
+    QWidget mainWindow;
+    std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
+    ScriptedPresenter presenter;
+    std::unique_ptr<Notifier> notifier;
+
+    explicit DigestRig(bool scripted = true) {
+        notifier =
+            std::make_unique<Notifier>(agenda, &mainWindow,
+                                       NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds),
+                                                        nullptr, scripted ? &presenter : nullptr});
+    }
+    void files(const QByteArray& deadlines, const QByteArray& appointments,
+               const QByteArray& anniversaries) {
+        folder.write("Date.dat", deadlines);
+        folder.write("Ricordel.dat", appointments);
+        folder.write("Ricorrenze.dat", anniversaries);
+    }
+};
+
+// Answers each reminder box as it opens, from a script of button names,
+// and records the texts the boxes showed.
+class BoxClicker : public QObject {
+  public:
+    explicit BoxClicker(QStringList buttons) : buttons_(std::move(buttons)) { arm(); }
+    QStringList texts;
+    QStringList remaining() const { return buttons_; }
+
+  private:
+    void arm() {
+        QTimer::singleShot(0, this, [this] { answer(); });
+    }
+    void answer() {
+        if (buttons_.isEmpty()) return;
+        auto* box = qobject_cast<FormMsgbox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (++misses_ < 1000) arm();
+            return;
+        }
+        misses_ = 0;
+        texts << box->findChild<QLabel*>("Label1")->text();
+        const QString name = buttons_.takeFirst();
+        if (name == "Esc")
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            QTest::mouseClick(box->findChild<QPushButton*>(name), Qt::LeftButton);
+        arm();
+    }
+    QStringList buttons_;
+    int misses_ = 0;
+};
+
+}  // namespace
+
+class DigestTest : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void labelsAndTimes();
+    void noticeDaysBoundTheWindow();
+    void undatedAndPastRecordsAreLeftOut();
+    void presentationOrder();
+    void showRemindersReadsTheFilesWithEachListsSound();
+    void stopEndsOnlyTheCurrentList();
+    void assistantModeLoadsThePictureOnce();
+    void aSecondDigestWhileOneRunsDoesNothing();
+    void startUpShowsTheDigestBeforeTimersAndIcon();
+    void reminderBoxesDrivenByTheirButtons();
+    void assistantDrivenByItsButtons();
+};
+
+void DigestTest::labelsAndTimes() {
+    const QList<ListRecord> appointments{
+        record(7, 3, "Dentista", "9:30"), record(7, 3, "Senza ora"),
+        record(8, 3, "Riunione", "14:00"), record(10, 3, "Cena", "20:00")};
+    const QStringList lines =
+        GatherListLines(appointments, ListKind::Appuntamenti, kToday, notice(5).GiorniPreavviso);
+    QCOMPARE(lines, QStringList({"Oggi  Dentista   Ore 9:30", "Oggi  Senza ora",
+                                 "Domani  Riunione   Ore 14:00",
+                                 QString::fromUtf8("Martedì Cena   Ore 20:00")}));
+    // Deadlines and anniversaries never show a time, whatever the record holds.
+    const QStringList deadlines =
+        GatherListLines({record(13, 3, "Scade bollo", "9:30")}, ListKind::Scadenze, kToday, 6);
+    QCOMPARE(deadlines, QStringList{QString::fromUtf8("Venerdì Scade bollo")});
+    QCOMPARE(ReminderLabel(2, QDate(2026, 3, 14)), "Sabato");
+    QCOMPARE(ReminderLabel(3, QDate(2026, 3, 8)), "Domenica");
+}
+
+void DigestTest::noticeDaysBoundTheWindow() {
+    const QList<ListRecord> deadlines{record(7, 3, "Oggi"), record(8, 3, "Domani"),
+                                      record(9, 3, "Dopodomani")};
+    const QList<ListRecord> none;
+    ReminderLists lists = GatherReminders(deadlines, none, none, kToday, notice(0));
+    QCOMPARE(lists.ComboMess, QStringList{"Oggi  Oggi"});
+    lists = GatherReminders(deadlines, none, none, kToday, notice(1));
+    QCOMPARE(lists.ComboMess, QStringList({"Oggi  Oggi", "Domani  Domani"}));
+    lists = GatherReminders(deadlines, none, none, kToday, notice(-1));
+    QVERIFY(lists.ComboMess.isEmpty());
+    // Each list goes to its own collecting list.
+    lists =
+        GatherReminders(none, {record(7, 3, "A", "10:00")}, {record(8, 3, "R")}, kToday, notice(1));
+    QVERIFY(lists.ComboMess.isEmpty());
+    QCOMPARE(lists.ComboMess2, QStringList{"Oggi  A   Ore 10:00"});
+    QCOMPARE(lists.ComboMess3, QStringList{"Domani  R"});
+}
+
+void DigestTest::undatedAndPastRecordsAreLeftOut() {
+    const QList<ListRecord> records{record(6, 3, "Ieri"),      record(0, 0, "Zero"),
+                                    record(29, 2, "Bisesto"),  record(31, 4, "Mai"),
+                                    record(-7, 3, "Negativo"), record(7, 3, "Valido")};
+    QCOMPARE(GatherListLines(records, ListKind::Ricorrenze, kToday, 400),
+             QStringList{"Oggi  Valido"});
+    // On 31 December the 1 January of the list is this year's, long past.
+    QVERIFY(
+        GatherListLines({record(1, 1, "Capodanno")}, ListKind::Ricorrenze, QDate(2026, 12, 31), 5)
+            .isEmpty());
+}
+
+void DigestTest::presentationOrder() {
+    ReminderLists lists;
+    lists.ComboMess = {"s1", "s2"};
+    lists.ComboMess3 = {"r1", "r2", "r3"};
+    QList<ReminderSection> up = PresentationOrder(lists, true);
+    QCOMPARE(up.size(), 2);  // no appointments: no section for them
+    QCOMPARE(up[0].kind, ListKind::Ricorrenze);
+    QCOMPARE(up[0].lines, QStringList({"r1", "r2", "r3"}));
+    QCOMPARE(up[1].kind, ListKind::Scadenze);
+    QList<ReminderSection> down = PresentationOrder(lists, false);
+    QCOMPARE(down[0].lines, QStringList({"r3", "r2", "r1"}));
+    QCOMPARE(down[1].lines, QStringList({"s2", "s1"}));
+}
+
+void DigestTest::showRemindersReadsTheFilesWithEachListsSound() {
+    DigestRig rig;
+    rig.files("7,3,\"Scade bollo\"\r\n8,3,\"Scade tassa\"\r\n", "7,3,\"Dentista\",\"9:30\"\r\n",
+              "7,3,\"E' il Compleanno di Anna\"\r\n");
+    rig.folder.write("scadenze.wav", "RIFF");
+    Settings& s = rig.agenda.settings();
+    s.GiorniPreavviso = 1;
+    s.SortAscending = false;
+    s.Suono1 = rig.folder.file("scadenze.wav");
+    s.Suono2 = rig.folder.file("manca.wav");  // names no file: no sound
+    s.Suono3 = QString();
+    // What the grid holds but the file does not is not announced.
+    rig.agenda.list(ListKind::Appuntamenti).append({"7/3", "Non salvato", "10:00", {}});
+
+    rig.notifier->ShowReminders();
+    QCOMPARE(rig.presenter.lines(),
+             QStringList({"Oggi  E' il Compleanno di Anna", "Domani  Scade tassa",
+                          "Oggi  Scade bollo", "Oggi  Dentista   Ore 9:30"}));
+    QCOMPARE(rig.presenter.shown[0].sound, QString());
+    QCOMPARE(rig.presenter.shown[1].sound, rig.folder.file("scadenze.wav"));
+    QCOMPARE(rig.presenter.shown[2].sound, rig.folder.file("scadenze.wav"));
+    QCOMPARE(rig.presenter.shown[3].sound, QString());
+    QVERIFY(!rig.presenter.shown[0].assistant);
+    QCOMPARE(rig.presenter.prepared, 0);
+    QCOMPARE(rig.notifier->lastReminders().ComboMess2, QStringList{"Oggi  Dentista   Ore 9:30"});
+}
+
+void DigestTest::stopEndsOnlyTheCurrentList() {
+    DigestRig rig;
+    rig.files("7,3,\"Scadenza uno\"\r\n7,3,\"Scadenza due\"\r\n", "",
+              "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
+    rig.agenda.settings().SortAscending = true;
+    rig.presenter.stopAt = QStringList{"Oggi  Anniversario uno"};
+    rig.notifier->ShowReminders();
+    QCOMPARE(rig.presenter.lines(),
+             QStringList({"Oggi  Anniversario uno", "Oggi  Scadenza uno", "Oggi  Scadenza due"}));
+    // Missing files read as empty lists.
+    QFile::remove(rig.folder.file("Date.dat"));
+    QFile::remove(rig.folder.file("Ricorrenze.dat"));
+    rig.presenter.shown.clear();
+    rig.notifier->ShowReminders();
+    QVERIFY(rig.presenter.shown.isEmpty());
+}
+
+void DigestTest::assistantModeLoadsThePictureOnce() {
+    DigestRig rig;
+    rig.files("7,3,\"S\"\r\n", "7,3,\"A\",\"\"\r\n", "");
+    rig.agenda.settings().NewMsg = true;
+    rig.notifier->ShowReminders();
+    QCOMPARE(rig.presenter.prepared, 1);
+    QVERIFY(rig.presenter.picture_.isNull());  // no "img/msgbox.jpg" here
+    QCOMPARE(rig.presenter.shown.size(), 2);
+    QVERIFY(rig.presenter.shown[0].assistant && rig.presenter.shown[1].assistant);
+
+    QDir().mkdir(rig.folder.file("img"));
+    QImage picture(20, 30, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QVERIFY(picture.save(rig.folder.file("img/msgbox.jpg"), "JPG"));
+    rig.notifier->ShowReminders();
+    QCOMPARE(rig.presenter.prepared, 2);
+    QCOMPARE(rig.presenter.picture_.size(), QSize(20, 30));
+}
+
+void DigestTest::aSecondDigestWhileOneRunsDoesNothing() {
+    DigestRig rig;
+    rig.files("7,3,\"S\"\r\n", "", "");
+    int nested = 0;
+    rig.presenter.duringPresent = [&] {
+        if (nested++ == 0) rig.notifier->ShowReminders();  // the tray menu, meanwhile
+    };
+    rig.notifier->ShowReminders();
+    QCOMPARE(rig.presenter.lines(), QStringList{"Oggi  S"});
+    rig.notifier->ShowReminders();  // and afterwards it runs again
+    QCOMPARE(rig.presenter.shown.size(), 2);
+}
+
+void DigestTest::startUpShowsTheDigestBeforeTimersAndIcon() {
+    DigestRig rig;
+    FakeTray tray;
+    rig.notifier = std::make_unique<Notifier>(
+        rig.agenda, &rig.mainWindow,
+        NotifierServices{&rig.clock, &rig.dialogs, FakePlayerFactory(rig.sounds), &tray,
+                         &rig.presenter});
+    rig.files("7,3,\"Scadenza\"\r\n",
+              "7,3,\"All'avvio\",\"8:00\"\r\n"
+              "7,3,\"Durante il promemoria\",\"8:03\"\r\n",
+              "");
+    bool timersDuringDigest = true, iconDuringDigest = true;
+    rig.presenter.duringPresent = [&] {
+        timersDuringDigest = rig.notifier->captionTimer()->isActive();
+        iconDuringDigest = tray.isShown();
+        rig.clock.advanceSecs(4 * 60);  // the user reads for a few minutes
+    };
+    rig.notifier->FinishStartUp();
+    QVERIFY(!timersDuringDigest);
+    QVERIFY(!iconDuringDigest);
+    QVERIFY(rig.notifier->captionTimer()->isActive());
+    QVERIFY(rig.notifier->alarmTimer()->isActive());
+    QVERIFY(tray.isShown());
+    // The minute that went by during the digest rings as soon as it ends;
+    // the start-up minute does not.
+    QVERIFY(rig.notifier->Siren());
+    QCOMPARE(rig.notifier->Siren()->Text(), "Durante il promemoria");
+    // Opening the alarm window took the icon away; start-up puts it back.
+    QVERIFY(rig.notifier->InTray());
+}
+
+void DigestTest::reminderBoxesDrivenByTheirButtons() {
+    DigestRig rig(false);
+    rig.files("7,3,\"Scadenza uno\"\r\n7,3,\"Scadenza due\"\r\n",
+              "7,3,\"Appuntamento uno\",\"9:05\"\r\n7,3,\"Appuntamento due\",\"\"\r\n",
+              "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
+    rig.folder.write("ricorrenze.wav", "RIFF");
+    rig.agenda.settings().SortAscending = true;
+    rig.agenda.settings().Suono3 = rig.folder.file("ricorrenze.wav");
+
+    // STOP on the first anniversary; OK on the first deadline; Esc on the
+    // second leaves the flag off; STOP on the first appointment.
+    BoxClicker clicker({"BtnStop", "BtnOk", "Esc", "BtnStop"});
+    rig.notifier->ShowReminders();
+    QCOMPARE(clicker.texts,
+             QStringList({"Oggi  Anniversario uno", "Oggi  Scadenza uno", "Oggi  Scadenza due",
+                          "Oggi  Appuntamento uno   Ore 9:05"}));
+    QVERIFY(clicker.remaining().isEmpty());
+    QVERIFY(rig.notifier->StopReminders);
+    // The anniversary's box played its sound and silenced it on closing.
+    QCOMPARE(rig.sounds->events.mid(0, 2),
+             QStringList({"play " + rig.folder.file("ricorrenze.wav"), "stop"}));
+    QVERIFY(rig.sounds->playing().isEmpty());
+    QCOMPARE(rig.sounds->alive, 0);  // each box went with its player
+}
+
+void DigestTest::assistantDrivenByItsButtons() {
+    DigestRig rig(false);
+    rig.files("7,3,\"Scadenza\"\r\n", "",
+              "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
+    rig.agenda.settings().SortAscending = true;
+    rig.agenda.settings().NewMsg = true;
+    rig.folder.write("scadenze.wav", "RIFF");
+    rig.agenda.settings().Suono1 = rig.folder.file("scadenze.wav");
+
+    QStringList seen;
+    QStringList presses{"Button2", "Button1"};
+    bool wired = false;
+    auto press = [&](MsgAssistant* assistant) {
+        seen << assistant->AssistantText();
+        QVERIFY(assistant->isVisible());
+        QTest::mouseClick(assistant->findChild<QPushButton*>(presses.takeFirst()), Qt::LeftButton);
+    };
+    // The assistant host is made by the digest; wire it when it appears.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        FormMsgAss* host = rig.notifier->Assistant();
+        if (wired || !host) return;
+        MsgAssistant* assistant = host->MsgAss1();
+        connect(assistant, &MsgAssistant::waitingForButton, assistant,
+                [&, assistant] { press(assistant); });
+        wired = true;
+        if (assistant->isWaiting()) press(assistant);
+    });
+    poll.start(0);
+    // The host is loaded before the first line is shown, so it exists at once.
+    rig.notifier->ShowReminders();
+    QVERIFY(wired);
+    QCOMPARE(seen, QStringList({"Oggi  Anniversario uno", "Oggi  Scadenza"}));
+    QCOMPARE(rig.notifier->Assistant()->MsgAss1()->PressedButton(), 1);
+    QVERIFY(!rig.notifier->Assistant()->MsgAss1()->isVisible());
+    QVERIFY(!rig.notifier->Assistant()->isVisible());  // the host is never shown
+    QCOMPARE(rig.sounds->events, QStringList{"play " + rig.folder.file("scadenze.wav")});
+}
+
+QTEST_MAIN(DigestTest)
+#include "digest_test.moc"

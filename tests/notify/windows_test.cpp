@@ -1,0 +1,250 @@
+// The alert windows: the alarm window with its repeating sound, the reminder
+// box with its widths and buttons, the assistant, and the real player.
+#include <QApplication>
+#include <QLabel>
+#include <QMediaPlayer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include "fakeplayer.h"
+#include "notify/formmsgbox.h"
+#include "notify/formsiren.h"
+#include "notify/msgassistant.h"
+#include "notify/soundplayer.h"
+#include "notify/twips.h"
+#include "tempfolder.h"
+
+namespace {
+
+int px(int twips) {
+    return TwipsToPixels(twips);
+}
+
+}  // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void sirenStartsAndRestartsItsSound();
+    void sirenAppendsAndClickCloses();
+    void sirenLooks();
+    void boxWidthsFollowTheText_data();
+    void boxWidthsFollowTheText();
+    void longLineIsCappedAndWraps();
+    void boxButtonsSetTheStopFlag();
+    void assistantShowsItsPictureAndText();
+    void assistantIgnoresANestedCall();
+    void realPlayerPlaysNothingForAMissingFile();
+};
+
+void WindowsTest::sirenStartsAndRestartsItsSound() {
+    TempCurrentFolder folder;
+    folder.write("allarme.wav", "RIFF");
+    auto log = std::make_shared<PlayerLog>();
+    const QString path = folder.file("allarme.wav");
+    auto* siren = new FormSiren(FakePlayerFactory(log)(), path);
+    QPointer<FormSiren> guard(siren);
+    // Loading starts the sound; the timer restarts it every 3 seconds.
+    QCOMPARE(log->events, QStringList{"play " + path});
+    QVERIFY(siren->timer()->isActive());
+    QCOMPARE(siren->timer()->interval(), 3000);
+    siren->Timer1_Timer();
+    siren->Timer1_Timer();
+    QCOMPARE(log->events, QStringList({"play " + path, "play " + path, "play " + path}));
+    QCOMPARE(log->playing(), QStringList{path});
+    siren->close();
+    QVERIFY(!siren->timer()->isActive());
+    QVERIFY(log->playing().isEmpty());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(guard.isNull());  // closing destroys it
+    QCOMPARE(log->alive, 0);
+}
+
+void WindowsTest::sirenAppendsAndClickCloses() {
+    auto log = std::make_shared<PlayerLog>();
+    QPointer<FormSiren> siren = new FormSiren(FakePlayerFactory(log)(), "/nessun/file.wav");
+    QVERIFY(log->playing().isEmpty());  // a path that names no file plays nothing
+    siren->AppendLine("Dentista");
+    siren->AppendLine("Riunione");
+    QCOMPARE(siren->Text(), "Dentista\r\nRiunione");
+    siren->SetText("Smack\r\nto\r\nZOLE");
+    auto* text = siren->findChild<QPlainTextEdit*>("TxtMsg");
+    QCOMPARE(text->toPlainText(), "Smack\nto\nZOLE");
+    siren->ShowAlarm();
+    QVERIFY(QTest::qWaitForWindowExposed(siren));
+    QTest::mouseClick(text->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QVERIFY(siren->isClosed());
+    QVERIFY(!siren->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(siren.isNull());
+}
+
+void WindowsTest::sirenLooks() {
+    FormSiren siren(nullptr, QString());
+    QCOMPARE(siren.windowTitle(), "Ricordel by Tobrani");
+    QCOMPARE(siren.size(), QSize(px(4710), px(2430)));
+    auto* text = siren.findChild<QPlainTextEdit*>("TxtMsg");
+    QCOMPARE(text->geometry(), QRect(px(180), px(240), px(4275), px(1875)));
+    QCOMPARE(text->font().pointSize(), 18);
+    QVERIFY(text->font().bold());
+    // The light cyan shows where no text is drawn.
+    const QImage shot = text->viewport()->grab().toImage();
+    QCOMPARE(QColor(shot.pixel(shot.width() - 3, shot.height() - 3)), QColor(128, 255, 255));
+    QVERIFY(siren.Text().isEmpty());
+}
+
+void WindowsTest::boxWidthsFollowTheText_data() {
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("labelWidth");
+    QTest::newRow("empty") << 0 << 3690 << 2655;
+    QTest::newRow("32") << 32 << 3690 << 2655;
+    QTest::newRow("33") << 33 << 3770 << 2735;
+    QTest::newRow("100") << 100 << 9130 << 8095;
+    QTest::newRow("396") << 396 << 32810 << 31775;  // past the old 16-bit limit
+}
+
+void WindowsTest::boxWidthsFollowTheText() {
+    QFETCH(int, length);
+    QFETCH(int, width);
+    QFETCH(int, labelWidth);
+    bool stop = false;
+    FormMsgbox box(stop, nullptr);
+    const QString text(length, QLatin1Char('x'));
+    box.SetMessage(text);
+    QCOMPARE(box.designedWidthTwips(), width);
+    QCOMPARE(box.designedLabelWidthTwips(), labelWidth);
+    const int available = box.screen()->availableGeometry().width();
+    if (px(width) <= available - 16) {
+        QCOMPARE(box.width(), px(width));
+        QCOMPARE(box.findChild<QLabel*>("Label1")->width(), px(labelWidth));
+    }
+    QCOMPARE(box.findChild<QLabel*>("Label1")->text(), text);
+    auto* ok = box.findChild<QPushButton*>("BtnOk");
+    auto* stopButton = box.findChild<QPushButton*>("BtnStop");
+    QCOMPARE(ok->x(), px(180));
+    QCOMPARE(stopButton->x(), box.width() - stopButton->width() - px(300));
+    QCOMPARE(stopButton->size(), QSize(px(1095), px(435)));
+    QCOMPARE(ok->text(), "OK");
+    QCOMPARE(stopButton->text(), "STOP");
+    // Centred on the screen.
+    const QRect screen = box.screen()->geometry();
+    QVERIFY(qAbs(box.frameGeometry().center().x() - screen.center().x()) <= 1);
+}
+
+void WindowsTest::longLineIsCappedAndWraps() {
+    bool stop = false;
+    FormMsgbox box(stop, nullptr);
+    const int available = box.screen()->availableGeometry().width();
+    const QString text = QString("parola ").repeated(200);  // 1400 characters
+    box.SetMessage(text);
+    QVERIFY(box.width() <= available);
+    auto* label = box.findChild<QLabel*>("Label1");
+    QVERIFY(label->wordWrap());
+    QVERIFY(label->geometry().right() < box.width());
+    QVERIFY(label->height() > px(375));  // taller, to hold the wrapped lines
+    auto* ok = box.findChild<QPushButton*>("BtnOk");
+    QVERIFY(ok->y() >= label->geometry().bottom());
+    QVERIFY(ok->geometry().bottom() < box.height());
+    // A short line afterwards gives the designed box back.
+    box.SetMessage("breve");
+    QCOMPARE(box.width(), px(3690));
+    QVERIFY(!label->wordWrap());
+}
+
+void WindowsTest::boxButtonsSetTheStopFlag() {
+    TempCurrentFolder folder;
+    folder.write("s.wav", "RIFF");
+    auto log = std::make_shared<PlayerLog>();
+    bool stop = false;
+    {
+        FormMsgbox box(stop, FakePlayerFactory(log)());
+        box.Mp1()->play(folder.file("s.wav"));
+        box.show();
+        QTest::mouseClick(box.findChild<QPushButton*>("BtnStop"), Qt::LeftButton);
+        QVERIFY(stop);
+        QVERIFY(!box.isVisible());
+        QVERIFY(log->playing().isEmpty());  // closing the box ends its sound
+    }
+    {
+        FormMsgbox box(stop, FakePlayerFactory(log)());
+        box.show();
+        QTest::keyClick(&box, Qt::Key_Escape);  // closed otherwise: flag unchanged
+        QVERIFY(!box.isVisible());
+        QVERIFY(stop);
+        box.show();
+        QTest::mouseClick(box.findChild<QPushButton*>("BtnOk"), Qt::LeftButton);
+        QVERIFY(!stop);
+        box.show();
+        box.close();
+        QVERIFY(!stop);
+    }
+}
+
+void WindowsTest::assistantShowsItsPictureAndText() {
+    FormMsgAss host;
+    MsgAssistant* assistant = host.MsgAss1();
+    QCOMPARE(assistant->objectName(), "MsgAss1");
+    auto* picture = assistant->findChild<QLabel*>("AssistantPicture");
+    // Nothing usable in "img/msgbox.jpg": the assistant's own picture.
+    assistant->SetAssistantPicture(QPixmap());
+    QVERIFY(!picture->pixmap().isNull());
+    QPixmap mine(40, 50);
+    mine.fill(Qt::green);
+    assistant->SetAssistantPicture(mine);
+    QCOMPARE(picture->pixmap().size(), QSize(40, 50));
+
+    auto* text = assistant->findChild<QLabel*>("AssistantText");
+    QCOMPARE(text->font().pointSizeF(), 9.75);
+    QVERIFY(text->font().bold());
+    QCOMPARE(text->font().family(), "Comic Sans MS");
+    QCOMPARE(text->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(assistant->button(2)->text(), "Stop");
+    QVERIFY(!assistant->button(1)->icon().isNull());
+    QVERIFY(!assistant->button(2)->icon().isNull());
+
+    assistant->SetAssistantText("Oggi  Dentista");
+    // Timers keep running while it waits: one of them presses "Stop".
+    QTimer::singleShot(0, assistant, [assistant] {
+        QVERIFY(assistant->isVisible());
+        QVERIFY(assistant->isWaiting());
+        QTest::mouseClick(assistant->button(2), Qt::LeftButton);
+    });
+    assistant->ShowAssistant(2);
+    QCOMPARE(assistant->PressedButton(), 2);
+    QCOMPARE(text->text(), "Oggi  Dentista");
+    QVERIFY(!assistant->isVisible());
+    QVERIFY(!host.isVisible());
+}
+
+void WindowsTest::assistantIgnoresANestedCall() {
+    FormMsgAss host;
+    MsgAssistant* assistant = host.MsgAss1();
+    int nestedPressed = -1;
+    QTimer::singleShot(0, assistant, [&] {
+        assistant->ShowAssistant(2);  // returns at once: the first call is waiting
+        nestedPressed = assistant->PressedButton();
+        assistant->PressButton(1);
+    });
+    assistant->ShowAssistant(2);
+    QCOMPARE(nestedPressed, 0);
+    QCOMPARE(assistant->PressedButton(), 1);
+}
+
+void WindowsTest::realPlayerPlaysNothingForAMissingFile() {
+    TempCurrentFolder folder;
+    MediaSoundPlayer player;
+    player.play(folder.file("manca.wav"));
+    QCOMPARE(player.mediaPlayer()->playbackState(), QMediaPlayer::StoppedState);
+    QVERIFY(player.mediaPlayer()->source().isEmpty());
+    player.play(QString());
+    QCOMPARE(player.mediaPlayer()->playbackState(), QMediaPlayer::StoppedState);
+    QVERIFY(!SoundFileExists(folder.path()));  // a folder is no sound file
+}
+
+QTEST_MAIN(WindowsTest)
+#include "windows_test.moc"
