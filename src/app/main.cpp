@@ -1,6 +1,12 @@
 #include <QApplication>
+#include <QDir>
 
 #include "core/clock.h"
+#include "notify/notifier.h"
+#include "notify/singleinstance.h"
+#include "notify/soundplayer.h"
+#include "notify/termination.h"
+#include "notify/trayicon.h"
 #include "operations/operations.h"
 #include "ui/filedialogs.h"
 #include "ui/fonts.h"
@@ -11,6 +17,14 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ricordel"));
+
+    // One copy per data folder: a second start brings the first one forward.
+    SingleInstance instance(QDir::currentPath());
+    if (instance.Acquire() == SingleInstance::Outcome::AlreadyRunning) {
+        instance.AskRunningCopyToShow();
+        return 0;
+    }
+
     LoadItalianTranslation(app);
     InstallFontSubstitutes();
 
@@ -19,9 +33,16 @@ int main(int argc, char* argv[]) {
     WidgetFileDialogs files;
     DesktopArchiveViewer archiveViewer;
     SystemPrinterAccess printer;
-    Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer});
+    SystemTrayIcon tray;
+    Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer,
+                             MediaSoundPlayerFactory(), &tray, nullptr});
     dialogs.setParentWidget(&form);
     files.setParentWidget(&form);
+
+    QObject::connect(&instance, &SingleInstance::showRequested, &form, &Form1::OpenMainWindow);
+    TerminationWatcher termination;
+    QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form.notifier(),
+                     &Notifier::Terminate);
 
     form.Form_Load();
     form.show();

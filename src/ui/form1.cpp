@@ -25,6 +25,7 @@
 #include "core/dialogs.h"
 #include "core/listmodel.h"
 #include "notify/centrewindow.h"
+#include "notify/notifier.h"
 #include "notify/pictures.h"
 #include "operations/operations.h"
 #include "ui/flexgrid.h"
@@ -169,9 +170,29 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     BuildControls();
     BuildMenus();
     ConnectEvents();
+    ConnectNotifications();
 }
 
+void Form1::ConnectNotifications() {
+    // Made with the window, so that the minutes that pass while the start-up
+    // digest waits for the user are checked for alarms as soon as it ends.
+    notifier_ = std::make_unique<Notifier>(
+        *agenda_, this,
+        NotifierServices{services_.clock, services_.dialogs, services_.makePlayer, services_.tray,
+                         services_.presenter});
+    notifier_->setTrayMenu(popupTray_);
+    connect(notifier_.get(), &Notifier::repaintColoursRequested, this,
+            [this] { PaintUrgencyColours(*agenda_); });
+    connect(notifier_.get(), &Notifier::saveAllRequested, this, [this] { SaveCommand(*agenda_); });
+    connect(notifier_.get(), &Notifier::quitRequested, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    connect(this, &Form1::endProgramRequested, notifier_.get(), &Notifier::Chiudi);
+}
+
+bool Form1::InTray() const { return notifier_ && notifier_->InTray(); }
+
 Form1::~Form1() {
+    notifier_.reset();
     // The views go before the models and selections they show.
     delete surface_;
     surface_ = nullptr;
@@ -455,29 +476,27 @@ void Form1::Form_Load() {
 void Form1::StartNotifications() {
     // The digest of what falls due, then the alarm check (Timer1, every
     // minute) and the caption clock (Timer2, every second), and last the
-    // program's icon in the notification area. The timers and the icon are
-    // owned by the notification windows, which hook in here.
-    ShowReminders();
+    // program's icon in the notification area.
+    Q_EMIT remindersRequested();
+    notifier_->FinishStartUp();
 }
 
 void Form1::ShowReminders() {
     Q_EMIT remindersRequested();
+    notifier_->ShowReminders();
 }
 
 void Form1::TestAlarm() {
     Q_EMIT testAlarmRequested();
+    notifier_->TestAlarm();
 }
 
 void Form1::HideToTray() {
-    hide();
-    inTray_ = true;
+    notifier_->HideToTray();
     Q_EMIT hiddenToTray();
 }
 
 void Form1::OpenMainWindow() {
-    inTray_ = false;
-    show();
-    raise();
-    activateWindow();
+    notifier_->OpenMainWindow();
     Q_EMIT mainWindowOpened();
 }

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/listkind.h"
+#include "notify/soundplayer.h"
 
 class Agenda;
 class ArchiveViewer;
@@ -15,7 +16,10 @@ class Clock;
 class Dialogs;
 class FileDialogs;
 class FlexGrid;
+class Notifier;
 class PrinterAccess;
+class ReminderPresenter;
+class TrayIcon;
 class QAction;
 class QCalendarWidget;
 class QMenu;
@@ -29,6 +33,9 @@ struct Form1Services {
     FileDialogs* files = nullptr;
     ArchiveViewer* archiveViewer = nullptr;
     PrinterAccess* printer = nullptr;
+    SoundPlayerFactory makePlayer;          // the sounds of the alert windows
+    TrayIcon* tray = nullptr;               // null: the desktop has no notification area
+    ReminderPresenter* presenter = nullptr;  // null: the reminder box and the assistant
 };
 
 // The main window: the three lists on their tabs, the calendar, the six
@@ -41,6 +48,7 @@ class Form1 : public QMainWindow {
     ~Form1() override;
 
     Agenda& agenda() { return *agenda_; }
+    Notifier& notifier() { return *notifier_; }
 
     // The start-up sequence; runs once, before the window is first shown.
     void Form_Load();
@@ -60,8 +68,7 @@ class Form1 : public QMainWindow {
     QColor TabColour(int tab) const;
 
     // On while the program's icon is in the notification area.
-    bool InTray() const { return inTray_; }
-    void SetInTray(bool on) { inTray_ = on; }
+    bool InTray() const;
 
     QPushButton* Command1(int index) const;
     FlexGrid* Grid(ListKind kind) const;
@@ -104,6 +111,7 @@ class Form1 : public QMainWindow {
     void BuildControls();
     void BuildMenus();
     void ConnectEvents();
+    void ConnectNotifications();
     QAction* AddItem(QMenu* menu, const char* name, const QString& caption);
     void FitOuterSize();
 
@@ -132,8 +140,8 @@ class Form1 : public QMainWindow {
 
     Form1Services services_;
     std::unique_ptr<Agenda> agenda_;
+    std::unique_ptr<Notifier> notifier_;
     bool loaded_ = false;
-    bool inTray_ = false;
     bool outerSizeFitted_ = false;
     QColor standardButtonColour_;
     QPixmap background_;

@@ -24,6 +24,9 @@
 #include "core/listmodel.h"
 #include "operations/operations.h"
 #include "support/fakeclock.h"
+#include "support/fakeplayer.h"
+#include "support/faketray.h"
+#include "support/scriptedpresenter.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
 #include "ui/filedialogs.h"
@@ -75,10 +78,18 @@ struct Harness {
     FakeFileDialogs files;
     FakeArchiveViewer viewer;
     FakePrinter printer;
+    FakeTray tray;
+    ScriptedPresenter presenter;
+    std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
     std::unique_ptr<Form1> form;
 
+    Form1Services services() {
+        return Form1Services{&clock, &dialogs, &files, &viewer, &printer,
+                             [log = sounds] { return std::make_unique<FakePlayer>(log); }, &tray,
+                             &presenter};
+    }
     void start() {
-        form = std::make_unique<Form1>(Form1Services{&clock, &dialogs, &files, &viewer, &printer});
+        form = std::make_unique<Form1>(services());
         form->Form_Load();
     }
     void show() {
@@ -844,7 +855,9 @@ class CommandTests : public QObject {
         h.item("mnuProva2")->trigger();
         h.item("mnuProva")->trigger();
         h.item("mnuApriMess")->trigger();
+        h.dialogs.answer(MsgAnswer::Cancel);  // "&Chiudi" asks first; Cancel keeps the program
         h.item("mnuChiudi")->trigger();
+        QVERIFY(h.dialogs.texts().last().startsWith(QStringLiteral("Attenzione, non verranno")));
         QCOMPARE(digest.count(), 2);
         QCOMPARE(alarm.count(), 2);
         QCOMPARE(opened.count(), 1);
@@ -887,7 +900,7 @@ class CommandTests : public QObject {
     void startUpShowsTheDigestOnce() {
         Harness h;
         h.form = std::make_unique<Form1>(
-            Form1Services{&h.clock, &h.dialogs, &h.files, &h.viewer, &h.printer});
+            h.services());
         QSignalSpy digest(h.form.get(), &Form1::remindersRequested);
         h.form->Form_Load();
         h.form->Form_Load();
