@@ -1,0 +1,168 @@
+// Saving into storage that refuses the write: a read-only data folder and a
+// full file system. The user is told in Italian, the old files stay as they
+// were and the unsaved-edits flag stays set, so nothing is reported as saved.
+//
+// As root, permissions do not stop a write: the test then mounts a small
+// tmpfs of its own (read-only, or full); without the rights to mount it
+// skips those cases.
+#include <QProcess>
+#include <QStorageInfo>
+#include <QtTest/QtTest>
+
+#include <unistd.h>
+
+#include "core/agenda.h"
+#include "fakeclock.h"
+#include "scripteddialogs.h"
+
+namespace {
+
+bool run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// A small file system mounted for the test and taken away afterwards.
+class ScratchMount {
+public:
+    explicit ScratchMount(const QString& options) {
+        if (geteuid() != 0) return;
+        mounted_ = run("mount", {"-t", "tmpfs", "-o", options, "tmpfs", dir_.path()});
+    }
+    ~ScratchMount() {
+        if (mounted_) run("umount", {dir_.path()});
+    }
+    bool ok() const { return mounted_; }
+    QString path() const { return dir_.path(); }
+    bool remountReadOnly() { return run("mount", {"-o", "remount,ro", dir_.path()}); }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+};
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+struct Scene {
+    FakeClock clock;
+    ScriptedDialogs dialogs;
+    Agenda agenda{clock, dialogs};
+    QString old;
+
+    explicit Scene(const QString& folder) : old(QDir::currentPath()) {
+        QDir::setCurrent(folder);
+        agenda.LoadLists();
+        agenda.LoadOrSaveSettings("carica");
+    }
+    ~Scene() { QDir::setCurrent(old); }
+
+    // An edit, then the save of every list and of the settings.
+    void editAndSaveEverything(int entries) {
+        for (ListKind kind : kAllListKinds)
+            for (int i = 0; i < entries; ++i)
+                agenda.list(kind).append({"1/2", QString("Nuova voce %1").arg(i), {}, {}});
+        agenda.SetListsModified(true);
+        for (int tab : {0, 1, 2}) {
+            agenda.selectTab(tab);
+            QVERIFY(!agenda.SaveCurrentList());
+        }
+    }
+
+    void checkTold() {
+        QCOMPARE(dialogs.shown.size(), 3);  // one box for each list
+        for (const auto& s : dialogs.shown) {
+            QVERIFY2(s.text.startsWith(QString::fromUtf8("Impossibile salvare il file \"")),
+                     qPrintable(s.text));
+            QCOMPARE(s.icon, MsgIcon::Critical);
+        }
+        QVERIFY(agenda.ListsModified());
+    }
+};
+
+const QByteArray kDeadlines = "25,12,\"Scade bollo\"\r\n";
+const QByteArray kSettingsFile = "#TRUE#,\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
+                                 "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n#FALSE#,\"NewMsg\"\r\n"
+                                 "\"\",\"percorso immagini\"\r\n5,\"giorni preavviso\"\r\n";
+
+void prepare(const QString& folder) {
+    for (const auto& [name, bytes] : {std::pair{"Date.dat", kDeadlines},
+                                      std::pair{"Ricordel.dat", QByteArray("7,3,\"Dentista\",\"10:30\"\r\n")},
+                                      std::pair{"Ricorrenze.dat", QByteArray()},
+                                      std::pair{"Ricordel.ini", kSettingsFile}}) {
+        QFile f(QDir(folder).filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+}
+
+}  // namespace
+
+class StorageFailureTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void readOnlyFolder() {
+        std::unique_ptr<ScratchMount> mount;
+        QTemporaryDir plain;
+        QString folder = plain.path();
+        if (geteuid() == 0) {
+            mount = std::make_unique<ScratchMount>("size=1m");
+            if (!mount->ok()) QSKIP("running as root without the right to mount a tmpfs");
+            folder = mount->path();
+        }
+        prepare(folder);
+        if (mount) {
+            QVERIFY(mount->remountReadOnly());
+        } else {
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        {
+            Scene scene(folder);
+            QCOMPARE(scene.agenda.list(ListKind::Scadenze).entryCount(), 1);
+            scene.editAndSaveEverything(3);
+            scene.checkTold();
+            scene.agenda.settings().GiorniPreavviso = 9;
+            QVERIFY(!scene.agenda.LoadOrSaveSettings("salva"));
+            QCOMPARE(scene.dialogs.shown.size(), 4);
+            QVERIFY(scene.dialogs.shown.last().text.contains("Ricordel.ini"));
+        }
+        QCOMPARE(readFile(QDir(folder).filePath("Date.dat")), kDeadlines);
+        QCOMPARE(readFile(QDir(folder).filePath("Ricordel.ini")), kSettingsFile);
+        if (!mount) QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void fullFileSystem() {
+        if (geteuid() != 0) QSKIP("needs root to mount a small tmpfs");
+        ScratchMount mount("size=64k");
+        if (!mount.ok()) QSKIP("running as root without the right to mount a tmpfs");
+        prepare(mount.path());
+        {
+            // Fill what is left of the file system.
+            QFile filler(QDir(mount.path()).filePath("filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'x');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+        }
+        QCOMPARE(QStorageInfo(mount.path()).bytesAvailable(), 0);
+        {
+            Scene scene(mount.path());
+            scene.editAndSaveEverything(2000);  // far more than the space left
+            scene.checkTold();
+            QVERIFY(scene.dialogs.shown[0].text.contains("Ricordel.dat"));
+        }
+        QCOMPARE(readFile(QDir(mount.path()).filePath("Date.dat")), kDeadlines);
+        QCOMPARE(readFile(QDir(mount.path()).filePath("Ricordel.ini")), kSettingsFile);
+        QCOMPARE(readFile(QDir(mount.path()).filePath("Ricordel.dat")),
+                 QByteArray("7,3,\"Dentista\",\"10:30\"\r\n"));
+        // No temporary copies are left behind to eat the space.
+        const QStringList left = QDir(mount.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left.size(), 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(StorageFailureTest)
+#include "storagefailure_test.moc"
