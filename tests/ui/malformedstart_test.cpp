@@ -1,0 +1,103 @@
+// The program starts on every damaged file of the corpus (as each list file
+// and as the settings file at once), shows every record it could read, and
+// the save command keeps every one of them.
+#include <QApplication>
+#include <QtTest/QtTest>
+
+#include "core/agenda.h"
+#include "core/listfiles.h"
+#include "notify/notifier.h"
+#include "operations/operations.h"
+#include "support/fakeclock.h"
+#include "support/fakeplayer.h"
+#include "support/faketray.h"
+#include "support/scripteddialogs.h"
+#include "support/scriptedpresenter.h"
+#include "support/tempfolder.h"
+#include "ui/filedialogs.h"
+#include "ui/form1.h"
+#include "ui/printcommand.h"
+
+namespace {
+
+class NoFiles final : public FileDialogs {
+public:
+    QString OpenFileName(const QString&) override { return {}; }
+};
+class NoViewer final : public ArchiveViewer {
+public:
+    bool Open(const QString&, const QString&) override { return false; }
+};
+class NoPrinter final : public PrinterAccess {
+public:
+    int PrinterCount() const override { return 0; }
+    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString*) override { return false; }
+};
+
+}  // namespace
+
+class MalformedStartTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void startsAndSavesEveryRecord_data() {
+        QTest::addColumn<QString>("path");
+        QDir dir(QStringLiteral(RICORDEL_TEST_DATA "/malformed"));
+        const auto files = dir.entryList(QDir::Files, QDir::Name);
+        QVERIFY(files.size() >= 30);
+        for (const QString& f : files) QTest::newRow(qPrintable(f)) << dir.filePath(f);
+    }
+    void startsAndSavesEveryRecord() {
+        QFETCH(QString, path);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+
+        TempCurrentFolder folder;
+        for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
+        folder.write("Ricordel.ini", bytes);
+
+        FakeClock clock;
+        ScriptedDialogs dialogs;
+        NoFiles files;
+        NoViewer viewer;
+        NoPrinter printer;
+        FakeTray tray;
+        ScriptedPresenter presenter;
+        auto log = std::make_shared<PlayerLog>();
+        Form1 form(Form1Services{&clock, &dialogs, &files, &viewer, &printer,
+                                 [log] { return std::make_unique<FakePlayer>(log); }, &tray,
+                                 &presenter});
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(dialogs.shown.isEmpty());
+
+        for (ListKind kind : kAllListKinds)
+            QCOMPARE(form.agenda().list(kind).entryCount(), ParseListRecords(bytes, kind).size());
+        QList<QList<AgendaEntry>> shown;
+        for (ListKind kind : kAllListKinds) shown << form.agenda().list(kind).entries();
+
+        QVERIFY(SaveCommand(form.agenda()));
+        for (ListKind kind : kAllListKinds) {
+            QByteArray saved;
+            QVERIFY(!ReadWholeFile(folder.file(Traits(kind).fileName), saved));
+            const auto records = ParseListRecords(saved, kind);
+            QCOMPARE(records.size(), shown[TabOf(kind)].size());
+            // Sorting may reorder the appointments: compare the messages as sets.
+            QStringList before, after;
+            for (const auto& e : shown[TabOf(kind)]) before << e.message;
+            for (const auto& r : records) after << r.message;
+            before.sort();
+            after.sort();
+            QCOMPARE(after, before);
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    MalformedStartTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "malformedstart_test.moc"
