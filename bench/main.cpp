@@ -2,15 +2,14 @@
 // the table at the end of this file; a figure that finds a fault returns false
 // and the program exits non-zero after printing the rest.
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
+#include <QApplication>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <QTextStream>
+
+#include "benchsupport.h"
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,73 +22,7 @@
 
 namespace {
 
-// Boxes would stop a benchmark: every question is answered No, and each one
-// is counted so a figure can tell it was asked.
-class SilentDialogs final : public Dialogs {
-  public:
-    int shown = 0;
-    MsgAnswer Message(const QString&, MsgButtons buttons, MsgIcon,
-                      const std::optional<QString>&) override {
-        ++shown;
-        return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
-    }
-    QString Input(const QString&, const std::optional<QString>&, const QString&) override {
-        ++shown;
-        return {};
-    }
-};
-
-class FixedClock final : public Clock {
-  public:
-    QDateTime now() const override { return QDateTime(QDate(2026, 6, 15), QTime(12, 0)); }
-};
-
-// Each figure runs in a fresh temporary folder made the current one.
-class ScratchFolder {
-  public:
-    ScratchFolder() : old_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
-    ~ScratchFolder() { QDir::setCurrent(old_); }
-    bool ok() const { return dir_.isValid(); }
-
-  private:
-    QString old_;
-    QTemporaryDir dir_;
-};
-
-// Appointments spread over the year with many equal keys, a few without a
-// time and a few written with a leading zero.
-QList<AgendaEntry> RandomAppointments(int count, quint32 seed) {
-    QRandomGenerator random(seed);
-    QList<AgendaEntry> out;
-    out.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const QDate date = QDate(2026, 1, 1).addDays(random.bounded(365));
-        AgendaEntry e;
-        e.date = FormatDateText(date);
-        e.message = QStringLiteral("Appuntamento numero %1").arg(i);
-        const int kind = random.bounded(10);
-        if (kind == 0) {
-            e.time.clear();
-        } else {
-            const int h = random.bounded(24), m = random.bounded(4) * 15;
-            e.time = kind == 1 ? QStringLiteral("%1:%2")
-                                     .arg(h, 2, 10, QLatin1Char('0'))
-                                     .arg(m, 2, 10, QLatin1Char('0'))
-                               : QStringLiteral("%1:%2").arg(h).arg(m, 2, 10, QLatin1Char('0'));
-        }
-        out.append(e);
-    }
-    return out;
-}
-
-void Print(const char* name, double value, const char* unit) {
-    std::printf("%s: %.3f%s%s\n", name, value, unit[0] ? " " : "", unit);
-    std::fflush(stdout);
-}
-
-double Millis(const QElapsedTimer& timer) {
-    return timer.nsecsElapsed() / 1e6;
-}
+using namespace bench;
 
 // The sort as the first version of the program did it: passes of neighbour
 // comparisons that read both rows afresh, until a pass swaps nothing.
@@ -169,16 +102,7 @@ bool BubbleRatioFigure() {
 
 bool LoadFigure() {
     ScratchFolder folder;
-    for (ListKind kind : kAllListKinds) {
-        QList<AgendaEntry> entries = RandomAppointments(ListModel::kMaxEntries, 3 + TabOf(kind));
-        if (!Traits(kind).hasTime)
-            for (AgendaEntry& e : entries) e.time.clear();
-        if (WriteFileAtomically(QString::fromLatin1(Traits(kind).fileName),
-                                SerializeList(entries, kind))) {
-            std::fprintf(stderr, "load_3x32766: cannot write the lists\n");
-            return false;
-        }
-    }
+    if (!WriteListFiles(ListModel::kMaxEntries, 3)) return false;
     FixedClock clock;
     SilentDialogs dialogs;
     Agenda agenda(clock, dialogs);
@@ -195,6 +119,27 @@ bool LoadFigure() {
     return true;
 }
 
+// What the first write to a fresh page of memory costs here. Start-up on a
+// large list is mostly memory touched for the first time, and that cost
+// differs widely between machines (a virtual machine may pay far more than
+// bare metal), so the start-up figures are read beside this one.
+bool FirstTouchFigure() {
+    constexpr size_t kPage = 4096, kPages = 25600;  // 100 MiB
+    std::vector<double> perPage;
+    for (int run = 0; run < 3; ++run) {
+        // Not value-initialised: the loop below is the first write.
+        std::unique_ptr<char[]> block(new char[kPage * kPages]);
+        QElapsedTimer timer;
+        timer.start();
+        for (size_t i = 0; i < kPage * kPages; i += kPage) block[i] = static_cast<char>(i);
+        perPage.push_back(timer.nsecsElapsed() / 1e3 / kPages);
+        volatile char keep = block[kPage * (kPages - 1)];
+        (void)keep;
+    }
+    Print("first_touch_page", Median(perPage), "us");
+    return true;
+}
+
 struct Figure {
     const char* name;
     std::function<bool()> run;
@@ -203,14 +148,46 @@ struct Figure {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The start-up figures run this same program as a fresh child process.
+    if (argc >= 2 && qstrcmp(argv[1], kStartupChildFlag) == 0) return RunStartupChild(argc, argv);
+    // Writes the data of a start-up figure into the current folder, to
+    // profile one start by hand.
+    if (argc == 3 && qstrcmp(argv[1], "--prepare") == 0) {
+        QCoreApplication app(argc, argv);
+        const int perList = QByteArray(argv[2]).toInt();
+        if (perList < 0 || perList > ListModel::kMaxEntries) {
+            std::fprintf(stderr, "entries per list: 0 to %d\n", ListModel::kMaxEntries);
+            return 2;
+        }
+        return WriteListFiles(perList, kStartupSeed) ? 0 : 1;
+    }
+
+    // The alarm figure opens the alarm window once; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     const std::vector<Figure> figures = {
         {"save_32766", SaveFigure},
         {"bubble_ratio_5000", BubbleRatioFigure},
         {"load_3x32766", LoadFigure},
+        {"first_touch_page", FirstTouchFigure},
+        {"startup_empty_window", StartupFigureEmptyWindow},
+        {"startup_200", StartupFigure200},
+        {"startup_3x32766", StartupFigure3x32766},
+        {"alarm_tick_32766", AlarmTickFigure},
+        {"peak_rss_200", PeakRssFigure200},
+        {"peak_rss_3x32766", PeakRssFigure3x32766},
     };
     // Names on the command line run only those figures.
     const QStringList wanted = app.arguments().mid(1);
+    for (const QString& name : wanted) {
+        const bool known = std::any_of(figures.begin(), figures.end(), [&](const Figure& f) {
+            return name == QLatin1String(f.name);
+        });
+        if (!known) {
+            std::fprintf(stderr, "unknown figure: %s\n", qPrintable(name));
+            return 2;
+        }
+    }
     bool allGood = true;
     for (const Figure& figure : figures) {
         if (!wanted.isEmpty() && !wanted.contains(QString::fromLatin1(figure.name))) continue;

@@ -1,0 +1,119 @@
+// One tick of the alarm check on a full appointments file: the steady tick,
+// when the file is as the last tick left it, and the first tick after a save
+// changed it, which reads and indexes the file again.
+
+#include <QFileInfo>
+
+#include <cstdio>
+#include <memory>
+
+#include "benchsupport.h"
+#include "core/agenda.h"
+#include "core/dates.h"
+#include "core/listfiles.h"
+#include "core/listkind.h"
+#include "core/listmodel.h"
+#include "notify/formsiren.h"
+#include "notify/notifier.h"
+
+namespace bench {
+namespace {
+
+constexpr int kSteadyTicks = 200;
+constexpr int kFirstTicks = 21;
+
+class SilentPlayer final : public SoundPlayer {
+  public:
+    void play(const QString&) override {}
+    void stop() override {}
+};
+
+class SkippingPresenter final : public ReminderPresenter {
+  public:
+    void PrepareAssistant(const QPixmap&) override {}
+    bool Present(const QString&, const QString&, bool) override { return false; }
+};
+
+bool WriteAppointments(const QList<AgendaEntry>& entries) {
+    const QString name = QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName);
+    if (const auto error =
+            WriteFileAtomically(name, SerializeList(entries, ListKind::Appuntamenti))) {
+        std::fprintf(stderr, "alarm_tick_32766: cannot write the file: %s\n", qPrintable(*error));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool AlarmTickFigure() {
+    ScratchFolder folder;
+    const QDate today = BenchNow().date();
+    const QString todayText = FormatDateText(today);
+
+    // A full year of appointments with none today, so the ticks measure the
+    // check itself and never open the alarm window.
+    QList<AgendaEntry> entries = RandomAppointments(ListModel::kMaxEntries, 21);
+    for (AgendaEntry& e : entries)
+        if (e.date == todayText) e.date = FormatDateText(today.addDays(1));
+    // A second version of the same size plus one character, so that every
+    // rewrite is a change the check must notice even within one clock tick.
+    QList<AgendaEntry> changed = entries;
+    changed.first().message += QLatin1Char('!');
+    if (!WriteAppointments(entries)) return false;
+
+    SteppedClock clock(BenchNow().addSecs(30));
+    SilentDialogs dialogs;
+    SkippingPresenter presenter;
+    Agenda agenda(clock, dialogs);
+    Notifier notifier(
+        agenda, nullptr,
+        NotifierServices{&clock, &dialogs,
+                         [] { return std::unique_ptr<SoundPlayer>(new SilentPlayer); }, nullptr,
+                         &presenter});
+
+    std::vector<double> steady, first;
+    QElapsedTimer timer;
+    clock.advanceSecs(60);
+    notifier.Timer1_Timer();  // reads the file the first time
+    for (int i = 0; i < kSteadyTicks; ++i) {
+        clock.advanceSecs(60);
+        timer.start();
+        notifier.Timer1_Timer();
+        steady.push_back(Millis(timer));
+    }
+    for (int i = 0; i < kFirstTicks; ++i) {
+        if (!WriteAppointments(i % 2 ? entries : changed)) return false;
+        clock.advanceSecs(60);
+        timer.start();
+        notifier.Timer1_Timer();
+        first.push_back(Millis(timer));
+    }
+    Print("alarm_tick_32766", Median(steady), "ms");
+    Print("alarm_tick_32766_first", Median(first), "ms");
+
+    if (notifier.Siren()) {
+        std::fprintf(stderr, "alarm_tick_32766: an alarm rang though nothing is due today\n");
+        return false;
+    }
+    // The figures only count if the ticks really look at the file: an
+    // appointment saved for the next minute must ring on the next tick.
+    const QTime next = clock.now().addSecs(60).time();
+    const QString message = QStringLiteral("Controllo della sveglia");
+    changed = entries;
+    changed.last().date = todayText;
+    changed.last().message = message;
+    changed.last().time =
+        QStringLiteral("%1:%2").arg(next.hour()).arg(next.minute(), 2, 10, QLatin1Char('0'));
+    if (!WriteAppointments(changed)) return false;
+    clock.advanceSecs(60);
+    notifier.Timer1_Timer();
+    FormSiren* siren = notifier.Siren();
+    if (!siren || !siren->Text().contains(message)) {
+        std::fprintf(stderr, "alarm_tick_32766: the appointment due now did not ring\n");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace bench

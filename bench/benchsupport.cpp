@@ -1,0 +1,65 @@
+#include "benchsupport.h"
+
+#include <QRandomGenerator>
+
+#include <cstdio>
+
+#include "core/dates.h"
+#include "core/listfiles.h"
+#include "core/listkind.h"
+#include "core/settings.h"
+
+namespace bench {
+
+QList<AgendaEntry> RandomAppointments(int count, quint32 seed) {
+    QRandomGenerator random(seed);
+    QList<AgendaEntry> out;
+    out.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const QDate date = QDate(2026, 1, 1).addDays(random.bounded(365));
+        AgendaEntry e;
+        e.date = FormatDateText(date);
+        e.message = QStringLiteral("Appuntamento numero %1").arg(i);
+        const int kind = random.bounded(10);
+        if (kind == 0) {
+            e.time.clear();
+        } else {
+            const int h = random.bounded(24), m = random.bounded(4) * 15;
+            e.time = kind == 1 ? QStringLiteral("%1:%2")
+                                     .arg(h, 2, 10, QLatin1Char('0'))
+                                     .arg(m, 2, 10, QLatin1Char('0'))
+                               : QStringLiteral("%1:%2").arg(h).arg(m, 2, 10, QLatin1Char('0'));
+        }
+        out.append(e);
+    }
+    return out;
+}
+
+bool WriteListFiles(int perList, quint32 seed) {
+    for (ListKind kind : kAllListKinds) {
+        QList<AgendaEntry> entries = RandomAppointments(perList, seed + TabOf(kind));
+        if (!Traits(kind).hasTime)
+            for (AgendaEntry& e : entries) e.time.clear();
+        if (const auto error = WriteFileAtomically(QString::fromLatin1(Traits(kind).fileName),
+                                                   SerializeList(entries, kind))) {
+            std::fprintf(stderr, "cannot write the lists: %s\n", qPrintable(*error));
+            return false;
+        }
+    }
+    // A week of notice, as a user who relies on the digest would set it.
+    Settings settings;
+    settings.GiorniPreavviso = 7;
+    if (const auto error = WriteFileAtomically(QString::fromLatin1(kSettingsFileName),
+                                               SerializeSettings(settings))) {
+        std::fprintf(stderr, "cannot write the settings: %s\n", qPrintable(*error));
+        return false;
+    }
+    return true;
+}
+
+void Print(const char* name, double value, const char* unit) {
+    std::printf("%s: %.3f%s%s\n", name, value, unit[0] ? " " : "", unit);
+    std::fflush(stdout);
+}
+
+}  // namespace bench

@@ -1,0 +1,114 @@
+#pragma once
+
+// What every figure shares: seams that never wait for anyone, a scratch
+// folder, the generated appointments and the printing of a figure.
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "core/agendaentry.h"
+#include "core/clock.h"
+#include "core/dialogs.h"
+
+namespace bench {
+
+// Boxes would stop a benchmark: every question is answered No, and each one
+// is counted so a figure can tell it was asked.
+class SilentDialogs final : public Dialogs {
+  public:
+    int shown = 0;
+    MsgAnswer Message(const QString&, MsgButtons buttons, MsgIcon,
+                      const std::optional<QString>&) override {
+        ++shown;
+        return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    }
+    QString Input(const QString&, const std::optional<QString>&, const QString&) override {
+        ++shown;
+        return {};
+    }
+};
+
+// The day every figure runs on: mid-June, so the generated year has entries
+// on both sides of it.
+inline QDateTime BenchNow() {
+    return QDateTime(QDate(2026, 6, 15), QTime(12, 0));
+}
+
+class FixedClock final : public Clock {
+  public:
+    QDateTime now() const override { return BenchNow(); }
+};
+
+// A clock the alarm figure moves on by hand, a minute at a time.
+class SteppedClock final : public Clock {
+  public:
+    explicit SteppedClock(QDateTime now) : now_(std::move(now)) {}
+    QDateTime now() const override { return now_; }
+    void advanceSecs(qint64 secs) { now_ = now_.addSecs(secs); }
+
+  private:
+    QDateTime now_;
+};
+
+// A temporary folder made the current one for the life of the object.
+class ScratchFolder {
+  public:
+    ScratchFolder() : old_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+    ~ScratchFolder() { QDir::setCurrent(old_); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    bool ok() const { return dir_.isValid(); }
+    QString path() const { return dir_.path(); }
+
+  private:
+    QString old_;
+    QTemporaryDir dir_;
+};
+
+// Appointments spread over the year 2026 with many equal keys, a few without
+// a time and a few written with a leading zero. Times fall on quarter hours.
+QList<AgendaEntry> RandomAppointments(int count, quint32 seed);
+
+// Writes the three list files of the current folder with `perList` generated
+// entries each (no times outside the appointments), and a settings file with
+// a week of notice. Returns false with a message on stderr when it cannot.
+bool WriteListFiles(int perList, quint32 seed);
+// The seed of the start-up figures' lists.
+inline constexpr quint32 kStartupSeed = 11;
+
+void Print(const char* name, double value, const char* unit);
+
+inline double Millis(const QElapsedTimer& timer) {
+    return timer.nsecsElapsed() / 1e6;
+}
+
+inline double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// The figures that live in files of their own.
+bool StartupFigure200();
+bool StartupFigure3x32766();
+bool StartupFigureEmptyWindow();
+bool PeakRssFigure200();
+bool PeakRssFigure3x32766();
+bool AlarmTickFigure();
+
+// The child side of the start-up figures: runs when the program is started
+// with kStartupChildFlag. Returns the process's exit code.
+inline constexpr const char* kStartupChildFlag = "--startup-child";
+int RunStartupChild(int argc, char** argv);
+
+}  // namespace bench

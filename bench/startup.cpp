@@ -1,0 +1,302 @@
+// Start-up time and peak memory of the real main window. Each sample is a
+// fresh process (this program started again with kStartupChildFlag), so the
+// figures include what a user's start pays once: fonts, styles, the first
+// window and its first paint, and the memory of all of it.
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QMainWindow>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QWindow>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "benchsupport.h"
+#include "core/agenda.h"
+#include "core/listkind.h"
+#include "core/listmodel.h"
+#include "notify/notifier.h"
+#include "operations/operations.h"
+#include "ui/filedialogs.h"
+#include "ui/fonts.h"
+#include "ui/form1.h"
+#include "ui/printcommand.h"
+
+namespace bench {
+namespace {
+
+constexpr int kStartupRuns = 7;
+constexpr int kChildTimeoutMs = 120000;
+
+// ----------------------------------------------------------- child side
+
+class SilentPlayer final : public SoundPlayer {
+  public:
+    void play(const QString&) override {}
+    void stop() override {}
+};
+
+class NoFileDialogs final : public FileDialogs {
+  public:
+    QString OpenFileName(const QString&) override { return {}; }
+};
+
+class NoArchiveViewer final : public ArchiveViewer {
+  public:
+    bool Open(const QString&, const QString&) override { return false; }
+};
+
+class NoPrinter final : public PrinterAccess {
+  public:
+    int PrinterCount() const override { return 0; }
+    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString* reason) override {
+        if (reason) *reason = QStringLiteral("no printer");
+        return false;
+    }
+};
+
+// The digest goes on through every line at once and counts them, so the
+// start-up pays for gathering the digest but never waits for a user.
+class CountingPresenter final : public ReminderPresenter {
+  public:
+    int lines = 0;
+    void PrepareAssistant(const QPixmap&) override {}
+    bool Present(const QString&, const QString&, bool) override {
+        ++lines;
+        return false;
+    }
+};
+
+// Peak resident memory of this process in KiB: VmHWM, or getrusage where
+// /proc is missing (both count KiB on Linux).
+qint64 PeakRssKib() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:")) {
+                bool ok = false;
+                const qint64 kib = line.mid(6).trimmed().split(' ').value(0).toLongLong(&ok);
+                if (ok) return kib;
+            }
+        }
+    }
+#ifdef Q_OS_UNIX
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) == 0) return usage.ru_maxrss;
+#endif
+    return -1;
+}
+
+// Processes events until the window is on screen, then once more so the
+// first paint is done. False when it never appears.
+bool WaitUntilExposed(QWidget& window) {
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (window.windowHandle() && window.windowHandle()->isExposed()) {
+            QCoreApplication::processEvents();
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------- parent side
+
+struct Sample {
+    double millis = 0;
+    double peakMib = 0;
+};
+
+// What a child printed: "startup_ms <value>" and "peak_rss_kib <value>".
+std::optional<Sample> ParseChildOutput(const QByteArray& out) {
+    std::optional<double> millis, kib;
+    for (const QByteArray& line : out.split('\n')) {
+        const QList<QByteArray> parts = line.trimmed().split(' ');
+        if (parts.size() != 2) continue;
+        bool ok = false;
+        const double value = parts[1].toDouble(&ok);
+        if (!ok) continue;
+        if (parts[0] == "startup_ms") millis = value;
+        if (parts[0] == "peak_rss_kib") kib = value;
+    }
+    if (!millis || !kib || *kib <= 0) return std::nullopt;
+    return Sample{*millis, *kib / 1024.0};
+}
+
+// Runs the child `kStartupRuns` times on one prepared folder. `perList` is
+// the number of entries in each of the three lists; 0 with `emptyWindow`
+// asks for a bare main window instead of ours.
+std::optional<std::vector<Sample>> RunStartups(int perList, bool emptyWindow) {
+    ScratchFolder folder;
+    if (!folder.ok()) {
+        std::fprintf(stderr, "startup: no temporary folder\n");
+        return std::nullopt;
+    }
+    if (!emptyWindow && !WriteListFiles(perList, kStartupSeed)) return std::nullopt;
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+
+    std::vector<Sample> samples;
+    for (int run = 0; run < kStartupRuns; ++run) {
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setWorkingDirectory(folder.path());
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(kStartupChildFlag),
+                     emptyWindow ? QStringLiteral("empty") : QStringLiteral("form"),
+                     QString::number(perList)});
+        if (!child.waitForFinished(kChildTimeoutMs) || child.exitStatus() != QProcess::NormalExit ||
+            child.exitCode() != 0) {
+            std::fprintf(stderr, "startup: the child process failed (exit %d): %s\n",
+                         child.exitCode(), child.readAllStandardError().constData());
+            if (child.state() != QProcess::NotRunning) child.kill();
+            return std::nullopt;
+        }
+        const std::optional<Sample> sample = ParseChildOutput(child.readAllStandardOutput());
+        if (!sample) {
+            std::fprintf(stderr, "startup: the child printed no figures\n");
+            return std::nullopt;
+        }
+        samples.push_back(*sample);
+    }
+    return samples;
+}
+
+// The time and the memory figures of one data set come from the same child
+// runs, made once however many of them are asked for.
+const std::optional<std::vector<Sample>>& SamplesFor(int perList, bool emptyWindow) {
+    static std::map<std::pair<int, bool>, std::optional<std::vector<Sample>>> cache;
+    const auto key = std::make_pair(perList, emptyWindow);
+    auto it = cache.find(key);
+    if (it == cache.end()) it = cache.emplace(key, RunStartups(perList, emptyWindow)).first;
+    return it->second;
+}
+
+bool PrintMedian(const char* name, int perList, bool emptyWindow, bool memory) {
+    const auto& samples = SamplesFor(perList, emptyWindow);
+    if (!samples) {
+        std::fprintf(stderr, "%s: no figure\n", name);
+        return false;
+    }
+    std::vector<double> values;
+    for (const Sample& s : *samples) values.push_back(memory ? s.peakMib : s.millis);
+    if (qEnvironmentVariableIsSet("RICORDEL_BENCH_SAMPLES"))
+        for (double v : values) std::fprintf(stderr, "%s sample: %.3f\n", name, v);
+    Print(name, Median(values), memory ? "MB" : "ms");
+    return true;
+}
+
+}  // namespace
+
+int RunStartupChild(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s %s form|empty <entries per list>\n", argv[0],
+                     kStartupChildFlag);
+        return 2;
+    }
+    const bool emptyWindow = qstrcmp(argv[2], "empty") == 0;
+    const int perList = QByteArray(argv[3]).toInt();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    // The user waits for the application object too: it loads the platform
+    // plug-in and the fonts.
+    QElapsedTimer timer;
+    timer.start();
+    QApplication app(argc, argv);
+
+    if (emptyWindow) {
+        QMainWindow window;
+        window.resize(Form1::kOuterSize);
+        window.show();
+        if (!WaitUntilExposed(window)) {
+            std::fprintf(stderr, "the empty window never appeared\n");
+            return 1;
+        }
+        const double millis = Millis(timer);
+        std::printf("startup_ms %.3f\npeak_rss_kib %lld\n", millis, PeakRssKib());
+        return 0;
+    }
+
+    // The program's own start, with every desktop facility replaced by one
+    // that answers at once.
+    FixedClock clock;
+    SilentDialogs dialogs;
+    NoFileDialogs files;
+    NoArchiveViewer archiveViewer;
+    NoPrinter printer;
+    CountingPresenter presenter;
+    SoundPlayerFactory silent = [] { return std::unique_ptr<SoundPlayer>(new SilentPlayer); };
+
+    // Where the time goes, printed beside the figures for whoever profiles
+    // a start by hand; the parent reads only the totals.
+    const double appMs = Millis(timer);
+    LoadItalianTranslation(app);
+    InstallFontSubstitutes();
+    Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer, silent, nullptr,
+                             &presenter});
+    const double builtMs = Millis(timer);
+    form.Form_Load();
+    const double loadedMs = Millis(timer);
+    form.show();
+    if (!WaitUntilExposed(form)) {
+        std::fprintf(stderr, "the main window never appeared\n");
+        return 1;
+    }
+    const double millis = Millis(timer);
+    const qint64 peak = PeakRssKib();
+    std::printf(
+        "phase_application_ms %.3f\nphase_window_built_ms %.3f\n"
+        "phase_form_load_ms %.3f\nphase_shown_ms %.3f\n",
+        appMs, builtMs - appMs, loadedMs - builtMs, millis - loadedMs);
+
+    for (ListKind kind : kAllListKinds) {
+        if (form.agenda().list(kind).entryCount() != perList) {
+            std::fprintf(stderr, "the list %s holds %d entries instead of %d\n",
+                         Traits(kind).fileName, form.agenda().list(kind).entryCount(), perList);
+            return 1;
+        }
+    }
+    if (dialogs.shown != 0) {
+        std::fprintf(stderr, "the start-up showed %d boxes on good files\n", dialogs.shown);
+        return 1;
+    }
+    if (presenter.lines == 0) {
+        std::fprintf(stderr, "the start-up digest showed nothing though entries fall due\n");
+        return 1;
+    }
+    std::printf("startup_ms %.3f\npeak_rss_kib %lld\n", millis, peak);
+    return 0;
+}
+
+bool StartupFigureEmptyWindow() {
+    return PrintMedian("startup_empty_window", 0, true, false);
+}
+bool StartupFigure200() {
+    return PrintMedian("startup_200", 200, false, false);
+}
+bool StartupFigure3x32766() {
+    return PrintMedian("startup_3x32766", ListModel::kMaxEntries, false, false);
+}
+bool PeakRssFigure200() {
+    return PrintMedian("peak_rss_200", 200, false, true);
+}
+bool PeakRssFigure3x32766() {
+    return PrintMedian("peak_rss_3x32766", ListModel::kMaxEntries, false, true);
+}
+
+}  // namespace bench
