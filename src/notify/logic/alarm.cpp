@@ -1,6 +1,5 @@
 #include "notify/logic/alarm.h"
 
-#include <QFileInfo>
 
 #include "core/dates.h"
 #include "core/listkind.h"
@@ -42,32 +41,17 @@ QStringList DueAlarms(const QList<ListRecord>& appointments, const QDate& day,
     return AlarmIndex(appointments, day.year()).MessagesAt(day, minute);
 }
 
-AppointmentFileCache::Stamp AppointmentFileCache::currentStamp() {
-    // A fresh QFileInfo each time: it caches what it learnt about the file.
-    QFileInfo info(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName));
-    Stamp s;
-    s.path = info.absoluteFilePath();
-    s.exists = info.isFile();
-    if (s.exists) {
-        s.size = info.size();
-        s.modified = info.lastModified();
-        // A save replaces the file by renaming a new one over it, which
-        // changes this time even when size and modification time match.
-        s.changed = info.fileTime(QFileDevice::FileMetadataChangeTime);
-    }
-    return s;
-}
-
 const AlarmIndex& AppointmentFileCache::IndexFor(const QDate& day) {
-    const Stamp now = currentStamp();
-    if (!valid_ || !(now == stamp_)) {
-        records_ = now.exists ? ReadListFile(ListKind::Appuntamenti) : QList<ListRecord>();
-        stamp_ = now;
+    QByteArray now;
+    if (ReadWholeFile(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName), now))
+        now.clear();  // missing or unreadable: no appointments
+    if (!valid_ || now != bytes_) {
+        bytes_ = std::move(now);
         valid_ = true;
         ++loads_;
-        index_ = AlarmIndex(records_, day.year());
+        index_ = AlarmIndex(ParseListRecords(bytes_, ListKind::Appuntamenti), day.year());
     } else if (index_.year() != day.year()) {
-        index_ = AlarmIndex(records_, day.year());
+        index_ = AlarmIndex(ParseListRecords(bytes_, ListKind::Appuntamenti), day.year());
     }
     return index_;
 }

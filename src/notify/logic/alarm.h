@@ -44,31 +44,23 @@ class AlarmIndex {
 // Records without an entry date or without a readable time never ring.
 QStringList DueAlarms(const QList<ListRecord>& appointments, const QDate& day, const QTime& minute);
 
-// The appointments file of the current folder, read again only when its
-// size, its times or its folder change, so that the check every minute stays
-// cheap on a full list. A missing file reads as no appointments.
+// The appointments file of the current folder, parsed again only when its
+// content changed. Every tick reads the bytes (cheap: one small file from the
+// page cache) and compares them with the last ones: a save with the same size
+// within the file system's timestamp granularity is still seen, so an alarm
+// is never missed because a stamp looked unchanged. A missing file reads as
+// no appointments.
 class AppointmentFileCache {
   public:
     // The index for the year of `day`, fresh from the file when it changed.
     const AlarmIndex& IndexFor(const QDate& day);
-    // How many times the file has been read and parsed (for the benchmark
-    // and the tests of the cache itself).
+    // How many times the file has been parsed (for the benchmark and the
+    // tests of the cache itself).
     int loads() const { return loads_; }
 
   private:
-    struct Stamp {
-        QString path;
-        bool exists = false;
-        qint64 size = -1;
-        QDateTime modified;
-        QDateTime changed;
-        friend bool operator==(const Stamp&, const Stamp&) = default;
-    };
-    static Stamp currentStamp();
-
     bool valid_ = false;
-    Stamp stamp_;
-    QList<ListRecord> records_;
+    QByteArray bytes_;
     AlarmIndex index_;
     int loads_ = 0;
 };
