@@ -4,7 +4,8 @@
 // equal one of the two contents it alternates between.
 //
 // RICORDEL_CRASH_KILLS sets the number of kills (a short run by default;
-// tools/crash/run-crash-test runs a thousand).
+// RICORDEL_CRASH_KILLS=1000 build/tests/core/core_crashsafety_test runs a
+// thousand, in about a minute).
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRandomGenerator>
