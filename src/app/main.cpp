@@ -17,6 +17,8 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ricordel"));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("ricordel"));
 
     // One copy per data folder: a second start brings the first one forward.
     SingleInstance instance(QDir::currentPath());

@@ -73,6 +73,14 @@ void FormMsgbox::SetMessage(const QString& text) {
 
     int width = TwipsToPixels(designedWidthTwips_);
     int labelWidth = TwipsToPixels(designedLabelWidthTwips_);
+    // The widths were designed for a font of about 80 twips a character; the
+    // fonts standing in for it here can be wider, and a line must never be
+    // cut off: the label and the box grow to what the text needs.
+    const int needed = label1_->fontMetrics().horizontalAdvance(text) + 4;
+    if (needed > labelWidth) {
+        width += needed - labelWidth;
+        labelWidth = needed;
+    }
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const int available = screen ? screen->availableGeometry().width() : width;
     // The frame takes a few pixels beside the client area.

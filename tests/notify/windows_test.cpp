@@ -34,6 +34,7 @@ class WindowsTest : public QObject {
     void sirenLooks();
     void boxWidthsFollowTheText_data();
     void boxWidthsFollowTheText();
+    void wideTextIsNeverCutOff();
     void longLineIsCappedAndWraps();
     void boxButtonsSetTheStopFlag();
     void assistantShowsItsPictureAndText();
@@ -114,7 +115,8 @@ void WindowsTest::boxWidthsFollowTheText() {
     QFETCH(int, labelWidth);
     bool stop = false;
     FormMsgbox box(stop, nullptr);
-    const QString text(length, QLatin1Char('x'));
+    // Narrow letters fit the designed widths with any font.
+    const QString text(length, QLatin1Char('i'));
     box.SetMessage(text);
     QCOMPARE(box.designedWidthTwips(), width);
     QCOMPARE(box.designedLabelWidthTwips(), labelWidth);
@@ -134,6 +136,19 @@ void WindowsTest::boxWidthsFollowTheText() {
     // Centred on the screen.
     const QRect screen = box.screen()->geometry();
     QVERIFY(qAbs(box.frameGeometry().center().x() - screen.center().x()) <= 1);
+}
+
+void WindowsTest::wideTextIsNeverCutOff() {
+    bool stop = false;
+    FormMsgbox box(stop, nullptr);
+    const QString text = QStringLiteral("Domani  E' il Compleanno di MARIA WWW");  // 37 characters
+    box.SetMessage(text);
+    QCOMPARE(box.designedWidthTwips(), 3690 + 5 * 80);
+    auto* label = box.findChild<QLabel*>("Label1");
+    QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(text));
+    QVERIFY(label->geometry().right() < box.width());
+    auto* stopButton = box.findChild<QPushButton*>("BtnStop");
+    QCOMPARE(stopButton->x(), box.width() - stopButton->width() - px(300));
 }
 
 void WindowsTest::longLineIsCappedAndWraps() {
