@@ -24,7 +24,7 @@ namespace {
 
 using namespace bench;
 
-// The sort as the first version of the program did it: passes of neighbour
+// The reference bubble sort: passes of neighbour
 // comparisons that read both rows afresh, until a pass swaps nothing.
 void ReferenceBubbleSort(std::vector<AgendaEntry>& rows, bool ascending, int year) {
     auto later = [&](size_t i, bool earlier) {

@@ -23,7 +23,7 @@ QStringList Column(const ListModel& list, int column) {
     return out;
 }
 
-// The first version's sort, kept here as the yardstick: passes of neighbour
+// The reference bubble sort, kept here as the yardstick: passes of neighbour
 // comparisons until a pass swaps nothing.
 void BubbleSort(ListModel& list, bool ascending, int year) {
     for (bool clean = false; !clean;) {
