@@ -4,7 +4,7 @@
 # user starts is therefore the launcher, which enters the per-user data folder
 # first; the executable itself sits among the helper programs, where nobody
 # starts it from a random folder by accident. On Windows the executable goes
-# to bin and is started from its own folder, as it always was.
+# to bin and is started from its own folder, which then holds its files.
 include(GNUInstallDirs)
 
 set(RICORDEL_PACKAGE_NAME ricordel)

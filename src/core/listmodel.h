@@ -10,9 +10,9 @@
 #include "core/agendaentry.h"
 #include "core/listkind.h"
 
-// The working copy of one list: the model the grid shows. Model row r is the
-// entry the original grid numbered r + 1 (its row 0 held the headers, which
-// here come from headerData).
+// The working copy of one list: the model the grid shows. Model row r is grid
+// row r + 1, entry number r + 1: grid row 0 holds the headers, which come
+// from headerData.
 class ListModel : public QAbstractTableModel {
     Q_OBJECT
 public:

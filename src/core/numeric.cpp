@@ -32,8 +32,8 @@ double readRadix(const QString& s, qsizetype pos, int radix) {
         ++digits;
     }
     if (digits == 0) return 0;
-    // Like the classic reader: up to 16 bits the value is a signed 16-bit
-    // pattern (&HFFFF is -1), up to 32 bits a signed 32-bit one.
+    // A hexadecimal or octal number is a bit pattern: up to 16 bits it is a
+    // signed 16-bit value (&HFFFF is -1), up to 32 bits a signed 32-bit one.
     if (value <= 0xFFFF) return static_cast<double>(static_cast<qint16>(value));
     if (value <= 0xFFFFFFFFULL) return static_cast<double>(static_cast<qint32>(value));
     return static_cast<double>(value);

@@ -5,10 +5,10 @@
 class ListModel;
 class QItemSelectionModel;
 
-// One list on screen: a table view over the list's model that looks and reacts
-// like the grids the program always had. It has no editor of its own; it
-// reports keys, typed characters and clicks, and the window edits the current
-// cell. Row 0 of the old grids is the horizontal header here.
+// One list on screen: a table view over the list's model, with a fixed header
+// row and no row numbers. It has no editor of its own; it reports keys, typed
+// characters and clicks, and the window edits the current cell. The header
+// row (the grid's row 0) is the horizontal header here.
 class FlexGrid : public QTableView {
     Q_OBJECT
   public:

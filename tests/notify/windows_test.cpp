@@ -106,7 +106,7 @@ void WindowsTest::boxWidthsFollowTheText_data() {
     QTest::newRow("32") << 32 << 3690 << 2655;
     QTest::newRow("33") << 33 << 3770 << 2735;
     QTest::newRow("100") << 100 << 9130 << 8095;
-    QTest::newRow("396") << 396 << 32810 << 31775;  // past the old 16-bit limit
+    QTest::newRow("396") << 396 << 32810 << 31775;  // wider than 32767 twips
 }
 
 void WindowsTest::boxWidthsFollowTheText() {

@@ -60,8 +60,8 @@ class CommandsTest : public QObject {
         QVERIFY(f.dialogs.shown.isEmpty());
     }
 
-    // A later successful write used to clear the flag even though an earlier
-    // list never reached its file.
+    // The flag stays set while any list failed to reach its file, even when a
+    // later list was written.
     void failedSaveKeepsTheEditsOfferedOnExit() {
         Fixture f;
         QDir(f.folder.path()).mkdir("Date.dat");

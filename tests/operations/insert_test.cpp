@@ -97,8 +97,8 @@ class InsertTest : public QObject {
         QVERIFY(!folder.exists("Ricordel.dat"));
     }
 
-    // 29 February in a common year used to be stored as a date no list can
-    // read back.
+    // 29 February in a common year is refused: no list could read that date
+    // back.
     void dayMissingFromTheCurrentYearIsRefused() {
         TempCurrentFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));

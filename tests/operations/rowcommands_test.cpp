@@ -78,7 +78,7 @@ class RowCommandsTest : public QObject {
         QVERIFY(!f.folder.exists("Ricordel.dat"));
     }
 
-    // The last entry used to be refused by the grid; now the list may empty.
+    // The last entry can be deleted: the list may become empty.
     void deletingTheOnlyEntryLeavesAnEmptyFile() {
         Fixture f;
         f.folder.write("Ricordel.dat", "7,3,\"cena\",\"\"\r\n");

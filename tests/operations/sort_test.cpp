@@ -118,8 +118,8 @@ class SortTest : public QObject {
         QCOMPARE(Column(agenda.appointments(), 0), QStringList({"5/1", "20/12"}));
     }
 
-    // An unreadable date used to stop every pair it was in, with two boxes per
-    // pair and pass; now it is a wall that nothing crosses, and one box.
+    // An unreadable date is a wall that no row crosses, and it is reported
+    // in one box per sort.
     void unreadableDateIsAWallAndWarnsOnce() {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         ScriptedDialogs dialogs;

@@ -188,8 +188,8 @@ class StartupTests : public QObject {
     void menuCheckMarksFollowStoredSettings_data() {
         QTest::addColumn<bool>("ascending");
         QTest::addColumn<bool>("newMsg");
-        QTest::newRow("ascending, new boxes") << true << true;
-        QTest::newRow("descending, old boxes") << false << false;
+        QTest::newRow("ascending, assistant") << true << true;
+        QTest::newRow("descending, reminder box") << false << false;
     }
     void menuCheckMarksFollowStoredSettings() {
         QFETCH(bool, ascending);
