@@ -134,8 +134,10 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 # pull in by themselves: the SQLite driver of the database copy, the
 # GStreamer elements that play .wav files, Qt's Italian translations for the
 # standard buttons, and the fonts that stand in for Arial and Comic Sans MS.
+# Qt D-Bus carries the alarms to the desktop's notification service.
 set(RICORDEL_DEB_DEPENDS
     "libqt6core6 (>= 6.4)"
+    "libqt6dbus6 (>= 6.4)"
     "libqt6gui6 (>= 6.4)"
     "libqt6widgets6 (>= 6.4)"
     "libqt6multimedia6 (>= 6.4)"

@@ -10,6 +10,7 @@ RICORDEL_PACKAGES=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   fonts-liberation fonts-dejavu-core fonts-comic-neue
   xvfb xauth sqlite3 dpkg-dev
+  libqt6dbus6 dbus-daemon
 )
 
 ricordel_install_deps() {

@@ -5,6 +5,7 @@
 #include "notify/notifier.h"
 #include "notify/singleinstance.h"
 #include "notify/soundplayer.h"
+#include "notify/systemnotifications.h"
 #include "notify/termination.h"
 #include "notify/trayicon.h"
 #include "operations/operations.h"
@@ -36,8 +37,9 @@ int main(int argc, char* argv[]) {
     DesktopArchiveViewer archiveViewer;
     SystemPrinterAccess printer;
     SystemTrayIcon tray;
+    const auto notifications = MakeSystemNotifications(&tray);
     Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer,
-                             MediaSoundPlayerFactory(), &tray, nullptr});
+                             MediaSoundPlayerFactory(), &tray, nullptr, notifications.get()});
     dialogs.setParentWidget(&form);
     files.setParentWidget(&form);
 

@@ -1,18 +1,22 @@
 #include "notify/formsiren.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include "core/settings.h"
 #include "notify/centrewindow.h"
+#include "notify/logic/alarmnotice.h"
 #include "notify/pictures.h"
 #include "notify/twips.h"
 
-FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const QString& soundPath, QWidget* parent)
+FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settings,
+                     QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
       mp1_(std::move(player)),
-      soundPath_(soundPath),
+      settings_(settings),
       txtMsg_(new QPlainTextEdit(this)),
       timer1_(new QTimer(this)) {
     setObjectName(QStringLiteral("FormSiren"));
@@ -44,7 +48,7 @@ FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const QString& soundPa
     timer1_->setObjectName(QStringLiteral("Timer1"));
     timer1_->setInterval(3000);
     connect(timer1_, &QTimer::timeout, this, &FormSiren::Timer1_Timer);
-    if (mp1_) mp1_->play(soundPath_);
+    if (mp1_) mp1_->play(settings_.Suono4);
     timer1_->start();
 }
 
@@ -59,6 +63,7 @@ QString FormSiren::Text() const {
 void FormSiren::SetText(const QString& text) {
     text_ = text;
     txtMsg_->setPlainText(QString(text_).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    Q_EMIT textChanged(text_);
 }
 
 void FormSiren::AppendLine(const QString& line) {
@@ -70,10 +75,19 @@ void FormSiren::ShowAlarm() {
     show();
     raise();
     activateWindow();
+    QApplication::alert(this);
+}
+
+void FormSiren::AttachNotice(AlarmNotice* notice) {
+    if (!notice) return;
+    connect(this, &FormSiren::textChanged, notice, &AlarmNotice::TextChanged);
+    connect(this, &FormSiren::acknowledged, notice, &AlarmNotice::Withdraw);
+    connect(notice, &AlarmNotice::bringToFrontRequested, this, &FormSiren::ShowAlarm);
+    connect(notice, &AlarmNotice::acknowledgeRequested, this, &FormSiren::TxtMsg_Click);
 }
 
 void FormSiren::Timer1_Timer() {
-    if (mp1_) mp1_->play(soundPath_);
+    if (mp1_) mp1_->play(settings_.Suono4);
 }
 
 void FormSiren::TxtMsg_Click() {
@@ -105,6 +119,8 @@ void FormSiren::closeEvent(QCloseEvent* event) {
     // However it is closed, the window goes with its sound and its text.
     timer1_->stop();
     if (mp1_) mp1_->stop();
-    closed_ = true;
     event->accept();
+    if (closed_) return;
+    closed_ = true;
+    Q_EMIT acknowledged();
 }

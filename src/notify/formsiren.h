@@ -7,19 +7,22 @@
 
 #include "notify/soundplayer.h"
 
+class AlarmNotice;
 class QPlainTextEdit;
 class QTimer;
+struct Settings;
 
 // The alarm window: the lines of the appointments that fall due, in large
 // type, with the alarm sound starting over every 3 seconds until the user
 // clicks the text. Clicking the text (or closing the window in any other
 // way) silences it and destroys it, text and all; the next alarm builds a
-// fresh, empty one.
+// fresh, empty one. Its sound is the setting Suono4 as it stands at each
+// start, so a sound chosen while the window rings is heard from the next one.
 class FormSiren : public QWidget {
     Q_OBJECT
   public:
-    // Loading the window starts `soundPath` (Suono4) at once.
-    FormSiren(std::unique_ptr<SoundPlayer> player, const QString& soundPath,
+    // Loading the window starts Suono4 at once. `settings` must outlive it.
+    FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settings,
               QWidget* parent = nullptr);
     ~FormSiren() override;
 
@@ -31,8 +34,14 @@ class FormSiren : public QWidget {
     void AppendLine(const QString& line);
 
     // Shows the window without waiting and brings it in front of the others,
-    // also when the main window is hidden.
+    // also when the main window is hidden; where the desktop keeps it behind,
+    // the task bar flags it.
     void ShowAlarm();
+
+    // Keeps `notice` in step with the window: its lines go to the desktop's
+    // notice, acknowledging the window withdraws it, and the notice's
+    // actions bring the window in front or acknowledge it.
+    void AttachNotice(AlarmNotice* notice);
 
     // The tick of Timer1: the sound starts over from its beginning.
     void Timer1_Timer();
@@ -43,13 +52,19 @@ class FormSiren : public QWidget {
     // True once closed: the window only waits to be destroyed.
     bool isClosed() const { return closed_; }
 
+  Q_SIGNALS:
+    // The lines changed (CR LF between them).
+    void textChanged(const QString& text);
+    // The window was closed: by its text, Enter, Space, Esc or the program.
+    void acknowledged();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
     std::unique_ptr<SoundPlayer> mp1_;
-    QString soundPath_;
+    const Settings& settings_;
     QPlainTextEdit* txtMsg_;
     QTimer* timer1_;
     QString text_;

@@ -15,6 +15,7 @@
 #include "core/settings.h"
 #include "notify/formmsgbox.h"
 #include "notify/formsiren.h"
+#include "notify/logic/alarmnotice.h"
 #include "notify/msgassistant.h"
 #include "notify/pictures.h"
 #include "notify/trayicon.h"
@@ -58,6 +59,7 @@ Notifier::Notifier(Agenda& agenda, QWidget* mainWindow, NotifierServices service
     // Alarms begin with the minute after the one the program starts in;
     // the minutes the start-up digest keeps the user busy are caught up.
     scheduler_.Seed(services_.clock->now());
+    notice_ = new AlarmNotice(services_.notifications, *services_.clock, this);
 
     timer1_->setObjectName(QStringLiteral("Timer1"));
     timer1_->setSingleShot(true);
@@ -189,8 +191,10 @@ FormSiren* Notifier::Siren() const {
 }
 
 FormSiren* Notifier::LoadSiren() {
-    if (!Siren())
-        siren_ = new FormSiren(newPlayer(services_.makePlayer), agenda_.settings().Suono4);
+    if (!Siren()) {
+        siren_ = new FormSiren(newPlayer(services_.makePlayer), agenda_.settings());
+        siren_->AttachNotice(notice_);
+    }
     return siren_;
 }
 
@@ -310,6 +314,7 @@ void Notifier::endProgram() {
     if (services_.tray) services_.tray->hide();
     inTray_ = false;
     if (FormSiren* siren = Siren()) siren->close();
+    notice_->Withdraw();
     Q_EMIT quitRequested();
 }
 

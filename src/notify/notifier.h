@@ -14,7 +14,9 @@
 #include "notify/soundplayer.h"
 
 class Agenda;
+class AlarmNotice;
 class Clock;
+class DesktopNotifications;
 class Dialogs;
 class FormMsgAss;
 class FormSiren;
@@ -47,6 +49,8 @@ struct NotifierServices {
     TrayIcon* tray = nullptr;       // may be null: no notification area
     // Null: the reminder box and the assistant windows.
     ReminderPresenter* presenter = nullptr;
+    // May be null: alarms ring in the alarm window alone.
+    DesktopNotifications* notifications = nullptr;
 };
 
 // The notifications of the main window: the reminder digest, the alarm check
@@ -179,6 +183,8 @@ class Notifier : public QObject {
     QTimer* timer1_;
     QTimer* timer2_;
     QPointer<FormSiren> siren_;
+    // The desktop notice that goes with the alarm window.
+    AlarmNotice* notice_ = nullptr;
     QPointer<QMenu> trayMenu_;
 
     ReminderLists lastReminders_;

@@ -29,3 +29,6 @@ void SystemTrayIcon::hide() {
 bool SystemTrayIcon::isShown() const {
     return icon_->isVisible();
 }
+void SystemTrayIcon::showMessage(const QString& title, const QString& text) {
+    icon_->showMessage(title, text, QSystemTrayIcon::Warning, 0);
+}

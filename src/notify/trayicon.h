@@ -21,6 +21,11 @@ class TrayIcon : public QObject {
     virtual void show() = 0;
     virtual void hide() = 0;
     virtual bool isShown() const = 0;
+    // A balloon with the text beside the icon, where the desktop shows them.
+    virtual void showMessage(const QString& title, const QString& text) {
+        Q_UNUSED(title);
+        Q_UNUSED(text);
+    }
 
   Q_SIGNALS:
     void activated(QSystemTrayIcon::ActivationReason reason);
@@ -37,6 +42,7 @@ class SystemTrayIcon final : public TrayIcon {
     void show() override;
     void hide() override;
     bool isShown() const override;
+    void showMessage(const QString& title, const QString& text) override;
 
   private:
     QSystemTrayIcon* icon_;

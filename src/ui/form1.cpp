@@ -179,7 +179,7 @@ void Form1::ConnectNotifications() {
     notifier_ = std::make_unique<Notifier>(
         *agenda_, this,
         NotifierServices{services_.clock, services_.dialogs, services_.makePlayer, services_.tray,
-                         services_.presenter});
+                         services_.presenter, services_.notifications});
     notifier_->setTrayMenu(popupTray_);
     connect(notifier_.get(), &Notifier::repaintColoursRequested, this,
             [this] { PaintUrgencyColours(*agenda_); });

@@ -13,6 +13,7 @@
 class Agenda;
 class ArchiveViewer;
 class Clock;
+class DesktopNotifications;
 class Dialogs;
 class FileDialogs;
 class FlexGrid;
@@ -36,6 +37,7 @@ struct Form1Services {
     SoundPlayerFactory makePlayer;          // the sounds of the alert windows
     TrayIcon* tray = nullptr;               // null: the desktop has no notification area
     ReminderPresenter* presenter = nullptr;  // null: the reminder box and the assistant
+    DesktopNotifications* notifications = nullptr;  // null: alarms only in the alarm window
 };
 
 // The main window: the three lists on their tabs, the calendar, the six

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include "core/settings.h"
 #include "fakeplayer.h"
 #include "notify/formmsgbox.h"
 #include "notify/formsiren.h"
@@ -45,18 +46,23 @@ class WindowsTest : public QObject {
 void WindowsTest::sirenStartsAndRestartsItsSound() {
     TempCurrentFolder folder;
     folder.write("allarme.wav", "RIFF");
+    folder.write("gong.wav", "RIFF");
     auto log = std::make_shared<PlayerLog>();
     const QString path = folder.file("allarme.wav");
-    auto* siren = new FormSiren(FakePlayerFactory(log)(), path);
+    Settings settings;
+    settings.Suono4 = path;
+    auto* siren = new FormSiren(FakePlayerFactory(log)(), settings);
     QPointer<FormSiren> guard(siren);
     // Loading starts the sound; the timer restarts it every 3 seconds.
     QCOMPARE(log->events, QStringList{"play " + path});
     QVERIFY(siren->timer()->isActive());
     QCOMPARE(siren->timer()->interval(), 3000);
     siren->Timer1_Timer();
+    // A sound chosen while the window rings is the one that starts next.
+    settings.Suono4 = folder.file("gong.wav");
     siren->Timer1_Timer();
-    QCOMPARE(log->events, QStringList({"play " + path, "play " + path, "play " + path}));
-    QCOMPARE(log->playing(), QStringList{path});
+    QCOMPARE(log->events, QStringList({"play " + path, "play " + path, "play " + settings.Suono4}));
+    QCOMPARE(log->playing(), QStringList{settings.Suono4});
     siren->close();
     QVERIFY(!siren->timer()->isActive());
     QVERIFY(log->playing().isEmpty());
@@ -67,7 +73,9 @@ void WindowsTest::sirenStartsAndRestartsItsSound() {
 
 void WindowsTest::sirenAppendsAndClickCloses() {
     auto log = std::make_shared<PlayerLog>();
-    QPointer<FormSiren> siren = new FormSiren(FakePlayerFactory(log)(), "/nessun/file.wav");
+    Settings settings;
+    settings.Suono4 = "/nessun/file.wav";
+    QPointer<FormSiren> siren = new FormSiren(FakePlayerFactory(log)(), settings);
     QVERIFY(log->playing().isEmpty());  // a path that names no file plays nothing
     siren->AppendLine("Dentista");
     siren->AppendLine("Riunione");
@@ -85,7 +93,8 @@ void WindowsTest::sirenAppendsAndClickCloses() {
 }
 
 void WindowsTest::sirenLooks() {
-    FormSiren siren(nullptr, QString());
+    const Settings settings;
+    FormSiren siren(nullptr, settings);
     QCOMPARE(siren.windowTitle(), "Ricordel by Tobrani");
     QCOMPARE(siren.size(), QSize(px(4710), px(2430)));
     auto* text = siren.findChild<QPlainTextEdit*>("TxtMsg");

@@ -17,12 +17,16 @@ class FakeTray final : public TrayIcon {
     void show() override { shown_ = true; }
     void hide() override { shown_ = false; }
     bool isShown() const override { return shown_; }
+    void showMessage(const QString& title, const QString& text) override {
+        messages_ << title + QLatin1Char('|') + text;
+    }
 
     void click(QSystemTrayIcon::ActivationReason reason) { Q_EMIT activated(reason); }
 
     QIcon icon_;
     QString tip_;
     QPointer<QMenu> menu_;
+    QStringList messages_;  // "title|text" of each balloon
 
   private:
     bool available_;

@@ -1,0 +1,131 @@
+// The desktop notice that goes with the alarm window: what is posted, when it
+// is updated and withdrawn, and what its actions and its dismissal do to the
+// window, through the notifier's real alarm window with a fake service.
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QtTest/QTest>
+
+#include "core/agenda.h"
+#include "fakeclock.h"
+#include "fakenotifications.h"
+#include "fakeplayer.h"
+#include "faketray.h"
+#include "notify/formsiren.h"
+#include "notify/logic/alarmnotice.h"
+#include "notify/notifier.h"
+#include "notify/systemnotifications.h"
+#include "scripteddialogs.h"
+#include "tempfolder.h"
+
+namespace {
+
+QDateTime at(int h, int m) {
+    return QDateTime(QDate(2026, 3, 7), QTime(h, m, 0));
+}
+
+struct NoticeRig {
+    TempCurrentFolder folder;
+    FakeClock clock{at(9, 0)};
+    ScriptedDialogs dialogs;
+    Agenda agenda{clock, dialogs};
+    QWidget mainWindow;
+    FakeTray tray;
+    FakeNotifications notices;
+    std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
+    std::unique_ptr<Notifier> notifier;
+
+    NoticeRig() {
+        folder.write("allarme.wav", "RIFF");
+        agenda.settings().Suono4 = folder.file("allarme.wav");
+        notifier = std::make_unique<Notifier>(
+            agenda, &mainWindow,
+            NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray, nullptr,
+                             &notices});
+    }
+    void tickAt(const QDateTime& t) {
+        clock.set(t);
+        notifier->Timer1_Timer();
+    }
+    const FakeNotifications::Call& last() const { return notices.calls.last(); }
+};
+
+}  // namespace
+
+class AlarmNoticeTest : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void followsTheAlarmWindow();
+    void actionsAndDismissal();
+    void balloonsWhereTheTrayShowsThem();
+};
+
+void AlarmNoticeTest::followsTheAlarmWindow() {
+    NoticeRig rig;
+    rig.folder.write("Ricordel.dat",
+                     "7,3,\"Dentista & co\",\"9:05\"\r\n7,3,\"Riunione\",\"10:30\"\r\n");
+    rig.tickAt(at(9, 5));
+    QCOMPARE(rig.notices.trail(), QStringList{"post 1"});
+    const DesktopNotice& posted = rig.last().notice;
+    QCOMPARE(posted.summary, "Ricordel - ore 9:05");
+    QCOMPARE(posted.body, "Dentista & co");
+    QCOMPARE(posted.actions, QList<DesktopNotice::Action>({{"default", "Apri"},
+                                                           {"silenzia", "Silenzia"}}));
+    // A later alarm while the window stays open updates the same notice.
+    rig.tickAt(at(10, 30));
+    QCOMPARE(rig.notices.trail(), QStringList({"post 1", "update 1"}));
+    QCOMPARE(rig.last().notice.summary, "Ricordel - ore 10:30");
+    QCOMPARE(rig.last().notice.body, "Dentista & co\nRiunione");
+    // Acknowledging the window by keyboard withdraws it.
+    FormSiren* siren = rig.notifier->Siren();
+    QTest::keyClick(siren->findChild<QPlainTextEdit*>("TxtMsg"), Qt::Key_Escape);
+    QCOMPARE(rig.notices.trail(), QStringList({"post 1", "update 1", "withdraw 1"}));
+
+    // The test alarm posts a fresh notice; the end of the program withdraws it.
+    rig.notifier->TestAlarm();
+    QCOMPARE(rig.last().what, "post");
+    QCOMPARE(rig.last().notice.body, "Smack\nto\nZOLE");
+    rig.notifier->Terminate();
+    QCOMPARE(rig.notices.trail().mid(3), QStringList({"post 2", "withdraw 2"}));
+}
+
+void AlarmNoticeTest::actionsAndDismissal() {
+    NoticeRig rig;
+    rig.notifier->TestAlarm();
+    QPointer<FormSiren> siren = rig.notifier->Siren();
+    // Dismissed by the user: the window keeps ringing, and its next line
+    // posts a notice anew.
+    rig.notices.dismiss(1);
+    QVERIFY(rig.notifier->Siren());
+    QCOMPARE(rig.sounds->playing().size(), 1);
+    rig.notifier->TestAlarm();
+    QCOMPARE(rig.notices.trail(), QStringList({"post 1", "post 2"}));
+
+    // A click on the notice brings the window back in front.
+    siren->hide();
+    rig.notices.invoke(2, "default");
+    QVERIFY(siren->isVisible());
+    // Actions on notices that are not the standing one change nothing.
+    rig.notices.invoke(1, "silenzia");
+    QVERIFY(rig.notifier->Siren());
+    // "Silenzia" acknowledges as a click on the text does.
+    rig.notices.invoke(2, "silenzia");
+    QVERIFY(!rig.notifier->Siren());
+    QVERIFY(rig.sounds->playing().isEmpty());
+    QCOMPARE(rig.notices.trail().last(), "withdraw 2");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(siren.isNull());
+}
+
+void AlarmNoticeTest::balloonsWhereTheTrayShowsThem() {
+    FakeTray tray;
+    TrayBalloonNotifications balloons(&tray);
+    const DesktopNotice notice = AlarmNotice::NoticeFor("Dentista\r\nRiunione", QTime(14, 30));
+    balloons.Post(notice);  // the icon is not in the notification area
+    QVERIFY(tray.messages_.isEmpty());
+    tray.show();
+    balloons.Update(balloons.Post(notice), notice);
+    QCOMPARE(tray.messages_, QStringList(2, "Ricordel - ore 14:30|Dentista\nRiunione"));
+}
+
+QTEST_MAIN(AlarmNoticeTest)
+#include "alarmnotice_test.moc"
