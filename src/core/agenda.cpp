@@ -108,6 +108,20 @@ bool Agenda::LoadOrSaveSettings(const QString& mode) {
     return true;
 }
 
+bool Agenda::StorePathSetting(QString Settings::*setting, const QString& path) {
+    if (!SettingsCanHold(path)) {
+        dialogs_.Notice(QStringLiteral("Il percorso\n%1\ncontiene caratteri che il file delle "
+                                       "impostazioni non può conservare: l'impostazione resta "
+                                       "com'era.")
+                            .arg(path),
+                        MsgIcon::Exclamation, QStringLiteral("Avviso"));
+        return false;
+    }
+    settings_.*setting = path;
+    LoadOrSaveSettings(QStringLiteral("salva"));
+    return true;
+}
+
 void ReportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason) {
     dialogs.Notice(QStringLiteral("Impossibile salvare il file \"%1\":\n%2\n\n"
                                   "Il file precedente è rimasto com'era.")

@@ -70,6 +70,14 @@ public:
     // false when the file could not be written (the user has been told).
     bool LoadOrSaveSettings(const QString& mode);
 
+    // Stores a path chosen in a dialog (a sound file, the pictures folder) in
+    // `setting` and saves the settings. A path the settings file cannot hold
+    // as it is (a file name with a character Windows-1252 lacks, a double
+    // quote or a line break) would come back changed at the next start: it is
+    // refused with a box naming it, and the setting keeps its value. Returns
+    // whether the path was stored.
+    bool StorePathSetting(QString Settings::*setting, const QString& path);
+
 Q_SIGNALS:
     void currentTabChanged(int tab);
     void listsModifiedChanged(bool modified);

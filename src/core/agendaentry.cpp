@@ -1,23 +1,37 @@
 #include "core/agendaentry.h"
 
-#include <QStringList>
+#include <algorithm>
 
-QString CleanCellText(QString text) {
-    for (QChar& c : text) {
-        if (c == u'"')
-            c = u'\'';
-        else if (c == u'\t' || c == u'\r' || c == u'\n')
-            c = u' ';
-    }
-    return text;
+#include "core/win1252.h"
+
+namespace {
+
+bool NeedsCleaning(QChar c) {
+    return c == u'"' || c == u'\t' || c == u'\r' || c == u'\n' || !win1252::isEncodable(c);
 }
 
-AgendaEntry EntryFromRowText(const QString& rowText) {
-    const QStringList parts = rowText.split(u'\t');
-    AgendaEntry e;
-    e.date = parts.value(0);
-    e.message = parts.value(1);
-    e.time = parts.value(2);
-    e.id = parts.value(3);
-    return e;
+}  // namespace
+
+QString CleanCellText(QString text) {
+    // Most texts are clean already: they are given back untouched.
+    const auto first = std::find_if(text.cbegin(), text.cend(), NeedsCleaning);
+    if (first == text.cend()) return text;
+    QString out;
+    out.reserve(text.size());
+    out.append(QStringView(text.cbegin(), first));
+    for (auto it = first; it != text.cend(); ++it) {
+        const QChar c = *it;
+        if (c == u'"') {
+            out.append(u'\'');
+        } else if (c == u'\t' || c == u'\r' || c == u'\n') {
+            out.append(u' ');
+        } else if (win1252::isEncodable(c)) {
+            out.append(c);
+        } else {
+            out.append(u'?');
+            // A surrogate pair is one character: one "?".
+            if (c.isHighSurrogate() && it + 1 != text.cend() && (it + 1)->isLowSurrogate()) ++it;
+        }
+    }
+    return out;
 }

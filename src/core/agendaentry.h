@@ -13,11 +13,10 @@ struct AgendaEntry {
     friend bool operator==(const AgendaEntry&, const AgendaEntry&) = default;
 };
 
-// Text on its way into a list: a double quote, which the files cannot carry,
-// becomes an apostrophe; TAB, CR and LF, which would split the row or the
-// record, become spaces.
+// Text on its way into a list or the settings, made into what the files will
+// keep, so that the screen shows what the next start reads back: a double
+// quote, which the files cannot carry, becomes an apostrophe; TAB, CR and LF,
+// which would split the row or the record, become spaces; a character that
+// Windows-1252 has no byte for becomes "?" (one "?" per character, also for
+// one outside the 16-bit range).
 QString CleanCellText(QString text);
-
-// Builds an entry from row text: the pieces between TAB characters fill the
-// date, the message and the time in turn.
-AgendaEntry EntryFromRowText(const QString& rowText);

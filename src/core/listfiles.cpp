@@ -162,7 +162,8 @@ qint16 readInt16Span(const QByteArray& bytes, const ItemSpan& item) {
     return ReadInt16Item(FileItem{decodeSpan(bytes, item), item.quoted});
 }
 
-// True when CleanCellText would change the text.
+// True when CleanCellText would change a text read from a file (every
+// character decoded from a byte has that byte, so only these four count).
 bool needsCleaning(const QString& text) {
     for (QChar c : text)
         if (c == u'"' || c == u'\t' || c == u'\r' || c == u'\n') return true;

@@ -67,6 +67,10 @@ void ParseSettings(const QByteArray& bytes, Settings& into) {
     }
 }
 
+bool SettingsCanHold(const QString& text) {
+    return CleanCellText(text) == text;
+}
+
 QByteArray SerializeSettings(const Settings& settings) {
     QByteArray out;
     for (const Field& field : kFields) {

@@ -25,3 +25,8 @@ void ParseSettings(const QByteArray& bytes, Settings& into);
 
 // The eight records, each value, comma, quoted key, CR LF.
 QByteArray SerializeSettings(const Settings& settings);
+
+// True when a text setting (a path) is read back from the file exactly as it
+// is: no double quote, TAB or line break, and only characters Windows-1252
+// has a byte for.
+bool SettingsCanHold(const QString& text);

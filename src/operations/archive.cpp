@@ -77,7 +77,9 @@ void ArchiveEntry(Agenda& agenda) {
         return;
     }
     agenda.appointments().removeAt(command.Row());
-    SaveAppointmentsList(agenda);
+    // A failed write has been reported: the entry is in the archive and still
+    // in the list file, and the removal waits for the next save.
+    if (!SaveAppointmentsList(agenda)) agenda.SetListsModified(true);
 }
 
 void OpenArchive(Agenda& agenda, ArchiveViewer& viewer) {

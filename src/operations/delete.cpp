@@ -18,6 +18,8 @@ void DeleteEntry(Agenda& agenda) {
     if (!command.ConfirmedStillThere()) return;
 
     command.List().removeAt(command.Row());
-    // A failed write has already been reported; the file keeps the old list.
-    agenda.SaveCurrentList();
+    // A failed write has been reported and the file still holds the entry.
+    // The removal waits in the list for the next save, which the exit
+    // command offers.
+    if (!agenda.SaveCurrentList()) agenda.SetListsModified(true);
 }

@@ -4,8 +4,10 @@
 
 #include <cmath>
 
+#include "core/agendaentry.h"
 #include "core/dates.h"
 #include "core/numeric.h"
+#include "core/settings.h"
 #include "core/win1252.h"
 
 class TextTest : public QObject {
@@ -24,6 +26,16 @@ private Q_SLOTS:
         QCOMPARE(win1252::encode(QString::fromUtf16(u"€ è à ù")), QByteArray("\x80 \xe8 \xe0 \xf9"));
         // Characters outside the code page cannot be stored: they become '?'.
         QCOMPARE(win1252::encode(QString::fromUtf16(u"a\u4e2db\u0100")), QByteArray("a?b?"));
+    }
+
+    // Text entering a list or the settings becomes what the files keep, one
+    // "?" per character the code page lacks, a pair of surrogates included.
+    void enteringTextBecomesWhatTheFileKeeps() {
+        QCOMPARE(CleanCellText(QString::fromUtf16(u"\"a\"\tb\r\nc \u2192 \u0151\U0001F600 \u20ac\u00e8")),
+                 QString::fromUtf16(u"'a' b  c ? ?? \u20ac\u00e8"));
+        QVERIFY(SettingsCanHold(QString::fromUtf16(u"C:\\Suoni, miei\\gong \u00e8.wav")));
+        for (const char16_t* path : {u"/home/anna/Gy\u0151r.wav", u"/tmp/a\"b.wav", u"/tmp/a\nb"})
+            QVERIFY(!SettingsCanHold(QString::fromUtf16(path)));
     }
 
     void numericValue_data() {

@@ -67,23 +67,44 @@ class InsertTest : public QObject {
         agenda.settings().SortAscending = true;
         agenda.list(ListKind::Scadenze).replaceAll(Dated({"1/3", "20/3"}));
         agenda.selectTab(1);
-        dialogs.type("Scade bollo \"auto\"");
+        dialogs.type(QString::fromUtf16(u"Scade bollo \"auto\" \u2192 Gy\u0151r"));
         InsertEntry(agenda, QDate(2027, 3, 15));
 
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Inserisci il MESSAGGIO"));
         QCOMPARE(dialogs.shown[0].title, std::optional<QString>());
         QCOMPARE(dialogs.shown[0].defaultText, QStringLiteral("Scade "));
-        // The quote would break the file's record: it is stored as an apostrophe.
+        // The quote would break the file's record: it is stored as an
+        // apostrophe. The list holds what the file keeps: "?" for each
+        // character Windows-1252 lacks.
         QCOMPARE(Dates(agenda.list(ListKind::Scadenze)), QStringList({"1/3", "15/3", "20/3"}));
         QCOMPARE(agenda.list(ListKind::Scadenze).entry(1),
-                 (AgendaEntry{"15/3", "Scade bollo 'auto'", "", ""}));
+                 (AgendaEntry{"15/3", "Scade bollo 'auto' ? Gy?r", "", ""}));
         QCOMPARE(folder.read("Date.dat"),
-                 QByteArray("1,3,\"voce 1/3\"\r\n15,3,\"Scade bollo 'auto'\"\r\n"
+                 QByteArray("1,3,\"voce 1/3\"\r\n15,3,\"Scade bollo 'auto' ? Gy?r\"\r\n"
                             "20,3,\"voce 20/3\"\r\n"));
         QVERIFY(folder.exists("Ricordel.dat"));
         QVERIFY(folder.exists("Ricorrenze.dat"));
         QCOMPARE(agenda.currentTab(), 1);
+    }
+
+    // Appointments start empty, anniversaries with "E' il Compleanno di ".
+    void eachListOffersItsStartOfMessage() {
+        TempCurrentFolder folder;
+        FakeClock clock(QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        const QStringList offered = {"", "Scade ", "E' il Compleanno di "};
+        for (int tab : {0, 1, 2}) {
+            agenda.selectTab(tab);
+            dialogs.type(QString());
+            InsertEntry(agenda, QDate(2026, 3, 15));
+            QCOMPARE(dialogs.shown.last().defaultText, offered[tab]);
+        }
+        agenda.selectTab(2);
+        dialogs.type("E' il Compleanno di Anna");
+        InsertEntry(agenda, QDate(2026, 3, 15));
+        QCOMPARE(folder.read("Ricorrenze.dat"), QByteArray("15,3,\"E' il Compleanno di Anna\"\r\n"));
     }
 
     void cancelledMessageAddsAndSavesNothing() {

@@ -1,5 +1,7 @@
 #include <QtTest/QTest>
 
+#include <functional>
+
 #include "core/agenda.h"
 #include "core/listmodel.h"
 #include "operations/archive.h"
@@ -24,6 +26,24 @@ class FakeViewer final : public ArchiveViewer {
         if (failuresLeft == 0) return true;
         --failuresLeft;
         return false;
+    }
+};
+
+// Answers Yes to every question, after running `meanwhile` once, as a timer
+// tick may while a box waits for the user.
+class MeanwhileDialogs final : public Dialogs {
+  public:
+    std::function<void()> meanwhile;
+    QStringList texts;
+    MsgAnswer Message(const QString& text, MsgButtons buttons, MsgIcon,
+                      const std::optional<QString>&) override {
+        texts << text;
+        if (buttons != MsgButtons::YesNo) return MsgAnswer::Ok;
+        if (meanwhile) std::exchange(meanwhile, nullptr)();
+        return MsgAnswer::Yes;
+    }
+    QString Input(const QString&, const std::optional<QString>&, const QString&) override {
+        return {};
     }
 };
 
@@ -88,6 +108,69 @@ class RowCommandsTest : public QObject {
         QVERIFY(f.agenda.appointments().isEmpty());
         QVERIFY(f.folder.exists("Ricordel.dat"));
         QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray());
+    }
+
+    // The row asked about changed or moved while the question was up: the
+    // command changes nothing and says so.
+    void rowChangedDuringTheQuestionIsLeftAlone() {
+        const QString changed =
+            QStringLiteral("La voce è stata cambiata nel frattempo: nessuna modifica effettuata.");
+        for (int command = 0; command < 3; ++command) {
+            TempCurrentFolder folder;
+            FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
+            MeanwhileDialogs dialogs;
+            Agenda agenda(clock, dialogs);
+            ListModel& list = agenda.appointments();
+            list.replaceAll({{"7/3", "cena", "20:00", {}}, {"8/3", "pranzo", "13:00", {}}});
+            agenda.setCurrentCell(ListKind::Appuntamenti, 0, ListModel::ColMessage);
+            if (command == 1) {
+                // The row above goes: row 0 now holds another entry.
+                dialogs.meanwhile = [&] { list.removeAt(0); };
+                PostponeByMinutes(agenda, 30);
+                QCOMPARE(list.entry(0), (AgendaEntry{"8/3", "pranzo", "13:00", {}}));
+            } else {
+                dialogs.meanwhile = [&] { list.setText(0, ListModel::ColMessage, "cena!"); };
+                if (command == 0)
+                    DeleteEntry(agenda);
+                else
+                    ArchiveEntry(agenda);
+                QCOMPARE(list.entryCount(), 2);
+                QCOMPARE(list.entry(0), (AgendaEntry{"7/3", "cena!", "20:00", {}}));
+            }
+            QCOMPARE(dialogs.texts.size(), 2);
+            QCOMPARE(dialogs.texts[1], changed);
+            QVERIFY(!folder.exists("Ricordel.dat"));
+            QVERIFY(!folder.exists("Archivio"));
+        }
+    }
+
+    // The list file cannot be replaced once the row has left the list: the
+    // file still holds the entry (and the archive its line), the user is
+    // told, and the removal waits for the next save, which the exit offers.
+    void failedSaveAfterTheRemovalLosesNoEntry() {
+        for (const bool archive : {false, true}) {
+            Fixture f;
+            // The list file is reached through a link to a file whose name
+            // is as long as a name may be: the save's temporary file beside
+            // it cannot be named, so the save fails even for root.
+            const QString longName = QString(250, u'x');
+            const QByteArray bytes = "7,3,\"cena\",\"\"\r\n8,3,\"pranzo\",\"\"\r\n";
+            f.folder.write(longName, bytes);
+            QVERIFY(QFile::link(longName, f.folder.file("Ricordel.dat")));
+            f.appointments({{"7/3", "cena", "", {}}, {"8/3", "pranzo", "", {}}}, 0);
+            f.dialogs.answer(MsgAnswer::Yes);
+            archive ? ArchiveEntry(f.agenda) : DeleteEntry(f.agenda);
+
+            QCOMPARE(f.dialogs.shown.size(), 2);
+            QVERIFY2(f.dialogs.shown[1].text.startsWith("Impossibile salvare il file \"Ricordel.dat\""),
+                     qPrintable(f.dialogs.shown[1].text));
+            QCOMPARE(f.folder.read("Ricordel.dat"), bytes);
+            QCOMPARE(f.folder.exists("Archivio/2026.txt"), archive);
+            if (archive)
+                QCOMPARE(f.folder.read("Archivio/2026.txt"), QByteArray("7,3,\"cena\",\"\"\r\n"));
+            QCOMPARE(f.agenda.appointments().entryCount(), 1);
+            QVERIFY(f.agenda.ListsModified());
+        }
     }
 
     void rowCommandsWithoutACurrentRowAskNothing() {
@@ -209,11 +292,16 @@ class RowCommandsTest : public QObject {
         QCOMPARE(f.dialogs.shown[0].icon, MsgIcon::Exclamation);
         QVERIFY(!f.folder.exists("Ricordel.dat"));
 
+        // No to the question changes nothing, for both kinds of step.
+        f.agenda.appointments().setText(0, ListModel::ColTime, "9:00");
         f.dialogs.shown.clear();
         f.agenda.setCurrentCell(ListKind::Appuntamenti, 0, 1);
         f.dialogs.answer(MsgAnswer::No);
         PostponeByDays(f.agenda, 1);
-        QCOMPARE(f.agenda.appointments().entry(0).date, QStringLiteral("7/3"));
+        f.dialogs.answer(MsgAnswer::No);
+        PostponeByMinutes(f.agenda, 30);
+        QCOMPARE(f.dialogs.shown.size(), 2);
+        QCOMPARE(f.agenda.appointments().entry(0), (AgendaEntry{"7/3", "senza ora", "9:00", {}}));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
     }
 
