@@ -1,5 +1,6 @@
 // The alarm check: which times ring, which minutes are checked when the
-// timer is on time, late, early or missing, and what the alarm window shows.
+// timer is on time, late or missing and the wall clock jumps either way, and
+// what the alarm window shows.
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -53,6 +54,11 @@ struct AlarmRig {
     AlarmRig() {
         agenda.settings().Suono4 = folder.file("allarme.wav");
         folder.write("allarme.wav", "RIFF");
+        startAt(clock.now());
+    }
+    // The program starts (again) with the clock at `t`.
+    void startAt(const QDateTime& t) {
+        clock.set(t);
         notifier = std::make_unique<Notifier>(
             agenda, &mainWindow,
             NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray, nullptr});
@@ -77,11 +83,13 @@ class AlarmTest : public QObject {
     void timesReadAsTimesOfDay();
     void dueAlarmsKeepFileOrderAndSkipUndated();
     void schedulerChecksEveryMinuteOnce();
+    void schedulerRingsEachAlarmOnceADay();
     void schedulerAcrossDays();
     void schedulerWaitsForTheNextMinuteBoundary();
     void ringsOnceAtItsMinuteWithOnTimeTicks();
     void lateTickAndSleepCatchUpInOrder();
-    void startupMinuteAndClockBackDoNotRing();
+    void clockJumpsRingWhatHasNotRung();
+    void repeatedAutumnHourRingsOnce();
     void twoAppointmentsInOneMinuteGiveTwoLines();
     void alarmBringsTheMainWindowBack();
     void fileChangesAreSeenByTheNextTick();
@@ -126,18 +134,34 @@ void AlarmTest::dueAlarmsKeepFileOrderAndSkipUndated() {
 void AlarmTest::schedulerChecksEveryMinuteOnce() {
     MinuteScheduler s;
     s.Seed(at(9, 0, 30));
+    QVERIFY(!s.CheckDue(at(9, 0, 59)));
     QVERIFY(s.MinutesToCheck(at(9, 0, 59)).isEmpty());  // the start-up minute never
+    QVERIFY(s.CheckDue(at(9, 1, 0)));
     QCOMPARE(times(s.MinutesToCheck(at(9, 1, 0))), QStringList{"7/3 9:01"});
+    QVERIFY(!s.CheckDue(at(9, 1, 40)));
     QVERIFY(s.MinutesToCheck(at(9, 1, 40)).isEmpty());  // an early or extra tick
     // A tick that comes late, or never, leaves nothing out.
     QCOMPARE(times(s.MinutesToCheck(at(9, 4, 2))),
              QStringList({"7/3 9:02", "7/3 9:03", "7/3 9:04"}));
     // Clock set forward within the day: the minutes in between are caught up.
     QCOMPARE(s.MinutesToCheck(at(11, 4, 0)).size(), 120);
-    // Clock set back: nothing rings again until it passes the last checked minute.
-    QVERIFY(s.MinutesToCheck(at(10, 30, 0)).isEmpty());
-    QVERIFY(s.MinutesToCheck(at(11, 4, 30)).isEmpty());
-    QCOMPARE(times(s.MinutesToCheck(at(11, 5, 0))), QStringList{"7/3 11:05"});
+    // Clock set back: the minute reached is open again, and so is each later one.
+    QVERIFY(s.CheckDue(at(10, 30, 0)));
+    QCOMPARE(times(s.MinutesToCheck(at(10, 30, 0))), QStringList{"7/3 10:30"});
+    QCOMPARE(times(s.MinutesToCheck(at(10, 31, 5))), QStringList{"7/3 10:31"});
+}
+
+void AlarmTest::schedulerRingsEachAlarmOnceADay() {
+    MinuteScheduler s;
+    const Minute twoThirty{QDate(2026, 10, 25), QTime(2, 30)};
+    // Two identical records of one minute ring together, and never again that day.
+    QCOMPARE(s.TakeNotYetRung(twoThirty, {"Treno", "Treno", "Taxi"}),
+             QStringList({"Treno", "Treno", "Taxi"}));
+    QCOMPARE(s.TakeNotYetRung(twoThirty, {"Treno", "Taxi", "Nuovo"}), QStringList{"Nuovo"});
+    // The same message at another minute, or on another day, is another alarm.
+    QCOMPARE(s.TakeNotYetRung({twoThirty.day, QTime(2, 31)}, {"Treno"}), QStringList{"Treno"});
+    QCOMPARE(s.TakeNotYetRung({twoThirty.day.addDays(1), QTime(2, 30)}, {"Treno"}),
+             QStringList{"Treno"});
 }
 
 void AlarmTest::schedulerAcrossDays() {
@@ -150,8 +174,8 @@ void AlarmTest::schedulerAcrossDays() {
     // Waking two days later: only that day's minutes, never the days before.
     const QList<Minute> wake = s.MinutesToCheck(at(0, 2, 0, QDate(2026, 3, 10)));
     QCOMPARE(times(wake), QStringList({"10/3 0:00", "10/3 0:01", "10/3 0:02"}));
-    // The date set back: start over there without catching anything up.
-    QVERIFY(s.MinutesToCheck(at(12, 0, 0, QDate(2026, 3, 9))).isEmpty());
+    // The date set back: the minutes from there on are open again.
+    QCOMPARE(times(s.MinutesToCheck(at(12, 0, 0, QDate(2026, 3, 9)))), QStringList{"9/3 12:00"});
     QCOMPARE(times(s.MinutesToCheck(at(12, 1, 0, QDate(2026, 3, 9)))), QStringList{"9/3 12:01"});
 }
 
@@ -200,20 +224,59 @@ void AlarmTest::lateTickAndSleepCatchUpInOrder() {
     QCOMPARE(rig.lines(), QStringList{"Dopo il sonno"});
 }
 
-void AlarmTest::startupMinuteAndClockBackDoNotRing() {
+void AlarmTest::clockJumpsRingWhatHasNotRung() {
     AlarmRig rig;  // starts at 9:00:30
-    rig.appointments("7,3,\"Subito\",\"9:00\"\r\n7,3,\"Dopo\",\"9:02\"\r\n");
+    rig.appointments(
+        "7,3,\"Subito\",\"9:00\"\r\n7,3,\"Dopo\",\"9:02\"\r\n"
+        "7,3,\"Riunione\",\"9:30\"\r\n7,3,\"Pranzo\",\"12:30\"\r\n");
     rig.notifier->StartTimers();  // the first check runs at once
-    rig.tickAt(at(9, 0, 59));
-    QVERIFY(!rig.notifier->Siren());
-    rig.tickAt(at(9, 2, 0));
-    QCOMPARE(rig.lines(), QStringList{"Dopo"});
-    rig.tickAt(at(9, 1, 0));  // the clock goes back a minute
-    rig.tickAt(at(9, 2, 0));
-    rig.tickAt(at(9, 3, 0));
-    QCOMPARE(rig.lines(), QStringList{"Dopo"});
     QVERIFY(rig.notifier->alarmTimer()->isActive());
-    QVERIFY(rig.notifier->captionTimer()->isActive());
+    rig.tickAt(at(9, 0, 59));
+    QVERIFY(!rig.notifier->Siren());  // the start-up minute does not ring
+    // Waking from sleep: the wall clock jumped, the alarm timer is still far
+    // off; the caption clock's next second runs the check.
+    rig.clock.set(at(9, 40, 3));
+    rig.notifier->Timer2_Timer();
+    QCOMPARE(rig.lines(), QStringList({"Dopo", "Riunione"}));
+    rig.notifier->Siren()->TxtMsg_Click();
+    // The same second again costs nothing and rings nothing.
+    rig.notifier->Timer2_Timer();
+    QVERIFY(!rig.notifier->Siren());
+    // Set back by half an hour: 9:30 rang already, nothing rings again.
+    rig.clock.set(at(9, 10, 1));
+    rig.notifier->Timer2_Timer();
+    for (int m = 11; m <= 40; ++m) rig.tickAt(at(9, m, 0));
+    QVERIFY(!rig.notifier->Siren());
+    // Started while the clock ran two hours fast, then corrected: the
+    // appointments of the true hours still ring when they come.
+    AlarmRig fast;
+    fast.startAt(at(14, 0, 10));
+    fast.appointments("7,3,\"Pranzo\",\"12:31\"\r\n7,3,\"Tardi\",\"14:01\"\r\n");
+    fast.notifier->StartTimers();
+    fast.tickAt(at(12, 30, 2));
+    QVERIFY(!fast.notifier->Siren());
+    fast.tickAt(at(12, 31, 0));
+    QCOMPARE(fast.lines(), QStringList{"Pranzo"});
+    for (int m = 32; m <= 60 + 59; ++m) fast.tickAt(at(12 + m / 60, m % 60, 0));
+    fast.tickAt(at(14, 1, 0));
+    QCOMPARE(fast.lines(), QStringList({"Pranzo", "Tardi"}));
+}
+
+void AlarmTest::repeatedAutumnHourRingsOnce() {
+    const QDate autumn(2026, 10, 25);
+    AlarmRig rig;
+    rig.startAt(at(1, 58, 0, autumn));
+    rig.appointments("25,10,\"Notte\",\"2:30\"\r\n25,10,\"Alba\",\"3:01\"\r\n");
+    // 1:59 to 2:59, then the clock goes from 3:00 back to 2:00 and on to 3:01.
+    for (int m = 119; m <= 180; ++m) rig.tickAt(at(m / 60, m % 60, 0, autumn));
+    for (int m = 120; m <= 181; ++m) rig.tickAt(at(m / 60, m % 60, 0, autumn));
+    QCOMPARE(rig.lines(), QStringList({"Notte", "Alba"}));
+    // The date goes on a day and back: what rang on that day stays rung.
+    rig.notifier->Siren()->TxtMsg_Click();
+    rig.tickAt(at(2, 29, 0, autumn.addDays(1)));
+    rig.tickAt(at(2, 29, 30, autumn));
+    rig.tickAt(at(2, 30, 0, autumn));
+    QVERIFY(!rig.notifier->Siren());
 }
 
 void AlarmTest::twoAppointmentsInOneMinuteGiveTwoLines() {

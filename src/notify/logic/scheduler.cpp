@@ -10,10 +10,18 @@ int minuteOfDay(const QTime& t) {
     return t.hour() * 60 + t.minute();
 }
 
+QString alarmKey(const QTime& minute, const QString& message) {
+    return QString::number(minuteOfDay(minute)) + QLatin1Char('|') + message;
+}
+
 }  // namespace
 
 void MinuteScheduler::Seed(const QDateTime& now) {
     last_ = minuteOf(now);
+}
+
+bool MinuteScheduler::CheckDue(const QDateTime& now) const {
+    return !(minuteOf(now) == last_);
 }
 
 QList<MinuteScheduler::Minute> MinuteScheduler::MinutesToCheck(const QDateTime& now) {
@@ -24,22 +32,44 @@ QList<MinuteScheduler::Minute> MinuteScheduler::MinutesToCheck(const QDateTime& 
         last_ = current;
         return out;
     }
-    if (current.day < last_.day) {
-        // The date itself was set back: the minutes of that earlier day
-        // cannot be told apart from ones already checked, and waiting for the
-        // clock to reach the old date again would silence every alarm until
-        // then. Start over from here, as a fresh start would.
-        last_ = current;
-        return out;
+    if (current == last_) return out;
+
+    const bool later = current.day > last_.day ||
+                       (current.day == last_.day && current.time > last_.time);
+    if (later) {
+        // Within the day: the minutes after the last checked one. A later
+        // day: the days before are past and do not ring, but today's minutes
+        // that went by while the machine slept are caught up.
+        const int from = current.day == last_.day ? minuteOfDay(last_.time) + 1 : 0;
+        const int to = minuteOfDay(current.time);
+        for (int m = from; m <= to; ++m) out.append({current.day, QTime(m / 60, m % 60)});
+        if (current.day > last_.day) {
+            // Yesterday's record stays, for a clock set back over midnight.
+            const qint64 today = current.day.toJulianDay();
+            rung_.removeIf([today](const auto& day) { return day.key() < today - 1; });
+        }
+    } else {
+        // The clock was set back: the minute it shows now is reached again,
+        // and so is every later one as the clock gets there; what already
+        // rang is kept from ringing twice.
+        out.append(current);
     }
-    // Same day: what lies at or before the last checked minute was checked
-    // already, also when the clock went back. A later day: the minutes of
-    // the days before are past and do not ring, but today's minutes that went
-    // by while the tick was late or the machine slept are caught up.
-    const int from = current.day == last_.day ? minuteOfDay(last_.time) + 1 : 0;
-    const int to = minuteOfDay(current.time);
-    for (int m = from; m <= to; ++m) out.append({current.day, QTime(m / 60, m % 60)});
-    if (current.day > last_.day || to > minuteOfDay(last_.time)) last_ = current;
+    last_ = current;
+    return out;
+}
+
+QStringList MinuteScheduler::TakeNotYetRung(const Minute& minute, const QStringList& due) {
+    QStringList out;
+    if (due.isEmpty()) return out;
+    QSet<QString>& rungToday = rung_[minute.day.toJulianDay()];
+    QSet<QString> ringingNow;
+    for (const QString& message : due) {
+        const QString key = alarmKey(minute.time, message);
+        if (rungToday.contains(key) && !ringingNow.contains(key)) continue;
+        ringingNow.insert(key);
+        out << message;
+    }
+    rungToday.unite(ringingNow);
     return out;
 }
 
