@@ -134,6 +134,7 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 # pull in by themselves: the SQLite driver of the database copy, the
 # GStreamer elements that play .wav files, Qt's Italian translations for the
 # standard buttons, and the fonts that stand in for Arial and Comic Sans MS.
+# libical writes the iCalendar export.
 # Qt D-Bus carries the alarms to the desktop's notification service.
 set(RICORDEL_DEB_DEPENDS
     "libqt6core6 (>= 6.4)"
@@ -145,6 +146,7 @@ set(RICORDEL_DEB_DEPENDS
     "libqt6printsupport6 (>= 6.4)"
     "libqt6sql6 (>= 6.4)"
     "libqt6sql6-sqlite (>= 6.4)"
+    "libical3"
     "gstreamer1.0-plugins-base"
     "gstreamer1.0-plugins-good"
     "qt6-translations-l10n"

@@ -1,5 +1,9 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
+
+#include <cstdio>
+#include <optional>
 
 #include "core/clock.h"
 #include "notify/notifier.h"
@@ -8,6 +12,7 @@
 #include "notify/systemnotifications.h"
 #include "notify/termination.h"
 #include "notify/trayicon.h"
+#include "operations/calendarexport.h"
 #include "operations/operations.h"
 #include "ui/filedialogs.h"
 #include "ui/fonts.h"
@@ -15,7 +20,123 @@
 #include "ui/printcommand.h"
 #include "ui/widgetdialogs.h"
 
+namespace {
+
+QString ProgramVersion() {
+    return QStringLiteral("%1.%2.%3")
+        .arg(RICORDEL_VERSION_MAJOR)
+        .arg(RICORDEL_VERSION_MINOR)
+        .arg(RICORDEL_VERSION_PATCH);
+}
+
+QString HelpText() {
+    return QStringLiteral(
+        "Uso: ricordel [opzioni]\n"
+        "\n"
+        "Ricordel, agenda e promemoria: appuntamenti, scadenze e ricorrenze.\n"
+        "Senza opzioni apre la finestra del programma sulle liste della cartella\n"
+        "corrente (Ricordel.dat, Date.dat, Ricorrenze.dat).\n"
+        "\n"
+        "Opzioni:\n"
+        "  -h, --help             mostra questo aiuto ed esce\n"
+        "  -v, --version          mostra la versione ed esce\n"
+        "  --export-ics FILE      scrive le liste salvate della cartella corrente nel\n"
+        "                         FILE in formato iCalendar (.ics), dice quante voci ha\n"
+        "                         scritto e quante ha tralasciato, ed esce; non apre\n"
+        "                         finestre e funziona anche mentre Ricordel è aperto\n"
+        "\n"
+        "Codici di uscita: 0 riuscito, 1 lettura o scrittura non riuscita,\n"
+        "2 opzioni non valide.\n");
+}
+
+void Print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+// The argument that named an option, with its dashes ("--bogus").
+QString AsTyped(const QStringList& arguments, const QString& name) {
+    for (const QString& a : arguments.mid(1)) {
+        const QString bare = a.section(u'=', 0, 0);
+        if (bare.startsWith(u'-') && QStringView(bare).mid(bare.startsWith(u"--") ? 2 : 1) == name)
+            return bare;
+    }
+    return name;
+}
+
+// The command line. Options that only print or write a file are handled
+// here, without a window and without the one-copy lock, so they work beside
+// a running copy, from a script and without a display. Returns the exit
+// code when the program must not start its window.
+std::optional<int> RunCommandLine(int argc, char* argv[]) {
+    if (argc <= 1) return std::nullopt;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+
+    QCommandLineParser parser;
+    // Qt's own options for windowed programs ("-style fusion", "-session id"
+    // from the session manager) are single-dash words: the window takes them.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption exportIcs(QStringLiteral("export-ics"), QString(),
+                                       QStringLiteral("FILE"));
+    parser.addOptions({help, version, exportIcs});
+    for (const char* name : {"platform", "platformtheme", "platformpluginpath", "plugin", "style",
+                             "stylesheet", "display", "geometry", "qwindowgeometry", "qwindowtitle",
+                             "qwindowicon", "session", "name", "title"})
+        parser.addOption(
+            QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+
+    QString error;
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        error = unknown.isEmpty()
+                    ? QStringLiteral("opzione incompleta o non valida (--export-ics vuole un FILE)")
+                    : QStringLiteral("opzione sconosciuta: %1")
+                          .arg(AsTyped(arguments, unknown.first()));
+    } else if (!parser.positionalArguments().isEmpty()) {
+        error = QStringLiteral("argomento inatteso: %1").arg(parser.positionalArguments().first());
+    } else if (parser.values(exportIcs).size() > 1) {
+        error = QStringLiteral("--export-ics va data una volta sola");
+    }
+    if (!error.isEmpty()) {
+        Print(stderr, QStringLiteral("ricordel: %1\n\n").arg(error) + HelpText());
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        Print(stdout, HelpText());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        Print(stdout, QStringLiteral("Ricordel %1\n").arg(ProgramVersion()));
+        return 0;
+    }
+    if (parser.isSet(exportIcs)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Ricordel"));
+        const QString file = parser.value(exportIcs);
+        SystemClock clock;
+        const CalendarFileOutcome outcome = ExportCalendarFile(file, clock);
+        if (outcome.error) {
+            Print(stderr, QStringLiteral("ricordel: %1.\n").arg(*outcome.error));
+            return 1;
+        }
+        Print(stdout, QStringLiteral("Calendario scritto in \"%1\". %2\n")
+                          .arg(QDir::toNativeSeparators(file),
+                               CalendarCountsText(outcome.written, outcome.skipped)));
+        return 0;
+    }
+    return std::nullopt;  // only Qt's own options: the window takes them
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    if (const std::optional<int> code = RunCommandLine(argc, argv)) return *code;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ricordel"));
     // Lets the desktop match the window to its menu entry and icon.

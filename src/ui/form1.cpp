@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStyleOptionButton>
 #include <QStyleOptionTab>
 #include <QStylePainter>
@@ -27,7 +28,9 @@
 #include "notify/centrewindow.h"
 #include "notify/notifier.h"
 #include "notify/pictures.h"
+#include "operations/calendarexport.h"
 #include "operations/operations.h"
+#include "ui/filedialogs.h"
 #include "ui/flexgrid.h"
 #include "ui/formcarica.h"
 #include "ui/formgg.h"
@@ -352,6 +355,8 @@ void Form1::BuildMenus() {
             this, &Form1::TestAlarm);
     connect(AddItem(debug, "mnuCopiaDB", QStringLiteral("&Copia dati in DB")), &QAction::triggered,
             this, [this] { CopyListsToDatabase(*agenda_); });
+    connect(AddItem(debug, "mnuEsporta", QStringLiteral("&Esporta calendario...")),
+            &QAction::triggered, this, [this] { mnuEsporta_Click(); });
 
     // Popup menus only: never on the menu bar.
     popupSposta_ = new QMenu(QStringLiteral("&Sposta"), this);
@@ -479,6 +484,36 @@ void Form1::StartNotifications() {
     // program's icon in the notification area.
     Q_EMIT remindersRequested();
     notifier_->FinishStartUp();
+}
+
+// "? -> Esporta calendario...": the saved lists as an iCalendar file.
+void Form1::mnuEsporta_Click() {
+    const QString folder = QDir::currentPath();
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty()) documents = QDir::homePath();
+    const QString path =
+        services_.files->SaveFileName(QStringLiteral("Esporta calendario"),
+                                      QDir(documents).filePath(QStringLiteral("Ricordel.ics")),
+                                      QStringLiteral("Calendario iCalendar (*.ics)"));
+    // The list files are addressed relative to the current folder.
+    QDir::setCurrent(folder);
+    if (path.isEmpty()) return;
+    const CalendarFileOutcome outcome = ExportCalendarFile(path, agenda_->clock());
+    const QString title = QStringLiteral("ESPORTA CALENDARIO");
+    if (outcome.error) {
+        services_.dialogs->Notice(
+            QStringLiteral("Calendario non esportato: %1.").arg(*outcome.error), MsgIcon::Critical,
+            title);
+        return;
+    }
+    QString text = QStringLiteral("Calendario esportato in \"%1\".\n%2")
+                       .arg(QDir::toNativeSeparators(path),
+                            CalendarCountsText(outcome.written, outcome.skipped));
+    if (agenda_->ListsModified())
+        text += QStringLiteral(
+            "\n\nLe modifiche non ancora salvate non sono comprese: il "
+            "calendario riporta le liste come sono state salvate.");
+    services_.dialogs->Notice(text, MsgIcon::Information, title);
 }
 
 void Form1::ShowReminders() {

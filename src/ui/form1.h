@@ -135,6 +135,7 @@ class Form1 : public QMainWindow {
     void ChooseSoundFile(QString Settings::*sound);
     void mnuNewMsgbox_Click();
     void mnuSfondo_Click();
+    void mnuEsporta_Click();
     void ShowSettingsInMenu();
     void SetButtonCaption(int index, const QString& caption);
     void SetButtonColour(int index, const QColor& colour);

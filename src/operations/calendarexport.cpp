@@ -1,0 +1,242 @@
+#include "operations/calendarexport.h"
+
+#include <QCryptographicHash>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QTimeZone>
+
+#include <libical/ical.h>
+
+#include <memory>
+
+#include "core/clock.h"
+#include "core/dates.h"
+#include "core/listkind.h"
+
+namespace {
+
+struct ComponentDeleter {
+    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
+
+QByteArray ProgramVersion() {
+    return QByteArray::number(RICORDEL_VERSION_MAJOR) + '.' +
+           QByteArray::number(RICORDEL_VERSION_MINOR) + '.' +
+           QByteArray::number(RICORDEL_VERSION_PATCH);
+}
+
+icaltimetype DateValue(const QDate& date) {
+    icaltimetype t = icaltime_null_date();
+    t.year = date.year();
+    t.month = date.month();
+    t.day = date.day();
+    return t;
+}
+
+icaltimetype LocalDateTimeValue(const QDate& date, const QTime& time) {
+    icaltimetype t = icaltime_null_time();
+    t.year = date.year();
+    t.month = date.month();
+    t.day = date.day();
+    t.hour = time.hour();
+    t.minute = time.minute();
+    return t;
+}
+
+// The zone's VTIMEZONE under the zone's own id, trimmed to the rules in force
+// from last year on; null when libical does not know the zone.
+Component ZoneComponent(const QString& zoneId, int year) {
+    if (zoneId.isEmpty()) return nullptr;
+    icaltimezone* zone = icaltimezone_get_builtin_timezone(zoneId.toUtf8().constData());
+    icalcomponent* source = zone ? icaltimezone_get_component(zone) : nullptr;
+    if (!source) return nullptr;
+    Component vtimezone(icalcomponent_new_clone(source));
+    icaltimetype from = icaltime_null_time();
+    from.year = year - 1;
+    from.month = 1;
+    from.day = 1;
+    from.zone = icaltimezone_get_utc_timezone();
+    icaltimezone_truncate_vtimezone(vtimezone.get(), from, icaltime_null_time(), 1);
+    // libical names system zones with a prefix of its own; calendars know
+    // the plain id.
+    if (icalproperty* tzid = icalcomponent_get_first_property(vtimezone.get(), ICAL_TZID_PROPERTY))
+        icalproperty_set_tzid(tzid, zoneId.toUtf8().constData());
+    return vtimezone;
+}
+
+// The same entry gets the same UID in every export; identical entries are
+// told apart by their occurrence number.
+QByteArray EntryUid(ListKind kind, const ListRecord& record, int occurrence) {
+    QByteArray key = Traits(kind).tabCaption;
+    key += '\n' + QByteArray::number(record.day) + '\n' + QByteArray::number(record.month) + '\n' +
+           record.time.toUtf8() + '\n' + record.message.toUtf8() + '\n' +
+           QByteArray::number(occurrence);
+    return QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex() + "@ricordel";
+}
+
+class Builder {
+  public:
+    Builder(const Clock& clock, const QString& zoneId)
+        : today_(clock.today()),
+          stamp_(clock.now().toUTC()),
+          calendar_(icalcomponent_new_vcalendar()) {
+        const QByteArray prodid = "-//Tobrani//Ricordel " + ProgramVersion() + "//IT";
+        icalcomponent_add_property(calendar_.get(), icalproperty_new_prodid(prodid.constData()));
+        icalcomponent_add_property(calendar_.get(), icalproperty_new_version("2.0"));
+        icalcomponent_add_property(calendar_.get(), icalproperty_new_calscale("GREGORIAN"));
+        icalproperty* name = icalproperty_new_x("Ricordel");
+        icalproperty_set_x_name(name, "X-WR-CALNAME");
+        icalcomponent_add_property(calendar_.get(), name);
+        if (Component zone = ZoneComponent(zoneId, today_.year())) {
+            zoneId_ = zoneId.toUtf8();
+            icalcomponent_add_component(calendar_.get(), zone.release());
+        }
+    }
+
+    void AddList(ListKind kind, const QList<ListRecord>& records) {
+        QHash<QByteArray, int> seen;
+        for (const ListRecord& record : records) {
+            // Occurrences count over the whole list, readable or not, so that
+            // the UIDs of the others do not move when one entry is mended.
+            const QByteArray identity = EntryUid(kind, record, 0);
+            const int occurrence = seen[identity]++;
+            if (AddEntry(kind, record, EntryUid(kind, record, occurrence)))
+                ++result_.written;
+            else
+                ++result_.skipped;
+        }
+    }
+
+    CalendarExport Finish() {
+        char* text = icalcomponent_as_ical_string_r(calendar_.get());
+        result_.ics = QByteArray(text);
+        icalmemory_free_buffer(text);
+        return result_;
+    }
+
+  private:
+    bool AddEntry(ListKind kind, const ListRecord& record, const QByteArray& uid) {
+        const int year = today_.year();
+        const QString dateText = RecordDateText(record);
+        std::optional<QDate> date = EntryDate(dateText, year);
+        if (kind == ListKind::Ricorrenze && !date && record.day == 29 && record.month == 2) {
+            int leapYear = year;
+            while (!QDate::isLeapYear(leapYear)) --leapYear;
+            date = QDate(leapYear, 2, 29);
+        }
+        if (!date) return false;
+        if (kind == ListKind::Appuntamenti && *date < today_ &&
+            record.message.contains(QStringLiteral("(ny)"))) {
+            date = EntryDate(dateText, year + 1);  // 29/2 of a leap year: no day next year
+            if (!date) return false;
+        }
+
+        icalcomponent* event = icalcomponent_new_vevent();
+        icalcomponent_add_component(calendar_.get(), event);
+        icalcomponent_add_property(event, icalproperty_new_uid(uid.constData()));
+        icalcomponent_add_property(
+            event, icalproperty_new_dtstamp(icaltime_from_timet_with_zone(
+                       stamp_.toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone())));
+        const QByteArray summary = record.message.toUtf8();
+        icalcomponent_add_property(event, icalproperty_new_summary(summary.constData()));
+        icalcomponent_add_property(event, icalproperty_new_categories(Traits(kind).tabCaption));
+
+        const std::optional<QTime> time =
+            kind == ListKind::Appuntamenti ? ParseTimeText(record.time) : std::nullopt;
+        if (time) {
+            icalproperty* start = icalproperty_new_dtstart(LocalDateTimeValue(*date, *time));
+            if (!zoneId_.isEmpty())
+                icalproperty_add_parameter(start, icalparameter_new_tzid(zoneId_.constData()));
+            icalcomponent_add_property(event, start);
+            icalcomponent_add_property(
+                event, icalproperty_new_duration(icaldurationtype_from_int(30 * 60)));
+            icalcomponent* alarm = icalcomponent_new_valarm();
+            icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+            icaltriggertype trigger{};
+            trigger.time = icaltime_null_time();
+            trigger.duration = icaldurationtype_null_duration();
+            icalcomponent_add_property(alarm, icalproperty_new_trigger(trigger));
+            icalcomponent_add_property(alarm, icalproperty_new_description(summary.constData()));
+            icalcomponent_add_component(event, alarm);
+        } else {
+            icalcomponent_add_property(event, icalproperty_new_dtstart(DateValue(*date)));
+            icalcomponent_add_property(event, icalproperty_new_dtend(DateValue(date->addDays(1))));
+            // A time that is no time of day is still the user's note.
+            if (!record.time.trimmed().isEmpty() && kind == ListKind::Appuntamenti) {
+                const QByteArray note = "Ora: " + record.time.toUtf8();
+                icalcomponent_add_property(event, icalproperty_new_description(note.constData()));
+            }
+        }
+        if (kind == ListKind::Ricorrenze)
+            icalcomponent_add_property(
+                event, icalproperty_new_rrule(icalrecurrencetype_from_string("FREQ=YEARLY")));
+        return true;
+    }
+
+    QDate today_;
+    QDateTime stamp_;
+    Component calendar_;
+    QByteArray zoneId_;  // empty: floating times
+    CalendarExport result_;
+};
+
+}  // namespace
+
+CalendarExport ExportCalendar(const CalendarLists& lists, const Clock& clock,
+                              const QString& zoneId) {
+    Builder builder(clock, zoneId);
+    builder.AddList(ListKind::Appuntamenti, lists.appointments);
+    builder.AddList(ListKind::Scadenze, lists.deadlines);
+    builder.AddList(ListKind::Ricorrenze, lists.anniversaries);
+    return builder.Finish();
+}
+
+QString SystemZoneId() {
+    return QString::fromUtf8(QTimeZone::systemTimeZoneId());
+}
+
+CalendarFileOutcome ExportCalendarFile(const QString& path, const Clock& clock) {
+    CalendarFileOutcome outcome;
+    CalendarLists lists;
+    QList<ListRecord>* targets[] = {&lists.appointments, &lists.deadlines, &lists.anniversaries};
+    int found = 0;
+    for (ListKind kind : kAllListKinds) {
+        const QString name = QString::fromLatin1(Traits(kind).fileName);
+        if (!QFile::exists(name)) continue;
+        ++found;
+        QByteArray bytes;
+        if (const auto reason = ReadWholeFile(name, bytes)) {
+            outcome.error =
+                QStringLiteral("impossibile leggere il file \"%1\": %2").arg(name, *reason);
+            return outcome;
+        }
+        *targets[TabOf(kind)] = ParseListRecords(bytes, kind);
+    }
+    if (found == 0) {
+        outcome.error = QStringLiteral(
+                            "nessuna lista di Ricordel (Ricordel.dat, Date.dat, "
+                            "Ricorrenze.dat) nella cartella %1")
+                            .arg(QDir::toNativeSeparators(QDir::currentPath()));
+        return outcome;
+    }
+    const CalendarExport calendar = ExportCalendar(lists, clock, SystemZoneId());
+    if (const auto reason = WriteFileAtomically(path, calendar.ics)) {
+        outcome.error = QStringLiteral("impossibile scrivere il file \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(path), *reason);
+        return outcome;
+    }
+    outcome.written = calendar.written;
+    outcome.skipped = calendar.skipped;
+    return outcome;
+}
+
+QString CalendarCountsText(int written, int skipped) {
+    const QString events = written == 1 ? QStringLiteral("Scritto 1 evento")
+                                        : QStringLiteral("Scritti %1 eventi").arg(written);
+    const QString left = skipped == 1 ? QStringLiteral("1 voce tralasciata")
+                                      : QStringLiteral("%1 voci tralasciate").arg(skipped);
+    return QStringLiteral("%1; %2 (data non leggibile).").arg(events, left);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+#include "core/listfiles.h"
+
+class Clock;
+
+// The agenda as an iCalendar file (RFC 5545), for phones and mail programs.
+// Every entry falls in the current calendar year, as everywhere else:
+// - an appointment whose time reads as a time of day is an event at that
+//   local time, 30 minutes long, with a display alarm at its start; without
+//   such a time it is an all-day event;
+// - a past appointment whose message holds "(ny)" goes to the next year;
+// - a deadline is an all-day event;
+// - an anniversary is an all-day event repeated every year from this year
+//   (29 February from the latest leap year not after this one, so that it
+//   comes back in leap years only).
+// Entries whose date is no day of their year are left out and counted.
+
+struct CalendarLists {
+    QList<ListRecord> appointments;
+    QList<ListRecord> deadlines;
+    QList<ListRecord> anniversaries;
+};
+
+struct CalendarExport {
+    QByteArray ics;   // the calendar, UTF-8 with CR LF line ends
+    int written = 0;  // events in it
+    int skipped = 0;  // entries left out: no readable date
+};
+
+// zoneId names the local time zone ("Europe/Rome"): times carry it with its
+// VTIMEZONE. An empty or unknown zone gives floating local times.
+CalendarExport ExportCalendar(const CalendarLists& lists, const Clock& clock,
+                              const QString& zoneId);
+
+// The system's time zone id, as ExportCalendar takes it.
+QString SystemZoneId();
+
+struct CalendarFileOutcome {
+    std::optional<QString> error;  // why nothing was written, in Italian
+    int written = 0;
+    int skipped = 0;
+};
+
+// Reads the three list files of the current folder (what was last saved)
+// and writes the calendar to path atomically. A missing list file is an
+// empty list, but a folder without any of the three is an error: it is not
+// an agenda.
+CalendarFileOutcome ExportCalendarFile(const QString& path, const Clock& clock);
+
+// "Scritti 12 eventi; 2 voci tralasciate (data non leggibile)."
+QString CalendarCountsText(int written, int skipped);

@@ -1,0 +1,111 @@
+// "? -> Esporta calendario..." in the main window: the save dialog, the file
+// and the box that reports it.
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QStandardPaths>
+#include <QtTest/QtTest>
+
+#include "core/agenda.h"
+#include "operations/operations.h"
+#include "support/fakeclock.h"
+#include "support/fakeplayer.h"
+#include "support/faketray.h"
+#include "support/scripteddialogs.h"
+#include "support/scriptedpresenter.h"
+#include "support/tempfolder.h"
+#include "ui/filedialogs.h"
+#include "ui/form1.h"
+#include "ui/printcommand.h"
+
+namespace {
+
+class SaveAnswers final : public FileDialogs {
+  public:
+    QString OpenFileName(const QString&) override { return {}; }
+    QString SaveFileName(const QString&, const QString& proposedPath, const QString&) override {
+        proposed << proposedPath;
+        QDir::setCurrent(QDir::tempPath());  // a real dialog may move the current folder
+        return answer;
+    }
+    QString answer;
+    QStringList proposed;
+};
+class NoViewer final : public ArchiveViewer {
+  public:
+    bool Open(const QString&, const QString&) override { return false; }
+};
+class NoPrinter final : public PrinterAccess {
+  public:
+    int PrinterCount() const override { return 0; }
+    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString*) override { return false; }
+};
+
+}  // namespace
+
+class ExportMenuTest : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void exportsTheSavedListsAndSaysHowMany() {
+        TempCurrentFolder folder;
+        folder.write("Ricordel.dat", "7,3,\"Dentista\",\"10:30\"\r\n0,0,\"Senza data\",\"\"\r\n");
+        folder.write("Date.dat", "25,12,\"Scade bollo\"\r\n");
+        FakeClock clock;
+        ScriptedDialogs dialogs;
+        SaveAnswers files;
+        NoViewer viewer;
+        NoPrinter printer;
+        FakeTray tray;
+        ScriptedPresenter presenter;
+        auto log = std::make_shared<PlayerLog>();
+        Form1 form(Form1Services{&clock, &dialogs, &files, &viewer, &printer,
+                                 [log] { return std::make_unique<FakePlayer>(log); }, &tray,
+                                 &presenter});
+        form.Form_Load();
+
+        // The item follows "Copia dati in DB" in the "?" menu.
+        const QList<QAction*> items = form.findChild<QMenu*>("mnuDebug")->actions();
+        const auto copy = std::find_if(items.begin(), items.end(),
+                                       [](QAction* a) { return a->objectName() == "mnuCopiaDB"; });
+        QVERIFY(copy != items.end() && copy + 1 != items.end());
+        QAction* item = *(copy + 1);
+        QCOMPARE(item->objectName(), QStringLiteral("mnuEsporta"));
+        QCOMPARE(item->text(), QStringLiteral("&Esporta calendario..."));
+
+        // Cancelled: nothing written, nothing said.
+        item->trigger();
+        QCOMPARE(files.proposed.value(0),
+                 QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                     .filePath("Ricordel.ics"));
+        QCOMPARE(QDir::currentPath(), folder.path());
+        QVERIFY(dialogs.shown.isEmpty());
+
+        // Typed but unsaved edits are not in the file, and the box says so.
+        form.agenda().SetListsModified(true);
+        files.answer = folder.file("uscita.ics");
+        item->trigger();
+        QCOMPARE(QDir::currentPath(), folder.path());
+        QCOMPARE(folder.read("uscita.ics").count("BEGIN:VEVENT"), 2);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].icon, MsgIcon::Information);
+        QVERIFY2(dialogs.shown[0].text.contains("Scritti 2 eventi; 1 voce tralasciata") &&
+                     dialogs.shown[0].text.contains("non ancora salvate"),
+                 qPrintable(dialogs.shown[0].text));
+
+        // A folder that does not exist: the reason, nothing written.
+        files.answer = folder.file("manca/uscita.ics");
+        item->trigger();
+        QCOMPARE(dialogs.shown.size(), 2);
+        QCOMPARE(dialogs.shown[1].icon, MsgIcon::Critical);
+        QVERIFY2(dialogs.shown[1].text.startsWith("Calendario non esportato: impossibile scrivere"),
+                 qPrintable(dialogs.shown[1].text));
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ExportMenuTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "exportmenu_test.moc"
