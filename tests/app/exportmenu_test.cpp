@@ -65,40 +65,37 @@ class ExportMenuTest : public QObject {
 
         // The item follows "Copia dati in DB" in the "?" menu.
         const QList<QAction*> items = form.findChild<QMenu*>("mnuDebug")->actions();
-        const auto copy = std::find_if(items.begin(), items.end(),
-                                       [](QAction* a) { return a->objectName() == "mnuCopiaDB"; });
-        QVERIFY(copy != items.end() && copy + 1 != items.end());
-        QAction* item = *(copy + 1);
-        QCOMPARE(item->objectName(), QStringLiteral("mnuEsporta"));
+        const qsizetype copy = items.indexOf(form.findChild<QAction*>("mnuCopiaDB"));
+        QAction* item = items.value(copy + 1);
+        QVERIFY(copy >= 0 && item && item->objectName() == "mnuEsporta");
         QCOMPARE(item->text(), QStringLiteral("&Esporta calendario..."));
 
-        // Cancelled: nothing written, nothing said.
-        item->trigger();
+        item->trigger();  // cancelled: nothing written, nothing said
         QCOMPARE(files.proposed.value(0),
                  QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
                      .filePath("Ricordel.ics"));
-        QCOMPARE(QDir::currentPath(), folder.path());
         QVERIFY(dialogs.shown.isEmpty());
 
-        // Typed but unsaved edits are not in the file, and the box says so.
+        // The saved lists are written; typed edits not yet saved are not, and
+        // the box says so.
         form.agenda().SetListsModified(true);
         files.answer = folder.file("uscita.ics");
         item->trigger();
         QCOMPARE(QDir::currentPath(), folder.path());
         QCOMPARE(folder.read("uscita.ics").count("BEGIN:VEVENT"), 2);
         QCOMPARE(dialogs.shown.size(), 1);
-        QCOMPARE(dialogs.shown[0].icon, MsgIcon::Information);
-        QVERIFY2(dialogs.shown[0].text.contains("Scritti 2 eventi; 1 voce tralasciata") &&
+        QVERIFY2(dialogs.shown[0].icon == MsgIcon::Information &&
+                     dialogs.shown[0].text.contains("Scritti 2 eventi; 1 voce tralasciata") &&
                      dialogs.shown[0].text.contains("non ancora salvate"),
                  qPrintable(dialogs.shown[0].text));
 
-        // A folder that does not exist: the reason, nothing written.
         files.answer = folder.file("manca/uscita.ics");
         item->trigger();
         QCOMPARE(dialogs.shown.size(), 2);
-        QCOMPARE(dialogs.shown[1].icon, MsgIcon::Critical);
-        QVERIFY2(dialogs.shown[1].text.startsWith("Calendario non esportato: impossibile scrivere"),
-                 qPrintable(dialogs.shown[1].text));
+        QVERIFY2(
+            dialogs.shown[1].icon == MsgIcon::Critical &&
+                dialogs.shown[1].text.startsWith("Calendario non esportato: impossibile scrivere"),
+            qPrintable(dialogs.shown[1].text));
     }
 };
 
