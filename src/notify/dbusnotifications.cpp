@@ -86,7 +86,8 @@ void DBusDesktopNotifications::Withdraw(int handle) {
 void DBusDesktopNotifications::sendNotify(int handle, uint replacesId,
                                           const DesktopNotice& notice) {
     QStringList actions;
-    for (const DesktopNotice::Action& action : notice.actions) actions << action.key << action.caption;
+    for (const DesktopNotice::Action& action : notice.actions)
+        actions << action.key << action.caption;
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(kUrgencyCritical));
     hints.insert(QStringLiteral("desktop-entry"), kIconName);

@@ -12,8 +12,7 @@
 #include "notify/pictures.h"
 #include "notify/twips.h"
 
-FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settings,
-                     QWidget* parent)
+FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settings, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
       mp1_(std::move(player)),
       settings_(settings),

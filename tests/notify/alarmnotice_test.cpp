@@ -37,10 +37,10 @@ struct NoticeRig {
     NoticeRig() {
         folder.write("allarme.wav", "RIFF");
         agenda.settings().Suono4 = folder.file("allarme.wav");
-        notifier = std::make_unique<Notifier>(
-            agenda, &mainWindow,
-            NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray, nullptr,
-                             &notices});
+        notifier =
+            std::make_unique<Notifier>(agenda, &mainWindow,
+                                       NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds),
+                                                        &tray, nullptr, &notices});
     }
     void tickAt(const QDateTime& t) {
         clock.set(t);
@@ -68,8 +68,8 @@ void AlarmNoticeTest::followsTheAlarmWindow() {
     const DesktopNotice& posted = rig.last().notice;
     QCOMPARE(posted.summary, "Ricordel - ore 9:05");
     QCOMPARE(posted.body, "Dentista & co");
-    QCOMPARE(posted.actions, QList<DesktopNotice::Action>({{"default", "Apri"},
-                                                           {"silenzia", "Silenzia"}}));
+    QCOMPARE(posted.actions,
+             QList<DesktopNotice::Action>({{"default", "Apri"}, {"silenzia", "Silenzia"}}));
     // A later alarm while the window stays open updates the same notice.
     rig.tickAt(at(10, 30));
     QCOMPARE(rig.notices.trail(), QStringList({"post 1", "update 1"}));

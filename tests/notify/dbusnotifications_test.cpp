@@ -17,7 +17,8 @@
 namespace {
 
 DesktopNotice notice(const QString& body) {
-    return DesktopNotice{QStringLiteral("Ricordel - ore 9:05"), body,
+    return DesktopNotice{QStringLiteral("Ricordel - ore 9:05"),
+                         body,
                          {{QStringLiteral("default"), QStringLiteral("Apri")},
                           {QStringLiteral("silenzia"), QStringLiteral("Silenzia")}}};
 }
@@ -58,8 +59,7 @@ void DBusNotificationsTest::callsCarryTheirSignaturesAndHints() {
     QCOMPARE(post.args[2], "ricordel");
     QCOMPARE(post.args[3], "Ricordel - ore 9:05");
     QCOMPARE(post.args[4], "Dentista &amp; co &lt;3&gt;\nRiunione");
-    QCOMPARE(post.args[5].toStringList(),
-             QStringList({"default", "Apri", "silenzia", "Silenzia"}));
+    QCOMPARE(post.args[5].toStringList(), QStringList({"default", "Apri", "silenzia", "Silenzia"}));
     const QVariantMap hints = post.args[6].toMap();
     QCOMPARE(hints.value("urgency").metaType(), QMetaType::fromType<uchar>());
     QCOMPARE(hints.value("urgency").toInt(), 2);

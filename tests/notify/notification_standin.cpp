@@ -9,8 +9,8 @@
 #include <QSocketNotifier>
 #include <QTextStream>
 
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
 #include "notificationstandin.h"
 
@@ -22,9 +22,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     QTextStream out(stdout);
-    QObject::connect(&standIn, &NotificationStandIn::called, [&out](const QString& line) {
-        out << line << Qt::endl;
-    });
+    QObject::connect(&standIn, &NotificationStandIn::called,
+                     [&out](const QString& line) { out << line << Qt::endl; });
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buffer[256];

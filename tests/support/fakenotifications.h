@@ -30,7 +30,8 @@ class FakeNotifications final : public DesktopNotifications {
     // "post 1", "update 1", "withdraw 1": the calls in order, without content.
     QStringList trail() const {
         QStringList out;
-        for (const Call& call : calls) out << call.what + QLatin1Char(' ') + QString::number(call.handle);
+        for (const Call& call : calls)
+            out << call.what + QLatin1Char(' ') + QString::number(call.handle);
         return out;
     }
 

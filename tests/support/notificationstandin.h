@@ -55,8 +55,8 @@ class NotificationStandIn : public QObject, protected QDBusContext {
                 const QString& summary, const QString& body, const QStringList& actions,
                 const QVariantMap& hints, int expireTimeout) {
         const uint id = replacesId ? replacesId : ++lastId_;
-        record(QStringLiteral("Notify"), {appName, replacesId, appIcon, summary, body, actions,
-                                          hints, expireTimeout});
+        record(QStringLiteral("Notify"),
+               {appName, replacesId, appIcon, summary, body, actions, hints, expireTimeout});
         if (holdAnswers) {
             setDelayedReply(true);
             held_ << message().createReply(QVariant::fromValue(id));
@@ -84,9 +84,11 @@ class NotificationStandIn : public QObject, protected QDBusContext {
             if (arg.metaType().id() == QMetaType::QVariantMap) {
                 QStringList hints;
                 const QVariantMap map = arg.toMap();
-                for (auto it = map.cbegin(); it != map.cend(); ++it)
-                    hints << it.key() + QLatin1Char('(') + it->typeName() +
-                                 QStringLiteral(")=") + it->toString();
+                for (auto it = map.cbegin(); it != map.cend(); ++it) {
+                    const bool byte = it->metaType() == QMetaType::fromType<uchar>();
+                    hints << it.key() + QLatin1Char('(') + it->typeName() + QStringLiteral(")=") +
+                                 (byte ? QString::number(it->toUInt()) : it->toString());
+                }
                 shown << QLatin1Char('{') + hints.join(QStringLiteral(", ")) + QLatin1Char('}');
             } else if (arg.metaType().id() == QMetaType::QStringList) {
                 shown << QLatin1Char('[') + arg.toStringList().join(QStringLiteral(", ")) +
@@ -99,9 +101,9 @@ class NotificationStandIn : public QObject, protected QDBusContext {
                       shown.join(QLatin1Char(' ')));
     }
     void sendSignal(const QString& name, const QVariantList& args) {
-        QDBusMessage signal = QDBusMessage::createSignal(
-            QStringLiteral("/org/freedesktop/Notifications"),
-            QStringLiteral("org.freedesktop.Notifications"), name);
+        QDBusMessage signal =
+            QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                       QStringLiteral("org.freedesktop.Notifications"), name);
         signal.setArguments(args);
         bus_.send(signal);
     }
