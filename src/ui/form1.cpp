@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -490,7 +491,8 @@ void Form1::StartNotifications() {
 void Form1::mnuEsporta_Click() {
     const QString folder = QDir::currentPath();
     QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (documents.isEmpty()) documents = QDir::homePath();
+    // Not every home has a documents folder.
+    if (documents.isEmpty() || !QFileInfo(documents).isDir()) documents = QDir::homePath();
     const QString path =
         services_.files->SaveFileName(QStringLiteral("Esporta calendario"),
                                       QDir(documents).filePath(QStringLiteral("Ricordel.ics")),

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
-#include <QStandardPaths>
 #include <QtTest/QtTest>
 
 #include "core/agenda.h"
@@ -70,10 +69,15 @@ class ExportMenuTest : public QObject {
         QVERIFY(copy >= 0 && item && item->objectName() == "mnuEsporta");
         QCOMPARE(item->text(), QStringLiteral("&Esporta calendario..."));
 
-        item->trigger();  // cancelled: nothing written, nothing said
-        QCOMPARE(files.proposed.value(0),
-                 QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-                     .filePath("Ricordel.ics"));
+        // Proposed in the documents folder, or at home when there is none.
+        // Cancelled: nothing written, nothing said.
+        qputenv("HOME", folder.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", folder.file("config").toLocal8Bit());
+        item->trigger();
+        QVERIFY(QDir(folder.path()).mkdir("Documents"));
+        item->trigger();
+        QCOMPARE(files.proposed,
+                 QStringList({folder.file("Ricordel.ics"), folder.file("Documents/Ricordel.ics")}));
         QVERIFY(dialogs.shown.isEmpty());
 
         // The saved lists are written; typed edits not yet saved are not, and
