@@ -30,16 +30,14 @@ QString ColourName(QRgb rgb) {
     return QColor::fromRgb(rgb).name();
 }
 
-bool IsNavigationKey(int key) {
+// The keys the window acts on by their key code, whatever modifiers are held.
+bool IsProgramKey(int key) {
     switch (key) {
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_PageUp:
-        case Qt::Key_PageDown:
-        case Qt::Key_Home:
-        case Qt::Key_End:
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+        case Qt::Key_F5:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
             return true;
         default:
             return false;
@@ -106,9 +104,11 @@ int FlexGrid::TwipsToPixels(int twips, int dpi) {
 }
 
 int FlexGrid::CharacterCode(QChar ch) {
-    if (!win1252::isEncodable(ch)) return -1;
-    const QByteArray bytes = win1252::encode(QString(ch));
-    return bytes.isEmpty() ? -1 : static_cast<unsigned char>(bytes.at(0));
+    const int byte = win1252::toByte(ch);
+    if (byte >= 0) return byte;
+    // What the list file would keep of it; a character beyond 16 bits comes
+    // as a pair of surrogates, and its first half stands for it.
+    return ch.isPrint() || ch.isHighSurrogate() ? '?' : -1;
 }
 
 void FlexGrid::LayoutColumns() {
@@ -122,23 +122,29 @@ void FlexGrid::LayoutColumns() {
 
 void FlexGrid::keyPressEvent(QKeyEvent* event) {
     Q_EMIT keyDown(event->key());
-    // Alt with a letter is an access key, not typing; AltGr, which some
-    // systems report as Ctrl+Alt, still types.
+    // Alt with a key is an access key and Ctrl with one a command, not
+    // typing; AltGr, which some systems report as Ctrl+Alt, still types.
     const Qt::KeyboardModifiers mods = event->modifiers();
-    const bool accessKey = (mods & Qt::AltModifier) && !(mods & Qt::ControlModifier);
-    if (!accessKey) {
+    const bool typing = bool(mods & Qt::AltModifier) == bool(mods & Qt::ControlModifier);
+    bool typedCharacter = false;
+    if (typing) {
         for (const QChar ch : event->text()) {
+            if (ch.isLowSurrogate()) continue;  // its first half has been typed
             const int code = CharacterCode(ch);
-            if (code >= 0) Q_EMIT keyPress(code);
+            if (code < 0) continue;
+            if (code >= 32 && code != 127) typedCharacter = true;
+            Q_EMIT keyPress(code);
         }
     }
-    // Only the moving keys reach the view: a typed letter must not jump to a
-    // row by keyboard search.
-    if (IsNavigationKey(event->key()) &&
-        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-        QTableView::keyPressEvent(event);
-    } else {
+    // The program's keys stop here: editing keys, Enter and typed characters
+    // (a letter must not jump to a row by keyboard search). Every other key,
+    // Ctrl combinations included, is the grid's own navigation: arrows, Page
+    // Up and Down, Home and End, Ctrl+Home and Ctrl+End to the first and last
+    // entry, Ctrl+C to copy the cell.
+    if (typedCharacter || IsProgramKey(event->key())) {
         event->accept();
+    } else {
+        QTableView::keyPressEvent(event);
     }
 }
 

@@ -25,8 +25,9 @@ class FlexGrid : public QTableView {
     // 1440 twips make an inch.
     static int TwipsToPixels(int twips, int dpi);
 
-    // The Windows-1252 code of a typed character, or -1 when the code page has
-    // no such character.
+    // The Windows-1252 code of a typed character: its byte, or 63 ("?") for a
+    // printable character the code page has no byte for, as the list file
+    // would keep it; -1 for a control character without a byte.
     static int CharacterCode(QChar ch);
 
   Q_SIGNALS:

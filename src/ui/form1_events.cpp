@@ -236,8 +236,7 @@ void Form1::ChooseSoundFile(QString Settings::*sound) {
     // the dialog did to it, it goes back.
     QDir::setCurrent(folder);
     if (name.isEmpty()) return;
-    agenda_->settings().*sound = QDir::toNativeSeparators(name);
-    agenda_->LoadOrSaveSettings(QStringLiteral("salva"));
+    agenda_->StorePathSetting(sound, QDir::toNativeSeparators(name));
 }
 
 void Form1::mnuNewMsgbox_Click() {

@@ -336,8 +336,8 @@ void FormCarica::done(int result) {
         d->closed = true;
         // Remembered even after a cancel, so the next opening starts where
         // the user left off.
-        d->agenda.settings().PercorsoImmagini = QDir::toNativeSeparators(d->folder);
-        d->agenda.LoadOrSaveSettings(QStringLiteral("salva"));
+        d->agenda.StorePathSetting(&Settings::PercorsoImmagini,
+                                   QDir::toNativeSeparators(d->folder));
     }
     QDialog::done(result);
 }

@@ -1,7 +1,11 @@
 #include "ui/widgetdialogs.h"
 
+#include <QGuiApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
+#include <QStyle>
 
 #include "core/dates.h"
 
@@ -24,6 +28,24 @@ QMessageBox::Icon BoxIcon(MsgIcon icon) {
 }
 
 }  // namespace
+
+void WidgetDialogs::FitInputToText(QInputDialog& dialog, const QString& text) {
+    auto* field = dialog.findChild<QLineEdit*>();
+    if (!field) return;
+    // The text, the field's frame and margins, and room for the cursor.
+    const QMargins margins = field->textMargins();
+    const int frame = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const int wanted = field->fontMetrics().horizontalAdvance(text) + margins.left() +
+                       margins.right() + 2 * frame + 12;
+    // The box around the field takes what its layout adds to the field's width.
+    const int around = qMax(0, dialog.sizeHint().width() - field->sizeHint().width());
+    const QScreen* screen = dialog.parentWidget() ? dialog.parentWidget()->screen()
+                                                  : QGuiApplication::primaryScreen();
+    const int screenWidth = screen ? screen->availableGeometry().width() : 800;
+    // The box keeps a few pixels of the screen on each side.
+    const int widest = qMax(field->sizeHint().width(), screenWidth - around - 32);
+    if (wanted > field->sizeHint().width()) field->setMinimumWidth(qMin(wanted, widest));
+}
 
 QString WidgetDialogs::BoxTitle(const std::optional<QString>& title) {
     return title ? *title : QString::fromUtf16(kProgramTitle);
@@ -59,6 +81,7 @@ QString WidgetDialogs::Input(const QString& prompt, const std::optional<QString>
     dialog.setWindowTitle(BoxTitle(title));
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
+    FitInputToText(dialog, defaultText);
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.textValue();
 }

@@ -5,6 +5,8 @@
 
 #include "core/dialogs.h"
 
+class QInputDialog;
+
 // The real message and input boxes, on top of the window given as parent.
 class WidgetDialogs final : public Dialogs {
   public:
@@ -18,6 +20,10 @@ class WidgetDialogs final : public Dialogs {
 
     // The title a box shows: the program's name when it has none of its own.
     static QString BoxTitle(const std::optional<QString>& title);
+
+    // Widens the input box's field to show the whole text, as far as the
+    // screen allows.
+    static void FitInputToText(QInputDialog& dialog, const QString& text);
 
   private:
     QPointer<QWidget> parent_;

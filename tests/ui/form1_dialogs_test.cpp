@@ -3,6 +3,7 @@
 // a zero timer as soon as it is shown.
 #include <QApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -21,6 +22,8 @@ struct Seen {
     QMessageBox::StandardButtons buttons;
     Qt::TextFormat format = Qt::AutoText;
     QString inputDefault;
+    bool wholeTextShows = false;  // the input field is as wide as its text
+    bool withinScreen = false;    // the box fits the screen's width
 };
 
 // Runs `answer` on the modal box once it is up, after noting what it shows.
@@ -38,6 +41,12 @@ void WhenShown(Seen& seen, std::function<void(QWidget*)> answer) {
         if (auto* input = qobject_cast<QInputDialog*>(modal)) {
             seen.text = input->labelText();
             seen.inputDefault = input->textValue();
+            const QLineEdit* field = input->findChild<QLineEdit*>();
+            seen.wholeTextShows =
+                field && field->contentsRect().width() >=
+                             field->fontMetrics().horizontalAdvance(input->textValue());
+            seen.withinScreen =
+                input->frameGeometry().width() <= input->screen()->availableGeometry().width();
         }
         answer(modal);
     });
@@ -112,10 +121,19 @@ class WidgetDialogsTests : public QObject {
         QCOMPARE(seen.text, QStringLiteral("Inserisci il MESSAGGIO"));
         QCOMPARE(seen.inputDefault, QStringLiteral("Scade "));
 
+        // A long message shows whole in the box; one longer than the screen
+        // is wide gets a box as wide as the screen.
+        const QString message = QStringLiteral("Riunione di condominio per il rifacimento della "
+                                               "facciata, portare i preventivi delle tre ditte");
         WhenShown(seen, [](QWidget* m) { static_cast<QInputDialog*>(m)->reject(); });
-        QCOMPARE(dialogs.Input(QString(), QStringLiteral("Modifica"), QStringLiteral("vecchio")),
-                 QString());
+        QCOMPARE(dialogs.Input(QString(), QStringLiteral("Modifica"), message), QString());
         QCOMPARE(seen.title, QStringLiteral("Modifica"));
+        QVERIFY(seen.wholeTextShows);
+        QVERIFY(seen.withinScreen);
+        WhenShown(seen, [](QWidget* m) { static_cast<QInputDialog*>(m)->reject(); });
+        dialogs.Input(QString(), QStringLiteral("Modifica"), message.repeated(6));
+        QVERIFY(!seen.wholeTextShows);
+        QVERIFY(seen.withinScreen);
     }
 };
 

@@ -242,6 +242,25 @@ class FormCaricaTest : public QObject {
         QCOMPARE(QDir(FormCarica(f.agenda).Folder()), QDir(other));
     }
 
+    // A folder whose name the settings file cannot hold would come back
+    // changed at the next start: it is refused with a box naming it, and the
+    // setting keeps the folder it had.
+    void aFolderTheSettingsCannotHoldIsNotStored() {
+        Fixture f;
+        f.makeFolder("Img");
+        const QString odd = f.makeFolder(QString::fromUtf16(u"Img/Gy\u0151r"));
+        f.agenda.settings().PercorsoImmagini = QDir::toNativeSeparators(f.folder.file("Img"));
+        FormCarica& dialog = f.open();
+        QVERIFY(dialog.SetFolder(odd));
+        dialog.reject();
+        QCOMPARE(f.dialogs.shown.size(), 1);
+        QVERIFY2(f.dialogs.shown[0].text.contains(QDir::toNativeSeparators(odd)),
+                 qPrintable(f.dialogs.shown[0].text));
+        QCOMPARE(f.agenda.settings().PercorsoImmagini,
+                 QDir::toNativeSeparators(f.folder.file("Img")));
+        QVERIFY(!f.folder.exists("Ricordel.ini"));
+    }
+
     // Enter in the folder list opens the folder and does not close the chooser.
     void enterInTheFolderListOpensTheFolder() {
         Fixture f;
