@@ -169,7 +169,5 @@ int main(int argc, char* argv[]) {
     QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form.notifier(),
                      &Notifier::Terminate);
 
-    form.Form_Load();
-    form.show();
-    return app.exec();
+    return form.Run();
 }

@@ -97,6 +97,7 @@ FormMsgAss* Notifier::Assistant() const {
 
 void Notifier::FinishStartUp() {
     ShowReminders();
+    if (ending_) return;  // asked to end while the digest waited
     StartTimers();
     AddTrayIcon();
 }
@@ -115,7 +116,10 @@ void Notifier::ShowReminders() {
     for (const ReminderSection& section :
          PresentationOrder(lastReminders_, settings.SortAscending)) {
         for (const QString& line : section.lines) {
-            if (ending_) break;
+            if (ending_) {
+                digestRunning_ = false;
+                return;  // the program ends: the rest is never shown
+            }
             const QString sound = settings.*(Traits(section.kind).sound);
             if (presenter_->Present(line, SoundFileExists(sound) ? sound : QString(), assistant))
                 break;  // STOP ends this list only
@@ -162,6 +166,7 @@ bool WindowReminderPresenter::Present(const QString& line, const QString& soundP
 // ---------------------------------------------------------------- alarms
 
 void Notifier::StartTimers() {
+    timersStarted_ = true;
     timer2_->start();
     Timer1_Timer();  // catches up at once and arms the timer for the next minute
 }
@@ -169,12 +174,16 @@ void Notifier::StartTimers() {
 void Notifier::Timer1_Timer() {
     const QList<MinuteScheduler::Minute> minutes =
         scheduler_.MinutesToCheck(services_.clock->now());
-    for (const MinuteScheduler::Minute& minute : minutes) {
-        const QStringList due =
-            appointments_.IndexFor(minute.day).MessagesAt(minute.day, minute.time);
-        for (const QString& message : due) RaiseAlarm(message);
+    if (!minutes.isEmpty()) {
+        // Every minute of one check falls on the same day.
+        const AlarmIndex& index = appointments_.IndexFor(minutes.first().day);
+        for (const MinuteScheduler::Minute& minute : minutes) {
+            const QStringList due =
+                scheduler_.TakeNotYetRung(minute, index.MessagesAt(minute.day, minute.time));
+            for (const QString& message : due) RaiseAlarm(message);
+        }
     }
-    if (timer2_->isActive() || timer1_->isActive()) ArmAlarmTimer();
+    if (timersStarted_) ArmAlarmTimer();
 }
 
 int Notifier::msecsToNextCheck() const {
@@ -215,6 +224,10 @@ void Notifier::TestAlarm() {
 // ---------------------------------------------------------------- caption
 
 void Notifier::Timer2_Timer() {
+    // The alarm timer counts on the monotonic clock: after a sleep or a clock
+    // step it would come late. The wall-clock minute is looked at every
+    // second, so the check runs within a second of the minute changing.
+    if (timersStarted_ && scheduler_.CheckDue(services_.clock->now())) Timer1_Timer();
     const QString caption = CaptionText(captionTicks_);
     if (mainWindow_) mainWindow_->setWindowTitle(caption);
     Q_EMIT captionChanged(caption);
@@ -230,11 +243,44 @@ void Notifier::Timer2_Timer() {
 void Notifier::setTrayMenu(QMenu* menu) {
     trayMenu_ = menu;
     if (services_.tray) services_.tray->setContextMenu(menu);
-    if (menu) {
-        // While the menu is open, clicks on the icon wait.
-        connect(menu, &QMenu::aboutToShow, this, [this] { trayBusy_ = true; });
-        connect(menu, &QMenu::aboutToHide, this, [this] { trayBusy_ = false; });
+    if (!menu) return;
+    // While the menu is open, clicks on the icon wait.
+    connect(menu, &QMenu::aboutToShow, this, [this] { trayBusy_ = true; });
+    connect(menu, &QMenu::aboutToHide, this, [this] { trayBusy_ = runningTrayCommand_; });
+    const std::pair<const char*, void (Notifier::*)()> items[] = {
+        {"mnuVisMess", &Notifier::ShowReminders},
+        {"mnuApriMess", &Notifier::OpenMainWindow},
+        {"mnuProva", &Notifier::TestAlarm},
+        {"mnuChiudi", &Notifier::Chiudi},
+    };
+    for (const auto& [name, command] : items) {
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() != QLatin1String(name)) continue;
+            connect(action, &QAction::triggered, this,
+                    [this, command = command] { RunTrayCommand([this, command] { (this->*command)(); }); });
+        }
     }
+}
+
+void Notifier::RunTrayCommand(const std::function<void()>& command) {
+    // The menu hides before its item runs: the command itself keeps the
+    // icon and the menu quiet until it returns (a digest waits for the user).
+    if (runningTrayCommand_) return;
+    runningTrayCommand_ = true;
+    trayBusy_ = true;
+    QList<QAction*> enabled;
+    if (trayMenu_) {
+        for (QAction* action : trayMenu_->actions()) {
+            if (action->isEnabled()) enabled << action;
+        }
+        for (QAction* action : enabled) action->setEnabled(false);
+    }
+    command();
+    for (QAction* action : enabled) {
+        if (action) action->setEnabled(true);
+    }
+    runningTrayCommand_ = false;
+    trayBusy_ = false;
 }
 
 void Notifier::AddTrayIcon() {
@@ -288,19 +334,39 @@ void Notifier::TrayActivated(int reason) {
 
 // ---------------------------------------------------------------- ending
 
+namespace {
+
+QString ChiudiWarning() {
+#ifdef Q_OS_WIN
+    return QStringLiteral(
+        "Attenzione, non verranno più notificati gli appuntamenti fino al prossimo avvio di "
+        "Windows");
+#else
+    // Elsewhere nothing starts the program again with the system: the alarms
+    // come back when Ricordel is started.
+    return QStringLiteral(
+        "Attenzione, non verranno più notificati gli appuntamenti fino al prossimo avvio di "
+        "Ricordel");
+#endif
+}
+
+}  // namespace
+
 void Notifier::Chiudi() {
-    const MsgAnswer answer = services_.dialogs->Message(
-        QStringLiteral("Attenzione, non verranno più notificati gli appuntamenti fino al "
-                       "prossimo avvio di Windows"),
-        MsgButtons::OkCancel, MsgIcon::Question, QStringLiteral("Conferma chiusura del programma"));
-    if (answer == MsgAnswer::Cancel) return;
+    if (ending_) return;
+    const MsgAnswer answer =
+        services_.dialogs->Message(ChiudiWarning(), MsgButtons::OkCancel, MsgIcon::Question,
+                                   QStringLiteral("Conferma chiusura del programma"));
+    if (answer == MsgAnswer::Cancel || ending_) return;
     if (agenda_.ListsModified()) {
         const MsgAnswer save =
             services_.dialogs->Message(QStringLiteral("Salvare le modifiche effettuate ?"),
                                        MsgButtons::YesNo, MsgIcon::Question, QString());
+        if (ending_) return;
         if (save == MsgAnswer::Yes) {
             Q_EMIT saveAllRequested();
             // The save said why it failed; ending now would lose the edits.
+            // Nothing was stopped yet: timers and icon go on as before.
             if (agenda_.ListsModified()) return;
         }
     }
@@ -308,6 +374,11 @@ void Notifier::Chiudi() {
 }
 
 void Notifier::endProgram() {
+    if (ending_) return;
+    // From here on the process exits: the receiver of quitRequested leaves
+    // every event loop, also the nested ones of boxes, the assistant and
+    // the digest that may be waiting, and they return their answer that
+    // changes nothing.
     ending_ = true;
     timer1_->stop();
     timer2_->stop();
@@ -319,27 +390,45 @@ void Notifier::endProgram() {
 }
 
 void Notifier::onCommitDataRequest(QSessionManager& manager) {
-    Q_UNUSED(manager);
-    SessionEnding();
+    if (!SessionEnding(manager.allowsInteraction())) manager.cancel();
 }
 
-void Notifier::SessionEnding() {
-    // Keep what was typed, and let the windows close so the session is not
-    // held up.
-    if (agenda_.ListsModified()) Q_EMIT saveAllRequested();
-    ending_ = true;
+bool Notifier::SessionEnding(bool mayAsk) {
+    // Keep what was typed, without a question, so the session is not held
+    // up. The program itself goes on until the session tells it to quit:
+    // a cancelled logout leaves it as it was.
+    if (!agenda_.ListsModified()) return true;
+    Q_EMIT saveAllRequested();
+    if (!agenda_.ListsModified() || !mayAsk) return true;
+    // The save said why it failed: the user may stay in the session rather
+    // than lose the edits.
+    const MsgAnswer stay = services_.dialogs->Message(
+        QStringLiteral("Le modifiche non sono state salvate. Annullare la chiusura della "
+                       "sessione?"),
+        MsgButtons::YesNo, MsgIcon::Question, QString());
+    return stay != MsgAnswer::Yes;
 }
 
 void Notifier::Terminate() {
-    SessionEnding();
+    if (ending_) return;
+    const bool unsaved = agenda_.ListsModified();
+    // First out of every waiting box, so that nothing can hold the ending
+    // up (a box that reported a failing save would wait for a click).
     endProgram();
+    if (!unsaved) return;
+    Q_EMIT saveAllRequested();
+    if (agenda_.ListsModified())
+        qWarning("Ricordel: le modifiche non salvate sono andate perse (salvataggio non riuscito)");
 }
 
 bool Notifier::eventFilter(QObject* watched, QEvent* event) {
     if (watched == qApp && event->type() == QEvent::Quit) {
-        // The program is asked to end as a whole (by our own "&Chiudi", or
-        // by the session manager): let the windows close.
-        ending_ = true;
+        // The session manager, or the system, asks the program to end as a
+        // whole: it ends as on a termination signal, without asking the
+        // windows to close (one that refused would leave the program alive
+        // with its timers stopped).
+        Terminate();
+        return true;
     } else if (watched == mainWindow_ && event->type() == QEvent::Close) {
         // The user cannot close the main window: the program lives on in the
         // notification area. Only the end of the program or of the desktop

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 #include "core/listkind.h"
@@ -59,14 +60,15 @@ struct NotifierServices {
 //
 // The main window creates one at start-up, before the digest, and ends its
 // start-up with FinishStartUp() (ShowReminders(), StartTimers() and
-// AddTrayIcon(), in that order). It owns the tray menu mnuTray and connects
-// its items: mnuVisMess to ShowReminders, mnuApriMess to OpenMainWindow,
-// mnuProva to TestAlarm, mnuChiudi to Chiudi; setTrayMenu() hands the menu to
-// the icon. Its exit button calls HideToTray(). It answers saveAllRequested()
-// at once, by running the save command, and quitRequested() by ending the
-// program (QCoreApplication::quit or exit). Close requests on the main window
-// are refused here until the program or the desktop session ends, so the
-// main window needs no closeEvent of its own.
+// AddTrayIcon(), in that order). setTrayMenu() takes the tray menu mnuTray,
+// hands it to the icon and connects its items: mnuVisMess to ShowReminders,
+// mnuApriMess to OpenMainWindow, mnuProva to TestAlarm, mnuChiudi to Chiudi.
+// Its exit button calls HideToTray(). It answers saveAllRequested() at once,
+// by running the save command, and quitRequested() by leaving every event
+// loop at once (QCoreApplication::exit), nested ones included: the process
+// then exits, and a start-up still under way must not go on to exec().
+// Close requests on the main window are refused here until the program ends,
+// so the main window needs no closeEvent of its own.
 //
 // The program itself, before any window: a SingleInstance on the data folder
 // (a second copy asks the first to show itself, then exits), whose
@@ -118,10 +120,12 @@ class Notifier : public QObject {
     // "&Chiudi": asks for confirmation, offers to save unsaved edits, then ends.
     void Chiudi();
 
-    // The tick of the alarm check: checks every minute not yet checked, up
-    // to the current one, and arms the timer for the next clock minute.
+    // The tick of the alarm check: checks the minutes the clock reached since
+    // the last check, rings what has not rung today, and arms the timer for
+    // the next clock minute.
     void Timer1_Timer();
-    // The tick of the caption clock.
+    // The tick of the caption clock; it also runs the alarm check as soon as
+    // the wall-clock minute has changed (after a sleep or a clock step).
     void Timer2_Timer();
     // A tray icon action, as the icon reports it.
     void TrayActivated(int reason);
@@ -136,16 +140,18 @@ class Notifier : public QObject {
     QTimer* alarmTimer() const { return timer1_; }
     QTimer* captionTimer() const { return timer2_; }
 
-    // The desktop session is ending: unsaved edits are saved without a
-    // question, and the main window may close with the session.
-    void SessionEnding();
+    // The desktop session is about to end: unsaved edits are saved without
+    // a question. Returns false when the save failed and the user, asked
+    // because `mayAsk`, chose to stay in the session.
+    bool SessionEnding(bool mayAsk = false);
 
-    // The system asks the program to end (a TerminationWatcher reports it):
-    // unsaved edits are saved without a question, then the program ends.
+    // The system asks the program to end (a TerminationWatcher reports it,
+    // or the session manager's quit): every waiting box is left, unsaved
+    // edits are saved without a question, and the program ends.
     void Terminate();
 
-    // True while the desktop session ends or the program quits: close
-    // requests are then let through.
+    // True once the program has decided to end: the process exits as soon
+    // as the calls under way return, and close requests are let through.
     bool isEnding() const { return ending_; }
 
     // The caption the clock writes: "Ricordel by Tobrani - Versione 2.1.9 (n)".
@@ -169,6 +175,7 @@ class Notifier : public QObject {
     void RaiseAlarm(const QString& message);
     FormSiren* LoadSiren();
     void ArmAlarmTimer();
+    void RunTrayCommand(const std::function<void()>& command);
     void onCommitDataRequest(QSessionManager& manager);
     void endProgram();
 
@@ -191,6 +198,8 @@ class Notifier : public QObject {
     bool digestRunning_ = false;
     bool inTray_ = false;
     bool trayBusy_ = false;
+    bool runningTrayCommand_ = false;
+    bool timersStarted_ = false;
     bool ending_ = false;
     int captionTicks_ = 0;
 };

@@ -188,9 +188,9 @@ void Form1::ConnectNotifications() {
     connect(notifier_.get(), &Notifier::repaintColoursRequested, this,
             [this] { PaintUrgencyColours(*agenda_); });
     connect(notifier_.get(), &Notifier::saveAllRequested, this, [this] { SaveCommand(*agenda_); });
-    connect(notifier_.get(), &Notifier::quitRequested, qApp, &QCoreApplication::quit,
-            Qt::QueuedConnection);
-    connect(this, &Form1::endProgramRequested, notifier_.get(), &Notifier::Chiudi);
+    // Leaves every event loop at once, the nested ones of waiting boxes
+    // included; a quit() would wait for them, and do nothing before exec().
+    connect(notifier_.get(), &Notifier::quitRequested, qApp, [] { QCoreApplication::exit(0); });
 }
 
 bool Form1::InTray() const { return notifier_ && notifier_->InTray(); }
@@ -382,20 +382,18 @@ void Form1::BuildMenus() {
 
     popupTray_ = new QMenu(QStringLiteral("MenuTray"), this);
     popupTray_->setObjectName(QStringLiteral("mnuTray"));
-    connect(AddItem(popupTray_, "mnuVisMess", QStringLiteral("&Visualizza i RICORDEL")),
-            &QAction::triggered, this, &Form1::ShowReminders);
-    connect(AddItem(popupTray_, "mnuApriMess", QStringLiteral("&Apri PROGRAMMA ricordel")),
-            &QAction::triggered, this, &Form1::OpenMainWindow);
+    // The notifications connect the items (setTrayMenu), so that a command
+    // chosen here keeps the icon quiet until it returns.
+    AddItem(popupTray_, "mnuVisMess", QStringLiteral("&Visualizza i RICORDEL"));
+    AddItem(popupTray_, "mnuApriMess", QStringLiteral("&Apri PROGRAMMA ricordel"));
     QAction* sep = popupTray_->addSeparator();
     sep->setObjectName(QStringLiteral("mnuSep"));
     sep->setText(QStringLiteral("-"));
-    connect(AddItem(popupTray_, "mnuProva", QStringLiteral("&Prova allarme")), &QAction::triggered,
-            this, &Form1::TestAlarm);
+    AddItem(popupTray_, "mnuProva", QStringLiteral("&Prova allarme"));
     QAction* sep2 = popupTray_->addSeparator();
     sep2->setObjectName(QStringLiteral("mnuSep2"));
     sep2->setText(QStringLiteral("-"));
-    connect(AddItem(popupTray_, "mnuChiudi", QStringLiteral("&Chiudi")), &QAction::triggered, this,
-            &Form1::endProgramRequested);
+    AddItem(popupTray_, "mnuChiudi", QStringLiteral("&Chiudi"));
 }
 
 void Form1::SetButtonCaption(int index, const QString& caption) {
@@ -479,11 +477,19 @@ void Form1::Form_Load() {
     StartNotifications();
 }
 
+int Form1::Run() {
+    Form_Load();
+    // Asked to end while the start-up digest waited: the event loop never
+    // starts.
+    if (notifier_->isEnding()) return 0;
+    show();
+    return QApplication::exec();
+}
+
 void Form1::StartNotifications() {
     // The digest of what falls due, then the alarm check (Timer1, every
     // minute) and the caption clock (Timer2, every second), and last the
     // program's icon in the notification area.
-    Q_EMIT remindersRequested();
     notifier_->FinishStartUp();
 }
 
@@ -519,21 +525,17 @@ void Form1::mnuEsporta_Click() {
 }
 
 void Form1::ShowReminders() {
-    Q_EMIT remindersRequested();
     notifier_->ShowReminders();
 }
 
 void Form1::TestAlarm() {
-    Q_EMIT testAlarmRequested();
     notifier_->TestAlarm();
 }
 
 void Form1::HideToTray() {
     notifier_->HideToTray();
-    Q_EMIT hiddenToTray();
 }
 
 void Form1::OpenMainWindow() {
     notifier_->OpenMainWindow();
-    Q_EMIT mainWindowOpened();
 }

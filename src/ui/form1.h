@@ -54,6 +54,10 @@ class Form1 : public QMainWindow {
 
     // The start-up sequence; runs once, before the window is first shown.
     void Form_Load();
+    // The program's life: the start-up sequence, then the window and the
+    // event loop, unless the program was asked to end during start-up.
+    // Returns the exit code.
+    int Run();
 
     // The six buttons' command; an index outside 0 to 5 does nothing.
     void Command1_Click(int index);
@@ -96,14 +100,6 @@ class Form1 : public QMainWindow {
     void HideToTray();
     // Shows the window again from the notification area.
     void OpenMainWindow();
-
-  Q_SIGNALS:
-    void remindersRequested();
-    void testAlarmRequested();
-    void hiddenToTray();
-    void mainWindowOpened();
-    // "&Chiudi" in the notification-area menu: end the program after asking.
-    void endProgramRequested();
 
   protected:
     bool event(QEvent* event) override;

@@ -21,12 +21,18 @@
 #include "notify/termination.h"
 #include "notify/trayicon.h"
 #include "scripteddialogs.h"
+#include "scriptedpresenter.h"
 #include "tempfolder.h"
 
 namespace {
 
+#ifdef Q_OS_WIN
 const QString kCloseText = QString::fromUtf8(
     "Attenzione, non verranno più notificati gli appuntamenti fino al prossimo avvio di Windows");
+#else
+const QString kCloseText = QString::fromUtf8(
+    "Attenzione, non verranno più notificati gli appuntamenti fino al prossimo avvio di Ricordel");
+#endif
 
 struct TrayRig {
     TempCurrentFolder folder;
@@ -36,14 +42,17 @@ struct TrayRig {
     QWidget mainWindow;
     FakeTray tray;
     QMenu mnuTray;
+    ScriptedPresenter presenter;
     std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
     std::unique_ptr<Notifier> notifier;
 
     explicit TrayRig(bool trayAvailable = true) : tray(trayAvailable) {
         mnuTray.setObjectName("mnuTray");
+        for (const char* name : {"mnuVisMess", "mnuApriMess", "mnuProva", "mnuChiudi"})
+            mnuTray.addAction(QString::fromLatin1(name))->setObjectName(QString::fromLatin1(name));
         notifier = std::make_unique<Notifier>(
             agenda, &mainWindow,
-            NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray, nullptr});
+            NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray, &presenter});
         notifier->setTrayMenu(&mnuTray);
         // Start-up: the window appears with its icon beside it.
         notifier->AddTrayIcon();
@@ -60,19 +69,17 @@ class TrayTest : public QObject {
     void iconCarriesTipIconAndMenu();
     void clicksOnTheIconOpenTheWindow();
     void exitHidesToTheIconOrMinimisesWithoutOne();
-    void clicksWaitWhileTheMenuIsOpen();
-    void testAlarmOpensWindowAndSiren();
+    void clicksWaitWhileTheMenuIsOpenAndItsCommandRuns();
     void closeRequestsAreRefused();
     void chiudiCancelChangesNothing();
     void chiudiOffersToSaveUnsavedEdits();
     void chiudiStaysWhenTheSaveFails();
-    void sessionEndSavesAndLetsTheWindowClose();
+    void sessionEndSavesWithoutEndingTheProgram();
     void terminationSavesAndEnds();
     void realTrayWhenAvailable();
     void secondCopyAsksTheFirstToShow();
     void staleLockIsTakenOver();
-    // Last: it ends the application's event loops.
-    void quittingTheApplicationClosesTheWindow();
+    void quitFromTheSessionEndsAsATermination();
 };
 
 void TrayTest::captionClockCountsAndRepaints() {
@@ -142,7 +149,7 @@ void TrayTest::exitHidesToTheIconOrMinimisesWithoutOne() {
     QVERIFY(bare.mainWindow.windowState() & Qt::WindowMinimized);
 }
 
-void TrayTest::clicksWaitWhileTheMenuIsOpen() {
+void TrayTest::clicksWaitWhileTheMenuIsOpenAndItsCommandRuns() {
     TrayRig rig;
     rig.notifier->HideToTray();
     Q_EMIT rig.mnuTray.aboutToShow();
@@ -151,27 +158,28 @@ void TrayTest::clicksWaitWhileTheMenuIsOpen() {
     Q_EMIT rig.mnuTray.aboutToHide();
     rig.tray.click(QSystemTrayIcon::Trigger);
     QVERIFY(rig.mainWindow.isVisible());
-}
 
-void TrayTest::testAlarmOpensWindowAndSiren() {
-    TrayRig rig;
-    rig.folder.write("allarme.wav", "RIFF");
-    rig.agenda.settings().Suono4 = rig.folder.file("allarme.wav");
+    // The menu hides before its item runs: a digest chosen there still keeps
+    // the icon and the menu quiet while its line waits for the user.
     rig.notifier->HideToTray();
-    QAction* prova = rig.mnuTray.addAction("&Prova allarme");
-    connect(prova, &QAction::triggered, rig.notifier.get(), &Notifier::TestAlarm);
-    prova->trigger();
+    rig.folder.write("Date.dat", "7,3,\"Bollo\"\r\n");  // due today
+    QAction* visMess = rig.mnuTray.findChild<QAction*>("mnuVisMess");
+    bool quietMeanwhile = false;
+    rig.presenter.stopAfter = [&](const QString&) {
+        rig.tray.click(QSystemTrayIcon::Trigger);
+        quietMeanwhile = !rig.mainWindow.isVisible() && rig.notifier->TrayBusy() &&
+                         !rig.mnuTray.findChild<QAction*>("mnuChiudi")->isEnabled();
+        return false;
+    };
+    Q_EMIT rig.mnuTray.aboutToShow();
+    Q_EMIT rig.mnuTray.aboutToHide();
+    visMess->trigger();
+    QCOMPARE(rig.presenter.lines.size(), 1);
+    QVERIFY(quietMeanwhile);
+    QVERIFY(!rig.notifier->TrayBusy());
+    QVERIFY(visMess->isEnabled());
+    rig.tray.click(QSystemTrayIcon::Trigger);
     QVERIFY(rig.mainWindow.isVisible());
-    QVERIFY(!rig.tray.isShown());
-    FormSiren* siren = rig.notifier->Siren();
-    QVERIFY(siren && siren->isVisible());
-    QCOMPARE(siren->findChild<QPlainTextEdit*>("TxtMsg")->toPlainText(), "Smack\nto\nZOLE");
-    QCOMPARE(rig.sounds->playing(), QStringList{rig.folder.file("allarme.wav")});
-    // A second test replaces the text instead of adding to it.
-    siren->AppendLine("Dentista");
-    prova->trigger();
-    QCOMPARE(rig.notifier->Siren(), siren);
-    QCOMPARE(siren->Text(), "Smack\r\nto\r\nZOLE");
 }
 
 void TrayTest::closeRequestsAreRefused() {
@@ -247,27 +255,42 @@ void TrayTest::chiudiStaysWhenTheSaveFails() {
     QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
     // The save runs but cannot write: the edits are still unsaved.
     connect(rig.notifier.get(), &Notifier::saveAllRequested, [] {});
+    rig.notifier->StartTimers();
     rig.dialogs.answer(MsgAnswer::Ok);
     rig.dialogs.answer(MsgAnswer::Yes);
     rig.notifier->Chiudi();
     QCOMPARE(quit.count(), 0);
+    // Left whole: the alarm check and the icon go on.
     QVERIFY(rig.tray.isShown());
+    QVERIFY(rig.notifier->alarmTimer()->isActive());
+    QVERIFY(rig.notifier->captionTimer()->isActive());
     QVERIFY(!rig.mainWindow.close());
 }
 
-void TrayTest::sessionEndSavesAndLetsTheWindowClose() {
+void TrayTest::sessionEndSavesWithoutEndingTheProgram() {
     TrayRig rig;
     rig.agenda.SetListsModified(true);
     QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
-    rig.notifier->SessionEnding();
+    connect(rig.notifier.get(), &Notifier::saveAllRequested,
+            [&] { rig.agenda.SetListsModified(false); });
+    QVERIFY(rig.notifier->SessionEnding(true));
     QCOMPARE(save.count(), 1);
     QVERIFY(rig.dialogs.shown.isEmpty());  // no question at the session's end
-    QVERIFY(rig.mainWindow.close());
+    // Until the session tells the program to quit, nothing has ended: a
+    // cancelled logout leaves the close box refusing and the alarms running.
+    QVERIFY(!rig.mainWindow.close());
+    QVERIFY(!rig.notifier->isEnding());
+    QVERIFY(rig.tray.isShown());
 
-    TrayRig clean;
-    QSignalSpy none(clean.notifier.get(), &Notifier::saveAllRequested);
-    clean.notifier->SessionEnding();
-    QCOMPARE(none.count(), 0);
+    TrayRig failing;  // the save cannot write: the user may stay in the session
+    failing.agenda.SetListsModified(true);
+    failing.dialogs.answer(MsgAnswer::Yes);
+    QVERIFY(!failing.notifier->SessionEnding(true));
+    QCOMPARE(failing.dialogs.shown.size(), 1);
+    failing.dialogs.answer(MsgAnswer::No);
+    QVERIFY(failing.notifier->SessionEnding(true));
+    QVERIFY(failing.notifier->SessionEnding(false));  // no interaction: no question
+    QCOMPARE(failing.dialogs.shown.size(), 2);
 }
 
 void TrayTest::terminationSavesAndEnds() {
@@ -283,9 +306,11 @@ void TrayTest::terminationSavesAndEnds() {
     QSignalSpy requested(&watcher, &TerminationWatcher::terminationRequested);
     std::raise(SIGTERM);  // caught: the test goes on
     QVERIFY(requested.wait(5000));
-    QCOMPARE(order, QStringList({"save", "quit"}));
+    // Out of every waiting box first, so a failing save cannot hold the end up.
+    QCOMPARE(order, QStringList({"quit", "save"}));
     QVERIFY(rig.dialogs.shown.isEmpty());
     QVERIFY(!rig.tray.isShown());
+    QVERIFY(rig.mainWindow.close());  // the program ends: the window may go
 }
 
 void TrayTest::realTrayWhenAvailable() {
@@ -350,14 +375,21 @@ void TrayTest::staleLockIsTakenOver() {
     QCOMPARE(blocked.Acquire(), SingleInstance::Outcome::AlreadyRunning);
 }
 
-void TrayTest::quittingTheApplicationClosesTheWindow() {
+void TrayTest::quitFromTheSessionEndsAsATermination() {
     TrayRig rig;
+    rig.agenda.SetListsModified(true);
+    QStringList order;
+    connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] { order << "save"; });
+    connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
     QVERIFY(!rig.mainWindow.close());
-    // What QCoreApplication::quit() and the session manager's last word send.
+    // What the session manager's last word sends: the program ends without
+    // asking its windows, so none can refuse and leave it half stopped.
     QEvent quit(QEvent::Quit);
     QCoreApplication::sendEvent(qApp, &quit);
+    QCOMPARE(order, QStringList({"quit", "save"}));
     QVERIFY(rig.notifier->isEnding());
-    QVERIFY(!rig.mainWindow.isVisible());
+    QVERIFY(!rig.notifier->alarmTimer()->isActive());
+    QVERIFY(rig.mainWindow.close());
 }
 
 QTEST_MAIN(TrayTest)

@@ -22,6 +22,8 @@
 
 #include "core/agenda.h"
 #include "core/listmodel.h"
+#include "notify/formsiren.h"
+#include "notify/notifier.h"
 #include "operations/operations.h"
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
@@ -255,13 +257,15 @@ class StartupTests : public QObject {
         h.start();
         FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
         FlexGrid* g2 = h.grid(ListKind::Scadenze);
-        const int dpi = g1->logicalDpiX();
-        QCOMPARE(g1->columnWidth(0), FlexGrid::TwipsToPixels(950, dpi));
-        QCOMPARE(g1->columnWidth(1), FlexGrid::TwipsToPixels(5000, dpi));
-        QCOMPARE(g1->columnWidth(2), FlexGrid::TwipsToPixels(800, dpi));
+        // The designed widths at 96 dpi, 15 twips to the pixel, rounded.
+        QCOMPARE(g1->logicalDpiX(), 96);
+        QCOMPARE(g1->columnWidth(0), 63);   // 950 twips
+        QCOMPARE(g1->columnWidth(1), 333);  // 5000
+        QCOMPARE(g1->columnWidth(2), 53);   // 800
         QVERIFY(g1->isColumnHidden(3));
         QVERIFY(!g1->isColumnHidden(2));
-        QCOMPARE(g2->columnWidth(1), FlexGrid::TwipsToPixels(5800, dpi));
+        QCOMPARE(g2->columnWidth(0), 62);   // 930
+        QCOMPARE(g2->columnWidth(1), 387);  // 5800
         QVERIFY(g2->isColumnHidden(2));
         QVERIFY(g2->isColumnHidden(3));
         QVERIFY(!g2->verticalHeader()->isVisible() || g2->verticalHeader()->isHidden());
@@ -270,8 +274,6 @@ class StartupTests : public QObject {
         QCOMPARE(g2->palette().color(QPalette::Base), QColor(192, 255, 192));
         QCOMPARE(h.grid(ListKind::Ricorrenze)->palette().color(QPalette::Base),
                  QColor(255, 255, 192));
-        QCOMPARE(FlexGrid::TwipsToPixels(950, 96), 63);
-        QCOMPARE(FlexGrid::TwipsToPixels(1440, 120), 120);
     }
 
     void menuTreeAndHiddenPopups() {
@@ -355,18 +357,19 @@ class GridEditingTests : public QObject {
         QTest::keyClick(g, ' ');
         TypeChar(g, QChar(0xE8));    // e grave, code 232
         TypeChar(g, QChar(0x20AC));  // the euro sign is code 128: outside both ranges
-        TypeChar(g, QChar(0x0141));  // not in the code page at all
+        TypeChar(g, QChar(0x0141));  // not in the code page: "?", as the file keeps it
         QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
-                 QStringLiteral("Scade bollo \u00E8"));
+                 QStringLiteral("Scade bollo \u00E8?"));
         QVERIFY(h.agenda().ListsModified());
-        // Alt with a letter is an access key, not typing.
+        // Alt with a letter is an access key, and Ctrl with one a command: not typing.
         QTest::keyClick(g, 'x', Qt::AltModifier);
+        QTest::keyClick(g, 'x', Qt::ControlModifier);
         QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
-                 QStringLiteral("Scade bollo \u00E8"));
+                 QStringLiteral("Scade bollo \u00E8?"));
         // A double quote could not be written to the file: it becomes an apostrophe.
         QTest::keyClick(g, '"');
         QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
-                 QStringLiteral("Scade bollo \u00E8'"));
+                 QStringLiteral("Scade bollo \u00E8?'"));
     }
 
     void backspaceAndDelete() {
@@ -422,10 +425,37 @@ class GridEditingTests : public QObject {
         QCOMPARE(list.text(0, 1), QStringLiteral("Dentista"));
         QVERIFY(!h.agenda().ListsModified());
 
-        h.dialogs.type(QStringLiteral("Dentista \"Rossi\"\tore 9"));
+        // A pasted text shows at once what the file will keep.
+        h.dialogs.type(QString::fromUtf16(u"Dentista \"Rossi\"\tore 9 \u2192 10 \U0001F600"));
         QTest::keyClick(g, Qt::Key_Return);
-        QCOMPARE(list.text(0, 1), QStringLiteral("Dentista 'Rossi' ore 9"));
+        QCOMPARE(list.text(0, 1), QStringLiteral("Dentista 'Rossi' ore 9 ? 10 ?"));
         QVERIFY(h.agenda().ListsModified());
+    }
+
+    // Only the editing keys, Enter and typed characters are the program's;
+    // every other key moves in the grid, with Ctrl too.
+    void otherKeysAreTheGridsOwnNavigation() {
+        Harness h;
+        h.folder.write("Ricordel.dat",
+                       "7,3,\"Uno\",\"9:30\"\r\n8,3,\"Due\",\"\"\r\n9,3,\"Tre\",\"\"\r\n");
+        h.start();
+        h.show();
+        FlexGrid* g = h.grid(ListKind::Appuntamenti);
+        g->setFocus();
+        h.agenda().setCurrentCell(ListKind::Appuntamenti, 1, 1);
+        QTest::keyClick(g, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 2);
+        QTest::keyClick(g, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 0);
+        QCOMPARE(g->currentIndex().column(), 0);
+        QTest::keyClick(g, Qt::Key_Down);
+        QTest::keyClick(g, Qt::Key_Right);
+        QCOMPARE(g->currentIndex(), g->model()->index(1, 1));
+        // A typed letter edits the cell; it does not jump to a row that starts with it.
+        QTest::keyClick(g, 'T');
+        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 1);
+        QCOMPARE(h.agenda().appointments().text(1, 1), QStringLiteral("DueT"));
+        QCOMPARE(h.agenda().appointments().text(0, 1), QStringLiteral("Uno"));
     }
 
     void keysOnAnEmptyListTouchNothing() {
@@ -705,7 +735,6 @@ class CommandTests : public QObject {
         h.folder.write("Date.dat", "15,4,\"Bollo\"\r\n");
         h.start();
         h.show();
-        QSignalSpy hidden(h.form.get(), &Form1::hiddenToTray);
         h.agenda().selectTab(1);
         h.agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
         QTest::keyClick(h.grid(ListKind::Scadenze), 'X');
@@ -715,7 +744,7 @@ class CommandTests : public QObject {
                  QStringList{QStringLiteral("Salvare le modifiche effettuate ?")});
         QVERIFY(!h.form->isVisible());
         QVERIFY(h.form->InTray());
-        QCOMPARE(hidden.count(), 1);
+        QVERIFY(h.tray.isShown());
         QVERIFY(h.agenda().ListsModified());
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Bollo\"\r\n"));
 
@@ -807,7 +836,9 @@ class CommandTests : public QObject {
         QCOMPARE(stored, h.agenda().settings());
     }
 
-    void cancelledSoundChoiceChangesNothing() {
+    // Cancelled, or a file whose name the settings file cannot hold (it
+    // would come back changed at the next start): the old sound stays.
+    void cancelledOrUnstorableSoundChoiceChangesNothing() {
         Harness h;
         h.start();
         h.agenda().settings().Suono2 = QStringLiteral("old.wav");
@@ -816,6 +847,14 @@ class CommandTests : public QObject {
         const QString folder = QDir::currentPath();
         h.item("mnuAppuntamenti")->trigger();
         QCOMPARE(QDir::currentPath(), folder);
+        QVERIFY(h.dialogs.shown.isEmpty());
+
+        const QString odd = QString::fromUtf16(u"/home/anna/suoni/Gy\u0151r.wav");
+        h.files.answer = odd;
+        h.item("mnuAppuntamenti")->trigger();
+        QCOMPARE(h.dialogs.shown.size(), 1);
+        QVERIFY2(h.dialogs.shown[0].text.contains(QDir::toNativeSeparators(odd)),
+                 qPrintable(h.dialogs.shown[0].text));
         QCOMPARE(h.agenda().settings().Suono2, QStringLiteral("old.wav"));
         QVERIFY(!h.folder.exists("Ricordel.ini"));
     }
@@ -843,25 +882,43 @@ class CommandTests : public QObject {
         QCOMPARE(h.viewer.opened, QStringList{QStringLiteral("Archivio/2026.txt")});
     }
 
-    void notificationItemsReachTheirSlots() {
+    void notificationItemsDoWhatTheySay() {
         Harness h;
+        h.folder.write("Date.dat", "7,3,\"Bollo\"\r\n");  // due today
         h.start();
-        QSignalSpy digest(h.form.get(), &Form1::remindersRequested);
-        QSignalSpy alarm(h.form.get(), &Form1::testAlarmRequested);
-        QSignalSpy opened(h.form.get(), &Form1::mainWindowOpened);
-        QSignalSpy end(h.form.get(), &Form1::endProgramRequested);
+        QCOMPARE(h.presenter.lines.size(), 1);  // the start-up digest
         h.item("mnuRemember")->trigger();
         h.item("mnuVisMess")->trigger();
-        h.item("mnuProva2")->trigger();
-        h.item("mnuProva")->trigger();
+        QCOMPARE(h.presenter.lines.size(), 3);
+        QVERIFY(h.presenter.lines.last().contains(QStringLiteral("Bollo")));
+
+        // Both "&Prova allarme" items bring the window back with the test
+        // text; a second test replaces the text instead of adding to it.
+        FormSiren* first = nullptr;
+        for (const char* prova : {"mnuProva2", "mnuProva"}) {
+            h.form->HideToTray();
+            h.item(prova)->trigger();
+            QVERIFY(h.form->isVisible());
+            QVERIFY(!h.tray.isShown());
+            FormSiren* siren = h.form->notifier().Siren();
+            QVERIFY(siren && siren->isVisible());
+            QVERIFY(!first || siren == first);
+            QCOMPARE(siren->Text(), QStringLiteral("Smack\r\nto\r\nZOLE"));
+            siren->AppendLine(QStringLiteral("Dentista"));
+            first = siren;
+        }
+        first->TxtMsg_Click();
+        h.form->HideToTray();
+        QVERIFY(!h.form->isVisible());
         h.item("mnuApriMess")->trigger();
+        QVERIFY(h.form->isVisible());
+        QVERIFY(!h.tray.isShown());
+
         h.dialogs.answer(MsgAnswer::Cancel);  // "&Chiudi" asks first; Cancel keeps the program
         h.item("mnuChiudi")->trigger();
         QVERIFY(h.dialogs.texts().last().startsWith(QStringLiteral("Attenzione, non verranno")));
-        QCOMPARE(digest.count(), 2);
-        QCOMPARE(alarm.count(), 2);
-        QCOMPARE(opened.count(), 1);
-        QCOMPARE(end.count(), 1);
+        QVERIFY(!h.form->notifier().isEnding());
+        QVERIFY(h.form->notifier().alarmTimer()->isActive());
         QVERIFY(h.form->isVisible());
     }
 
@@ -899,12 +956,10 @@ class CommandTests : public QObject {
 
     void startUpShowsTheDigestOnce() {
         Harness h;
-        h.form = std::make_unique<Form1>(
-            h.services());
-        QSignalSpy digest(h.form.get(), &Form1::remindersRequested);
+        h.folder.write("Ricorrenze.dat", "7,3,\"Compleanno di Anna\"\r\n");
+        h.start();
         h.form->Form_Load();
-        h.form->Form_Load();
-        QCOMPARE(digest.count(), 1);
+        QCOMPARE(h.presenter.lines.size(), 1);
     }
 };
 

@@ -1,0 +1,165 @@
+// The program ends whole from any state: a termination signal or a confirmed
+// "&Chiudi" leaves every waiting box and event loop, keeps the typed edits,
+// and a start-up asked to end never enters its event loop.
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <csignal>
+
+#include "core/agenda.h"
+#include "notify/formmsgbox.h"
+#include "notify/msgassistant.h"
+#include "notify/notifier.h"
+#include "notify/termination.h"
+#include "support/fakeclock.h"
+#include "support/faketray.h"
+#include "support/scripteddialogs.h"
+#include "support/tempfolder.h"
+#include "ui/flexgrid.h"
+#include "ui/form1.h"
+
+namespace {
+
+QByteArray SettingsBytes(bool newMsg) {
+    return QByteArray("#TRUE#,\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
+                      "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n") +
+           (newMsg ? "#TRUE#" : "#FALSE#") +
+           ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n5,\"giorni preavviso\"\r\n";
+}
+
+// The real program's windows (reminder box, assistant) over a data folder
+// with a deadline due today, so every digest has a line to wait on.
+struct Program {
+    TempCurrentFolder folder;
+    FakeClock clock;  // 7 March
+    ScriptedDialogs dialogs;
+    FakeTray tray;
+    TerminationWatcher termination;
+    std::unique_ptr<Form1> form;
+
+    explicit Program(bool assistant) {
+        folder.write("Ricordel.ini", SettingsBytes(assistant));
+        folder.write("Date.dat", "7,3,\"Bollo\"\r\n");
+        form = std::make_unique<Form1>(Form1Services{&clock, &dialogs, nullptr, nullptr, nullptr,
+                                                     nullptr, &tray, nullptr});
+        QObject::connect(&termination, &TerminationWatcher::terminationRequested,
+                         &form->notifier(), &Notifier::Terminate);
+    }
+    // Runs `f` once start-up is over and the window is up in the event loop.
+    void whenRunning(const std::function<void()>& f) {
+        QTimer::singleShot(10, form.get(), [this, f] {
+            if (form->isVisible())
+                f();
+            else
+                whenRunning(f);
+        });
+    }
+    // Types a character at the end of the deadline's message.
+    void typeEdit() {
+        form->agenda().selectTab(1);
+        form->agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
+        QTest::keyClick(form->Grid(ListKind::Scadenze), 'X');
+        QVERIFY(form->agenda().ListsModified());
+    }
+};
+
+// Calls `act` each time the assistant comes to wait for a button.
+[[nodiscard]] std::unique_ptr<QTimer> OnAssistantWaiting(
+    const std::function<void(MsgAssistant*)>& act) {
+    auto poll = std::make_unique<QTimer>();
+    QObject::connect(poll.get(), &QTimer::timeout, poll.get(), [act, acted = false]() mutable {
+        MsgAssistant* waiting = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* assistant = qobject_cast<MsgAssistant*>(w);
+            if (assistant && assistant->isWaiting()) waiting = assistant;
+        }
+        if (!waiting) acted = false;
+        if (!waiting || acted) return;
+        acted = true;
+        act(waiting);
+    });
+    poll->start(10);
+    return poll;
+}
+
+}  // namespace
+
+class EndingTest : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void terminationWhileTheAssistantWaitsKeepsTheEdits();
+    void chiudiWhileTheAssistantWaitsEndsTheEventLoops();
+    // Last: it leaves the application's event loop flag set.
+    void terminationDuringTheStartUpDigestNeverStartsTheLoop();
+};
+
+void EndingTest::terminationWhileTheAssistantWaitsKeepsTheEdits() {
+    Program p(true);
+    if (!p.termination.isActive()) QSKIP("no termination signals on this system");
+    int waits = 0;
+    const auto watch = OnAssistantWaiting([&](MsgAssistant* assistant) {
+        if (++waits == 1) {
+            assistant->PressButton(1);  // the start-up digest is read
+            // Then, in the running program: an edit, and the digest again.
+            p.whenRunning([&] {
+                p.typeEdit();
+                p.form->ShowReminders();
+            });
+        } else {
+            std::raise(SIGTERM);  // while the assistant waits
+        }
+    });
+    QCOMPARE(p.form->Run(), 0);  // returns: every event loop was left
+    QCOMPARE(waits, 2);
+    QVERIFY(p.form->notifier().isEnding());
+    QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
+    QVERIFY(p.dialogs.shown.isEmpty());
+    QVERIFY(!p.form->notifier().Assistant()->MsgAss1()->isVisible());
+}
+
+void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
+    Program p(true);
+    int waits = 0;
+    const auto watch = OnAssistantWaiting([&](MsgAssistant* assistant) {
+        if (++waits == 1) {
+            assistant->PressButton(1);
+            p.whenRunning([&] {
+                p.typeEdit();
+                p.form->ShowReminders();
+            });
+        } else {
+            p.dialogs.answer(MsgAnswer::Ok);   // "Conferma chiusura del programma"
+            p.dialogs.answer(MsgAnswer::Yes);  // "Salvare le modifiche effettuate ?"
+            p.form->mnuTray()->findChild<QAction*>("mnuChiudi")->trigger();
+        }
+    });
+    QCOMPARE(p.form->Run(), 0);
+    QCOMPARE(waits, 2);
+    QCOMPARE(p.dialogs.shown.size(), 2);
+    QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
+    QVERIFY(!p.tray.isShown());
+    QVERIFY(!p.form->notifier().Assistant()->MsgAss1()->isVisible());
+}
+
+void EndingTest::terminationDuringTheStartUpDigestNeverStartsTheLoop() {
+    Program p(false);
+    if (!p.termination.isActive()) QSKIP("no termination signals on this system");
+    bool boxWasWaiting = false;
+    QTimer::singleShot(0, [&] {
+        boxWasWaiting = qobject_cast<FormMsgbox*>(QApplication::activeModalWidget()) != nullptr;
+        std::raise(SIGTERM);
+    });
+    // Form_Load waits in the reminder box; the signal ends the program there,
+    // before the event loop: Run() returns instead of entering it.
+    QCOMPARE(p.form->Run(), 0);
+    QVERIFY(boxWasWaiting);
+    QVERIFY(p.form->notifier().isEnding());
+    QVERIFY(!p.form->isVisible());
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(!p.tray.isShown());
+}
+
+QTEST_MAIN(EndingTest)
+#include "ending_test.moc"
