@@ -10,6 +10,7 @@
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
 #include "support/faketray.h"
+#include "support/nodesktop.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedpresenter.h"
 #include "support/tempfolder.h"
@@ -29,15 +30,6 @@ class SaveAnswers final : public FileDialogs {
     }
     QString answer;
     QStringList proposed;
-};
-class NoViewer final : public ArchiveViewer {
-  public:
-    bool Open(const QString&, const QString&) override { return false; }
-};
-class NoPrinter final : public PrinterAccess {
-  public:
-    int PrinterCount() const override { return 0; }
-    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString*) override { return false; }
 };
 
 }  // namespace

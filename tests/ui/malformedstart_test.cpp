@@ -12,6 +12,7 @@
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
 #include "support/faketray.h"
+#include "support/nodesktop.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedpresenter.h"
 #include "support/tempfolder.h"
@@ -24,15 +25,6 @@ namespace {
 class NoFiles final : public FileDialogs {
 public:
     QString OpenFileName(const QString&) override { return {}; }
-};
-class NoViewer final : public ArchiveViewer {
-public:
-    bool Open(const QString&, const QString&) override { return false; }
-};
-class NoPrinter final : public PrinterAccess {
-public:
-    int PrinterCount() const override { return 0; }
-    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString*) override { return false; }
 };
 
 }  // namespace
