@@ -256,8 +256,9 @@ void Notifier::setTrayMenu(QMenu* menu) {
     for (const auto& [name, command] : items) {
         for (QAction* action : menu->actions()) {
             if (action->objectName() != QLatin1String(name)) continue;
-            connect(action, &QAction::triggered, this,
-                    [this, command = command] { RunTrayCommand([this, command] { (this->*command)(); }); });
+            connect(action, &QAction::triggered, this, [this, command = command] {
+                RunTrayCommand([this, command] { (this->*command)(); });
+            });
         }
     }
 }

@@ -23,8 +23,9 @@
 namespace {
 
 QByteArray SettingsBytes(bool newMsg) {
-    return QByteArray("#TRUE#,\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
-                      "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n") +
+    return QByteArray(
+               "#TRUE#,\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
+               "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n") +
            (newMsg ? "#TRUE#" : "#FALSE#") +
            ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n5,\"giorni preavviso\"\r\n";
 }
@@ -42,10 +43,10 @@ struct Program {
     explicit Program(bool assistant) {
         folder.write("Ricordel.ini", SettingsBytes(assistant));
         folder.write("Date.dat", "7,3,\"Bollo\"\r\n");
-        form = std::make_unique<Form1>(Form1Services{&clock, &dialogs, nullptr, nullptr, nullptr,
-                                                     nullptr, &tray, nullptr});
-        QObject::connect(&termination, &TerminationWatcher::terminationRequested,
-                         &form->notifier(), &Notifier::Terminate);
+        form = std::make_unique<Form1>(
+            Form1Services{&clock, &dialogs, nullptr, nullptr, nullptr, nullptr, &tray, nullptr});
+        QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form->notifier(),
+                         &Notifier::Terminate);
     }
     // Runs `f` once start-up is over and the window is up in the event loop.
     void whenRunning(const std::function<void()>& f) {

@@ -34,8 +34,8 @@ QList<MinuteScheduler::Minute> MinuteScheduler::MinutesToCheck(const QDateTime& 
     }
     if (current == last_) return out;
 
-    const bool later = current.day > last_.day ||
-                       (current.day == last_.day && current.time > last_.time);
+    const bool later =
+        current.day > last_.day || (current.day == last_.day && current.time > last_.time);
     if (later) {
         // Within the day: the minutes after the last checked one. A later
         // day: the days before are past and do not ring, but today's minutes
