@@ -41,17 +41,10 @@ class ExportMenuTest : public QObject {
         TempCurrentFolder folder;
         folder.write("Ricordel.dat", "7,3,\"Dentista\",\"10:30\"\r\n0,0,\"Senza data\",\"\"\r\n");
         folder.write("Date.dat", "25,12,\"Scade bollo\"\r\n");
-        FakeClock clock;
-        ScriptedDialogs dialogs;
+        FakeDesktop desktop;
         SaveAnswers files;
-        NoViewer viewer;
-        NoPrinter printer;
-        FakeTray tray;
-        ScriptedPresenter presenter;
-        auto log = std::make_shared<PlayerLog>();
-        Form1 form(Form1Services{&clock, &dialogs, &files, &viewer, &printer,
-                                 [log] { return std::make_unique<FakePlayer>(log); }, &tray,
-                                 &presenter});
+        Form1 form(desktop.services(&files));
+        ScriptedDialogs& dialogs = desktop.dialogs;
         form.Form_Load();
 
         // The item follows "Copia dati in DB" in the "?" menu.

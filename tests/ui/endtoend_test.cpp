@@ -29,6 +29,7 @@
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
 #include "support/faketray.h"
+#include "support/nodesktop.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedpresenter.h"
 #include "support/tempfolder.h"
@@ -55,12 +56,6 @@ class NoFileDialogs final : public FileDialogs {
 class NoArchiveViewer final : public ArchiveViewer {
   public:
     bool Open(const QString&, const QString&) override { return true; }
-};
-
-class NoPrinter final : public PrinterAccess {
-  public:
-    int PrinterCount() const override { return 0; }
-    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString*) override { return false; }
 };
 
 // The settings file as the program writes it, with the sounds given.

@@ -23,7 +23,7 @@
 namespace {
 
 class NoFiles final : public FileDialogs {
-public:
+  public:
     QString OpenFileName(const QString&) override { return {}; }
 };
 
@@ -31,10 +31,8 @@ public:
 
 class MalformedStartTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
-    void startsAndSavesEveryRecord_data() {
-        AddMalformedCorpusRows();
-    }
+  private Q_SLOTS:
+    void startsAndSavesEveryRecord_data() { AddMalformedCorpusRows(); }
     void startsAndSavesEveryRecord() {
         QFETCH(QString, path);
         const QByteArray bytes = ReadCorpusFile(path);
@@ -44,17 +42,10 @@ private Q_SLOTS:
         for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
         folder.write("Ricordel.ini", bytes);
 
-        FakeClock clock;
-        ScriptedDialogs dialogs;
+        FakeDesktop desktop;
         NoFiles files;
-        NoViewer viewer;
-        NoPrinter printer;
-        FakeTray tray;
-        ScriptedPresenter presenter;
-        auto log = std::make_shared<PlayerLog>();
-        Form1 form(Form1Services{&clock, &dialogs, &files, &viewer, &printer,
-                                 [log] { return std::make_unique<FakePlayer>(log); }, &tray,
-                                 &presenter});
+        Form1 form(desktop.services(&files));
+        ScriptedDialogs& dialogs = desktop.dialogs;
         form.Form_Load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
