@@ -160,7 +160,7 @@ int main(int argc, char* argv[]) {
     SystemTrayIcon tray;
     const auto notifications = MakeSystemNotifications(&tray);
     Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer,
-                             MediaSoundPlayerFactory(), &tray, nullptr, notifications.get()});
+                             SystemSoundPlayerFactory(), &tray, nullptr, notifications.get()});
     dialogs.setParentWidget(&form);
     files.setParentWidget(&form);
 

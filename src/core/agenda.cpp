@@ -86,11 +86,13 @@ bool Agenda::SaveCurrentList() {
     SelectCurrentGrid();
     const ListModel& grid = *currentGrid_;
     const QString name = QString::fromLatin1(grid.traits().fileName);
+    if (!writing_) return false;
     if (const auto error = WriteFileAtomically(name, SerializeList(grid.entries(), grid.kind()))) {
         ReportSaveFailure(dialogs_, name, *error);
         return false;
     }
     SetListsModified(false);
+    Q_EMIT listSaved(grid.kind());
     return true;
 }
 
@@ -101,6 +103,7 @@ bool Agenda::LoadOrSaveSettings(const QString& mode) {
         if (!ReadWholeFile(name, bytes)) ParseSettings(bytes, settings_);
         return true;
     }
+    if (!writing_) return false;
     if (const auto error = WriteFileAtomically(name, SerializeSettings(settings_))) {
         ReportSaveFailure(dialogs_, name, *error);
         return false;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <set>
 
 #include "core/clock.h"
 #include "core/dialogs.h"
@@ -70,6 +71,15 @@ public:
     // false when the file could not be written (the user has been told).
     bool LoadOrSaveSettings(const QString& mode);
 
+    // The program ends: from now on no file is written, so that a command
+    // whose questions were abandoned with the program leaves nothing half
+    // made. Saves return false without a box.
+    void StopWriting() { writing_ = false; }
+    // Remembers that the user was told about `key` (an appointment whose time
+    // cannot ring); false when it was told before.
+    bool MarkTimeReported(const QString& key) { return reportedTimes_.insert(key).second; }
+    bool isWriting() const { return writing_; }
+
     // Stores a path chosen in a dialog (a sound file, the pictures folder) in
     // `setting` and saves the settings. A path the settings file cannot hold
     // as it is (a file name with a character Windows-1252 lacks, a double
@@ -81,6 +91,8 @@ public:
 Q_SIGNALS:
     void currentTabChanged(int tab);
     void listsModifiedChanged(bool modified);
+    // A list file was written.
+    void listSaved(ListKind kind);
 
 private:
     Clock& clock_;
@@ -90,6 +102,8 @@ private:
     ListModel* currentGrid_ = nullptr;
     int currentTab_ = 0;
     bool listsModified_ = false;
+    bool writing_ = true;
+    std::set<QString> reportedTimes_;
     Settings settings_;
 };
 

@@ -3,6 +3,8 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -14,7 +16,6 @@ const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 const QString kAppName = QStringLiteral("Ricordel");
 // The installed icon's name, which is also the menu entry's.
 const QString kIconName = QStringLiteral("ricordel");
-constexpr uchar kUrgencyCritical = 2;
 constexpr qint32 kNoExpiry = 0;
 
 }  // namespace
@@ -29,8 +30,18 @@ DBusDesktopNotifications::DBusDesktopNotifications(const QDBusConnection& bus, Q
 }
 
 DBusDesktopNotifications::~DBusDesktopNotifications() {
-    for (const Entry& entry : std::as_const(entries_))
-        if (entry.id) sendClose(entry.id);
+    QDeadlineTimer deadline(kExitWaitMs);
+    for (Entry& entry : entries_) {
+        if (entry.posting && !entry.id) {
+            // The service has not told the id yet: the notice would stay on
+            // the desktop after the program. The reply is taken in the bus's
+            // own thread, so a short wait here sees it.
+            while (!entry.call.isFinished() && !deadline.hasExpired()) QThread::msleep(5);
+            const QDBusPendingReply<uint> reply = entry.call;
+            if (reply.isFinished() && reply.isValid()) entry.id = reply.value();
+        }
+        if (entry.id) sendClose(entry.id, true);
+    }
 }
 
 QString DBusDesktopNotifications::BodyMarkup(const QString& plain) {
@@ -89,14 +100,16 @@ void DBusDesktopNotifications::sendNotify(int handle, uint replacesId,
     for (const DesktopNotice::Action& action : notice.actions)
         actions << action.key << action.caption;
     QVariantMap hints;
-    hints.insert(QStringLiteral("urgency"), QVariant::fromValue(kUrgencyCritical));
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(notice.urgency)));
     hints.insert(QStringLiteral("desktop-entry"), kIconName);
 
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     call << kAppName << QVariant::fromValue(replacesId) << kIconName << notice.summary
          << BodyMarkup(notice.body) << actions << hints << QVariant::fromValue(kNoExpiry);
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
+    const QDBusPendingCall pending = bus_.asyncCall(call, kCallTimeoutMs);
+    if (auto it = entries_.find(handle); it != entries_.end()) it->call = pending;
+    auto* watcher = new QDBusPendingCallWatcher(pending, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, handle](QDBusPendingCallWatcher* finished) {
                 const QDBusPendingReply<uint> reply = *finished;
@@ -124,11 +137,15 @@ void DBusDesktopNotifications::onNotifyAnswered(int handle, bool ok, uint id) {
     }
 }
 
-void DBusDesktopNotifications::sendClose(uint id) {
+void DBusDesktopNotifications::sendClose(uint id, bool wait) {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
                                                        QStringLiteral("CloseNotification"));
     call << QVariant::fromValue(id);
-    bus_.send(call);
+    // At the end the message must leave before the process does.
+    if (wait)
+        bus_.call(call, QDBus::Block, kExitWaitMs);
+    else
+        bus_.send(call);
 }
 
 int DBusDesktopNotifications::handleOf(uint id) const {

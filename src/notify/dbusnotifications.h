@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 #include <QHash>
 #include <QString>
 
@@ -12,15 +13,19 @@
 // on the session bus. Every call is asynchronous: the program never waits for
 // the service, and a call the service answers with an error, or does not
 // answer within a few seconds, is dropped. Notices are posted as the
-// program's own ("Ricordel", its icon and menu entry), critical and without
-// expiry, their body escaped for the service's markup.
+// program's own ("Ricordel", its icon and menu entry), with the notice's
+// urgency and without expiry, their body escaped for the service's markup.
 class DBusDesktopNotifications final : public DesktopNotifications {
     Q_OBJECT
   public:
     static constexpr int kCallTimeoutMs = 3000;
+    // How long the program, ending, waits for a notice whose Notify is still
+    // unanswered, so that it can take it away instead of leaving it behind.
+    static constexpr int kExitWaitMs = 1000;
 
     explicit DBusDesktopNotifications(const QDBusConnection& bus, QObject* parent = nullptr);
-    // Withdraws the notices still standing.
+    // Withdraws the notices still standing, also one whose Notify is still
+    // on its way (waiting at most kExitWaitMs for its id).
     ~DBusDesktopNotifications() override;
 
     int Post(const DesktopNotice& notice) override;
@@ -43,11 +48,12 @@ class DBusDesktopNotifications final : public DesktopNotifications {
         bool posting = false;
         std::optional<DesktopNotice> next;
         bool withdrawn = false;
+        QDBusPendingCall call = QDBusPendingCall::fromError(QDBusError());
     };
 
     void sendNotify(int handle, uint replacesId, const DesktopNotice& notice);
     void onNotifyAnswered(int handle, bool ok, uint id);
-    void sendClose(uint id);
+    void sendClose(uint id, bool wait = false);
     int handleOf(uint id) const;
 
     QDBusConnection bus_;

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include "core/settings.h"
@@ -12,11 +14,26 @@
 #include "notify/pictures.h"
 #include "notify/twips.h"
 
+const QList<int>& FormSiren::SnoozeChoices() {
+    static const QList<int> choices{5, 10, 15, 30, 60};
+    return choices;
+}
+
+namespace {
+
+QString SnoozeCaption(int minutes) {
+    return minutes == 60 ? QStringLiteral("1 ora") : QStringLiteral("%1 minuti").arg(minutes);
+}
+
+}  // namespace
+
 FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settings, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
       mp1_(std::move(player)),
       settings_(settings),
       txtMsg_(new QPlainTextEdit(this)),
+      snoozeButton_(new QPushButton(QStringLiteral("Ripeti tra..."), this)),
+      snoozeMenu_(new QMenu(this)),
       timer1_(new QTimer(this)) {
     setObjectName(QStringLiteral("FormSiren"));
     setWindowTitle(QStringLiteral("Ricordel by Tobrani"));
@@ -42,13 +59,36 @@ FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settin
     txtMsg_->installEventFilter(this);
     txtMsg_->viewport()->setCursor(Qt::PointingHandCursor);
 
+    // The snooze menu: on the small button in the strip below the text, and
+    // as the text's own context menu (right button or the menu key).
+    snoozeMenu_->setObjectName(QStringLiteral("mnuRipeti"));
+    for (int minutes : SnoozeChoices()) {
+        QAction* item = snoozeMenu_->addAction(SnoozeCaption(minutes));
+        item->setObjectName(QStringLiteral("mnuRipeti%1").arg(minutes));
+        connect(item, &QAction::triggered, this, [this, minutes] { Snooze(minutes); });
+    }
+    snoozeButton_->setObjectName(QStringLiteral("BtnRipeti"));
+    snoozeButton_->setAccessibleName(QStringLiteral("Ripeti tra..."));
+    snoozeButton_->setFocusPolicy(Qt::TabFocus);
+    QFont small = snoozeButton_->font();
+    small.setPointSize(8);
+    snoozeButton_->setFont(small);
+    const int stripTop = TwipsToPixels(240 + 1875);
+    const int buttonHeight = std::max(12, height() - stripTop - 2);
+    const int buttonWidth = snoozeButton_->fontMetrics().horizontalAdvance(snoozeButton_->text()) + 16;
+    snoozeButton_->setGeometry(TwipsToPixels(180 + 4275) - buttonWidth, stripTop + 1, buttonWidth,
+                               buttonHeight);
+    snoozeButton_->setMenu(snoozeMenu_);
+    txtMsg_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(txtMsg_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        snoozeMenu_->popup(txtMsg_->mapToGlobal(pos));
+    });
+
     CentreWindow(*this);
 
     timer1_->setObjectName(QStringLiteral("Timer1"));
     timer1_->setInterval(3000);
     connect(timer1_, &QTimer::timeout, this, &FormSiren::Timer1_Timer);
-    if (mp1_) mp1_->play(settings_.Suono4);
-    timer1_->start();
 }
 
 FormSiren::~FormSiren() {
@@ -56,17 +96,51 @@ FormSiren::~FormSiren() {
 }
 
 QString FormSiren::Text() const {
-    return text_;
+    return lines_.join(QStringLiteral("\r\n"));
 }
 
-void FormSiren::SetText(const QString& text) {
-    text_ = text;
-    txtMsg_->setPlainText(QString(text_).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    Q_EMIT textChanged(text_);
+void FormSiren::SetAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt) {
+    alarms_.clear();
+    lines_.clear();
+    ringing_ = false;
+    timer1_->stop();
+    AddAlarms(alarms, shownAt);
+    if (alarms.isEmpty()) ShowLines({}, true);
 }
 
-void FormSiren::AppendLine(const QString& line) {
-    SetText(text_.isEmpty() ? line : text_ + QStringLiteral("\r\n") + line);
+void FormSiren::AddAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt) {
+    if (alarms.isEmpty() || closed_) return;
+    const bool first = lines_.isEmpty();
+    QStringList added;
+    added.reserve(alarms.size());
+    bool due = false;
+    for (const Alarm& alarm : alarms) {
+        added << AlarmLine(alarm, shownAt);
+        due = due || alarm.keepsRinging();
+    }
+    alarms_ += alarms;
+    lines_ += added;
+    ShowLines(added, first);
+
+    if (due && !ringing_) {
+        // A due alarm: the sound starts now and again every 3 seconds.
+        ringing_ = true;
+        if (mp1_) mp1_->play(settings_.Suono4);
+        timer1_->start();
+    } else if (!ringing_) {
+        // Warnings alone sound once.
+        if (mp1_) mp1_->play(settings_.Suono4);
+    }
+}
+
+void FormSiren::ShowLines(const QStringList& added, bool replace) {
+    // One call for a whole batch: thousands of lines of one minute are laid
+    // out once, not once per line.
+    if (replace)
+        txtMsg_->setPlainText(added.join(QLatin1Char('\n')));
+    else
+        txtMsg_->appendPlainText(added.join(QLatin1Char('\n')));
+    Q_EMIT alarmsShown(alarms_, lines_);
 }
 
 void FormSiren::ShowAlarm() {
@@ -79,18 +153,26 @@ void FormSiren::ShowAlarm() {
 
 void FormSiren::AttachNotice(AlarmNotice* notice) {
     if (!notice) return;
-    connect(this, &FormSiren::textChanged, notice, &AlarmNotice::TextChanged);
+    connect(this, &FormSiren::alarmsShown, notice, &AlarmNotice::Show);
     connect(this, &FormSiren::acknowledged, notice, &AlarmNotice::Withdraw);
     connect(notice, &AlarmNotice::bringToFrontRequested, this, &FormSiren::ShowAlarm);
     connect(notice, &AlarmNotice::acknowledgeRequested, this, &FormSiren::TxtMsg_Click);
+    connect(notice, &AlarmNotice::snoozeRequested, this, &FormSiren::Snooze);
 }
 
 void FormSiren::Timer1_Timer() {
-    if (mp1_) mp1_->play(settings_.Suono4);
+    if (ringing_ && mp1_) mp1_->play(settings_.Suono4);
 }
 
 void FormSiren::TxtMsg_Click() {
     close();
+}
+
+void FormSiren::Snooze(int minutes) {
+    if (closed_) return;
+    const QList<Alarm> alarms = alarms_;
+    close();
+    Q_EMIT snoozeRequested(alarms, minutes);
 }
 
 bool FormSiren::eventFilter(QObject* watched, QEvent* event) {
@@ -117,6 +199,7 @@ bool FormSiren::eventFilter(QObject* watched, QEvent* event) {
 void FormSiren::closeEvent(QCloseEvent* event) {
     // However it is closed, the window goes with its sound and its text.
     timer1_->stop();
+    ringing_ = false;
     if (mp1_) mp1_->stop();
     event->accept();
     if (closed_) return;

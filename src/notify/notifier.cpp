@@ -23,7 +23,8 @@
 namespace {
 
 const QString kTrayTip = QStringLiteral("Ricordel by Tobrani");
-const QString kTestAlarmText = QStringLiteral("Smack\r\nto\r\nZOLE");
+const QStringList kTestAlarmLines = {QStringLiteral("Smack"), QStringLiteral("to"),
+                                     QStringLiteral("ZOLE")};
 const QString kAssistantPicture = QStringLiteral("img/msgbox.jpg");
 
 std::unique_ptr<SoundPlayer> newPlayer(const SoundPlayerFactory& factory) {
@@ -45,7 +46,6 @@ Notifier::Notifier(Agenda& agenda, QWidget* mainWindow, NotifierServices service
       agenda_(agenda),
       mainWindow_(mainWindow),
       services_(std::move(services)),
-      timer1_(new QTimer(this)),
       timer2_(new QTimer(this)) {
     Q_ASSERT(services_.clock && services_.dialogs);
     if (services_.presenter) {
@@ -56,15 +56,14 @@ Notifier::Notifier(Agenda& agenda, QWidget* mainWindow, NotifierServices service
         presenter_ = ownPresenter_.get();
     }
 
-    // Alarms begin with the minute after the one the program starts in;
-    // the minutes the start-up digest keeps the user busy are caught up.
-    scheduler_.Seed(services_.clock->now());
-    notice_ = new AlarmNotice(services_.notifications, *services_.clock, this);
-
-    timer1_->setObjectName(QStringLiteral("Timer1"));
-    timer1_->setSingleShot(true);
-    timer1_->setTimerType(Qt::PreciseTimer);
-    connect(timer1_, &QTimer::timeout, this, &Notifier::Timer1_Timer);
+    // Alarms begin with the minute after the one the program starts in.
+    engine_ = new AlarmEngine(*services_.clock, this);
+    connect(engine_, &AlarmEngine::alarmsDue, this, &Notifier::RaiseAlarms);
+    // A save of the appointments looks at the current minute again at once.
+    connect(&agenda_, &Agenda::listSaved, this, [this](ListKind kind) {
+        if (kind == ListKind::Appuntamenti) engine_->appointmentsSaved();
+    });
+    notice_ = new AlarmNotice(services_.notifications, this);
 
     timer2_->setObjectName(QStringLiteral("Timer2"));
     timer2_->setInterval(1000);
@@ -96,9 +95,10 @@ FormMsgAss* Notifier::Assistant() const {
 }
 
 void Notifier::FinishStartUp() {
+    // Alarms ring from here on, also over the digest's box or the assistant.
+    StartTimers();
     ShowReminders();
     if (ending_) return;  // asked to end while the digest waited
-    StartTimers();
     AddTrayIcon();
 }
 
@@ -168,30 +168,11 @@ bool WindowReminderPresenter::Present(const QString& line, const QString& soundP
 void Notifier::StartTimers() {
     timersStarted_ = true;
     timer2_->start();
-    Timer1_Timer();  // catches up at once and arms the timer for the next minute
+    engine_->start();
 }
 
 void Notifier::Timer1_Timer() {
-    const QList<MinuteScheduler::Minute> minutes =
-        scheduler_.MinutesToCheck(services_.clock->now());
-    if (!minutes.isEmpty()) {
-        // Every minute of one check falls on the same day.
-        const AlarmIndex& index = appointments_.IndexFor(minutes.first().day);
-        for (const MinuteScheduler::Minute& minute : minutes) {
-            const QStringList due =
-                scheduler_.TakeNotYetRung(minute, index.MessagesAt(minute.day, minute.time));
-            for (const QString& message : due) RaiseAlarm(message);
-        }
-    }
-    if (timersStarted_) ArmAlarmTimer();
-}
-
-int Notifier::msecsToNextCheck() const {
-    return MinuteScheduler::MsecsToNextMinute(services_.clock->now());
-}
-
-void Notifier::ArmAlarmTimer() {
-    timer1_->start(msecsToNextCheck());
+    engine_->check();
 }
 
 FormSiren* Notifier::Siren() const {
@@ -203,31 +184,33 @@ FormSiren* Notifier::LoadSiren() {
     if (!Siren()) {
         siren_ = new FormSiren(newPlayer(services_.makePlayer), agenda_.settings());
         siren_->AttachNotice(notice_);
+        connect(siren_, &FormSiren::snoozeRequested, engine_, &AlarmEngine::snooze);
     }
     return siren_;
 }
 
-void Notifier::RaiseAlarm(const QString& message) {
+void Notifier::RaiseAlarms(const QList<Alarm>& alarms) {
+    // One batch, one update of the window: a minute with thousands of
+    // appointments is shown at once.
     OpenMainWindow();
     FormSiren* siren = LoadSiren();
-    siren->AppendLine(message);
+    siren->AddAlarms(alarms, services_.clock->now());
     siren->ShowAlarm();
 }
 
 void Notifier::TestAlarm() {
     OpenMainWindow();
     FormSiren* siren = LoadSiren();
-    siren->SetText(kTestAlarmText);
+    const QDateTime now = services_.clock->now();
+    QList<Alarm> lines;
+    for (const QString& line : kTestAlarmLines) lines.append({AlarmKind::Due, now, line});
+    siren->SetAlarms(lines, now);
     siren->ShowAlarm();
 }
 
 // ---------------------------------------------------------------- caption
 
 void Notifier::Timer2_Timer() {
-    // The alarm timer counts on the monotonic clock: after a sleep or a clock
-    // step it would come late. The wall-clock minute is looked at every
-    // second, so the check runs within a second of the minute changing.
-    if (timersStarted_ && scheduler_.CheckDue(services_.clock->now())) Timer1_Timer();
     const QString caption = CaptionText(captionTicks_);
     if (mainWindow_) mainWindow_->setWindowTitle(caption);
     Q_EMIT captionChanged(caption);
@@ -372,6 +355,7 @@ void Notifier::Chiudi() {
         }
     }
     endProgram();
+    agenda_.StopWriting();
 }
 
 void Notifier::endProgram() {
@@ -381,7 +365,8 @@ void Notifier::endProgram() {
     // the digest that may be waiting, and they return their answer that
     // changes nothing.
     ending_ = true;
-    timer1_->stop();
+    engine_->stop();
+    engine_->stopWriting();
     timer2_->stop();
     if (services_.tray) services_.tray->hide();
     inTray_ = false;
@@ -391,16 +376,17 @@ void Notifier::endProgram() {
 }
 
 void Notifier::onCommitDataRequest(QSessionManager& manager) {
-    if (!SessionEnding(manager.allowsInteraction())) manager.cancel();
+    if (!SessionEnding([&manager] { return manager.allowsInteraction(); })) manager.cancel();
 }
 
-bool Notifier::SessionEnding(bool mayAsk) {
+bool Notifier::SessionEnding(const std::function<bool()>& mayAsk) {
     // Keep what was typed, without a question, so the session is not held
-    // up. The program itself goes on until the session tells it to quit:
-    // a cancelled logout leaves it as it was.
+    // up: the session manager is asked for interaction only when the save
+    // failed. The program itself goes on until the session tells it to
+    // quit: a cancelled logout leaves it as it was.
     if (!agenda_.ListsModified()) return true;
     Q_EMIT saveAllRequested();
-    if (!agenda_.ListsModified() || !mayAsk) return true;
+    if (!agenda_.ListsModified() || !mayAsk || !mayAsk()) return true;
     // The save said why it failed: the user may stay in the session rather
     // than lose the edits.
     const MsgAnswer stay = services_.dialogs->Message(
@@ -416,10 +402,15 @@ void Notifier::Terminate() {
     // First out of every waiting box, so that nothing can hold the ending
     // up (a box that reported a failing save would wait for a click).
     endProgram();
-    if (!unsaved) return;
-    Q_EMIT saveAllRequested();
-    if (agenda_.ListsModified())
-        qWarning("Ricordel: le modifiche non salvate sono andate perse (salvataggio non riuscito)");
+    if (unsaved) {
+        Q_EMIT saveAllRequested();
+        if (agenda_.ListsModified())
+            qWarning(
+                "Ricordel: le modifiche non salvate sono andate perse (salvataggio non riuscito)");
+    }
+    // The commands that were waiting for an answer return with none: what
+    // they go on to write would be half made.
+    agenda_.StopWriting();
 }
 
 bool Notifier::eventFilter(QObject* watched, QEvent* event) {

@@ -10,8 +10,8 @@
 
 #include "core/listkind.h"
 #include "notify/logic/alarm.h"
+#include "notify/logic/alarmengine.h"
 #include "notify/logic/digest.h"
-#include "notify/logic/scheduler.h"
 #include "notify/soundplayer.h"
 
 class Agenda;
@@ -59,8 +59,8 @@ struct NotifierServices {
 // the notification area with its actions, and the ways the program ends.
 //
 // The main window creates one at start-up, before the digest, and ends its
-// start-up with FinishStartUp() (ShowReminders(), StartTimers() and
-// AddTrayIcon(), in that order). setTrayMenu() takes the tray menu mnuTray,
+// start-up with FinishStartUp() (StartTimers(), so that alarms ring over the
+// digest, then ShowReminders() and AddTrayIcon()). setTrayMenu() takes the tray menu mnuTray,
 // hands it to the icon and connects its items: mnuVisMess to ShowReminders,
 // mnuApriMess to OpenMainWindow, mnuProva to TestAlarm, mnuChiudi to Chiudi.
 // Its exit button calls HideToTray(). It answers saveAllRequested() at once,
@@ -87,7 +87,8 @@ class Notifier : public QObject {
     bool TrayBusy() const { return trayBusy_; }
     int CaptionTicks() const { return captionTicks_; }
 
-    // The last steps of start-up: the digest, then the timers, then the icon.
+    // The last steps of start-up: the alarm engine and the caption clock,
+    // the digest, then the icon.
     void FinishStartUp();
 
     // The digest of what falls due from today up to GiorniPreavviso days
@@ -112,20 +113,15 @@ class Notifier : public QObject {
     // Hands the tray menu (mnuTray) to the icon.
     void setTrayMenu(QMenu* menu);
 
-    // Starts the alarm check at each clock minute and the caption clock.
-    // Minutes that went by since the Notifier was made (the digest at
-    // start-up waits for the user) are checked at once.
+    // Starts the alarm engine and the caption clock.
     void StartTimers();
 
     // "&Chiudi": asks for confirmation, offers to save unsaved edits, then ends.
     void Chiudi();
 
-    // The tick of the alarm check: checks the minutes the clock reached since
-    // the last check, rings what has not rung today, and arms the timer for
-    // the next clock minute.
+    // The alarm check, now: rings what fell due since the last check.
     void Timer1_Timer();
-    // The tick of the caption clock; it also runs the alarm check as soon as
-    // the wall-clock minute has changed (after a sleep or a clock step).
+    // The tick of the caption clock.
     void Timer2_Timer();
     // A tray icon action, as the icon reports it.
     void TrayActivated(int reason);
@@ -135,15 +131,16 @@ class Notifier : public QObject {
     // The assistant host, once a digest in assistant mode has loaded it.
     FormMsgAss* Assistant() const;
 
-    // Milliseconds until the alarm check runs next (for the timer itself).
-    int msecsToNextCheck() const;
-    QTimer* alarmTimer() const { return timer1_; }
+    // What decides which alarms ring, and when.
+    AlarmEngine& alarms() const { return *engine_; }
+    QTimer* alarmTimer() const { return engine_->minuteTimer(); }
     QTimer* captionTimer() const { return timer2_; }
 
     // The desktop session is about to end: unsaved edits are saved without
-    // a question. Returns false when the save failed and the user, asked
-    // because `mayAsk`, chose to stay in the session.
-    bool SessionEnding(bool mayAsk = false);
+    // a question. Only when that save fails is `mayAsk` called, to learn
+    // whether the user may be asked; returns false when the user, asked,
+    // chose to stay in the session.
+    bool SessionEnding(const std::function<bool()>& mayAsk = {});
 
     // The system asks the program to end (a TerminationWatcher reports it,
     // or the session manager's quit): every waiting box is left, unsaved
@@ -172,9 +169,8 @@ class Notifier : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void RaiseAlarm(const QString& message);
+    void RaiseAlarms(const QList<Alarm>& alarms);
     FormSiren* LoadSiren();
-    void ArmAlarmTimer();
     void RunTrayCommand(const std::function<void()>& command);
     void onCommitDataRequest(QSessionManager& manager);
     void endProgram();
@@ -185,9 +181,7 @@ class Notifier : public QObject {
     std::unique_ptr<ReminderPresenter> ownPresenter_;
     ReminderPresenter* presenter_;
 
-    MinuteScheduler scheduler_;
-    AppointmentFileCache appointments_;
-    QTimer* timer1_;
+    AlarmEngine* engine_;
     QTimer* timer2_;
     QPointer<FormSiren> siren_;
     // The desktop notice that goes with the alarm window.

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
 
 class QAudioOutput;
 class QMediaPlayer;
+class QSoundEffect;
 
 // The sound of a window. play() starts the file from its beginning, also
 // when it is the file already playing; a path that names no file stops
@@ -21,7 +23,9 @@ class SoundPlayer {
 // Each window that sounds gets a player of its own from the factory.
 using SoundPlayerFactory = std::function<std::unique_ptr<SoundPlayer>()>;
 
-// Plays through Qt Multimedia.
+// Plays through QMediaPlayer, any format the media backend decodes. Each
+// play() loads the file afresh: once a file has played to its end, some
+// backends (GStreamer) do not start it again from a mere stop and play.
 class MediaSoundPlayer final : public SoundPlayer {
   public:
     MediaSoundPlayer();
@@ -35,8 +39,31 @@ class MediaSoundPlayer final : public SoundPlayer {
     std::unique_ptr<QMediaPlayer> player_;
 };
 
-// A factory of MediaSoundPlayer.
-SoundPlayerFactory MediaSoundPlayerFactory();
+// Plays uncompressed .wav files through QSoundEffect, which mixes them
+// itself and starts them again from the beginning on every play(), whatever
+// media backend Qt picked on the machine. A file it cannot decode (a
+// compressed .wav, another format under that name) is played by a
+// MediaSoundPlayer instead.
+class EffectSoundPlayer final : public SoundPlayer {
+  public:
+    EffectSoundPlayer();
+    ~EffectSoundPlayer() override;
+    void play(const QString& path) override;
+    void stop() override;
+    // True while the sound goes through the fallback player.
+    bool usesFallback() const { return fallbackActive_; }
+
+  private:
+    void onStatusChanged();
+    std::unique_ptr<QSoundEffect> effect_;
+    std::unique_ptr<MediaSoundPlayer> fallback_;
+    QString path_;
+    bool wanted_ = false;
+    bool fallbackActive_ = false;
+};
+
+// A factory of the players the program uses.
+SoundPlayerFactory SystemSoundPlayerFactory();
 
 // True when a sound path names an existing file.
 bool SoundFileExists(const QString& path);

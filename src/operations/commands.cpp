@@ -1,8 +1,31 @@
 #include "core/agenda.h"
+#include "core/dates.h"
 #include "core/listkind.h"
 #include "operations/operations.h"
 
 namespace {
+
+// Says, once per appointment, which saved appointments of today or later
+// carry a time the alarm cannot read: they would never ring, silently.
+void ReportTimesThatCannotRing(Agenda& agenda) {
+    const ListModel& list = agenda.appointments();
+    const QDate today = agenda.clock().today();
+    QStringList lines;
+    for (const AgendaEntry& entry : list.entries()) {
+        const QString time = entry.time.trimmed();
+        if (time.isEmpty() || ParseTimeText(time)) continue;
+        const std::optional<QDate> date = EntryDate(entry.date, today.year());
+        if (!date || *date < today) continue;
+        const QString key = entry.date + QLatin1Char('|') + entry.message + QLatin1Char('|') + time;
+        if (!agenda.MarkTimeReported(key)) continue;
+        lines << QStringLiteral("L'ora «%1» dell'appuntamento del %2 «%3» non è un'ora valida: "
+                                "l'allarme non suonerà.")
+                     .arg(entry.time, entry.date, entry.message);
+    }
+    if (!lines.isEmpty())
+        agenda.dialogs().Notice(lines.join(QLatin1Char('\n')), MsgIcon::Exclamation,
+                                QStringLiteral("ORARIO NON VALIDO"));
+}
 
 bool SaveTab(Agenda& agenda, ListKind kind) {
     agenda.selectTab(TabOf(kind));
@@ -27,6 +50,7 @@ bool SaveCommand(Agenda& agenda) {
     agenda.selectTab(tab);
     agenda.SelectCurrentGrid();
     PaintUrgencyColours(agenda);
+    if (saved) ReportTimesThatCannotRing(agenda);
     return saved;
 }
 

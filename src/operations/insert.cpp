@@ -66,6 +66,9 @@ void InsertEntry(Agenda& agenda, const QDate& calendarDate) {
     entry.date = dateText;
     entry.message = CleanCellText(typed);
     if (traits.hasTime) entry.time = AskTime(dialogs);
+    // The program ended while the boxes waited: their empty answers are no
+    // choice of the user's, and half an entry is never inserted.
+    if (!agenda.isWriting()) return;
 
     const int place = InsertionPlace(list, *newDate, agenda.settings().SortAscending, year);
     list.insertAt(place, entry);

@@ -1,5 +1,7 @@
 #include "notify/logic/alarm.h"
 
+#include <algorithm>
+#include <climits>
 
 #include "core/dates.h"
 #include "core/listkind.h"
@@ -9,30 +11,77 @@ bool TimeRingsAt(const QString& timeText, const QTime& minute) {
     return t && t->hour() == minute.hour() && t->minute() == minute.minute();
 }
 
-AlarmIndex::AlarmIndex(const QList<ListRecord>& appointments, int year) : year_(year) {
+WallMinute WallMinute::of(const QDateTime& t) {
+    return {t.date(), t.time().hour() * 60 + t.time().minute()};
+}
+
+WallMinute WallMinute::fromIndex(qint64 index) {
+    const qint64 day = index >= 0 ? index / 1440 : (index - 1439) / 1440;
+    return {QDate::fromJulianDay(day), static_cast<int>(index - day * 1440)};
+}
+
+QString ClockText(const QTime& time) {
+    return QStringLiteral("%1:%2").arg(time.hour()).arg(time.minute(), 2, 10, QLatin1Char('0'));
+}
+
+QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt) {
+    const WallMinute due = WallMinute::of(alarm.at);
+    const WallMinute now = WallMinute::of(shownAt);
+    if (alarm.kind == AlarmKind::Warning) {
+        const qint64 toGo = std::max<qint64>(0, due.index() - now.index());
+        return QStringLiteral("Tra %1 %2 (ore %3): %4")
+            .arg(toGo)
+            .arg(toGo == 1 ? QStringLiteral("minuto") : QStringLiteral("minuti"),
+                 ClockText(alarm.at.time()), alarm.message);
+    }
+    // Wall-clock seconds, so that a clock change between the two moments does
+    // not make a line on time look late.
+    const auto wallSecs = [](const QDateTime& t) {
+        return t.date().toJulianDay() * 86400 + t.time().msecsSinceStartOfDay() / 1000;
+    };
+    const qint64 dueSecs = alarm.kind == AlarmKind::Snoozed ? wallSecs(alarm.at) : due.index() * 60;
+    if (wallSecs(shownAt) - dueSecs <= 60) return alarm.message;
+    return QStringLiteral("(ore %1) %2").arg(ClockText(alarm.at.time()), alarm.message);
+}
+
+AlarmIndex::AlarmIndex(const QList<ListRecord>& appointments, int year)
+    : year_(year), firstIndex_(WallMinute{QDate(year, 1, 1), 0}.index()) {
     for (qsizetype i = 0; i < appointments.size(); ++i) {
         const ListRecord& record = appointments[i];
         if (record.time.isEmpty()) continue;
         // The entry date of "day/month" in this year, checked on the numbers
-        // instead of a built text: the tick after a save stays quick.
+        // instead of a built text: the check after a save stays quick.
         if (record.day <= 0 || record.month <= 0 || !QDate::isValid(year, record.month, record.day))
             continue;
         const std::optional<QTime> time = ParseTimeText(record.time);
         if (!time) continue;
         const int dayOfYear = QDate(year, record.month, record.day).dayOfYear();
-        due_.push_back({dayOfYear, time->hour() * 60 + time->minute(), messages_.size()});
+        due_.push_back(
+            {(dayOfYear - 1) * 1440 + time->hour() * 60 + time->minute(), messages_.size()});
         messages_ << record.message;
     }
+    std::stable_sort(due_.begin(), due_.end(), [](const Entry& a, const Entry& b) {
+        return a.minuteOfYear < b.minuteOfYear;
+    });
+}
+
+void AlarmIndex::CollectBetween(qint64 first, qint64 last, QList<Due>& out) const {
+    const qint64 from = std::max<qint64>(first - firstIndex_, 0);
+    const qint64 to = std::min<qint64>(last - firstIndex_, INT_MAX);
+    if (from > to) return;
+    auto it = std::lower_bound(due_.begin(), due_.end(), from,
+                               [](const Entry& e, qint64 m) { return e.minuteOfYear < m; });
+    for (; it != due_.end() && it->minuteOfYear <= to; ++it)
+        out.append({firstIndex_ + it->minuteOfYear, messages_[it->record]});
 }
 
 QStringList AlarmIndex::MessagesAt(const QDate& day, const QTime& minute) const {
     QStringList out;
     if (day.year() != year_ || !minute.isValid()) return out;
-    const int dayOfYear = day.dayOfYear();
-    const int minuteOfDay = minute.hour() * 60 + minute.minute();
-    for (const Due& d : due_) {
-        if (d.dayOfYear == dayOfYear && d.minuteOfDay == minuteOfDay) out << messages_[d.record];
-    }
+    const qint64 at = WallMinute{day, minute.hour() * 60 + minute.minute()}.index();
+    QList<Due> due;
+    CollectBetween(at, at, due);
+    for (const Due& d : due) out << d.message;
     return out;
 }
 
@@ -41,17 +90,35 @@ QStringList DueAlarms(const QList<ListRecord>& appointments, const QDate& day,
     return AlarmIndex(appointments, day.year()).MessagesAt(day, minute);
 }
 
-const AlarmIndex& AppointmentFileCache::IndexFor(const QDate& day) {
+bool AppointmentFileCache::Refresh() {
     QByteArray now;
     if (ReadWholeFile(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName), now))
         now.clear();  // missing or unreadable: no appointments
-    if (!valid_ || now != bytes_) {
-        bytes_ = std::move(now);
-        valid_ = true;
-        ++loads_;
-        index_ = AlarmIndex(ParseListRecords(bytes_, ListKind::Appuntamenti), day.year());
-    } else if (index_.year() != day.year()) {
-        index_ = AlarmIndex(ParseListRecords(bytes_, ListKind::Appuntamenti), day.year());
-    }
-    return index_;
+    if (valid_ && now == bytes_) return false;
+    bytes_ = std::move(now);
+    valid_ = true;
+    ++loads_;
+    records_ = ParseListRecords(bytes_, ListKind::Appuntamenti);
+    indexes_.clear();
+    return true;
+}
+
+const AlarmIndex& AppointmentFileCache::IndexFor(int year) {
+    if (!valid_) Refresh();
+    for (const AlarmIndex& index : indexes_)
+        if (index.year() == year) return index;
+    // A clock that wanders over many years keeps only the latest few.
+    if (indexes_.size() >= 3) indexes_.erase(indexes_.begin());
+    indexes_.emplace_back(records_, year);
+    return indexes_.back();
+}
+
+QList<AlarmIndex::Due> AppointmentFileCache::Between(qint64 first, qint64 last) {
+    QList<AlarmIndex::Due> out;
+    if (first > last) return out;
+    const int firstYear = WallMinute::fromIndex(first).day.year();
+    const int lastYear = WallMinute::fromIndex(last).day.year();
+    for (int year = firstYear; year <= lastYear && year - firstYear < 3; ++year)
+        IndexFor(year).CollectBetween(first, last, out);
+    return out;
 }

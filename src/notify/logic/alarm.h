@@ -16,10 +16,54 @@
 // "09:05" and "9.05" alike) equal to the minute's hour and minute.
 bool TimeRingsAt(const QString& timeText, const QTime& minute);
 
+// A minute of the wall clock: a day and the minute of that day (0 to 1439).
+// Wall minutes are what the user reads on the clock, so an hour an autumn
+// clock change repeats is the same hour twice.
+struct WallMinute {
+    QDate day;
+    int minute = 0;
+
+    static WallMinute of(const QDateTime& t);
+    // Minutes counted from a fixed origin: wall minutes compare and subtract
+    // as these numbers.
+    qint64 index() const { return day.toJulianDay() * 1440 + minute; }
+    static WallMinute fromIndex(qint64 index);
+    QTime time() const { return QTime(minute / 60, minute % 60); }
+    bool isValid() const { return day.isValid(); }
+    friend bool operator==(const WallMinute&, const WallMinute&) = default;
+};
+
+// What rings. A due alarm is an appointment at its minute; a warning comes
+// some minutes before that minute; a snoozed alarm is a line the user asked
+// to hear again later. An alarm is known by its kind, its moment and its
+// message: the same alarm never rings twice.
+enum class AlarmKind { Due, Warning, Snoozed };
+
+struct Alarm {
+    AlarmKind kind = AlarmKind::Due;
+    // Due and warning: the appointment's day and minute. Snoozed: the moment
+    // it rings again, to the second.
+    QDateTime at;
+    QString message;
+
+    // True for the alarms that keep the sound going: everything but warnings.
+    bool keepsRinging() const { return kind != AlarmKind::Warning; }
+    friend bool operator==(const Alarm&, const Alarm&) = default;
+};
+
+// The line the alarm window and the desktop notice show for `alarm` at
+// `shownAt`. A due or snoozed alarm on time is its bare message; more than a
+// minute late it carries its time, "(ore 23:55) Medicina della sera". A
+// warning counts the whole minutes to go: "Tra 15 minuti (ore 10:00): Dentista".
+QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt);
+
+// "H:MM", the hour without a leading zero, as the alarm reads times.
+QString ClockText(const QTime& time);
+
 // The appointments of one year laid out for the alarm check: each record
-// with an entry date in that year and a time that reads as one, by day and
-// minute, in file order. Built once per file version so a tick costs a scan
-// of integers instead of parsing texts.
+// with an entry date in that year and a time that reads as one, ordered by
+// day and minute and, within a minute, in file order. Built once per file
+// version so a check costs a binary search instead of parsing texts.
 class AlarmIndex {
   public:
     AlarmIndex() = default;
@@ -29,14 +73,22 @@ class AlarmIndex {
     // The messages due at the minute (seconds ignored), in file order.
     QStringList MessagesAt(const QDate& day, const QTime& minute) const;
 
-  private:
     struct Due {
-        int dayOfYear;
-        int minuteOfDay;
+        qint64 minute;  // WallMinute::index()
+        QString message;
+    };
+    // The appointments due from `first` to `last` (wall minute indexes, both
+    // included) that fall in this index's year, in time and then file order.
+    void CollectBetween(qint64 first, qint64 last, QList<Due>& out) const;
+
+  private:
+    struct Entry {
+        int minuteOfYear;  // (day of year - 1) * 1440 + minute of day
         qsizetype record;
     };
     int year_ = 0;
-    std::vector<Due> due_;
+    qint64 firstIndex_ = 0;  // WallMinute::index() of 1 January 0:00
+    std::vector<Entry> due_;
     QStringList messages_;
 };
 
@@ -45,15 +97,19 @@ class AlarmIndex {
 QStringList DueAlarms(const QList<ListRecord>& appointments, const QDate& day, const QTime& minute);
 
 // The appointments file of the current folder, parsed again only when its
-// content changed. Every tick reads the bytes (cheap: one small file from the
-// page cache) and compares them with the last ones: a save with the same size
-// within the file system's timestamp granularity is still seen, so an alarm
-// is never missed because a stamp looked unchanged. A missing file reads as
-// no appointments.
+// content changed. Each refresh reads the bytes (cheap: one small file from
+// the page cache) and compares them with the last ones: a save with the same
+// size within the file system's timestamp granularity is still seen. A
+// missing file reads as no appointments.
 class AppointmentFileCache {
   public:
-    // The index for the year of `day`, fresh from the file when it changed.
-    const AlarmIndex& IndexFor(const QDate& day);
+    // Reads the file again; true when its content changed since the last read.
+    bool Refresh();
+    // The index for `year`, from the content of the last refresh.
+    const AlarmIndex& IndexFor(int year);
+    // The appointments due from `first` to `last` (wall minute indexes, both
+    // included), across days and years, in time and then file order.
+    QList<AlarmIndex::Due> Between(qint64 first, qint64 last);
     // How many times the file has been parsed (for the benchmark and the
     // tests of the cache itself).
     int loads() const { return loads_; }
@@ -61,6 +117,8 @@ class AppointmentFileCache {
   private:
     bool valid_ = false;
     QByteArray bytes_;
-    AlarmIndex index_;
+    QList<ListRecord> records_;
+    // The years asked for since the content last changed (at most a few).
+    std::vector<AlarmIndex> indexes_;
     int loads_ = 0;
 };

@@ -1,39 +1,47 @@
 #include "notify/logic/alarmnotice.h"
 
-#include "core/clock.h"
+#include <algorithm>
 
 namespace {
 
 const QString kDefaultAction = QStringLiteral("default");
 const QString kSilenceAction = QStringLiteral("silenzia");
+const QString kSnoozeAction = QStringLiteral("ripeti");
 
 }  // namespace
 
-AlarmNotice::AlarmNotice(DesktopNotifications* service, const Clock& clock, QObject* parent)
-    : QObject(parent), service_(service), clock_(clock) {
+AlarmNotice::AlarmNotice(DesktopNotifications* service, QObject* parent)
+    : QObject(parent), service_(service) {
     if (!service_) return;
     connect(service_, &DesktopNotifications::actionInvoked, this, &AlarmNotice::onAction);
     connect(service_, &DesktopNotifications::closed, this, &AlarmNotice::onClosed);
 }
 
-DesktopNotice AlarmNotice::NoticeFor(const QString& text, const QTime& minute) {
+DesktopNotice AlarmNotice::NoticeFor(const QList<Alarm>& alarms, const QStringList& lines) {
     DesktopNotice notice;
-    notice.summary = QStringLiteral("Ricordel - ore %1:%2")
-                         .arg(minute.hour())
-                         .arg(minute.minute(), 2, 10, QLatin1Char('0'));
-    notice.body = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QTime first = alarms.isEmpty() ? QTime() : alarms.first().at.time();
+    notice.summary = QStringLiteral("Ricordel - ore %1").arg(ClockText(first));
+    // A notice is a glance, not the whole list: the window keeps every line.
+    QStringList shown = lines.mid(0, kMaxLines);
+    if (lines.size() > kMaxLines)
+        shown << QStringLiteral("... e altri %1 avvisi").arg(lines.size() - kMaxLines);
+    notice.body = shown.join(QLatin1Char('\n'));
     notice.actions = {{kDefaultAction, QStringLiteral("Apri")},
-                      {kSilenceAction, QStringLiteral("Silenzia")}};
+                      {kSilenceAction, QStringLiteral("Silenzia")},
+                      {kSnoozeAction, QStringLiteral("Ripeti tra 10 minuti")}};
+    const bool due = std::any_of(alarms.cbegin(), alarms.cend(),
+                                 [](const Alarm& a) { return a.keepsRinging(); });
+    notice.urgency = due ? 2 : 1;
     return notice;
 }
 
-void AlarmNotice::TextChanged(const QString& text) {
+void AlarmNotice::Show(const QList<Alarm>& alarms, const QStringList& lines) {
     if (!service_) return;
-    if (text.isEmpty()) {
+    if (lines.isEmpty()) {
         Withdraw();
         return;
     }
-    const DesktopNotice notice = NoticeFor(text, clock_.now().time());
+    const DesktopNotice notice = NoticeFor(alarms, lines);
     if (handle_)
         service_->Update(handle_, notice);
     else
@@ -53,6 +61,8 @@ void AlarmNotice::onAction(int handle, const QString& key) {
         Q_EMIT bringToFrontRequested();
     else if (key == kSilenceAction)
         Q_EMIT acknowledgeRequested();
+    else if (key == kSnoozeAction)
+        Q_EMIT snoozeRequested(kSnoozeMinutes);
 }
 
 void AlarmNotice::onClosed(int handle) {

@@ -15,6 +15,8 @@ struct DesktopNotice {
     QString summary;
     QString body;
     QList<Action> actions;
+    // The hint of the notification services: 1 normal, 2 critical.
+    int urgency = 2;
     friend bool operator==(const DesktopNotice&, const DesktopNotice&) = default;
 };
 
