@@ -63,18 +63,21 @@ void AlarmNoticeTest::followsTheAlarmWindow() {
     NoticeRig rig;
     rig.folder.write("Ricordel.dat",
                      "7,3,\"Dentista & co\",\"9:05\"\r\n7,3,\"Riunione\",\"10:30\"\r\n");
-    rig.tickAt(at(9, 5));
+    // Caught up late (after a sleep): the summary and the line carry the due time.
+    rig.tickAt(at(9, 12));
     QCOMPARE(rig.notices.trail(), QStringList{"post 1"});
     const DesktopNotice& posted = rig.last().notice;
     QCOMPARE(posted.summary, "Ricordel - ore 9:05");
-    QCOMPARE(posted.body, "Dentista & co");
-    QCOMPARE(posted.actions,
-             QList<DesktopNotice::Action>({{"default", "Apri"}, {"silenzia", "Silenzia"}}));
+    QCOMPARE(posted.body, "(ore 9:05) Dentista & co");
+    QCOMPARE(posted.urgency, 2);
+    QCOMPARE(posted.actions, QList<DesktopNotice::Action>({{"default", "Apri"},
+                                                           {"silenzia", "Silenzia"},
+                                                           {"ripeti", "Ripeti tra 10 minuti"}}));
     // A later alarm while the window stays open updates the same notice.
     rig.tickAt(at(10, 30));
     QCOMPARE(rig.notices.trail(), QStringList({"post 1", "update 1"}));
-    QCOMPARE(rig.last().notice.summary, "Ricordel - ore 10:30");
-    QCOMPARE(rig.last().notice.body, "Dentista & co\nRiunione");
+    QCOMPARE(rig.last().notice.summary, "Ricordel - ore 9:05");
+    QCOMPARE(rig.last().notice.body, "(ore 9:05) Dentista & co\nRiunione");
     // Acknowledging the window by keyboard withdraws it.
     FormSiren* siren = rig.notifier->Siren();
     QTest::keyClick(siren->findChild<QPlainTextEdit*>("TxtMsg"), Qt::Key_Escape);
@@ -119,7 +122,10 @@ void AlarmNoticeTest::actionsAndDismissal() {
 void AlarmNoticeTest::balloonsWhereTheTrayShowsThem() {
     FakeTray tray;
     TrayBalloonNotifications balloons(&tray);
-    const DesktopNotice notice = AlarmNotice::NoticeFor("Dentista\r\nRiunione", QTime(14, 30));
+    const QDateTime due(QDate(2026, 3, 7), QTime(14, 30));
+    const DesktopNotice notice =
+        AlarmNotice::NoticeFor({{AlarmKind::Due, due, "Dentista"}, {AlarmKind::Due, due, "Riunione"}},
+                               {"Dentista", "Riunione"});
     balloons.Post(notice);  // the icon is not in the notification area
     QVERIFY(tray.messages_.isEmpty());
     tray.show();

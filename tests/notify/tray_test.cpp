@@ -273,9 +273,12 @@ void TrayTest::sessionEndSavesWithoutEndingTheProgram() {
     QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
     connect(rig.notifier.get(), &Notifier::saveAllRequested,
             [&] { rig.agenda.SetListsModified(false); });
-    QVERIFY(rig.notifier->SessionEnding(true));
+    int interactionAsked = 0;
+    const auto mayAsk = [&interactionAsked] { return ++interactionAsked > 0; };
+    QVERIFY(rig.notifier->SessionEnding(mayAsk));
     QCOMPARE(save.count(), 1);
     QVERIFY(rig.dialogs.shown.isEmpty());  // no question at the session's end
+    QCOMPARE(interactionAsked, 0);  // nor a request for interaction
     // Until the session tells the program to quit, nothing has ended: a
     // cancelled logout leaves the close box refusing and the alarms running.
     QVERIFY(!rig.mainWindow.close());
@@ -285,11 +288,12 @@ void TrayTest::sessionEndSavesWithoutEndingTheProgram() {
     TrayRig failing;  // the save cannot write: the user may stay in the session
     failing.agenda.SetListsModified(true);
     failing.dialogs.answer(MsgAnswer::Yes);
-    QVERIFY(!failing.notifier->SessionEnding(true));
+    QVERIFY(!failing.notifier->SessionEnding(mayAsk));
     QCOMPARE(failing.dialogs.shown.size(), 1);
+    QCOMPARE(interactionAsked, 1);
     failing.dialogs.answer(MsgAnswer::No);
-    QVERIFY(failing.notifier->SessionEnding(true));
-    QVERIFY(failing.notifier->SessionEnding(false));  // no interaction: no question
+    QVERIFY(failing.notifier->SessionEnding(mayAsk));
+    QVERIFY(failing.notifier->SessionEnding([] { return false; }));  // no interaction: no question
     QCOMPARE(failing.dialogs.shown.size(), 2);
 }
 

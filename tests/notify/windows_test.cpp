@@ -1,7 +1,9 @@
 // The alert windows: the alarm window with its repeating sound, the reminder
 // box with its widths and buttons, the assistant, and the real player.
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMediaPlayer>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -30,8 +32,8 @@ int px(int twips) {
 class WindowsTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void sirenStartsAndRestartsItsSound();
-    void sirenAppendsAndClickCloses();
+    void sirenSoundFollowsItsAlarms();
+    void sirenSnoozesFromItsButtonAndMenu();
     void sirenLooks();
     void boxWidthsFollowTheText_data();
     void boxWidthsFollowTheText();
@@ -43,7 +45,7 @@ class WindowsTest : public QObject {
     void realPlayerPlaysNothingForAMissingFile();
 };
 
-void WindowsTest::sirenStartsAndRestartsItsSound() {
+void WindowsTest::sirenSoundFollowsItsAlarms() {
     TempCurrentFolder folder;
     folder.write("allarme.wav", "RIFF");
     folder.write("gong.wav", "RIFF");
@@ -53,43 +55,68 @@ void WindowsTest::sirenStartsAndRestartsItsSound() {
     settings.Suono4 = path;
     auto* siren = new FormSiren(FakePlayerFactory(log)(), settings);
     QPointer<FormSiren> guard(siren);
-    // Loading starts the sound; the timer restarts it every 3 seconds.
+    const QDateTime now(QDate(2026, 3, 7), QTime(9, 50));
+    // A warning sounds once and does not repeat.
+    siren->AddAlarms({{AlarmKind::Warning, now.addSecs(600), "Dentista"}}, now);
+    QCOMPARE(siren->Text(), "Tra 10 minuti (ore 10:00): Dentista");
     QCOMPARE(log->events, QStringList{"play " + path});
-    QVERIFY(siren->timer()->isActive());
-    QCOMPARE(siren->timer()->interval(), 3000);
+    QVERIFY(!siren->timer()->isActive());
     siren->Timer1_Timer();
+    QCOMPARE(log->events.size(), 1);
+    // A due alarm joins: the sound starts over now and every 3 seconds.
+    siren->AddAlarms({{AlarmKind::Due, now, "Riunione"}}, now);
+    QVERIFY(siren->isRinging() && siren->timer()->isActive());
+    QCOMPARE(siren->timer()->interval(), 3000);
     // A sound chosen while the window rings is the one that starts next.
     settings.Suono4 = folder.file("gong.wav");
     siren->Timer1_Timer();
     QCOMPARE(log->events, QStringList({"play " + path, "play " + path, "play " + settings.Suono4}));
-    QCOMPARE(log->playing(), QStringList{settings.Suono4});
-    siren->close();
+    QCOMPARE(siren->findChild<QPlainTextEdit*>("TxtMsg")->toPlainText(),
+             "Tra 10 minuti (ore 10:00): Dentista\nRiunione");
+    // A click on the text silences and destroys it.
+    siren->ShowAlarm();
+    QVERIFY(QTest::qWaitForWindowExposed(siren));
+    QTest::mouseClick(siren->findChild<QPlainTextEdit*>("TxtMsg")->viewport(), Qt::LeftButton, {},
+                      QPoint(20, 20));
+    QVERIFY(siren->isClosed());
     QVERIFY(!siren->timer()->isActive());
     QVERIFY(log->playing().isEmpty());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(guard.isNull());  // closing destroys it
+    QVERIFY(guard.isNull());
     QCOMPARE(log->alive, 0);
 }
 
-void WindowsTest::sirenAppendsAndClickCloses() {
-    auto log = std::make_shared<PlayerLog>();
+void WindowsTest::sirenSnoozesFromItsButtonAndMenu() {
     Settings settings;
-    settings.Suono4 = "/nessun/file.wav";
-    QPointer<FormSiren> siren = new FormSiren(FakePlayerFactory(log)(), settings);
-    QVERIFY(log->playing().isEmpty());  // a path that names no file plays nothing
-    siren->AppendLine("Dentista");
-    siren->AppendLine("Riunione");
-    QCOMPARE(siren->Text(), "Dentista\r\nRiunione");
-    siren->SetText("Smack\r\nto\r\nZOLE");
-    auto* text = siren->findChild<QPlainTextEdit*>("TxtMsg");
-    QCOMPARE(text->toPlainText(), "Smack\nto\nZOLE");
+    const QDateTime now(QDate(2026, 3, 7), QTime(9, 0));
+    QPointer<FormSiren> siren = new FormSiren(nullptr, settings);
+    siren->AddAlarms({{AlarmKind::Due, now, "Dentista"}, {AlarmKind::Due, now, "Treno"}}, now);
     siren->ShowAlarm();
     QVERIFY(QTest::qWaitForWindowExposed(siren));
-    QTest::mouseClick(text->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QPushButton* button = nullptr;
+    for (QPushButton* b : siren->findChildren<QPushButton*>())
+        if (b->accessibleName() == "Ripeti tra...") button = b;
+    QVERIFY(button && button->isVisible());
+    QCOMPARE(button->text(), "Ripeti tra...");
+    // Below the text, which keeps its place and size.
+    auto* text = siren->findChild<QPlainTextEdit*>("TxtMsg");
+    QVERIFY(button->geometry().top() >= text->geometry().bottom());
+    QVERIFY(siren->rect().contains(button->geometry()));
+    QCOMPARE(text->geometry(), QRect(px(180), px(240), px(4275), px(1875)));
+    QStringList captions;
+    for (QAction* item : button->menu()->actions()) captions << item->text();
+    QCOMPARE(captions, QStringList({"5 minuti", "10 minuti", "15 minuti", "30 minuti", "1 ora"}));
+    // The text's context menu, by keyboard, is the same menu.
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), text->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(text, &key);
+    QTRY_VERIFY(button->menu()->isVisible());
+    QSignalSpy snoozed(siren.data(), &FormSiren::snoozeRequested);
+    QAction* hour = button->menu()->actions().last();
+    hour->trigger();
+    QCOMPARE(snoozed.count(), 1);
+    QCOMPARE(snoozed.first().at(1).toInt(), 60);
+    QCOMPARE(snoozed.first().at(0).value<QList<Alarm>>().size(), 2);
     QVERIFY(siren->isClosed());
-    QVERIFY(!siren->isVisible());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(siren.isNull());
 }
 
 void WindowsTest::sirenLooks() {

@@ -904,7 +904,8 @@ class CommandTests : public QObject {
             QVERIFY(siren && siren->isVisible());
             QVERIFY(!first || siren == first);
             QCOMPARE(siren->Text(), QStringLiteral("Smack\r\nto\r\nZOLE"));
-            siren->AppendLine(QStringLiteral("Dentista"));
+            siren->AddAlarms({{AlarmKind::Due, QDateTime::currentDateTime(), "Dentista"}},
+                             QDateTime::currentDateTime());
             first = siren;
         }
         first->TxtMsg_Click();
