@@ -62,6 +62,24 @@ class CommandsTest : public QObject {
 
     // The flag stays set while any list failed to reach its file, even when a
     // later list was written.
+    void saveSaysOnceWhichTimesCannotRing() {
+        Fixture f;
+        f.agenda.settings().SortAscending = true;
+        f.agenda.appointments().replaceAll({{"7/3", "Dentista", "16:00Q", {}},
+                                            {"8/3", "Corsa", "9h12", {}},
+                                            {"6/3", "Ieri", "boh", {}},  // past: no matter
+                                            {"9/3", "Giusto", "9:05", {}},
+                                            {"9/3", "Senza ora", "", {}}});
+        QVERIFY(SaveCommand(f.agenda));
+        QCOMPARE(f.dialogs.texts(),
+                 QStringList{"L'ora «16:00Q» dell'appuntamento del 7/3 «Dentista» non è un'ora "
+                             "valida: l'allarme non suonerà.\nL'ora «9h12» dell'appuntamento del "
+                             "8/3 «Corsa» non è un'ora valida: l'allarme non suonerà."});
+        QVERIFY(f.folder.read("Ricordel.dat").contains("\"16:00Q\""));  // saved as typed
+        QVERIFY(SaveCommand(f.agenda));
+        QCOMPARE(f.dialogs.shown.size(), 1);  // said once
+    }
+
     void failedSaveKeepsTheEditsOfferedOnExit() {
         Fixture f;
         QDir(f.folder.path()).mkdir("Date.dat");

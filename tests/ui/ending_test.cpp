@@ -2,6 +2,8 @@
 // "&Chiudi" leaves every waiting box and event loop, keeps the typed edits,
 // and a start-up asked to end never enters its event loop.
 #include <QApplication>
+#include <QInputDialog>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -19,6 +21,7 @@
 #include "support/tempfolder.h"
 #include "ui/flexgrid.h"
 #include "ui/form1.h"
+#include "ui/widgetdialogs.h"
 
 namespace {
 
@@ -40,11 +43,12 @@ struct Program {
     TerminationWatcher termination;
     std::unique_ptr<Form1> form;
 
-    explicit Program(bool assistant) {
+    // `boxes`: the real message and input boxes instead of the script.
+    explicit Program(bool assistant, Dialogs* boxes = nullptr) {
         folder.write("Ricordel.ini", SettingsBytes(assistant));
         folder.write("Date.dat", "7,3,\"Bollo\"\r\n");
-        form = std::make_unique<Form1>(
-            Form1Services{&clock, &dialogs, nullptr, nullptr, nullptr, nullptr, &tray, nullptr});
+        form = std::make_unique<Form1>(Form1Services{
+            &clock, boxes ? boxes : &dialogs, nullptr, nullptr, nullptr, nullptr, &tray, nullptr});
         QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form->notifier(),
                          &Notifier::Terminate);
     }
@@ -92,6 +96,7 @@ class EndingTest : public QObject {
   private Q_SLOTS:
     void terminationWhileTheAssistantWaitsKeepsTheEdits();
     void chiudiWhileTheAssistantWaitsEndsTheEventLoops();
+    void terminationDuringTheTimePromptInsertsNothing();
     // Last: it leaves the application's event loop flag set.
     void terminationDuringTheStartUpDigestNeverStartsTheLoop();
 };
@@ -142,6 +147,35 @@ void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
     QVERIFY(!p.tray.isShown());
     QVERIFY(!p.form->notifier().Assistant()->MsgAss1()->isVisible());
+}
+
+void EndingTest::terminationDuringTheTimePromptInsertsNothing() {
+    WidgetDialogs boxes;
+    Program p(true, &boxes);
+    if (!p.termination.isActive()) QSKIP("no termination signals on this system");
+    const auto digest = OnAssistantWaiting([](MsgAssistant* a) { a->PressButton(1); });
+    int prompts = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&, last = QPointer<QInputDialog>()]() mutable {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!box || box == last) return;
+        last = box;
+        if (++prompts == 1) {
+            box->setTextValue(QStringLiteral("Dentista"));
+            box->accept();
+        } else {
+            std::raise(SIGTERM);  // while Inserisci asks for the time
+        }
+    });
+    answer.start(10);
+    p.whenRunning([&] {
+        p.form->agenda().selectTab(0);
+        p.form->Command1_Click(2);
+    });
+    QCOMPARE(p.form->Run(), 0);
+    QCOMPARE(prompts, 2);
+    QCOMPARE(p.form->agenda().appointments().entryCount(), 0);
+    QCOMPARE(p.folder.read("Ricordel.dat"), QByteArray());
 }
 
 void EndingTest::terminationDuringTheStartUpDigestNeverStartsTheLoop() {
