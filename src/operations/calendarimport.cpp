@@ -41,7 +41,9 @@ LocalStart ToLocal(const icaltimetype& t, const QTimeZone& zone) {
     if (icaltime_is_date(t)) return {QDate(t.year, t.month, t.day), std::nullopt};
     if (t.zone) {
         const time_t secs = icaltime_as_timet_with_zone(t, t.zone);
-        const QDateTime local = QDateTime::fromSecsSinceEpoch(secs, zone);
+        // A system zone Qt cannot name (TZ=UTC0) is still the local time.
+        const QDateTime local = zone.isValid() ? QDateTime::fromSecsSinceEpoch(secs, zone)
+                                               : QDateTime::fromSecsSinceEpoch(secs);
         return {local.date(), local.time()};
     }
     return {QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second)};
