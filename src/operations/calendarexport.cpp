@@ -245,7 +245,14 @@ class Builder {
     QDateTime EndOf(const QDate& date, const QTime& time) const {
         const QDateTime byFace = QDateTime(date, time).addSecs(30 * 60);
         if (zoneId_.isEmpty() || !zone_.isValid()) return byFace;
-        const QDateTime end = QDateTime(date, time, zone_).addSecs(30 * 60).toTimeZone(zone_);
+        QDateTime start(date, time, zone_);
+        if (!start.isValid()) {
+            // A time the clock skips reads, as RFC 5545 has it, with the
+            // offset in force before the change.
+            const QDateTime asUtc(date, time, Qt::UTC);
+            start = asUtc.addSecs(-zone_.offsetFromUtc(asUtc.addDays(-1)));
+        }
+        const QDateTime end = start.addSecs(30 * 60).toTimeZone(zone_);
         const QDateTime endFace(end.date(), end.time());
         return endFace > QDateTime(date, time) ? endFace : byFace;
     }

@@ -79,13 +79,14 @@ class CalendarExportTest : public QObject {
   private Q_SLOTS:
     void whatEachListBecomes() {
         const CalendarExport out = ExportCalendar(
-            Lists("7,3,\"Dentista\",\"10:30\"\r\n25,10,\"Notte\",\"2:30\"\r\n8,3,\"Spesa\",\"\"\r\n"
+            Lists("7,3,\"Dentista\",\"10:30\"\r\n25,10,\"Notte\",\"2:30\"\r\n"
+                  "29,3,\"Salto\",\"2:30\"\r\n8,3,\"Spesa\",\"\"\r\n"
                   "9,3,\"Pranzo\",\"dopo pranzo\"\r\n1,1,\"Capodanno (ny)\",\"9.05\"\r\n"
                   "2,1,\"Passato\",\"08:00\"\r\n0,0,\"Data persa\",\"10:00\"\r\nabc,\"Rotto\"\r\n",
                   "25,12,\"Scade bollo\"\r\n29,2,\"Scade bisestile\"\r\n",
                   "14,7,\"Anna\"\r\n29,2,\"Leo\"\r\n31,4,\"Mai\"\r\n"),
             kMarch2026, QStringLiteral("Europe/Rome"));
-        QCOMPARE(out.written, 9);
+        QCOMPARE(out.written, 10);
         QCOMPARE(out.skipped, 4);  // 0/0, the unreadable record, 29/2 in 2026, 31/4
         QVERIFY(out.ics.contains("\r\nPRODID:-//Tobrani//Ricordel 2.1.9//IT\r\n"));
         QVERIFY(out.ics.contains("\r\nRRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=29\r\n"));
@@ -95,8 +96,11 @@ class CalendarExportTest : public QObject {
                  QStringList({
                      "Appuntamenti|Dentista|20260307T103000 tz=Europe/Rome end=20260307T110000 "
                      "alarm=DISPLAY@0",
-                     // The night the clock goes back: the end still reads after the start.
+                     // The nights the clock goes back and forward: the end
+                     // reads after the start either way.
                      "Appuntamenti|Notte|20261025T023000 tz=Europe/Rome end=20261025T030000 "
+                     "alarm=DISPLAY@0",
+                     "Appuntamenti|Salto|20260329T023000 tz=Europe/Rome end=20260329T040000 "
                      "alarm=DISPLAY@0",
                      "Appuntamenti|Spesa|20260308",
                      "Appuntamenti|Pranzo|20260309 note=Ora: dopo pranzo",
