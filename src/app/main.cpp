@@ -193,7 +193,8 @@ int main(int argc, char* argv[]) {
     if (!calendarFile.isEmpty()) {
         // The box comes once start-up, with its digest, is over.
         form.Form_Load();
-        QTimer::singleShot(0, &form, [&form, calendarFile] { form.ImportCalendarFile(calendarFile); });
+        QTimer::singleShot(0, &form,
+                           [&form, calendarFile] { form.ImportCalendarFile(calendarFile); });
     }
     return form.Run();
 }

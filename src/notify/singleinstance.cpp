@@ -81,8 +81,8 @@ void SingleInstance::onNewConnection() {
             if (request == kShowRequest) {
                 Q_EMIT showRequested();
             } else if (request.startsWith(kImportRequest) && request.endsWith('\n')) {
-                const QString path = QString::fromUtf8(QByteArray::fromBase64(
-                    request.mid(kImportRequest.size()).chopped(1)));
+                const QString path = QString::fromUtf8(
+                    QByteArray::fromBase64(request.mid(kImportRequest.size()).chopped(1)));
                 if (!path.isEmpty()) Q_EMIT importRequested(path);
             }
         };

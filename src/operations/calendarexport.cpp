@@ -48,11 +48,11 @@ icaltimetype LocalDateTimeValue(const QDate& date, const QTime& time) {
 
 // Ids under which the system names Coordinated Universal Time.
 bool IsUtcZone(const QString& zoneId) {
-    static const QStringList kUtc = {
-        "UTC",           "UCT",           "GMT",          "GMT0",          "GMT+0",
-        "GMT-0",         "Greenwich",     "Universal",    "Zulu",          "Etc/UTC",
-        "Etc/UCT",       "Etc/GMT",       "Etc/GMT0",     "Etc/GMT+0",     "Etc/GMT-0",
-        "Etc/Greenwich", "Etc/Universal", "Etc/Zulu",     "UTC0",          "Z"};
+    static const QStringList kUtc = {"UTC",           "UCT",       "GMT",       "GMT0",
+                                     "GMT+0",         "GMT-0",     "Greenwich", "Universal",
+                                     "Zulu",          "Etc/UTC",   "Etc/UCT",   "Etc/GMT",
+                                     "Etc/GMT0",      "Etc/GMT+0", "Etc/GMT-0", "Etc/Greenwich",
+                                     "Etc/Universal", "Etc/Zulu",  "UTC0",      "Z"};
     return kUtc.contains(zoneId);
 }
 
@@ -216,11 +216,10 @@ class Builder {
         // means in common years; naming the day makes every one of them keep
         // it to leap years.
         if (kind == ListKind::Ricorrenze)
-            icalcomponent_add_property(
-                event, icalproperty_new_rrule(icalrecurrencetype_from_string(
-                           date->month() == 2 && date->day() == 29
-                               ? "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=29"
-                               : "FREQ=YEARLY")));
+            icalcomponent_add_property(event, icalproperty_new_rrule(icalrecurrencetype_from_string(
+                                                  date->month() == 2 && date->day() == 29
+                                                      ? "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=29"
+                                                      : "FREQ=YEARLY")));
         return true;
     }
 

@@ -136,15 +136,15 @@ class Planner {
             for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT);
                  c; c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT)) {
                 switch (icalcomponent_isa(c)) {
-                case ICAL_VEVENT_COMPONENT:
-                    ++events;
-                    AddEvent(c, cancelled);
-                    break;
-                case ICAL_VTIMEZONE_COMPONENT:
-                    break;
-                default:
-                    ++plan_.otherItems;
-                    break;
+                    case ICAL_VEVENT_COMPONENT:
+                        ++events;
+                        AddEvent(c, cancelled);
+                        break;
+                    case ICAL_VTIMEZONE_COMPONENT:
+                        break;
+                    default:
+                        ++plan_.otherItems;
+                        break;
                 }
             }
         }
@@ -350,8 +350,9 @@ bool AddAndSave(Agenda& agenda, const QList<ImportedEntry>& entries) {
 }  // namespace
 
 int CalendarImportPlan::count(ListKind kind) const {
-    return static_cast<int>(std::count_if(entries.cbegin(), entries.cend(),
-                                          [kind](const ImportedEntry& e) { return e.kind == kind; }));
+    return static_cast<int>(
+        std::count_if(entries.cbegin(), entries.cend(),
+                      [kind](const ImportedEntry& e) { return e.kind == kind; }));
 }
 
 CalendarImportPlan PlanCalendarImport(const QByteArray& ics, const Agenda& agenda,
@@ -396,7 +397,8 @@ QString CalendarImportText(const CalendarImportPlan& plan, const QString& path) 
     const QString name = QDir::toNativeSeparators(path);
     const QString leftOut = LeftOutText(plan);
     if (plan.entries.isEmpty())
-        return QStringLiteral("Nessun evento da aggiungere dal file \"%1\".\n\n%2").arg(name, leftOut);
+        return QStringLiteral("Nessun evento da aggiungere dal file \"%1\".\n\n%2")
+            .arg(name, leftOut);
     QString text = QStringLiteral("Dal file \"%1\" verranno aggiunti:").arg(name);
     const int appointments = plan.count(ListKind::Appuntamenti);
     if (appointments > 0) text += "\n- " + Counted(appointments, "appuntamento", "appuntamenti");
@@ -405,7 +407,8 @@ QString CalendarImportText(const CalendarImportPlan& plan, const QString& path) 
                     ? QStringLiteral(" (1 è la prossima data di un evento ripetuto)")
                     : QStringLiteral(" (%1 sono la prossima data di un evento ripetuto)")
                           .arg(plan.nextOccurrences);
-    if (const int n = plan.count(ListKind::Scadenze)) text += "\n- " + Counted(n, "scadenza", "scadenze");
+    if (const int n = plan.count(ListKind::Scadenze))
+        text += "\n- " + Counted(n, "scadenza", "scadenze");
     if (const int n = plan.count(ListKind::Ricorrenze))
         text += "\n- " + Counted(n, "ricorrenza", "ricorrenze");
     if (!leftOut.isEmpty()) text += "\n\n" + leftOut;

@@ -40,13 +40,13 @@ struct CalendarImportPlan {
     QList<ImportedEntry> entries;  // to add, in file order
     int nextOccurrences = 0;       // entries that are a repeated event's next date
     // Events left out, by reason.
-    int past = 0;         // over, or a repetition that has ended
-    int later = 0;        // more than a year ahead
-    int present = 0;      // already in the list (or twice in the file)
+    int past = 0;     // over, or a repetition that has ended
+    int later = 0;    // more than a year ahead
+    int present = 0;  // already in the list (or twice in the file)
     int cancelled = 0;
-    int noDay = 0;        // no start, or 29 February in a year without it
-    int full = 0;         // the list holds its maximum
-    int otherItems = 0;   // to-dos, journal entries, alarms alone, busy times
+    int noDay = 0;       // no start, or 29 February in a year without it
+    int full = 0;        // the list holds its maximum
+    int otherItems = 0;  // to-dos, journal entries, alarms alone, busy times
 
     int count(ListKind kind) const;
     int leftOut() const { return past + later + present + cancelled + noDay + full + otherItems; }

@@ -93,9 +93,10 @@ class ExportMenuTest : public QObject {
 
     void importsTheChosenFileAfterYes() {
         TempCurrentFolder folder;
-        folder.write("invito.ics", "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\n"
-                                   "UID:1@prova\r\nDTSTART;VALUE=DATE:20260320\r\n"
-                                   "SUMMARY:Riunione\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        folder.write("invito.ics",
+                     "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\n"
+                     "UID:1@prova\r\nDTSTART;VALUE=DATE:20260320\r\n"
+                     "SUMMARY:Riunione\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
         FakeDesktop desktop;
         SaveAnswers files;
         Form1 form(desktop.services(&files));

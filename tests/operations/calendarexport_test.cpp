@@ -138,15 +138,14 @@ class CalendarExportTest : public QObject {
         const QByteArray appointments = QByteArray("7,3,\"\",\"10:30\"\r\n8,3,\"Vi") + '\0' +
                                         "sita\x01\x1B\x7F\x8D ok\ts\xEC\",\"23:45\"\r\n";
         for (const char* zone : {"UTC", "Etc/UTC", "GMT"}) {
-            const CalendarExport out = ExportCalendar(Lists(appointments, {}, {}), kMarch2026,
-                                                      QString::fromLatin1(zone));
+            const CalendarExport out =
+                ExportCalendar(Lists(appointments, {}, {}), kMarch2026, QString::fromLatin1(zone));
             const ReadBack cal(out.ics);
             QVERIFY(cal.zone.isEmpty());
-            QCOMPARE(cal.events,
-                     QStringList({"Appuntamenti|(senza testo)|20260307T103000Z "
-                                  "end=20260307T110000Z alarm=DISPLAY@0",
-                                  "Appuntamenti|Visita ok sì|20260308T234500Z "
-                                  "end=20260309T001500Z alarm=DISPLAY@0"}));
+            QCOMPARE(cal.events, QStringList({"Appuntamenti|(senza testo)|20260307T103000Z "
+                                              "end=20260307T110000Z alarm=DISPLAY@0",
+                                              "Appuntamenti|Visita ok sì|20260308T234500Z "
+                                              "end=20260309T001500Z alarm=DISPLAY@0"}));
             QCOMPARE(cal.alarmTexts, QStringList({"(senza testo)", "Visita ok sì"}));
         }
     }

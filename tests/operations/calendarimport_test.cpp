@@ -55,7 +55,8 @@ class CalendarImportTest : public QObject {
             Event("DTSTART;TZID=Europe/Rome:20260309T143000\r\nSUMMARY:Riunione\r\n") +
             Event("DTSTART;VALUE=DATE:20260401\r\nSUMMARY:Gita\r\n") +
             Event("DTSTART:20260315T211500\r\nSUMMARY:Ora locale\r\n") +
-            Event("DTSTART;VALUE=DATE:19800520\r\nRRULE:FREQ=YEARLY\r\nSUMMARY:Compleanno Anna\r\n") +
+            Event(
+                "DTSTART;VALUE=DATE:19800520\r\nRRULE:FREQ=YEARLY\r\nSUMMARY:Compleanno Anna\r\n") +
             Event("DTSTART:20260105T170000Z\r\nRRULE:FREQ=WEEKLY\r\nEXDATE:20260309T170000Z\r\n"
                   "SUMMARY:Palestra\r\n") +
             Event("DTSTART;VALUE=DATE:20260630\r\nCATEGORIES:Lavoro,Scadenze\r\n"
@@ -75,13 +76,14 @@ class CalendarImportTest : public QObject {
         QCOMPARE(ImportCalendar(desk.agenda, folder.file("invito.ics"), kRome), 0);
         QCOMPARE(Lists(folder), before);
         const QString box = desk.dialogs.texts().value(0);
-        QVERIFY2(box.contains("- 5 appuntamenti (1 è la prossima data di un evento ripetuto)\n"
-                              "- 1 scadenza\n- 1 ricorrenza\n\nTralasciati 7 elementi:\n"
-                              "- 2 già passati\n- 1 oltre un anno da oggi\n"
-                              "- 1 già presente nelle liste\n- 1 annullato\n"
-                              "- 2 non eventi") &&
-                     box.startsWith("Dal file \"" + QDir::toNativeSeparators(folder.file("invito.ics"))),
-                 qPrintable(box));
+        QVERIFY2(
+            box.contains("- 5 appuntamenti (1 è la prossima data di un evento ripetuto)\n"
+                         "- 1 scadenza\n- 1 ricorrenza\n\nTralasciati 7 elementi:\n"
+                         "- 2 già passati\n- 1 oltre un anno da oggi\n"
+                         "- 1 già presente nelle liste\n- 1 annullato\n"
+                         "- 2 non eventi") &&
+                box.startsWith("Dal file \"" + QDir::toNativeSeparators(folder.file("invito.ics"))),
+            qPrintable(box));
 
         desk.dialogs.answer(MsgAnswer::Yes);
         QCOMPARE(ImportCalendar(desk.agenda, folder.file("invito.ics"), kRome), 7);
@@ -114,11 +116,11 @@ class CalendarImportTest : public QObject {
         const QByteArray deadlines = "1,2,\"Scaduta\"\r\n25,12,\"Bollo\"\r\n";
         const QByteArray anniversaries = "14,1,\"Anna\"\r\n29,2,\"Leo\"\r\n14,7,\"Mario\"\r\n";
         const FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
-        const CalendarExport out = ExportCalendar(
-            {ParseListRecords(appointments, ListKind::Appuntamenti),
-             ParseListRecords(deadlines, ListKind::Scadenze),
-             ParseListRecords(anniversaries, ListKind::Ricorrenze)},
-            clock, QStringLiteral("Europe/Rome"));
+        const CalendarExport out =
+            ExportCalendar({ParseListRecords(appointments, ListKind::Appuntamenti),
+                            ParseListRecords(deadlines, ListKind::Scadenze),
+                            ParseListRecords(anniversaries, ListKind::Ricorrenze)},
+                           clock, QStringLiteral("Europe/Rome"));
 
         TempCurrentFolder folder;
         folder.write("Ricordel.ics", out.ics);
@@ -138,20 +140,22 @@ class CalendarImportTest : public QObject {
         QTest::addColumn<QString>("reason");
         QTest::newRow("not iCalendar") << QByteArray("Oggetto: invito\r\nCiao!\r\n")
                                        << "il contenuto non è in formato iCalendar";
-        QTest::newRow("garbage after the header")
-            << QByteArray("BEGIN:VCALENDARX\0\x01\x02", 19) << "il contenuto non è in formato iCalendar";
+        QTest::newRow("garbage after the header") << QByteArray("BEGIN:VCALENDARX\0\x01\x02", 19)
+                                                  << "il contenuto non è in formato iCalendar";
         QTest::newRow("empty") << QByteArray("\xEF\xBB\xBF \r\n") << "il file è vuoto";
         QTest::newRow("no event")
-            << Calendar("BEGIN:VTODO\r\nUID:t\r\nSUMMARY:Compito\r\nEND:VTODO\r\n"
-                        "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n")
+            << Calendar(
+                   "BEGIN:VTODO\r\nUID:t\r\nSUMMARY:Compito\r\nEND:VTODO\r\n"
+                   "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n")
             << "il file non contiene eventi";
         QTest::newRow("50 MB") << QByteArray("<50MB>") << "il file è troppo grande (50 MB";
         QTest::newRow("missing") << QByteArray("<none>") << "il file non esiste";
         QTest::newRow("folder") << QByteArray("<dir>") << "è una cartella";
         // The lists cannot all be saved: the entry is taken out again.
         QTest::newRow("lists not saved")
-            << Calendar(Event("DTSTART:20260310T080500Z\r\nSUMMARY:A\r\n") +
-                        Event("DTSTART;VALUE=DATE:20260310\r\nCATEGORIES:Scadenze\r\nSUMMARY:B\r\n"))
+            << Calendar(
+                   Event("DTSTART:20260310T080500Z\r\nSUMMARY:A\r\n") +
+                   Event("DTSTART;VALUE=DATE:20260310\r\nCATEGORIES:Scadenze\r\nSUMMARY:B\r\n"))
             << "le liste non si possono salvare, e non è stato aggiunto nulla";
     }
     void badInputChangesNothing() {
