@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
+#include <QTimer>
 
 #include <cstdio>
 #include <optional>
@@ -31,11 +33,13 @@ QString ProgramVersion() {
 
 QString HelpText() {
     return QStringLiteral(
-        "Uso: ricordel [opzioni]\n"
+        "Uso: ricordel [opzioni] [FILE.ics]\n"
         "\n"
         "Ricordel, agenda e promemoria: appuntamenti, scadenze e ricorrenze.\n"
         "Senza opzioni apre la finestra del programma sulle liste della cartella\n"
         "corrente (Ricordel.dat, Date.dat, Ricorrenze.dat).\n"
+        "Con un FILE.ics (un invito, un calendario) propone i suoi eventi per le\n"
+        "liste: li chiede al Ricordel già aperto sulla cartella, o lo apre.\n"
         "\n"
         "Opzioni:\n"
         "  -h, --help             mostra questo aiuto ed esce\n"
@@ -67,8 +71,9 @@ QString AsTyped(const QStringList& arguments, const QString& name) {
 // The command line. Options that only print or write a file are handled
 // here, without a window and without the one-copy lock, so they work beside
 // a running copy, from a script and without a display. Returns the exit
-// code when the program must not start its window.
-std::optional<int> RunCommandLine(int argc, char* argv[]) {
+// code when the program must not start its window; a calendar file named on
+// the command line goes to calendarFile.
+std::optional<int> RunCommandLine(int argc, char* argv[], QString& calendarFile) {
     if (argc <= 1) return std::nullopt;
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -97,8 +102,9 @@ std::optional<int> RunCommandLine(int argc, char* argv[]) {
                     ? QStringLiteral("opzione incompleta o non valida (--export-ics vuole un FILE)")
                     : QStringLiteral("opzione sconosciuta: %1")
                           .arg(AsTyped(arguments, unknown.first()));
-    } else if (!parser.positionalArguments().isEmpty()) {
-        error = QStringLiteral("argomento inatteso: %1").arg(parser.positionalArguments().first());
+    } else if (parser.positionalArguments().size() > 1 ||
+               (parser.isSet(exportIcs) && !parser.positionalArguments().isEmpty())) {
+        error = QStringLiteral("argomento inatteso: %1").arg(parser.positionalArguments().last());
     } else if (parser.values(exportIcs).size() > 1) {
         error = QStringLiteral("--export-ics va data una volta sola");
     }
@@ -129,13 +135,16 @@ std::optional<int> RunCommandLine(int argc, char* argv[]) {
                                CalendarCountsText(outcome.written, outcome.skipped)));
         return 0;
     }
-    return std::nullopt;  // only Qt's own options: the window takes them
+    if (!parser.positionalArguments().isEmpty())
+        calendarFile = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+    return std::nullopt;  // the window, with Qt's own options
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (const std::optional<int> code = RunCommandLine(argc, argv)) return *code;
+    QString calendarFile;
+    if (const std::optional<int> code = RunCommandLine(argc, argv, calendarFile)) return *code;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ricordel"));
@@ -145,8 +154,15 @@ int main(int argc, char* argv[]) {
     // One copy per data folder: a second start brings the first one forward.
     SingleInstance instance(QDir::currentPath());
     if (instance.Acquire() == SingleInstance::Outcome::AlreadyRunning) {
-        instance.AskRunningCopyToShow();
-        return 0;
+        if (calendarFile.isEmpty()) {
+            instance.AskRunningCopyToShow();
+            return 0;
+        }
+        if (instance.AskRunningCopyToImport(calendarFile)) return 0;
+        Print(stderr, QStringLiteral("ricordel: il Ricordel già aperto su questa cartella non "
+                                     "risponde: calendario \"%1\" non importato.\n")
+                          .arg(QDir::toNativeSeparators(calendarFile)));
+        return 1;
     }
 
     LoadItalianTranslation(app);
@@ -165,9 +181,20 @@ int main(int argc, char* argv[]) {
     files.setParentWidget(&form);
 
     QObject::connect(&instance, &SingleInstance::showRequested, &form, &Form1::OpenMainWindow);
+    QObject::connect(&instance, &SingleInstance::importRequested, &form,
+                     [&form](const QString& path) {
+                         form.OpenMainWindow();
+                         form.ImportCalendarFile(path);
+                     });
     TerminationWatcher termination;
     QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form.notifier(),
                      &Notifier::Terminate);
 
+    if (!calendarFile.isEmpty()) {
+        // The box comes once start-up, with its digest, is over.
+        form.Form_Load();
+        QTimer::singleShot(0, &form,
+                           [&form, calendarFile] { form.ImportCalendarFile(calendarFile); });
+    }
     return form.Run();
 }

@@ -8,7 +8,12 @@
 
 namespace {
 
+// Requests are one line: "show", or "import " and the file's absolute path
+// in Base64 (a path may hold any character but NUL).
 const QByteArray kShowRequest = QByteArrayLiteral("show\n");
+const QByteArray kImportRequest = QByteArrayLiteral("import ");
+// A longer line is no request of ours.
+constexpr qint64 kMaxRequest = 64 * 1024;
 
 }  // namespace
 
@@ -67,10 +72,19 @@ void SingleInstance::onNewConnection() {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         auto handle = [this, socket] {
             // Only a full request counts; anything else is dropped.
-            if (socket->bytesAvailable() < kShowRequest.size()) return;
-            const QByteArray request = socket->read(kShowRequest.size());
+            if (!socket->canReadLine()) {
+                if (socket->bytesAvailable() > kMaxRequest) socket->disconnectFromServer();
+                return;
+            }
+            const QByteArray request = socket->readLine(kMaxRequest);
             socket->disconnectFromServer();
-            if (request == kShowRequest) Q_EMIT showRequested();
+            if (request == kShowRequest) {
+                Q_EMIT showRequested();
+            } else if (request.startsWith(kImportRequest) && request.endsWith('\n')) {
+                const QString path = QString::fromUtf8(
+                    QByteArray::fromBase64(request.mid(kImportRequest.size()).chopped(1)));
+                if (!path.isEmpty()) Q_EMIT importRequested(path);
+            }
         };
         connect(socket, &QLocalSocket::readyRead, this, handle);
         if (socket->bytesAvailable() > 0) handle();
@@ -78,10 +92,19 @@ void SingleInstance::onNewConnection() {
 }
 
 bool SingleInstance::AskRunningCopyToShow(int timeoutMs) {
+    return Send(kShowRequest, timeoutMs);
+}
+
+bool SingleInstance::AskRunningCopyToImport(const QString& path, int timeoutMs) {
+    return Send(kImportRequest + QFileInfo(path).absoluteFilePath().toUtf8().toBase64() + '\n',
+                timeoutMs);
+}
+
+bool SingleInstance::Send(const QByteArray& request, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(ServerName(folder_));
     if (!socket.waitForConnected(timeoutMs)) return false;
-    socket.write(kShowRequest);
+    socket.write(request);
     if (!socket.waitForBytesWritten(timeoutMs)) return false;
     socket.disconnectFromServer();
     if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);

@@ -11,7 +11,8 @@ class QLocalServer;
 // One running copy per data folder. The first copy holds a lock file in the
 // folder (a lock left behind by a copy that crashed is taken over) and
 // listens on a local socket named after the folder; a second start finds the
-// lock held, asks the first copy to show its main window, and gives up.
+// lock held, asks the first copy to show its main window (or to import a
+// calendar file), and gives up.
 class SingleInstance : public QObject {
     Q_OBJECT
   public:
@@ -31,6 +32,10 @@ class SingleInstance : public QObject {
     // From a second copy: asks the running one to show its main window.
     // Returns whether the request was delivered.
     bool AskRunningCopyToShow(int timeoutMs = 3000);
+    // From a second copy: hands a calendar file to the running one, which
+    // offers its events for the lists. A relative path is taken from this
+    // copy's current folder.
+    bool AskRunningCopyToImport(const QString& path, int timeoutMs = 3000);
 
     // The socket name for a folder: a hash of its canonical path, so that
     // every way of naming the folder meets the same copy and the name stays
@@ -44,9 +49,12 @@ class SingleInstance : public QObject {
   Q_SIGNALS:
     // A second copy asked for the main window.
     void showRequested();
+    // A second copy handed over a calendar file (an absolute path).
+    void importRequested(const QString& path);
 
   private:
     void onNewConnection();
+    bool Send(const QByteArray& request, int timeoutMs);
 
     QString folder_;
     std::unique_ptr<QLockFile> lock_;

@@ -46,6 +46,16 @@ icaltimetype LocalDateTimeValue(const QDate& date, const QTime& time) {
     return t;
 }
 
+// Ids under which the system names Coordinated Universal Time.
+bool IsUtcZone(const QString& zoneId) {
+    static const QStringList kUtc = {"UTC",           "UCT",       "GMT",       "GMT0",
+                                     "GMT+0",         "GMT-0",     "Greenwich", "Universal",
+                                     "Zulu",          "Etc/UTC",   "Etc/UCT",   "Etc/GMT",
+                                     "Etc/GMT0",      "Etc/GMT+0", "Etc/GMT-0", "Etc/Greenwich",
+                                     "Etc/Universal", "Etc/Zulu",  "UTC0",      "Z"};
+    return kUtc.contains(zoneId);
+}
+
 // The zone's VTIMEZONE under the zone's own id, trimmed to the rules in force
 // from last year on; null when libical does not know the zone.
 Component ZoneComponent(const QString& zoneId, int year) {
@@ -77,6 +87,36 @@ QByteArray EntryUid(ListKind kind, const ListRecord& record, int occurrence) {
     return QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex() + "@ricordel";
 }
 
+// Unfolds libical's output and folds it again: libical can fold a line
+// together with its CR LF. Each content line is cut before 75 octets, never
+// inside a UTF-8 character, and each continuation starts with a space.
+QByteArray FoldContentLines(QByteArray text) {
+    text.replace("\r\n ", "").replace("\r\n\t", "");
+    // libical names the day before the month; written month first, the rule
+    // reads as the RFC's own examples and calendars write it.
+    text.replace("\r\nRRULE:FREQ=YEARLY;BYMONTHDAY=29;BYMONTH=2\r\n",
+                 "\r\nRRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=29\r\n");
+    QByteArray out;
+    out.reserve(text.size() + text.size() / 32);
+    for (const QByteArray& line : text.split('\n')) {
+        const QByteArray content = line.endsWith('\r') ? line.chopped(1) : line;
+        if (content.isEmpty()) continue;
+        qsizetype pos = 0;
+        qsizetype room = 75;
+        while (content.size() - pos > room) {
+            qsizetype cut = pos + room;
+            while (cut > pos && (static_cast<unsigned char>(content[cut]) & 0xC0) == 0x80) --cut;
+            out += content.mid(pos, cut - pos);
+            out += "\r\n ";
+            pos = cut;
+            room = 74;  // the leading space counts
+        }
+        out += content.mid(pos);
+        out += "\r\n";
+    }
+    return out;
+}
+
 class Builder {
   public:
     Builder(const Clock& clock, const QString& zoneId)
@@ -90,8 +130,11 @@ class Builder {
         icalproperty* name = icalproperty_new_x("Ricordel");
         icalproperty_set_x_name(name, "X-WR-CALNAME");
         icalcomponent_add_property(calendar_.get(), name);
-        if (Component zone = ZoneComponent(zoneId, today_.year())) {
+        if (IsUtcZone(zoneId)) {
+            utc_ = true;
+        } else if (Component zone = ZoneComponent(zoneId, today_.year())) {
             zoneId_ = zoneId.toUtf8();
+            zone_ = QTimeZone(zoneId_);
             icalcomponent_add_component(calendar_.get(), zone.release());
         }
     }
@@ -112,7 +155,7 @@ class Builder {
 
     CalendarExport Finish() {
         char* text = icalcomponent_as_ical_string_r(calendar_.get());
-        result_.ics = QByteArray(text);
+        result_.ics = FoldContentLines(QByteArray(text));
         icalmemory_free_buffer(text);
         return result_;
     }
@@ -140,19 +183,18 @@ class Builder {
         icalcomponent_add_property(
             event, icalproperty_new_dtstamp(icaltime_from_timet_with_zone(
                        stamp_.toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone())));
-        const QByteArray summary = record.message.toUtf8();
+        const QByteArray summary = CalendarTitle(record.message).toUtf8();
         icalcomponent_add_property(event, icalproperty_new_summary(summary.constData()));
         icalcomponent_add_property(event, icalproperty_new_categories(Traits(kind).tabCaption));
 
         const std::optional<QTime> time =
             kind == ListKind::Appuntamenti ? ParseTimeText(record.time) : std::nullopt;
         if (time) {
-            icalproperty* start = icalproperty_new_dtstart(LocalDateTimeValue(*date, *time));
-            if (!zoneId_.isEmpty())
-                icalproperty_add_parameter(start, icalparameter_new_tzid(zoneId_.constData()));
-            icalcomponent_add_property(event, start);
+            const QDateTime end = EndOf(*date, *time);
+            icalcomponent_add_property(event,
+                                       TimedProperty(icalproperty_new_dtstart, *date, *time));
             icalcomponent_add_property(
-                event, icalproperty_new_duration(icaldurationtype_from_int(30 * 60)));
+                event, TimedProperty(icalproperty_new_dtend, end.date(), end.time()));
             icalcomponent* alarm = icalcomponent_new_valarm();
             icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
             icaltriggertype trigger{};
@@ -166,20 +208,60 @@ class Builder {
             icalcomponent_add_property(event, icalproperty_new_dtend(DateValue(date->addDays(1))));
             // A time that is no time of day is still the user's note.
             if (!record.time.trimmed().isEmpty() && kind == ListKind::Appuntamenti) {
-                const QByteArray note = "Ora: " + record.time.toUtf8();
+                const QByteArray note = "Ora: " + WithoutControlCharacters(record.time).toUtf8();
                 icalcomponent_add_property(event, icalproperty_new_description(note.constData()));
             }
         }
+        // From 29 February, readers differ on what a plain yearly rule
+        // means in common years; naming the day makes every one of them keep
+        // it to leap years.
         if (kind == ListKind::Ricorrenze)
-            icalcomponent_add_property(
-                event, icalproperty_new_rrule(icalrecurrencetype_from_string("FREQ=YEARLY")));
+            icalcomponent_add_property(event, icalproperty_new_rrule(icalrecurrencetype_from_string(
+                                                  date->month() == 2 && date->day() == 29
+                                                      ? "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=29"
+                                                      : "FREQ=YEARLY")));
         return true;
+    }
+
+    // A start or end at a local time: with the zone's TZID, in UTC with "Z",
+    // or floating.
+    icalproperty* TimedProperty(icalproperty* (*make)(icaltimetype), const QDate& date,
+                                const QTime& time) const {
+        if (utc_) {
+            icaltimetype t = LocalDateTimeValue(date, time);
+            t.zone = icaltimezone_get_utc_timezone();
+            return make(t);
+        }
+        icalproperty* property = make(LocalDateTimeValue(date, time));
+        if (!zoneId_.isEmpty())
+            icalproperty_add_parameter(property, icalparameter_new_tzid(zoneId_.constData()));
+        return property;
+    }
+
+    // Thirty minutes after the start, as a local time. Where the clock goes
+    // back that would read as earlier than the start, and some readers then
+    // reject the event: the end is then thirty minutes of the clock's face.
+    QDateTime EndOf(const QDate& date, const QTime& time) const {
+        const QDateTime byFace = QDateTime(date, time).addSecs(30 * 60);
+        if (zoneId_.isEmpty() || !zone_.isValid()) return byFace;
+        QDateTime start(date, time, zone_);
+        if (!start.isValid()) {
+            // A time the clock skips reads, as RFC 5545 has it, with the
+            // offset in force before the change.
+            const QDateTime asUtc(date, time, Qt::UTC);
+            start = asUtc.addSecs(-zone_.offsetFromUtc(asUtc.addDays(-1)));
+        }
+        const QDateTime end = start.addSecs(30 * 60).toTimeZone(zone_);
+        const QDateTime endFace(end.date(), end.time());
+        return endFace > QDateTime(date, time) ? endFace : byFace;
     }
 
     QDate today_;
     QDateTime stamp_;
     Component calendar_;
-    QByteArray zoneId_;  // empty: floating times
+    QByteArray zoneId_;  // empty: floating times (or UTC)
+    QTimeZone zone_;
+    bool utc_ = false;
     CalendarExport result_;
 };
 
@@ -231,6 +313,22 @@ CalendarFileOutcome ExportCalendarFile(const QString& path, const Clock& clock) 
     outcome.written = calendar.written;
     outcome.skipped = calendar.skipped;
     return outcome;
+}
+
+QString WithoutControlCharacters(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t') || (u >= 0x7F && u <= 0x9F)) continue;
+        out += c;
+    }
+    return out;
+}
+
+QString CalendarTitle(const QString& message) {
+    const QString title = WithoutControlCharacters(message);
+    return title.trimmed().isEmpty() ? QStringLiteral("(senza testo)") : title;
 }
 
 QString CalendarCountsText(int written, int skipped) {

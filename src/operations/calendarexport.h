@@ -13,13 +13,14 @@ class Clock;
 // The agenda as an iCalendar file (RFC 5545), for phones and mail programs.
 // Every entry falls in the current calendar year, as everywhere else:
 // - an appointment whose time reads as a time of day is an event at that
-//   local time, 30 minutes long, with a display alarm at its start; without
+//   local time, 30 minutes long (a DTEND), with a display alarm at its start; without
 //   such a time it is an all-day event;
 // - a past appointment whose message holds "(ny)" goes to the next year;
 // - a deadline is an all-day event;
 // - an anniversary is an all-day event repeated every year from this year
-//   (29 February from the latest leap year not after this one, so that it
-//   comes back in leap years only).
+//   (29 February from the latest leap year not after this one, with the rule
+//   naming the month and day, so that it comes back in leap years only).
+// Lines are folded at 75 octets by this code, never inside a character.
 // Entries whose date is no day of their year are left out and counted.
 
 struct CalendarLists {
@@ -35,7 +36,8 @@ struct CalendarExport {
 };
 
 // zoneId names the local time zone ("Europe/Rome"): times carry it with its
-// VTIMEZONE. An empty or unknown zone gives floating local times.
+// VTIMEZONE. A name of UTC ("UTC", "GMT", "Etc/UTC") gives UTC times with
+// "Z"; an empty or unknown zone gives floating local times.
 CalendarExport ExportCalendar(const CalendarLists& lists, const Clock& clock,
                               const QString& zoneId);
 
@@ -53,6 +55,16 @@ struct CalendarFileOutcome {
 // empty list, but a folder without any of the three is an error: it is not
 // an agenda.
 CalendarFileOutcome ExportCalendarFile(const QString& path, const Clock& clock);
+
+// Text as calendars take it: the control characters a damaged list file can
+// carry (NUL and the others below a space, DEL, the C1 range) are dropped,
+// a tab is kept and so is the rest of the text.
+QString WithoutControlCharacters(const QString& text);
+
+// An event's title: the message without control characters, or
+// "(senza testo)" when nothing but blank space is left, since readers drop an
+// empty title and an alarm's empty text.
+QString CalendarTitle(const QString& message);
 
 // "Scritti 12 eventi; 2 voci tralasciate (data non leggibile)."
 QString CalendarCountsText(int written, int skipped);

@@ -30,6 +30,7 @@
 #include "notify/notifier.h"
 #include "notify/pictures.h"
 #include "operations/calendarexport.h"
+#include "operations/calendarimport.h"
 #include "operations/operations.h"
 #include "ui/filedialogs.h"
 #include "ui/flexgrid.h"
@@ -358,6 +359,8 @@ void Form1::BuildMenus() {
             this, [this] { CopyListsToDatabase(*agenda_); });
     connect(AddItem(debug, "mnuEsporta", QStringLiteral("&Esporta calendario...")),
             &QAction::triggered, this, [this] { mnuEsporta_Click(); });
+    connect(AddItem(debug, "mnuImporta", QStringLiteral("&Importa calendario...")),
+            &QAction::triggered, this, [this] { mnuImporta_Click(); });
 
     // Popup menus only: never on the menu bar.
     popupSposta_ = new QMenu(QStringLiteral("&Sposta"), this);
@@ -522,6 +525,20 @@ void Form1::mnuEsporta_Click() {
             "\n\nLe modifiche non ancora salvate non sono comprese: il "
             "calendario riporta le liste come sono state salvate.");
     services_.dialogs->Notice(text, MsgIcon::Information, title);
+}
+
+// "? -> Importa calendario...": an iCalendar file into the lists.
+void Form1::mnuImporta_Click() {
+    const QString folder = QDir::currentPath();
+    const QString path = services_.files->OpenFileName(
+        QStringLiteral("Calendario iCalendar (*.ics *.ICS *.ical *.ifb);;Tutti i file (*)"));
+    // The list files are addressed relative to the current folder.
+    QDir::setCurrent(folder);
+    if (!path.isEmpty()) ImportCalendarFile(path);
+}
+
+void Form1::ImportCalendarFile(const QString& path) {
+    ImportCalendar(*agenda_, path);
 }
 
 void Form1::ShowReminders() {

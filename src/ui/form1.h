@@ -100,6 +100,8 @@ class Form1 : public QMainWindow {
     void HideToTray();
     // Shows the window again from the notification area.
     void OpenMainWindow();
+    // Offers the events of an iCalendar file for the lists, in one box.
+    void ImportCalendarFile(const QString& path);
 
   protected:
     bool event(QEvent* event) override;
@@ -132,6 +134,7 @@ class Form1 : public QMainWindow {
     void mnuNewMsgbox_Click();
     void mnuSfondo_Click();
     void mnuEsporta_Click();
+    void mnuImporta_Click();
     void ShowSettingsInMenu();
     void SetButtonCaption(int index, const QString& caption);
     void SetButtonColour(int index, const QColor& colour);

@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QLockFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QtTest/QTest>
 
+#include "notify/singleinstance.h"
 #include "support/tempfolder.h"
 
 namespace {
@@ -14,11 +16,14 @@ struct Run {
     QString out, err;
 };
 
+// platform: "xcb" fails without a display, so a start that made a window
+// fails too.
 Run Start(const QString& program, const QStringList& arguments, const QString& folder,
-          QProcessEnvironment env = QProcessEnvironment::systemEnvironment()) {
+          QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
+          const QString& platform = QStringLiteral("xcb")) {
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Rome"));
     QProcess p;
     p.setProcessEnvironment(env);
@@ -54,8 +59,9 @@ class CommandLineTest : public QObject {
         QVERIFY2(unknown.err.startsWith("ricordel: opzione sconosciuta: --bogus") &&
                      unknown.err.contains("Uso: ricordel"),
                  qPrintable(unknown.err));
-        for (const char* wrong : {"--export-ics", "stray"}) {
-            const Run r = Ricordel({wrong}, folder.path());
+        for (const QStringList& wrong : {QStringList{"--export-ics"}, QStringList{"a.ics", "b.ics"},
+                                         QStringList{"--export-ics=x.ics", "a.ics"}}) {
+            const Run r = Ricordel(wrong, folder.path());
             QCOMPARE(r.code, 2);
             QVERIFY(r.out.isEmpty() && r.err.contains("Uso: ricordel"));
         }
@@ -93,6 +99,27 @@ class CommandLineTest : public QObject {
             QVERIFY2(r.code == 0 && r.out.contains("Scritto 1 evento;"), qPrintable(r.out + r.err));
         }
         QVERIFY(home.exists("work/a b.ics") && home.exists("work/sub/c.ics"));
+    }
+
+    void calendarFileGoesToTheRunningCopy() {
+        // The copy running on the data folder is this test's own listener; the
+        // launcher enters the folder and keeps the file named where the
+        // command was typed.
+        TempCurrentFolder home;
+        QVERIFY(QDir(home.path()).mkpath("data/Ricordel") && QDir(home.path()).mkpath("work"));
+        SingleInstance running(home.file("data/Ricordel"));
+        QCOMPARE(running.Acquire(), SingleInstance::Outcome::First);
+        QSignalSpy handed(&running, &SingleInstance::importRequested);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.file("data"));
+        env.insert("RICORDEL_PROGRAM", RICORDEL_EXECUTABLE);
+        // The second copy is a windowed program: it needs a platform to start.
+        const Run r = Start("/bin/sh", {RICORDEL_LAUNCHER, "invito 1.ics"}, home.file("work"), env,
+                            "offscreen");
+        QVERIFY2(r.code == 0 && r.out.isEmpty(), qPrintable(r.out + r.err));
+        QVERIFY(handed.count() == 1 || handed.wait(5000));
+        QCOMPARE(handed.at(0).at(0).toString(), home.file("work/invito 1.ics"));
     }
 
     void cannotReadOrWrite() {

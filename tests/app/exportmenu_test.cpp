@@ -1,5 +1,5 @@
-// "? -> Esporta calendario..." in the main window: the save dialog, the file
-// and the box that reports it.
+// "? -> Esporta calendario..." and "? -> Importa calendario..." in the main
+// window: the file dialogs, the files and the boxes.
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -22,7 +22,11 @@ namespace {
 
 class SaveAnswers final : public FileDialogs {
   public:
-    QString OpenFileName(const QString&) override { return {}; }
+    QString OpenFileName(const QString&) override {
+        QDir::setCurrent(QDir::tempPath());
+        return openAnswer;
+    }
+    QString openAnswer;
     QString SaveFileName(const QString&, const QString& proposedPath, const QString&) override {
         proposed << proposedPath;
         QDir::setCurrent(QDir::tempPath());  // a real dialog may move the current folder
@@ -85,6 +89,34 @@ class ExportMenuTest : public QObject {
             dialogs.shown[1].icon == MsgIcon::Critical &&
                 dialogs.shown[1].text.startsWith("Calendario non esportato: impossibile scrivere"),
             qPrintable(dialogs.shown[1].text));
+    }
+
+    void importsTheChosenFileAfterYes() {
+        TempCurrentFolder folder;
+        folder.write("invito.ics",
+                     "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\n"
+                     "UID:1@prova\r\nDTSTART;VALUE=DATE:20260320\r\n"
+                     "SUMMARY:Riunione\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        FakeDesktop desktop;
+        SaveAnswers files;
+        Form1 form(desktop.services(&files));
+        form.Form_Load();
+
+        const QList<QAction*> items = form.findChild<QMenu*>("mnuDebug")->actions();
+        QAction* item = items.value(items.indexOf(form.findChild<QAction*>("mnuEsporta")) + 1);
+        QVERIFY(item && item->objectName() == "mnuImporta");
+        QCOMPARE(item->text(), QStringLiteral("&Importa calendario..."));
+
+        item->trigger();  // cancelled: nothing asked
+        QVERIFY(desktop.dialogs.shown.isEmpty());
+        files.openAnswer = folder.file("invito.ics");
+        desktop.dialogs.answer(MsgAnswer::Yes);
+        item->trigger();
+        QCOMPARE(QDir::currentPath(), folder.path());
+        QVERIFY2(desktop.dialogs.texts().value(0).contains("- 1 appuntamento"),
+                 qPrintable(desktop.dialogs.texts().join('|')));
+        QCOMPARE(folder.read("Ricordel.dat"), QByteArray("20,3,\"Riunione\",\"\"\r\n"));
+        QCOMPARE(form.agenda().appointments().entryCount(), 1);
     }
 };
 

@@ -349,6 +349,13 @@ void TrayTest::secondCopyAsksTheFirstToShow() {
     QVERIFY(second.AskRunningCopyToShow());
     QVERIFY(shown.wait(5000));
     QCOMPARE(shown.count(), 1);
+    // A calendar file handed over by its absolute path, whatever it holds.
+    QSignalSpy imported(&first, &SingleInstance::importRequested);
+    const QString odd = folder.file(QStringLiteral("invito è\n1.ics"));
+    QVERIFY(second.AskRunningCopyToImport(odd));
+    QVERIFY(imported.wait(5000));
+    QCOMPARE(imported.count(), 1);
+    QCOMPARE(imported.at(0).at(0).toString(), odd);
 
     SingleInstance elsewhere(other.path());
     QCOMPARE(elsewhere.Acquire(), SingleInstance::Outcome::First);

@@ -14,10 +14,10 @@ QString Text(const char* s) {
 }
 
 // Each event as one line: category, summary, start, then what it carries
-// beside them ("tz=", duration, "alarm=", RRULE, "note=").
+// beside them ("tz=", "end=" of a timed event, "alarm=", RRULE, "note=").
 struct ReadBack {
     QString zone;  // TZID of the VTIMEZONE
-    QStringList events, uids, summaries;
+    QStringList events, uids, summaries, alarmTexts;
 
     explicit ReadBack(const QByteArray& ics) {
         icalcomponent* root = icalparser_parse_string(ics.constData());
@@ -36,8 +36,9 @@ struct ReadBack {
                            Text(icaltime_as_ical_string(icalproperty_get_dtstart(start)));
             if (icalparameter* tzid = icalproperty_get_first_parameter(start, ICAL_TZID_PARAMETER))
                 line += " tz=" + Text(icalparameter_get_tzid(tzid));
-            if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_DURATION_PROPERTY))
-                line += ' ' + Text(icaldurationtype_as_ical_string(icalproperty_get_duration(p)));
+            if (icalcomponent_get_first_property(ev, ICAL_DURATION_PROPERTY)) line += " DURATION";
+            const icaltimetype end = icalcomponent_get_dtend(ev);
+            if (!icaltime_is_date(end)) line += " end=" + Text(icaltime_as_ical_string(end));
             if (icalcomponent* a = icalcomponent_get_first_component(ev, ICAL_VALARM_COMPONENT)) {
                 const bool display = icalproperty_get_action(icalcomponent_get_first_property(
                                          a, ICAL_ACTION_PROPERTY)) == ICAL_ACTION_DISPLAY;
@@ -46,6 +47,7 @@ struct ReadBack {
                         icalcomponent_get_first_property(a, ICAL_TRIGGER_PROPERTY))
                         .duration);
                 line += QStringLiteral(" alarm=%1@%2").arg(display ? "DISPLAY" : "other").arg(at);
+                alarmTexts << Text(icalcomponent_get_description(a));
             }
             if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY)) {
                 icalrecurrencetype r = icalproperty_get_rrule(p);
@@ -77,29 +79,39 @@ class CalendarExportTest : public QObject {
   private Q_SLOTS:
     void whatEachListBecomes() {
         const CalendarExport out = ExportCalendar(
-            Lists("7,3,\"Dentista\",\"10:30\"\r\n8,3,\"Spesa\",\"\"\r\n"
+            Lists("7,3,\"Dentista\",\"10:30\"\r\n25,10,\"Notte\",\"2:30\"\r\n"
+                  "29,3,\"Salto\",\"2:30\"\r\n8,3,\"Spesa\",\"\"\r\n"
                   "9,3,\"Pranzo\",\"dopo pranzo\"\r\n1,1,\"Capodanno (ny)\",\"9.05\"\r\n"
                   "2,1,\"Passato\",\"08:00\"\r\n0,0,\"Data persa\",\"10:00\"\r\nabc,\"Rotto\"\r\n",
                   "25,12,\"Scade bollo\"\r\n29,2,\"Scade bisestile\"\r\n",
                   "14,7,\"Anna\"\r\n29,2,\"Leo\"\r\n31,4,\"Mai\"\r\n"),
             kMarch2026, QStringLiteral("Europe/Rome"));
-        QCOMPARE(out.written, 8);
+        QCOMPARE(out.written, 10);
         QCOMPARE(out.skipped, 4);  // 0/0, the unreadable record, 29/2 in 2026, 31/4
         QVERIFY(out.ics.contains("\r\nPRODID:-//Tobrani//Ricordel 2.1.9//IT\r\n"));
+        QVERIFY(out.ics.contains("\r\nRRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=29\r\n"));
         const ReadBack cal(out.ics);
         QCOMPARE(cal.zone, QStringLiteral("Europe/Rome"));
         QCOMPARE(cal.events,
                  QStringList({
-                     "Appuntamenti|Dentista|20260307T103000 tz=Europe/Rome PT30M alarm=DISPLAY@0",
+                     "Appuntamenti|Dentista|20260307T103000 tz=Europe/Rome end=20260307T110000 "
+                     "alarm=DISPLAY@0",
+                     // The nights the clock goes back and forward: the end
+                     // reads after the start either way.
+                     "Appuntamenti|Notte|20261025T023000 tz=Europe/Rome end=20261025T030000 "
+                     "alarm=DISPLAY@0",
+                     "Appuntamenti|Salto|20260329T023000 tz=Europe/Rome end=20260329T040000 "
+                     "alarm=DISPLAY@0",
                      "Appuntamenti|Spesa|20260308",
                      "Appuntamenti|Pranzo|20260309 note=Ora: dopo pranzo",
-                     "Appuntamenti|Capodanno (ny)|20270101T090500 tz=Europe/Rome PT30M "
+                     "Appuntamenti|Capodanno (ny)|20270101T090500 tz=Europe/Rome "
+                     "end=20270101T093500 alarm=DISPLAY@0",
+                     "Appuntamenti|Passato|20260102T080000 tz=Europe/Rome end=20260102T083000 "
                      "alarm=DISPLAY@0",
-                     "Appuntamenti|Passato|20260102T080000 tz=Europe/Rome PT30M alarm=DISPLAY@0",
                      "Scadenze|Scade bollo|20261225",
                      "Ricorrenze|Anna|20260714 FREQ=YEARLY",
-                     // From the latest leap year: it recurs in leap years only.
-                     "Ricorrenze|Leo|20240229 FREQ=YEARLY",
+                     // From the latest leap year, on leap years only.
+                     "Ricorrenze|Leo|20240229 FREQ=YEARLY;BYMONTHDAY=29;BYMONTH=2",
                  }));
     }
 
@@ -114,31 +126,53 @@ class CalendarExportTest : public QObject {
         const ReadBack cal(out.ics);
         QVERIFY(cal.zone.isEmpty());
         QCOMPARE(cal.events,
-                 QStringList({"Appuntamenti|Dentista|20280307T103000 PT30M alarm=DISPLAY@0",
-                              "Scadenze|Scade|20280229", "Ricorrenze|Leo|20280229 FREQ=YEARLY"}));
+                 QStringList({"Appuntamenti|Dentista|20280307T103000 end=20280307T110000 "
+                              "alarm=DISPLAY@0",
+                              "Scadenze|Scade|20280229",
+                              "Ricorrenze|Leo|20280229 FREQ=YEARLY;BYMONTHDAY=29;BYMONTH=2"}));
+    }
+
+    void utcZonesAndDamagedMessages() {
+        // A zone of UTC writes UTC times. An empty message gets a title, and
+        // control bytes from a damaged file go while the rest stays.
+        const QByteArray appointments = QByteArray("7,3,\"\",\"10:30\"\r\n8,3,\"Vi") + '\0' +
+                                        "sita\x01\x1B\x7F\x8D ok\ts\xEC\",\"23:45\"\r\n";
+        for (const char* zone : {"UTC", "Etc/UTC", "GMT"}) {
+            const CalendarExport out =
+                ExportCalendar(Lists(appointments, {}, {}), kMarch2026, QString::fromLatin1(zone));
+            const ReadBack cal(out.ics);
+            QVERIFY(cal.zone.isEmpty());
+            QCOMPARE(cal.events, QStringList({"Appuntamenti|(senza testo)|20260307T103000Z "
+                                              "end=20260307T110000Z alarm=DISPLAY@0",
+                                              "Appuntamenti|Visita ok sì|20260308T234500Z "
+                                              "end=20260309T001500Z alarm=DISPLAY@0"}));
+            QCOMPARE(cal.alarmTexts, QStringList({"(senza testo)", "Visita ok sì"}));
+        }
     }
 
     void windows1252TextAndFolding() {
-        // è is byte 0xE8 and € 0x80 in the list file; 300 characters with
-        // semicolons, which the format escapes.
-        QByteArray longMessage;
-        QString expectedLong;
-        for (int i = 0; i < 50; ++i) {
-            longMessage += "Caff\xE8;";
-            expectedLong += QStringLiteral("Caffè;");
+        // è is byte 0xE8 and € 0x80 in the list file. A tail after the last
+        // space of every length around the 73 bytes where libical folds into
+        // the line end, in ASCII and in two-byte characters, in the title and
+        // in the alarm's text.
+        QByteArray file = "1,4,\"Caff\xE8 \x80 5, s\xEC\",\"\"\r\n";
+        QStringList expected = {QStringLiteral("Caffè € 5, sì")};
+        for (int n = 60; n <= 160; ++n) {
+            file += "2,4,\"Visita " + QByteArray(n, 'a') + "\",\"9:30\"\r\n";
+            file += "3,4,\"Visita " + QByteArray(n, '\xE8') + "\",\"9:30\"\r\n";
+            expected << "Visita " + QString(n, u'a') << "Visita " + QString(n, u'è');
         }
-        const CalendarExport out = ExportCalendar(
-            Lists({}, "1,4,\"Caff\xE8 \x80 5, s\xEC\"\r\n4,4,\"" + longMessage + "\"\r\n", {}),
-            kMarch2026, QString());
-        QCOMPARE(ReadBack(out.ics).summaries,
-                 QStringList({QStringLiteral("Caffè € 5, sì"), expectedLong}));
+        const CalendarExport out = ExportCalendar(Lists(file, {}, {}), kMarch2026, QString());
+        const ReadBack cal(out.ics);
+        QCOMPARE(cal.summaries, expected);
+        QCOMPARE(cal.alarmTexts, expected.mid(1));
         // Every line ends with CR LF, holds at most 75 octets and is whole
         // UTF-8: the folding splits no character.
         const QList<QByteArray> lines = out.ics.split('\n');
         QVERIFY(lines.last().isEmpty());
         for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-            QVERIFY2(lines[i].endsWith('\r') && lines[i].size() - 1 <= 75 &&
-                         QUtf8StringView(lines[i]).isValidUtf8(),
+            QVERIFY2(lines[i].endsWith('\r') && lines[i].count('\r') == 1 &&
+                         lines[i].size() - 1 <= 75 && QUtf8StringView(lines[i]).isValidUtf8(),
                      lines[i].constData());
         }
     }

@@ -69,7 +69,10 @@ check_desktop_files() {  # share_dir launcher_path
     case "$launcher" in *" "*) exec_value="\"$launcher\"" ;; esac
     for f in "$menu" "$autostart"; do
         expect_equal "Type in $f" "Application" "$(desktop_value "$f" Type)"
-        expect_equal "Exec in $f" "$exec_value" "$(desktop_value "$f" Exec)"
+        local exec_expected="$exec_value"
+        # The menu entry opens calendar files too.
+        [ "$f" = "$menu" ] && exec_expected="$exec_value %f"
+        expect_equal "Exec in $f" "$exec_expected" "$(desktop_value "$f" Exec)"
         expect_equal "TryExec in $f" "$launcher" "$(desktop_value "$f" TryExec)"
         expect_equal "Icon in $f" "ricordel" "$(desktop_value "$f" Icon)"
         expect_equal "Terminal in $f" "false" "$(desktop_value "$f" Terminal)"
@@ -82,6 +85,7 @@ check_desktop_files() {  # share_dir launcher_path
         fi
     done
     expect_equal "Categories" "Office;Calendar;" "$(desktop_value "$menu" Categories)"
+    expect_equal "MimeType" "text/calendar;" "$(desktop_value "$menu" MimeType)"
     [ "$(desktop_value "$menu" GenericName)" != "$(desktop_value "$menu" "GenericName[it]")" ] ||
         fail "the menu entry has no Italian generic name of its own"
     [ "$(desktop_value "$menu" Comment)" != "$(desktop_value "$menu" "Comment[it]")" ] ||
