@@ -11,6 +11,7 @@ RICORDEL_PACKAGES=(
   fonts-liberation fonts-dejavu-core fonts-comic-neue
   xvfb xauth sqlite3 dpkg-dev
   libqt6dbus6 dbus-daemon
+  pulseaudio pulseaudio-utils gstreamer1.0-pulseaudio
 )
 
 ricordel_install_deps() {

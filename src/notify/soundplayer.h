@@ -9,6 +9,7 @@
 class QAudioOutput;
 class QMediaPlayer;
 class QSoundEffect;
+class QTimer;
 
 // The sound of a window. play() starts the file from its beginning, also
 // when it is the file already playing; a path that names no file stops
@@ -42,10 +43,12 @@ class MediaSoundPlayer final : public SoundPlayer {
 // Plays uncompressed .wav files through QSoundEffect, which mixes them
 // itself and starts them again from the beginning on every play(), whatever
 // media backend Qt picked on the machine. A file it cannot decode (a
-// compressed .wav, another format under that name) is played by a
-// MediaSoundPlayer instead.
+// compressed .wav, another format under that name: its header says so, or
+// the effect reports an error or is still not loaded after kLoadWaitMs) is
+// played by a MediaSoundPlayer instead.
 class EffectSoundPlayer final : public SoundPlayer {
   public:
+    static constexpr int kLoadWaitMs = 2000;
     EffectSoundPlayer();
     ~EffectSoundPlayer() override;
     void play(const QString& path) override;
@@ -55,7 +58,9 @@ class EffectSoundPlayer final : public SoundPlayer {
 
   private:
     void onStatusChanged();
+    void useFallback();
     std::unique_ptr<QSoundEffect> effect_;
+    std::unique_ptr<QTimer> loadWait_;
     std::unique_ptr<MediaSoundPlayer> fallback_;
     QString path_;
     bool wanted_ = false;
@@ -64,6 +69,10 @@ class EffectSoundPlayer final : public SoundPlayer {
 
 // A factory of the players the program uses.
 SoundPlayerFactory SystemSoundPlayerFactory();
+
+// True when the file starts as a .wav of plain samples (PCM or float), the
+// kind QSoundEffect plays.
+bool IsPlainWav(const QString& path);
 
 // True when a sound path names an existing file.
 bool SoundFileExists(const QString& path);

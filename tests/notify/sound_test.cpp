@@ -1,0 +1,173 @@
+// The alarm sound heard as the user hears it: played through a real audio
+// server (a PulseAudio null sink, recorded from its monitor with parec) by
+// the real alarm window and player, with the media backend the environment
+// names. The recording must hold the sound again every 3 seconds. Skipped
+// (exit code 77) where no audio server can be started.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest/QTest>
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/settings.h"
+#include "notify/formsiren.h"
+#include "notify/soundplayer.h"
+
+namespace {
+
+constexpr int kRecordRate = 8000;
+
+// A mono 16-bit PCM .wav: `seconds` of a 1 kHz tone.
+QByteArray ToneWav(double seconds) {
+    const int rate = 44100;
+    const int samples = static_cast<int>(seconds * rate);
+    QByteArray data(samples * 2, Qt::Uninitialized);
+    for (int i = 0; i < samples; ++i)
+        qToLittleEndian<qint16>(static_cast<qint16>(12000 * std::sin(2 * M_PI * 1000 * i / rate)),
+                                data.data() + 2 * i);
+    QByteArray wav("RIFF");
+    auto u32 = [&wav](quint32 v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&wav](quint16 v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
+    u32(36 + data.size());
+    wav += "WAVEfmt ";
+    u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
+    wav += "data";
+    u32(data.size());
+    return wav + data;
+}
+
+// The starts of sound in a recording (signed 16-bit mono at kRecordRate), in
+// seconds: 20 ms windows above a threshold after at least 200 ms of quiet.
+QList<double> SoundStarts(const QByteArray& raw) {
+    const int window = kRecordRate / 50;
+    const auto* s = reinterpret_cast<const qint16*>(raw.constData());
+    const qsizetype n = raw.size() / 2;
+    QList<double> starts;
+    int quiet = 10;
+    for (qsizetype w = 0; w + window <= n; w += window) {
+        double sum = 0;
+        for (int i = 0; i < window; ++i) sum += double(s[w + i]) * s[w + i];
+        const bool loud = std::sqrt(sum / window) > 1000;
+        if (loud && quiet >= 10) starts << double(w) / kRecordRate;
+        quiet = loud ? 0 : quiet + 1;
+    }
+    return starts;
+}
+
+QString gServer;  // the PulseAudio socket the test started
+
+}  // namespace
+
+class SoundTest : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void alarmSoundStartsAgainEveryThreeSeconds() {
+        QTemporaryDir dir;
+        const QString wav = dir.filePath("allarme.wav");
+        QFile f(wav);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(ToneWav(0.5));
+        f.close();
+        QVERIFY(IsPlainWav(wav));
+
+        QProcess recorder;
+        recorder.setStandardOutputFile(dir.filePath("rec.raw"));
+        recorder.start(QStandardPaths::findExecutable("parec"),
+                       {"--server=" + gServer, "-d", "rec.monitor", "--raw", "--format=s16le",
+                        "--channels=1", "--rate=" + QString::number(kRecordRate),
+                        "--latency-msec=20"});
+        QVERIFY(recorder.waitForStarted());
+        QTest::qWait(500);
+
+        Settings settings;
+        settings.Suono4 = wav;
+        {
+            FormSiren siren(SystemSoundPlayerFactory()(), settings);
+            const QDateTime now = QDateTime::currentDateTime();
+            siren.AddAlarms({{AlarmKind::Due, now, "Dentista"}}, now);
+            // The sound plays as long as it must: this waits on real audio.
+            QTest::qWait(10000);
+        }
+        QTest::qWait(300);
+        recorder.terminate();
+        QVERIFY(recorder.waitForFinished(3000));
+
+        QFile rec(dir.filePath("rec.raw"));
+        QVERIFY(rec.open(QIODevice::ReadOnly));
+        const QList<double> starts = SoundStarts(rec.readAll());
+        QStringList at;
+        for (double s : starts) at << QString::number(s, 'f', 2);
+        qInfo("backend %s: the sound started at %s s", qgetenv("QT_MEDIA_BACKEND").constData(),
+              qPrintable(at.join(", ")));
+        // The monitor records from the first sound on. The player may take a
+        // moment to load the file the first time, so the first restart can
+        // come sooner; after it, the sound starts again every 3 seconds.
+        QVERIFY2(starts.size() >= 4, qPrintable(at.join(", ")));
+        QVERIFY2(starts[1] - starts[0] < 3.3, qPrintable(at.join(", ")));
+        for (int i = 2; i < starts.size(); ++i) {
+            const double gap = starts[i] - starts[i - 1];
+            QVERIFY2(gap > 2.7 && gap < 3.3, qPrintable(at.join(", ")));
+        }
+    }
+
+    void aFileTheEffectCannotDecodeGoesToTheMediaPlayer() {
+        QTemporaryDir dir;
+        const QString bad = dir.filePath("compresso.wav");
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        // A .wav of MP3 frames (format 0x55).
+        QByteArray mp3Wav("RIFF\x30\0\0\0WAVEfmt \x10\0\0\0\x55\0\x01\0", 24);
+        f.write(mp3Wav + QByteArray(16, '\0'));
+        f.close();
+        EffectSoundPlayer player;
+        player.play(bad);
+        QVERIFY(player.usesFallback());
+        QVERIFY(!IsPlainWav(bad));
+    }
+};
+
+int main(int argc, char** argv) {
+    const QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
+    const QString parec = QStandardPaths::findExecutable("parec");
+    if (pulseaudio.isEmpty() || parec.isEmpty()) {
+        std::puts("skipped: pulseaudio and parec are needed (packages pulseaudio, pulseaudio-utils)");
+        return 77;
+    }
+    QTemporaryDir runtime;
+    const QString socket = runtime.filePath("native");
+    QProcess server;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.insert("HOME", runtime.path());
+    server.setProcessEnvironment(env);
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(pulseaudio, {"--daemonize=no", "-n", "--exit-idle-time=-1", "--disallow-exit",
+                              "--load=module-null-sink sink_name=rec",
+                              "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket});
+    bool up = server.waitForStarted(5000);
+    for (int i = 0; up && i < 100 && !QFile::exists(socket); ++i) QThread::msleep(50);
+    if (!up || !QFile::exists(socket)) {
+        std::puts("skipped: no audio server could be started");
+        return 77;
+    }
+    gServer = "unix:" + socket;
+    qputenv("PULSE_SERVER", gServer.toLocal8Bit());
+    qputenv("PULSE_SINK", "rec");
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        SoundTest test;
+        result = QTest::qExec(&test, argc, argv);
+    }
+    server.terminate();
+    server.waitForFinished(3000);
+    return result;
+}
+
+#include "sound_test.moc"
