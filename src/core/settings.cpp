@@ -2,6 +2,9 @@
 
 #include <QList>
 
+#include <algorithm>
+#include <optional>
+
 #include "core/agendaentry.h"
 #include "core/listfiles.h"
 #include "core/numeric.h"
@@ -9,7 +12,7 @@
 
 namespace {
 
-enum class Kind { Boolean, Text, Integer };
+enum class Kind { Boolean, Text, Integer, Minutes };
 
 struct Field {
     Kind kind;
@@ -28,7 +31,19 @@ const Field kFields[] = {
     {Kind::Boolean, "NewMsg", &Settings::NewMsg, nullptr},
     {Kind::Text, "percorso immagini", nullptr, &Settings::PercorsoImmagini},
     {Kind::Integer, "giorni preavviso", nullptr, nullptr},
+    {Kind::Minutes, "minuti preavviso", nullptr, nullptr},
 };
+
+// A whole number of warning minutes, digits only, from 0 to 1440.
+std::optional<int> WarningMinutes(const FileItem& item) {
+    const QString text = item.text.trimmed();
+    if (item.quoted || text.isEmpty() || text.size() > 4) return std::nullopt;
+    for (QChar c : text)
+        if (c < u'0' || c > u'9') return std::nullopt;
+    const int minutes = text.toInt();
+    if (minutes > 1440) return std::nullopt;
+    return minutes;
+}
 
 bool hasDigit(const QString& s) {
     for (QChar c : s)
@@ -40,6 +55,7 @@ bool hasDigit(const QString& s) {
 
 void ParseSettings(const QByteArray& bytes, Settings& into) {
     ItemReader reader(bytes);
+    into.AlarmWarningMinutes = 0;
     for (const Field& field : kFields) {
         reader.skipBlankLines();
         if (reader.atEnd()) return;
@@ -63,6 +79,9 @@ void ParseSettings(const QByteArray& bytes, Settings& into) {
                 if (const auto n = ToInt16(NumericValue(value.text))) into.GiorniPreavviso = *n;
                 break;
             }
+            case Kind::Minutes:
+                into.AlarmWarningMinutes = WarningMinutes(value).value_or(0);
+                break;
         }
     }
 }
@@ -83,6 +102,9 @@ QByteArray SerializeSettings(const Settings& settings) {
                 break;
             case Kind::Integer:
                 out += QByteArray::number(settings.GiorniPreavviso);
+                break;
+            case Kind::Minutes:
+                out += QByteArray::number(std::clamp(settings.AlarmWarningMinutes, 0, 1440));
                 break;
         }
         out += ",\"";

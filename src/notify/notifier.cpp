@@ -168,7 +168,14 @@ bool WindowReminderPresenter::Present(const QString& line, const QString& soundP
 void Notifier::StartTimers() {
     timersStarted_ = true;
     timer2_->start();
+    engine_->setWarningMinutes(agenda_.settings().AlarmWarningMinutes);
+    engine_->setSnoozeFile(QString::fromLatin1(kSnoozeFileName));
     engine_->start();
+}
+
+void Notifier::SetAlarmWarningMinutes(int minutes) {
+    engine_->setWarningMinutes(minutes);
+    if (engine_->isRunning()) engine_->check();
 }
 
 void Notifier::Timer1_Timer() {

@@ -113,8 +113,14 @@ class Notifier : public QObject {
     // Hands the tray menu (mnuTray) to the icon.
     void setTrayMenu(QMenu* menu);
 
-    // Starts the alarm engine and the caption clock.
+    // Starts the alarm engine, with the warning minutes of the settings and
+    // the snoozes kept in kSnoozeFileName, and the caption clock.
     void StartTimers();
+    // The warning minutes were changed: appointments ahead are warned of
+    // at once where their warning is due.
+    void SetAlarmWarningMinutes(int minutes);
+    // Where snoozes wait across runs of the program.
+    static constexpr char kSnoozeFileName[] = "Ripeti.dat";
 
     // "&Chiudi": asks for confirmation, offers to save unsaved edits, then ends.
     void Chiudi();

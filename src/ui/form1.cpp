@@ -2,6 +2,7 @@
 #include "ui/form1.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDir>
@@ -336,6 +337,28 @@ void Form1::BuildMenus() {
         connect(item, &QAction::triggered, this, [this, sound] { ChooseSoundFile(sound); });
     }
 
+    // How long before an appointment its alarm warns: one choice of six.
+    QMenu* warning = impostazioni->addMenu(QStringLiteral("Preavviso &allarme"));
+    warning->setObjectName(QStringLiteral("mnuPreavvisoAllarme"));
+    warningChoices_ = new QActionGroup(this);
+    warningChoices_->setExclusive(true);
+    const std::pair<int, QString> warnings[] = {
+        {0, QStringLiteral("Nessuno")},     {5, QStringLiteral("5 minuti")},
+        {10, QStringLiteral("10 minuti")},  {15, QStringLiteral("15 minuti")},
+        {30, QStringLiteral("30 minuti")},  {60, QStringLiteral("1 ora")}};
+    for (const auto& [minutes, caption] : warnings) {
+        QAction* item = AddItem(warning, "", caption);
+        item->setObjectName(QStringLiteral("mnuPreavvisoAllarme%1").arg(minutes));
+        item->setCheckable(true);
+        item->setData(minutes);
+        warningChoices_->addAction(item);
+        connect(item, &QAction::triggered, this, [this, minutes = minutes] {
+            agenda_->settings().AlarmWarningMinutes = minutes;
+            agenda_->LoadOrSaveSettings(QStringLiteral("salva"));
+            notifier_->SetAlarmWarningMinutes(minutes);
+        });
+    }
+
     mnuNewMsgbox_ = AddItem(impostazioni, "mnuNewMsgbox", QStringLiteral("&Nuovi Msgbox"));
     mnuNewMsgbox_->setCheckable(true);
     connect(mnuNewMsgbox_, &QAction::triggered, this, [this] { mnuNewMsgbox_Click(); });
@@ -441,6 +464,8 @@ void Form1::ShowSettingsInMenu() {
     mnuOrdCre_->setChecked(settings.SortAscending);
     mnuOrdDec_->setChecked(!settings.SortAscending);
     mnuNewMsgbox_->setChecked(settings.NewMsg);
+    for (QAction* item : warningChoices_->actions())
+        item->setChecked(item->data().toInt() == settings.AlarmWarningMinutes);
 }
 
 void Form1::FitOuterSize() {

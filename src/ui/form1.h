@@ -22,6 +22,7 @@ class PrinterAccess;
 class ReminderPresenter;
 class TrayIcon;
 class QAction;
+class QActionGroup;
 class QCalendarWidget;
 class QMenu;
 class QPushButton;
@@ -159,4 +160,5 @@ class Form1 : public QMainWindow {
     QAction* mnuOrdCre_ = nullptr;
     QAction* mnuOrdDec_ = nullptr;
     QAction* mnuNewMsgbox_ = nullptr;
+    QActionGroup* warningChoices_ = nullptr;
 };

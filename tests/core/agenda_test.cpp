@@ -99,7 +99,7 @@ private Q_SLOTS:
         agenda.settings().GiorniPreavviso = 4;
         agenda.settings().SortAscending = true;
         QVERIFY(agenda.LoadOrSaveSettings("salva"));
-        QCOMPARE(folder.read("Ricordel.ini").count("\r\n"), 8);
+        QCOMPARE(folder.read("Ricordel.ini").count("\r\n"), 9);
 
         Agenda again(clock, dialogs);
         again.LoadOrSaveSettings("carica");

@@ -15,6 +15,7 @@ Settings sample() {
     s.NewMsg = false;
     s.PercorsoImmagini = "C:\\Programmi\\Ricordel\\Img";
     s.GiorniPreavviso = 5;
+    s.AlarmWarningMinutes = 15;
     return s;
 }
 
@@ -32,10 +33,32 @@ private Q_SLOTS:
                             "\"/home/anna/citt\xe0/sveglia.wav\",\"Suono4\"\r\n"
                             "#FALSE#,\"NewMsg\"\r\n"
                             "\"C:\\Programmi\\Ricordel\\Img\",\"percorso immagini\"\r\n"
-                            "5,\"giorni preavviso\"\r\n"));
+                            "5,\"giorni preavviso\"\r\n"
+                            "15,\"minuti preavviso\"\r\n"));
         Settings neg;
         neg.GiorniPreavviso = -3;
-        QVERIFY(SerializeSettings(neg).endsWith("-3,\"giorni preavviso\"\r\n"));
+        QVERIFY(SerializeSettings(neg).endsWith(
+            "-3,\"giorni preavviso\"\r\n0,\"minuti preavviso\"\r\n"));
+    }
+
+    void ninthRecordIsTheWarningMinutes() {
+        // Eight records read as no warning; the first eight are written as
+        // they were read, the ninth after them.
+        QByteArray eight = SerializeSettings(sample());
+        eight.chop(QByteArray("15,\"minuti preavviso\"\r\n").size());
+        Settings s;
+        s.AlarmWarningMinutes = 30;
+        ParseSettings(eight, s);
+        QCOMPARE(s.AlarmWarningMinutes, 0);
+        QCOMPARE(SerializeSettings(s), eight + "0,\"minuti preavviso\"\r\n");
+        for (const char* bad : {"1441", "-5", "7.5", "\"15\"", "15x", "abc", ""}) {
+            Settings t = sample();
+            ParseSettings(eight + bad + ",\"minuti preavviso\"\r\n", t);
+            QVERIFY2(t.AlarmWarningMinutes == 0, bad);
+        }
+        Settings u;
+        ParseSettings(eight + "1440,\"minuti preavviso\"\r\n", u);
+        QCOMPARE(u.AlarmWarningMinutes, 1440);
     }
 
     void roundTrip() {

@@ -173,7 +173,8 @@ class FormGgTest : public QObject {
         QCOMPARE(int(f.days()), stored);
         QCOMPARE(f.folder.exists("Ricordel.ini"), stored != 3);
         if (stored != 3) {
-            QVERIFY(f.folder.read("Ricordel.ini").endsWith("7,\"giorni preavviso\"\r\n"));
+            QVERIFY(f.folder.read("Ricordel.ini")
+                        .endsWith("7,\"giorni preavviso\"\r\n0,\"minuti preavviso\"\r\n"));
         }
     }
 };
