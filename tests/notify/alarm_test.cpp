@@ -43,9 +43,11 @@ struct EngineRig {
 
     explicit EngineRig(const QDateTime& start = at(9, 0, 30)) { startAt(start); }
     // The program starts (again) with the clock at `t`.
-    void startAt(const QDateTime& t) {
+    void startAt(const QDateTime& t, int warningMinutes = 0) {
         clock.set(t);
         engine = std::make_unique<AlarmEngine>(clock);
+        engine->setWarningMinutes(warningMinutes);
+        engine->setSnoozeFile("Ripeti.dat");
         QObject::connect(engine.get(), &AlarmEngine::alarmsDue, [this](const QList<Alarm>& alarms) {
             for (const Alarm& a : alarms) rang << AlarmLine(a, clock.now());
         });
@@ -81,6 +83,8 @@ class AlarmTest : public QObject {
     void clockSetBackRingsWhatHasNotRung();
     void dateSetAheadAndBack();
     void savedForNowRingsNow();
+    void warningsComeBeforeTheAlarm();
+    void snoozesRingOnceAcrossJumpsAndRestarts();
     void manyAlarmsInOneMinute();
     void windowBringsTheMainWindowBackAndAddsLines();
 };
@@ -224,6 +228,71 @@ void AlarmTest::savedForNowRingsNow() {
     rig.appointments("7,3,\"Dentista\",\"10:01\"\r\n7,3,\"Da fuori\",\"10:01\"\r\n");
     QCOMPARE(rig.pollAt(at(10, 1, 21)), QStringList{"Da fuori"});
     QVERIFY(rig.pollAt(at(10, 1, 22)).isEmpty());
+}
+
+void AlarmTest::warningsComeBeforeTheAlarm() {
+    const QDate day(2026, 3, 7);
+    EngineRig rig;
+    rig.startAt(at(9, 0, 30), 15);
+    rig.appointments(
+        "7,3,\"Presto\",\"9:10\"\r\n7,3,\"Dentista\",\"10:00\"\r\n"
+        "7,3,\"Riunione\",\"11:00\"\r\n7,3,\"Pranzo\",\"12:00\"\r\n8,3,\"Notte\",\"0:10\"\r\n");
+    // A warning minute at or before the start does not ring; the alarm does.
+    QCOMPARE(rig.minutesTo(at(9, 44, 0)), QStringList{"Presto"});
+    QCOMPARE(rig.pollAt(at(9, 45, 0)), QStringList{"Tra 15 minuti (ore 10:00): Dentista"});
+    QCOMPARE(rig.minutesTo(at(10, 0, 0)), QStringList{"Dentista"});
+    // A warning missed in a sleep rings on waking while the appointment is
+    // ahead, with the minutes still to go...
+    QCOMPARE(rig.pollAt(at(10, 50, 10)), QStringList{"Tra 10 minuti (ore 11:00): Riunione"});
+    QCOMPARE(rig.minutesTo(at(11, 0, 0)), QStringList{"Riunione"});
+    // ...and not at all once the appointment is due.
+    QCOMPARE(rig.pollAt(at(12, 5, 0)), QStringList{"(ore 12:00) Pranzo"});
+    // Saved after its warning minute: warned at once.
+    rig.clock.set(at(12, 56, 20));
+    rig.rang.clear();
+    rig.appointments("7,3,\"Nuovo\",\"13:00\"\r\n8,3,\"Notte\",\"0:10\"\r\n");
+    rig.engine->appointmentsSaved();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.rang, QStringList{"Tra 4 minuti (ore 13:00): Nuovo"}, 1000);
+    QCOMPARE(rig.pollAt(at(12, 59, 0)), QStringList{});
+    QCOMPARE(rig.pollAt(at(23, 55, 0)),
+             QStringList({"(ore 13:00) Nuovo", "Tra 15 minuti (ore 0:10): Notte"}));
+    QCOMPARE(rig.pollAt(at(23, 59, 0)), QStringList{});  // a warning rings once
+    QCOMPARE(rig.pollAt(at(0, 10, 0, day.addDays(1))), QStringList{"Notte"});
+    QCOMPARE(AlarmLine({AlarmKind::Warning, at(10, 0), "Uno"}, at(9, 59, 59)),
+             "Tra 1 minuto (ore 10:00): Uno");
+}
+
+void AlarmTest::snoozesRingOnceAcrossJumpsAndRestarts() {
+    EngineRig rig;  // 9:00:30
+    rig.engine->snooze({{AlarmKind::Due, at(9, 0), "Dentista"}}, 10);
+    QCOMPARE(rig.folder.read("Ripeti.dat"), QByteArray("\"2026-03-07 09:10:30\",\"Dentista\"\r\n"));
+    QVERIFY(rig.pollAt(at(9, 10, 29)).isEmpty());
+    QCOMPARE(rig.pollAt(at(9, 10, 30)), QStringList{"Dentista"});
+    QVERIFY(!rig.folder.exists("Ripeti.dat"));
+    // Across a jump forward it rings at once, with its time; after a step
+    // back, never again.
+    rig.engine->snooze({{AlarmKind::Warning, at(9, 30), "Treno"}}, 5);
+    QCOMPARE(rig.pollAt(at(9, 40, 0)), QStringList{"(ore 9:15) Treno"});
+    rig.pollAt(at(9, 14, 0));
+    QVERIFY(rig.minutesTo(at(9, 20, 0)).isEmpty());
+    // Kept across a restart: one whose time came rings at start, one still
+    // pending at its time.
+    rig.engine->snooze({{AlarmKind::Due, at(9, 20), "Presto"}}, 5);
+    rig.clock.set(at(9, 22, 0));
+    rig.engine->snooze({{AlarmKind::Due, at(9, 20), "Tardi"}}, 60);
+    rig.engine.reset();
+    rig.rang.clear();
+    rig.startAt(at(9, 40, 0));
+    QCOMPARE(rig.rang, QStringList{"(ore 9:25) Presto"});
+    QCOMPARE(rig.pollAt(at(10, 22, 0)), QStringList{"Tardi"});
+    // A damaged file is set aside; what can be read is kept; the start goes on.
+    rig.engine.reset();
+    rig.folder.write("Ripeti.dat",
+                     "\"2026-03-07 11:00:00\",\"Buono\"\r\nrotto,,,\r\n\"ieri\",\"Guasto\"\r\n");
+    rig.startAt(at(10, 30, 0));
+    QCOMPARE(rig.folder.read("Ripeti.dat"), QByteArray("\"2026-03-07 11:00:00\",\"Buono\"\r\n"));
+    QVERIFY(rig.folder.read("Ripeti.dat.danneggiato").contains("Guasto"));
+    QCOMPARE(rig.pollAt(at(11, 0, 1)), QStringList{"Buono"});
 }
 
 void AlarmTest::manyAlarmsInOneMinute() {

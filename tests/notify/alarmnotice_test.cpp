@@ -56,6 +56,7 @@ class AlarmNoticeTest : public QObject {
   private Q_SLOTS:
     void followsTheAlarmWindow();
     void actionsAndDismissal();
+    void warningsAreNormalAndRipetiSnoozes();
     void balloonsWhereTheTrayShowsThem();
 };
 
@@ -117,6 +118,29 @@ void AlarmNoticeTest::actionsAndDismissal() {
     QCOMPARE(rig.notices.trail().last(), "withdraw 2");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(siren.isNull());
+}
+
+void AlarmNoticeTest::warningsAreNormalAndRipetiSnoozes() {
+    NoticeRig rig;
+    rig.folder.write("Ricordel.dat", "7,3,\"Dentista\",\"9:30\"\r\n");
+    rig.notifier->SetAlarmWarningMinutes(15);
+    rig.tickAt(at(9, 15));
+    QCOMPARE(rig.last().notice.urgency, 1);  // a warning alone
+    QCOMPARE(rig.last().notice.body, "Tra 15 minuti (ore 9:30): Dentista");
+    rig.tickAt(at(9, 30));
+    QCOMPARE(rig.notices.trail(), QStringList({"post 1", "update 1"}));
+    QCOMPARE(rig.last().notice.urgency, 2);  // a due alarm joined
+    // "Ripeti tra 10 minuti" on the notice: the window goes, the lines come
+    // back as due alarms ten minutes later.
+    rig.notices.invoke(1, "ripeti");
+    QVERIFY(!rig.notifier->Siren());
+    QCOMPARE(rig.notices.trail().last(), "withdraw 1");
+    rig.tickAt(at(9, 39));
+    QVERIFY(!rig.notifier->Siren());
+    rig.tickAt(at(9, 40));
+    QVERIFY(rig.notifier->Siren());
+    QCOMPARE(rig.notifier->Siren()->Text(), "Dentista\r\nDentista");
+    QVERIFY(rig.notifier->Siren()->isRinging());
 }
 
 void AlarmNoticeTest::balloonsWhereTheTrayShowsThem() {

@@ -797,9 +797,25 @@ class CommandTests : public QObject {
         QVERIFY(h.folder.read("Ricordel.ini").startsWith("#TRUE#,\"Ord\"\r\n"));
     }
 
-    void newMsgboxTogglesAndSaves() {
+    void newMsgboxAndAlarmWarningSaveAtOnce() {
         Harness h;
+        h.folder.write("Ricordel.ini", SettingsBytes(false, false) + "30,\"minuti preavviso\"\r\n");
         h.start();
+        QStringList warnings;
+        for (QAction* a : h.form->findChild<QMenu*>("mnuPreavvisoAllarme")->actions())
+            warnings << a->text() + (a->isChecked() ? "*" : "");
+        QCOMPARE(warnings, QStringList({"Nessuno", "5 minuti", "10 minuti", "15 minuti",
+                                        "30 minuti*", "1 ora"}));
+        QCOMPARE(h.form->findChild<QMenu*>("mnuPreavvisoAllarme")->title(), "Preavviso &allarme");
+        QCOMPARE(h.form->notifier().alarms().warningMinutes(), 30);
+        h.item("mnuPreavvisoAllarme60")->trigger();
+        QVERIFY(h.item("mnuPreavvisoAllarme60")->isChecked());
+        QVERIFY(!h.item("mnuPreavvisoAllarme30")->isChecked());
+        QCOMPARE(h.form->notifier().alarms().warningMinutes(), 60);
+        QCOMPARE(h.folder.read("Ricordel.ini"),
+                 SettingsBytes(false, false) + "60,\"minuti preavviso\"\r\n");
+
+
         h.item("mnuNewMsgbox")->trigger();
         QVERIFY(h.agenda().settings().NewMsg);
         QVERIFY(h.item("mnuNewMsgbox")->isChecked());
