@@ -141,9 +141,10 @@ void DBusDesktopNotifications::sendClose(uint id, bool wait) {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
                                                        QStringLiteral("CloseNotification"));
     call << QVariant::fromValue(id);
-    // At the end the message must leave before the process does.
+    // At the end the message must leave before the process does: a call
+    // that the service answers (or a short time) makes sure it went out.
     if (wait)
-        bus_.call(call, QDBus::Block, kExitWaitMs);
+        bus_.call(call, QDBus::Block, 250);
     else
         bus_.send(call);
 }

@@ -76,13 +76,17 @@ void DBusNotificationsTest::callsCarryTheirSignaturesAndHints() {
     QCOMPARE(standIn.calls[2].signature, "u");
     QCOMPARE(standIn.calls[2].args[0].toUInt(), 1u);
 
-    // A notice still standing when the program ends is withdrawn.
+    // A notice still standing when the program ends is withdrawn. This one
+    // holds warnings only: normal urgency.
     {
         DBusDesktopNotifications ending(programBus());
-        ending.Post(notice(QStringLiteral("Ultima")));
+        DesktopNotice warning = notice(QStringLiteral("Ultima"));
+        warning.urgency = 1;
+        ending.Post(warning);
         QTRY_VERIFY(answered(ending));
     }
     QTRY_COMPARE(standIn.calls.size(), 5);
+    QCOMPARE(standIn.calls[3].args[6].toMap().value("urgency").toInt(), 1);
     QCOMPARE(standIn.calls[4].member, "CloseNotification");
     QCOMPARE(standIn.calls[4].args[0].toUInt(), 2u);
     QDBusConnection::sessionBus().unregisterService("org.freedesktop.Notifications");
