@@ -75,14 +75,14 @@ FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settin
     snoozeButton_->setFont(small);
     const int stripTop = TwipsToPixels(240 + 1875);
     const int buttonHeight = std::max(12, height() - stripTop - 2);
-    const int buttonWidth = snoozeButton_->fontMetrics().horizontalAdvance(snoozeButton_->text()) + 16;
+    const int buttonWidth =
+        snoozeButton_->fontMetrics().horizontalAdvance(snoozeButton_->text()) + 16;
     snoozeButton_->setGeometry(TwipsToPixels(180 + 4275) - buttonWidth, stripTop + 1, buttonWidth,
                                buttonHeight);
     snoozeButton_->setMenu(snoozeMenu_);
     txtMsg_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(txtMsg_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        snoozeMenu_->popup(txtMsg_->mapToGlobal(pos));
-    });
+    connect(txtMsg_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { snoozeMenu_->popup(txtMsg_->mapToGlobal(pos)); });
 
     CentreWindow(*this);
 

@@ -306,8 +306,9 @@ void AlarmTest::manyAlarmsInOneMinute() {
     Agenda agenda{clock, dialogs};
     QWidget mainWindow;
     auto sounds = std::make_shared<PlayerLog>();
-    Notifier notifier(agenda, &mainWindow,
-                      NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), nullptr, nullptr});
+    Notifier notifier(
+        agenda, &mainWindow,
+        NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), nullptr, nullptr});
     clock.set(at(9, 1, 0));
     QElapsedTimer timer;
     timer.start();
@@ -336,8 +337,9 @@ void AlarmTest::windowBringsTheMainWindowBackAndAddsLines() {
     QWidget mainWindow;
     FakeTray tray;
     auto sounds = std::make_shared<PlayerLog>();
-    Notifier notifier(agenda, &mainWindow,
-                      NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray, nullptr});
+    Notifier notifier(
+        agenda, &mainWindow,
+        NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray, nullptr});
     notifier.AddTrayIcon();
     notifier.HideToTray();
     QVERIFY(!mainWindow.isVisible());

@@ -78,10 +78,10 @@ class SoundTest : public QObject {
 
         QProcess recorder;
         recorder.setStandardOutputFile(dir.filePath("rec.raw"));
-        recorder.start(QStandardPaths::findExecutable("parec"),
-                       {"--server=" + gServer, "-d", "rec.monitor", "--raw", "--format=s16le",
-                        "--channels=1", "--rate=" + QString::number(kRecordRate),
-                        "--latency-msec=20"});
+        recorder.start(
+            QStandardPaths::findExecutable("parec"),
+            {"--server=" + gServer, "-d", "rec.monitor", "--raw", "--format=s16le", "--channels=1",
+             "--rate=" + QString::number(kRecordRate), "--latency-msec=20"});
         QVERIFY(recorder.waitForStarted());
         QTest::qWait(500);
 
@@ -136,7 +136,8 @@ int main(int argc, char** argv) {
     const QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
     const QString parec = QStandardPaths::findExecutable("parec");
     if (pulseaudio.isEmpty() || parec.isEmpty()) {
-        std::puts("skipped: pulseaudio and parec are needed (packages pulseaudio, pulseaudio-utils)");
+        std::puts(
+            "skipped: pulseaudio and parec are needed (packages pulseaudio, pulseaudio-utils)");
         return 77;
     }
     QTemporaryDir runtime;
@@ -147,9 +148,10 @@ int main(int argc, char** argv) {
     env.insert("HOME", runtime.path());
     server.setProcessEnvironment(env);
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(pulseaudio, {"--daemonize=no", "-n", "--exit-idle-time=-1", "--disallow-exit",
-                              "--load=module-null-sink sink_name=rec",
-                              "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket});
+    server.start(pulseaudio,
+                 {"--daemonize=no", "-n", "--exit-idle-time=-1", "--disallow-exit",
+                  "--load=module-null-sink sink_name=rec",
+                  "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket});
     bool up = server.waitForStarted(5000);
     for (int i = 0; up && i < 100 && !QFile::exists(socket); ++i) QThread::msleep(50);
     if (!up || !QFile::exists(socket)) {

@@ -19,12 +19,12 @@ const QString kSnoozeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 constexpr qint64 kMinutesPerDay = 1440;
 
 QString identity(const Alarm& alarm) {
-    const qint64 at = alarm.kind == AlarmKind::Snoozed
-                          ? alarm.at.date().toJulianDay() * 86400 +
-                                alarm.at.time().msecsSinceStartOfDay() / 1000
-                          : WallMinute::of(alarm.at).index();
-    return QString::number(static_cast<int>(alarm.kind)) + QLatin1Char('|') +
-           QString::number(at) + QLatin1Char('|') + alarm.message;
+    const qint64 at =
+        alarm.kind == AlarmKind::Snoozed
+            ? alarm.at.date().toJulianDay() * 86400 + alarm.at.time().msecsSinceStartOfDay() / 1000
+            : WallMinute::of(alarm.at).index();
+    return QString::number(static_cast<int>(alarm.kind)) + QLatin1Char('|') + QString::number(at) +
+           QLatin1Char('|') + alarm.message;
 }
 
 QDateTime dateTimeOf(qint64 wallMinuteIndex) {
@@ -40,10 +40,7 @@ qint64 wallSecs(const QDateTime& t) {
 }  // namespace
 
 AlarmEngine::AlarmEngine(const Clock& clock, QObject* parent)
-    : QObject(parent),
-      clock_(clock),
-      minuteTimer_(new QTimer(this)),
-      pollTimer_(new QTimer(this)) {
+    : QObject(parent), clock_(clock), minuteTimer_(new QTimer(this)), pollTimer_(new QTimer(this)) {
     last_ = WallMinute::of(clock_.now());
     floor_ = last_.index();
 
