@@ -73,13 +73,12 @@ FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settin
     QFont small = snoozeButton_->font();
     small.setPointSize(8);
     snoozeButton_->setFont(small);
+    snoozeButton_->setMenu(snoozeMenu_);
     const int stripTop = TwipsToPixels(240 + 1875);
     const int buttonHeight = std::max(12, height() - stripTop - 2);
-    const int buttonWidth =
-        snoozeButton_->fontMetrics().horizontalAdvance(snoozeButton_->text()) + 16;
+    const int buttonWidth = snoozeButton_->sizeHint().width() + 6;
     snoozeButton_->setGeometry(TwipsToPixels(180 + 4275) - buttonWidth, stripTop + 1, buttonWidth,
                                buttonHeight);
-    snoozeButton_->setMenu(snoozeMenu_);
     txtMsg_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(txtMsg_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { snoozeMenu_->popup(txtMsg_->mapToGlobal(pos)); });
