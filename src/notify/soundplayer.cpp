@@ -1,35 +1,77 @@
 #include "notify/soundplayer.h"
 
+#include <QAudioDevice>
 #include <QAudioOutput>
+#include <QAudioSink>
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QMediaPlayer>
-#include <QSoundEffect>
-#include <QTimer>
 #include <QtEndian>
+
+#include <algorithm>
+#include <cstring>
 
 bool SoundFileExists(const QString& path) {
     return !path.trimmed().isEmpty() && QFileInfo(path).isFile();
 }
 
-bool IsPlainWav(const QString& path) {
+WavSamples ReadWavSamples(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = file.read(4096);
-    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE") return false;
-    // The chunks after the header, up to "fmt ", whose first field is the
-    // sample format: 1 PCM, 3 float, 0xFFFE extensible (which names either).
-    qsizetype at = 12;
-    while (at + 8 <= head.size()) {
-        const quint32 size = qFromLittleEndian<quint32>(head.constData() + at + 4);
-        if (head.mid(at, 4) == "fmt ") {
-            if (at + 10 > head.size()) return false;
-            const quint16 format = qFromLittleEndian<quint16>(head.constData() + at + 8);
-            return format == 1 || format == 3 || format == 0xFFFE;
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray head = file.read(12);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE") return {};
+    int format = 0, channels = 0, rate = 0, bits = 0;
+    // The chunks: "fmt " tells the kind of samples, "data" holds them.
+    for (;;) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8) return {};
+        const quint32 size = qFromLittleEndian<quint32>(chunk.constData() + 4);
+        if (chunk.startsWith("fmt ")) {
+            const QByteArray fmt = file.read(size + (size & 1));
+            if (fmt.size() < 16) return {};
+            format = qFromLittleEndian<quint16>(fmt.constData());
+            channels = qFromLittleEndian<quint16>(fmt.constData() + 2);
+            rate = static_cast<int>(qFromLittleEndian<quint32>(fmt.constData() + 4));
+            bits = qFromLittleEndian<quint16>(fmt.constData() + 14);
+            // Extensible: the sample kind is the first field of its sub-format.
+            if (format == 0xFFFE && fmt.size() >= 26)
+                format = qFromLittleEndian<quint16>(fmt.constData() + 24);
+        } else if (chunk.startsWith("data")) {
+            if (format == 0) return {};  // samples before their description
+            WavSamples out;
+            out.data = file.read(std::min<qint64>(size, WavSoundPlayer::kMaxBytes));
+            QAudioFormat& f = out.format;
+            f.setSampleRate(rate);
+            f.setChannelCount(channels);
+            if (format == 1 && bits == 8) {
+                f.setSampleFormat(QAudioFormat::UInt8);
+            } else if (format == 1 && bits == 16) {
+                f.setSampleFormat(QAudioFormat::Int16);
+            } else if (format == 1 && bits == 32) {
+                f.setSampleFormat(QAudioFormat::Int32);
+            } else if (format == 1 && bits == 24) {
+                // The output takes no 24-bit samples: each becomes the top
+                // three bytes of a 32-bit one.
+                QByteArray wide((out.data.size() / 3) * 4, '\0');
+                for (qsizetype i = 0, j = 0; i + 3 <= out.data.size(); i += 3, j += 4)
+                    std::memcpy(wide.data() + j + 1, out.data.constData() + i, 3);
+                out.data = wide;
+                f.setSampleFormat(QAudioFormat::Int32);
+            } else if (format == 3 && bits == 32) {
+                f.setSampleFormat(QAudioFormat::Float);
+            } else {
+                return {};
+            }
+            const int frame = f.bytesPerFrame();
+            if (!f.isValid() || frame <= 0 || rate <= 0) return {};
+            out.data.truncate(out.data.size() - out.data.size() % frame);
+            return out;
+        } else if (!file.seek(file.pos() + size + (size & 1))) {
+            return {};
         }
-        at += 8 + size + (size & 1);
     }
-    return false;
 }
 
 namespace {
@@ -67,67 +109,46 @@ void MediaSoundPlayer::stop() {
     player_->stop();
 }
 
-EffectSoundPlayer::EffectSoundPlayer()
-    : effect_(std::make_unique<QSoundEffect>()), loadWait_(std::make_unique<QTimer>()) {
-    QObject::connect(effect_.get(), &QSoundEffect::statusChanged, effect_.get(),
-                     [this] { onStatusChanged(); });
-    // Some files leave the effect loading for ever instead of failing.
-    loadWait_->setSingleShot(true);
-    loadWait_->setInterval(kLoadWaitMs);
-    QObject::connect(loadWait_.get(), &QTimer::timeout, loadWait_.get(), [this] {
-        if (effect_->status() != QSoundEffect::Ready) useFallback();
-    });
+WavSoundPlayer::WavSoundPlayer() = default;
+
+WavSoundPlayer::~WavSoundPlayer() {
+    stop();
 }
 
-EffectSoundPlayer::~EffectSoundPlayer() {
-    loadWait_->stop();
-    effect_->stop();
-}
-
-void EffectSoundPlayer::play(const QString& path) {
+void WavSoundPlayer::play(const QString& path) {
     if (!SoundFileExists(path)) {
         stop();
         return;
     }
-    wanted_ = true;
     if (path != path_) {
+        stop();
         path_ = path;
-        fallbackActive_ = !IsPlainWav(path);
-        if (!fallbackActive_) {
-            effect_->setSource(UrlOf(path));
-            loadWait_->start();
-        }
+        samples_ = ReadWavSamples(path);
+        fallbackActive_ = !samples_.format.isValid();
     }
-    if (fallbackActive_ || effect_->status() == QSoundEffect::Error) {
-        useFallback();
+    if (fallbackActive_) {
+        if (!fallback_) fallback_ = std::make_unique<MediaSoundPlayer>();
+        fallback_->play(path);
         return;
     }
-    // Still loading: play() starts it as soon as it is loaded.
-    effect_->stop();
-    effect_->play();
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull()) return;  // no audio output on this machine
+    // A fresh stream for each start: the last one is dropped wherever it was.
+    if (sink_) sink_->stop();
+    sink_ = std::make_unique<QAudioSink>(device, samples_.format);
+    buffer_ = std::make_unique<QBuffer>();
+    buffer_->setData(samples_.data);
+    buffer_->open(QIODevice::ReadOnly);
+    sink_->start(buffer_.get());
 }
 
-void EffectSoundPlayer::stop() {
-    wanted_ = false;
-    effect_->stop();
+void WavSoundPlayer::stop() {
+    if (sink_) sink_->stop();
+    sink_.reset();
+    buffer_.reset();
     if (fallback_) fallback_->stop();
 }
 
-void EffectSoundPlayer::onStatusChanged() {
-    if (effect_->status() == QSoundEffect::Ready) loadWait_->stop();
-    if (effect_->status() == QSoundEffect::Error) useFallback();
-}
-
-void EffectSoundPlayer::useFallback() {
-    loadWait_->stop();
-    const bool switching = !fallbackActive_;
-    fallbackActive_ = true;
-    if (!wanted_) return;
-    if (switching) effect_->stop();
-    if (!fallback_) fallback_ = std::make_unique<MediaSoundPlayer>();
-    fallback_->play(path_);
-}
-
 SoundPlayerFactory SystemSoundPlayerFactory() {
-    return [] { return std::unique_ptr<SoundPlayer>(std::make_unique<EffectSoundPlayer>()); };
+    return [] { return std::unique_ptr<SoundPlayer>(std::make_unique<WavSoundPlayer>()); };
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QAudioFormat>
+#include <QByteArray>
 #include <QString>
 #include <QUrl>
 
@@ -8,8 +10,8 @@
 
 class QAudioOutput;
 class QMediaPlayer;
-class QSoundEffect;
-class QTimer;
+class QAudioSink;
+class QBuffer;
 
 // The sound of a window. play() starts the file from its beginning, also
 // when it is the file already playing; a path that names no file stops
@@ -40,39 +42,43 @@ class MediaSoundPlayer final : public SoundPlayer {
     std::unique_ptr<QMediaPlayer> player_;
 };
 
-// Plays uncompressed .wav files through QSoundEffect, which mixes them
-// itself and starts them again from the beginning on every play(), whatever
-// media backend Qt picked on the machine. A file it cannot decode (a
-// compressed .wav, another format under that name: its header says so, or
-// the effect reports an error or is still not loaded after kLoadWaitMs) is
-// played by a MediaSoundPlayer instead.
-class EffectSoundPlayer final : public SoundPlayer {
+// The samples of a .wav file of plain samples (integer PCM of 8, 16, 24 or
+// 32 bits, or 32-bit float), ready for an audio output: 24-bit samples are
+// widened to 32 bits. Empty `format` when the file is no such .wav.
+struct WavSamples {
+    QAudioFormat format;
+    QByteArray data;
+};
+WavSamples ReadWavSamples(const QString& path);
+
+// Plays .wav files of plain samples through an audio output of its own: the
+// samples are read once, and every play() opens a new output stream from
+// the first sample, so a restart never depends on how the last one ended
+// and no media backend is involved. Any other file (a compressed .wav,
+// another format under that name) is played by a MediaSoundPlayer.
+class WavSoundPlayer final : public SoundPlayer {
   public:
-    static constexpr int kLoadWaitMs = 2000;
-    EffectSoundPlayer();
-    ~EffectSoundPlayer() override;
+    // Longer sounds are cut: the alarm window starts its sound again every
+    // 3 seconds anyway.
+    static constexpr qint64 kMaxBytes = 16 * 1024 * 1024;
+    WavSoundPlayer();
+    ~WavSoundPlayer() override;
     void play(const QString& path) override;
     void stop() override;
-    // True while the sound goes through the fallback player.
+    // True while the sound goes through the media player.
     bool usesFallback() const { return fallbackActive_; }
 
   private:
-    void onStatusChanged();
-    void useFallback();
-    std::unique_ptr<QSoundEffect> effect_;
-    std::unique_ptr<QTimer> loadWait_;
+    std::unique_ptr<QAudioSink> sink_;
+    std::unique_ptr<QBuffer> buffer_;
     std::unique_ptr<MediaSoundPlayer> fallback_;
+    WavSamples samples_;
     QString path_;
-    bool wanted_ = false;
     bool fallbackActive_ = false;
 };
 
 // A factory of the players the program uses.
 SoundPlayerFactory SystemSoundPlayerFactory();
-
-// True when the file starts as a .wav of plain samples (PCM or float), the
-// kind QSoundEffect plays.
-bool IsPlainWav(const QString& path);
 
 // True when a sound path names an existing file.
 bool SoundFileExists(const QString& path);

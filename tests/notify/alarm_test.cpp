@@ -125,10 +125,11 @@ void AlarmTest::dueAlarmsKeepFileOrderAndSkipUndated() {
 }
 
 void AlarmTest::ringsOnceAtItsMinute() {
-    EngineRig rig;  // starts at 9:00:30
+    EngineRig rig;
     rig.appointments(
         "7,3,\"Avvio\",\"9:00\"\r\n7,3,\"Dentista\",\"9:02\"\r\n7,3,\"Treno\",\"09:03\"\r\n"
         "7,3,\"Treno\",\"9:03\"\r\n7,3,\"Senza ora\",\"\"\r\n6,3,\"Ieri\",\"9:02\"\r\n");
+    rig.startAt(at(9, 0, 30));
     QVERIFY(rig.pollAt(at(9, 0, 59)).isEmpty());  // the start-up minute never rings
     QVERIFY(rig.pollAt(at(9, 1, 0)).isEmpty());
     QCOMPARE(rig.pollAt(at(9, 2, 0)), QStringList{"Dentista"});
@@ -209,23 +210,20 @@ void AlarmTest::dateSetAheadAndBack() {
 void AlarmTest::savedForNowRingsNow() {
     EngineRig rig(at(10, 0, 5));
     rig.appointments("7,3,\"Esistente\",\"10:00\"\r\n");
-    rig.clock.set(at(10, 0, 50));
-    rig.engine->appointmentsSaved();
-    QTest::qWait(0);
-    QVERIFY(rig.rang.isEmpty());  // the start-up minute stays quiet
-    rig.minutesTo(at(10, 1, 0));
-    // Saved by the program at 10:01:20 for 10:01: it rings at once, and once.
-    rig.clock.set(at(10, 1, 20));
-    rig.rang.clear();
-    rig.appointments("7,3,\"Esistente\",\"10:00\"\r\n7,3,\"Dentista\",\"10:01\"\r\n");
+    rig.startAt(at(10, 0, 5));
+    // Saved by the program at 10:00:20 for 10:00, the start-up minute: it
+    // rings at once, and once; what the file held at the start does not.
+    rig.clock.set(at(10, 0, 20));
+    rig.appointments("7,3,\"Esistente\",\"10:00\"\r\n7,3,\"Dentista\",\"10:00\"\r\n");
     rig.engine->appointmentsSaved();
     QVERIFY(rig.rang.isEmpty());  // not inside the save itself
     QTRY_COMPARE_WITH_TIMEOUT(rig.rang, QStringList{"Dentista"}, 1000);
     rig.engine->appointmentsSaved();
     QTest::qWait(0);
     QCOMPARE(rig.rang, QStringList{"Dentista"});
+    QVERIFY(rig.minutesTo(at(10, 1, 0)).isEmpty());
     // Written by another program: the one-second look sees the file change.
-    rig.appointments("7,3,\"Dentista\",\"10:01\"\r\n7,3,\"Da fuori\",\"10:01\"\r\n");
+    rig.appointments("7,3,\"Dentista\",\"10:00\"\r\n7,3,\"Da fuori\",\"10:01\"\r\n");
     QCOMPARE(rig.pollAt(at(10, 1, 21)), QStringList{"Da fuori"});
     QVERIFY(rig.pollAt(at(10, 1, 22)).isEmpty());
 }
@@ -233,10 +231,10 @@ void AlarmTest::savedForNowRingsNow() {
 void AlarmTest::warningsComeBeforeTheAlarm() {
     const QDate day(2026, 3, 7);
     EngineRig rig;
-    rig.startAt(at(9, 0, 30), 15);
     rig.appointments(
         "7,3,\"Presto\",\"9:10\"\r\n7,3,\"Dentista\",\"10:00\"\r\n"
         "7,3,\"Riunione\",\"11:00\"\r\n7,3,\"Pranzo\",\"12:00\"\r\n8,3,\"Notte\",\"0:10\"\r\n");
+    rig.startAt(at(9, 0, 30), 15);
     // A warning minute at or before the start does not ring; the alarm does.
     QCOMPARE(rig.minutesTo(at(9, 44, 0)), QStringList{"Presto"});
     QCOMPARE(rig.pollAt(at(9, 45, 0)), QStringList{"Tra 15 minuti (ore 10:00): Dentista"});

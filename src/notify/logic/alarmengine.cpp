@@ -42,7 +42,6 @@ qint64 wallSecs(const QDateTime& t) {
 AlarmEngine::AlarmEngine(const Clock& clock, QObject* parent)
     : QObject(parent), clock_(clock), minuteTimer_(new QTimer(this)), pollTimer_(new QTimer(this)) {
     last_ = WallMinute::of(clock_.now());
-    floor_ = last_.index();
 
     minuteTimer_->setObjectName(QStringLiteral("Timer1"));
     minuteTimer_->setSingleShot(true);
@@ -60,6 +59,7 @@ void AlarmEngine::setWarningMinutes(int minutes) {
 }
 
 void AlarmEngine::start() {
+    if (!seeded_) seedStartUpMinute();
     running_ = true;
     pollTimer_->start();
     check();
@@ -135,7 +135,24 @@ void AlarmEngine::takeIfNotRung(const Alarm& alarm, qint64 day, QSet<QString>& r
     out.append(alarm);
 }
 
+void AlarmEngine::seedStartUpMinute() {
+    // What the file holds for the start-up minute, and the warnings whose
+    // minute it is or has passed, count as rung: the digest has just shown
+    // the day. What is saved for that minute afterwards still rings.
+    seeded_ = true;
+    appointments_.Refresh();
+    const qint64 s = last_.index();
+    const qint64 day = last_.day.toJulianDay();
+    for (const AlarmIndex::Due& d : appointments_.Between(s, s))
+        rung_.insert(identity({AlarmKind::Due, dateTimeOf(d.minute), d.message}), day);
+    if (warningMinutes_ > 0) {
+        for (const AlarmIndex::Due& d : appointments_.Between(s + 1, s + warningMinutes_))
+            rung_.insert(identity({AlarmKind::Warning, dateTimeOf(d.minute), d.message}), day);
+    }
+}
+
 void AlarmEngine::check() {
+    if (!seeded_) seedStartUpMinute();
     const QDateTime now = clock_.now();
     const WallMinute current = WallMinute::of(now);
     if (!current.isValid()) return;
@@ -152,11 +169,7 @@ void AlarmEngine::check() {
     if (c > last_.index()) {
         from = c - last_.index() <= kMinutesPerDay ? last_.index() + 1
                                                    : WallMinute{current.day, 0}.index();
-    } else if (c < last_.index() && c <= floor_) {
-        // Set back past the start: the minute reached is open again.
-        floor_ = c - 1;
     }
-    from = std::max(from, floor_ + 1);
     last_ = current;
 
     QList<Alarm> due;
@@ -177,12 +190,10 @@ void AlarmEngine::check() {
         }
     }
 
-    // Warnings of the appointments still ahead within the warning minutes,
-    // whose warning minute came after the start.
+    // Warnings of the appointments still ahead within the warning minutes.
     QList<Alarm> warnings;
     if (warningMinutes_ > 0) {
-        const qint64 first = std::max(c + 1, floor_ + 1 + warningMinutes_);
-        for (const AlarmIndex::Due& d : appointments_.Between(first, c + warningMinutes_))
+        for (const AlarmIndex::Due& d : appointments_.Between(c + 1, c + warningMinutes_))
             takeIfNotRung({AlarmKind::Warning, dateTimeOf(d.minute), d.message}, today, ringingNow,
                           warnings);
     }

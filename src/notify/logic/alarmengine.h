@@ -21,7 +21,9 @@ class QTimer;
 // - a clock set back opens the minutes from the new time on again, but what
 //   already rang stays rung; after a date set back, what rang on the days
 //   after the new day is forgotten, so it rings again on its real day;
-// - the minute the engine starts in, and what lies before it, never ring;
+// - the minute the engine starts in, and what lies before it, never ring
+//   (an appointment saved for that minute afterwards does), nor do the
+//   warnings whose minute has come by then;
 // - when the appointments file changes (a save of the program, seen at once,
 //   or another program's, seen within a second) the current minute is looked
 //   at again, so an appointment saved for now rings now;
@@ -33,8 +35,9 @@ class QTimer;
 class AlarmEngine : public QObject {
     Q_OBJECT
   public:
-    // Reads "Ricordel.dat" in the current folder. Nothing at or before the
-    // current minute of `clock` rings.
+    // Reads "Ricordel.dat" in the current folder. Nothing the file holds at
+    // or before the current minute of `clock` rings, nor any warning due by
+    // then (the warning minutes set before the first check count).
     explicit AlarmEngine(const Clock& clock, QObject* parent = nullptr);
     ~AlarmEngine() override;
 
@@ -94,6 +97,7 @@ class AlarmEngine : public QObject {
     void takeIfNotRung(const Alarm& alarm, qint64 day, QSet<QString>& ringingNow,
                        QList<Alarm>& out);
     bool snoozeDue(const QDateTime& now) const;
+    void seedStartUpMinute();
     void loadSnoozes();
     void saveSnoozes();
 
@@ -106,10 +110,9 @@ class AlarmEngine : public QObject {
     bool writing_ = true;
     int warningMinutes_ = 0;
 
-    // The last minute checked, and the minute at and before which nothing
-    // rings (the start-up minute; lower after a clock set back past it).
+    // The last minute checked; at first the start-up minute.
     WallMinute last_;
-    qint64 floor_ = 0;
+    bool seeded_ = false;
     // What rang: the alarm's identity and the day (Julian) it rang on.
     QHash<QString, qint64> rung_;
     FileStamp stamp_;
