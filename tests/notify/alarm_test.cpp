@@ -165,6 +165,14 @@ void AlarmTest::catchesUpAcrossMidnightWithTheDueTime() {
         "9,3,\"Mattina\",\"8:00\"\r\n");
     QCOMPARE(slept.pollAt(at(0, 40, 0, day.addDays(2))),
              QStringList({"(ore 0:30) Alba", "(ore 0:30) Fra poco"}));
+    // The spring night skips 2:00 to 3:00: 2:30 rings at 3:00, as itself.
+    qputenv("TZ", "Europe/Rome");
+    const QDate spring(2026, 3, 29);
+    EngineRig night(at(1, 58, 0, spring));
+    night.appointments("29,3,\"Nella notte\",\"2:30\"\r\n");
+    QCOMPARE(night.pollAt(QDateTime(spring, QTime(3, 0, 5))),
+             QStringList{"(ore 2:30) Nella notte"});
+    qunsetenv("TZ");
 }
 
 void AlarmTest::clockSetBackRingsWhatHasNotRung() {

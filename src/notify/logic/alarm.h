@@ -41,8 +41,9 @@ enum class AlarmKind { Due, Warning, Snoozed };
 
 struct Alarm {
     AlarmKind kind = AlarmKind::Due;
-    // Due and warning: the appointment's day and minute. Snoozed: the moment
-    // it rings again, to the second.
+    // Due and warning: the appointment's day and minute as the clock reads
+    // them. Snoozed: the moment it rings again, to the second. Only the day
+    // and time of day count, never the time zone.
     QDateTime at;
     QString message;
 

@@ -27,9 +27,12 @@ QString identity(const Alarm& alarm) {
            QLatin1Char('|') + alarm.message;
 }
 
+// The wall-clock day and time of a minute, as they read on the clock. Kept
+// apart from any time zone, so a minute the spring clock change skips (2:30)
+// still reads as itself instead of an invalid local time.
 QDateTime dateTimeOf(qint64 wallMinuteIndex) {
     const WallMinute m = WallMinute::fromIndex(wallMinuteIndex);
-    return QDateTime(m.day, m.time());
+    return QDateTime(m.day, m.time(), Qt::UTC);
 }
 
 // Wall-clock order of two moments, whatever the clock changes between them.
