@@ -20,6 +20,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 #include <utility>
 
 #include "benchsupport.h"
@@ -36,7 +38,6 @@
 namespace bench {
 namespace {
 
-constexpr int kStartupRuns = 7;
 constexpr int kChildTimeoutMs = 120000;
 
 // ----------------------------------------------------------- child side
@@ -135,7 +136,7 @@ std::optional<Sample> ParseChildOutput(const QByteArray& out) {
     return Sample{*millis, *kib / 1024.0};
 }
 
-// Runs the child `kStartupRuns` times on one prepared folder. `perList` is
+// Runs the child `kSamples` times on one prepared folder. `perList` is
 // the number of entries in each of the three lists; 0 with `emptyWindow`
 // asks for a bare main window instead of ours.
 std::optional<std::vector<Sample>> RunStartups(int perList, bool emptyWindow) {
@@ -151,7 +152,7 @@ std::optional<std::vector<Sample>> RunStartups(int perList, bool emptyWindow) {
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 
     std::vector<Sample> samples;
-    for (int run = 0; run < kStartupRuns; ++run) {
+    for (int run = 0; run < kSamples; ++run) {
         QProcess child;
         child.setProcessEnvironment(env);
         child.setWorkingDirectory(folder.path());
@@ -187,18 +188,19 @@ const std::optional<std::vector<Sample>>& SamplesFor(int perList, bool emptyWind
     return it->second;
 }
 
-bool PrintMedian(const char* name, int perList, bool emptyWindow, bool memory) {
+// The median of one data set's samples, time or memory.
+std::optional<double> MedianOf(const char* name, int perList, bool emptyWindow, bool memory) {
     const auto& samples = SamplesFor(perList, emptyWindow);
     if (!samples) {
         std::fprintf(stderr, "%s: no figure\n", name);
-        return false;
+        return std::nullopt;
     }
     std::vector<double> values;
     for (const Sample& s : *samples) values.push_back(memory ? s.peakMib : s.millis);
-    if (qEnvironmentVariableIsSet("RICORDEL_BENCH_SAMPLES"))
+    static std::set<std::string> shown;  // a figure's samples are written once
+    if (qEnvironmentVariableIsSet("RICORDEL_BENCH_SAMPLES") && shown.insert(name).second)
         for (double v : values) std::fprintf(stderr, "%s sample: %.3f\n", name, v);
-    Print(name, Median(values), memory ? "MB" : "ms");
-    return true;
+    return Median(values);
 }
 
 }  // namespace
@@ -283,20 +285,37 @@ int RunStartupChild(int argc, char** argv) {
     return 0;
 }
 
+// Each goal figure is printed with its ratio to the figure it is measured
+// against, which is sampled first when it was not asked for.
 bool StartupFigureEmptyWindow() {
-    return PrintMedian("startup_empty_window", 0, true, false);
+    const auto value = MedianOf("startup_empty_window", 0, true, false);
+    if (value) Print("startup_empty_window", *value, "ms");
+    return value.has_value();
 }
 bool StartupFigure200() {
-    return PrintMedian("startup_200", 200, false, false);
+    const auto floor = MedianOf("startup_empty_window", 0, true, false);
+    const auto value = MedianOf("startup_200", 200, false, false);
+    if (value && floor)
+        PrintAgainstFloor("startup_200", *value, "ms", "startup_empty_window", *floor, 3);
+    return value && floor;
 }
 bool StartupFigure3x32766() {
-    return PrintMedian("startup_3x32766", ListModel::kMaxEntries, false, false);
+    const auto floor = MedianOf("startup_200", 200, false, false);
+    const auto value = MedianOf("startup_3x32766", ListModel::kMaxEntries, false, false);
+    if (value && floor) PrintAgainstFloor("startup_3x32766", *value, "ms", "startup_200", *floor, 2);
+    return value && floor;
 }
 bool PeakRssFigure200() {
-    return PrintMedian("peak_rss_200", 200, false, true);
+    const auto value = MedianOf("peak_rss_200", 200, false, true);
+    if (value) Print("peak_rss_200", *value, "MB");
+    return value.has_value();
 }
 bool PeakRssFigure3x32766() {
-    return PrintMedian("peak_rss_3x32766", ListModel::kMaxEntries, false, true);
+    const auto floor = MedianOf("peak_rss_200", 200, false, true);
+    const auto value = MedianOf("peak_rss_3x32766", ListModel::kMaxEntries, false, true);
+    if (value && floor)
+        PrintAgainstAllowance("peak_rss_3x32766", *value, "MB", "peak_rss_200", *floor, 12);
+    return value && floor;
 }
 
 }  // namespace bench
