@@ -69,16 +69,7 @@ void Agenda::LoadLists() {
                                 MsgIcon::Critical, QStringLiteral("Errore"));
             continue;
         }
-        const QList<ListRecord> records = ParseListRecords(bytes, kind);
-        QList<AgendaEntry> entries;
-        entries.reserve(records.size());
-        for (const ListRecord& r : records) entries.append(EntryFromRecord(r, kind));
-        ListModel& model = list(kind);
-        if (model.isEmpty()) {
-            model.replaceAll(entries);
-        } else {
-            for (const AgendaEntry& e : entries) model.append(e);
-        }
+        list(kind).appendFileContent(bytes);
     }
 }
 
@@ -86,7 +77,7 @@ bool Agenda::SaveCurrentList() {
     SelectCurrentGrid();
     const ListModel& grid = *currentGrid_;
     const QString name = QString::fromLatin1(grid.traits().fileName);
-    if (const auto error = WriteFileAtomically(name, SerializeList(grid.entries(), grid.kind()))) {
+    if (const auto error = WriteFileAtomically(name, grid.fileContent())) {
         ReportSaveFailure(dialogs_, name, *error);
         return false;
     }

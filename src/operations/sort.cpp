@@ -6,6 +6,7 @@
 
 #include "core/agenda.h"
 #include "core/dates.h"
+#include "core/listfiles.h"
 #include "core/listmodel.h"
 #include "core/numeric.h"
 #include "operations/operations.h"
@@ -36,7 +37,8 @@ constexpr int Ordinal(int month, int day) {
 }
 
 std::optional<SortKey> KeyOfRow(const ListModel& list, int row, int year) {
-    return ReadSortKey(list.entry(row), year);
+    return ReadSortKey(list.text(row, ListModel::ColDate), list.text(row, ListModel::ColTime),
+                       year);
 }
 
 }  // namespace
@@ -68,13 +70,17 @@ void ReadSortTime(const QString& timeText, double& hour, double& minute) {
     hour = WholeNumber(view.left(view.size() - 3));
 }
 
-std::optional<SortKey> ReadSortKey(const AgendaEntry& entry, int year) {
-    const std::optional<DayMonth> day = ReadEntryDay(entry.date, year);
+std::optional<SortKey> ReadSortKey(const QString& dateText, const QString& timeText, int year) {
+    const std::optional<DayMonth> day = ReadEntryDay(dateText, year);
     if (!day) return std::nullopt;
     SortKey key;
     key.day = Ordinal(day->month, day->day);
-    ReadSortTime(entry.time, key.hour, key.minute);
+    ReadSortTime(timeText, key.hour, key.minute);
     return key;
+}
+
+std::optional<SortKey> ReadSortKey(const AgendaEntry& entry, int year) {
+    return ReadSortKey(entry.date, entry.time, year);
 }
 
 bool IsLaterThanNext(const ListModel& list, int row, int year, bool& unreadable) {
@@ -115,19 +121,43 @@ std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bo
         if (a.key != b.key) return ascending ? a.key < b.key : a.key > b.key;
         return a.row < b.row;
     };
+    // Keys of whole hours and minutes from 0 to 65535, which nearly every
+    // row holds, are packed with the row number into one integer that sorts
+    // the same way: day, hour, minute, then row (rows below 65536).
+    auto packable = [](const SortKey& key) {
+        auto small = [](double v) { return v >= 0 && v <= 65535 && v == std::floor(v); };
+        return key.day >= 0 && key.day <= 65535 && small(key.hour) && small(key.minute);
+    };
+    std::vector<quint64> packed;
+    std::vector<Item> run;
     // Adjacent swaps never move a pair that holds an unreadable row, so such a
     // row is a wall: each run of readable rows between walls sorts on its own.
-    std::vector<Item> run;
     int start = 0;
     for (int i = 0; i <= n; ++i) {
         if (i < n && keys[static_cast<size_t>(i)]) continue;
         if (i < n) unreadable = true;
         if (i - start > 1) {
-            run.clear();
-            for (int r = start; r < i; ++r) run.push_back({*keys[static_cast<size_t>(r)], r});
-            std::sort(run.begin(), run.end(), before);
-            for (int r = start; r < i; ++r)
-                order[static_cast<size_t>(r)] = run[static_cast<size_t>(r - start)].row;
+            bool pack = n <= 65536;
+            for (int r = start; pack && r < i; ++r) pack = packable(*keys[static_cast<size_t>(r)]);
+            if (pack) {
+                packed.clear();
+                for (int r = start; r < i; ++r) {
+                    const SortKey& k = *keys[static_cast<size_t>(r)];
+                    quint64 key = quint64(k.day) << 32 | quint64(k.hour) << 16 | quint64(k.minute);
+                    if (!ascending) key = ~key & 0xFFFFFFFFFFFFull;
+                    packed.push_back(key << 16 | quint64(r));
+                }
+                std::sort(packed.begin(), packed.end());
+                for (int r = start; r < i; ++r)
+                    order[static_cast<size_t>(r)] =
+                        static_cast<int>(packed[static_cast<size_t>(r - start)] & 0xFFFF);
+            } else {
+                run.clear();
+                for (int r = start; r < i; ++r) run.push_back({*keys[static_cast<size_t>(r)], r});
+                std::sort(run.begin(), run.end(), before);
+                for (int r = start; r < i; ++r)
+                    order[static_cast<size_t>(r)] = run[static_cast<size_t>(r - start)].row;
+            }
         }
         start = i + 1;
     }
@@ -137,9 +167,38 @@ std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bo
 void SortAppointments(Agenda& agenda) {
     ListModel& list = agenda.appointments();
     const int year = agenda.clock().year();
+    // Rows that hold shared date and time texts take the keys of those
+    // texts, each read once.
+    std::vector<std::optional<DayMonth>> dates(static_cast<size_t>(sharedtexts::kDates));
+    std::vector<bool> datesRead(dates.size());
+    std::vector<std::pair<double, double>> times(static_cast<size_t>(sharedtexts::kTimes) + 1);
+    std::vector<bool> timesRead(times.size());
     std::vector<std::optional<SortKey>> keys;
     keys.reserve(static_cast<size_t>(list.entryCount()));
-    for (int r = 0; r < list.entryCount(); ++r) keys.push_back(KeyOfRow(list, r, year));
+    for (int r = 0; r < list.entryCount(); ++r) {
+        const int date = list.sharedDate(r);
+        if (date < 0) {
+            keys.push_back(KeyOfRow(list, r, year));
+            continue;
+        }
+        const auto d = static_cast<size_t>(date);
+        if (!datesRead[d]) {
+            dates[d] = ReadEntryDay(sharedtexts::date(date), year);
+            datesRead[d] = true;
+        }
+        if (!dates[d]) {
+            keys.push_back(std::nullopt);
+            continue;
+        }
+        const auto t = static_cast<size_t>(list.sharedTime(r));
+        if (!timesRead[t]) {
+            ReadSortTime(t == 0 ? QString() : sharedtexts::time(static_cast<int>(t) - 1),
+                         times[t].first, times[t].second);
+            timesRead[t] = true;
+        }
+        keys.push_back(SortKey{Ordinal(dates[d]->month, dates[d]->day), times[t].first,
+                               times[t].second});
+    }
 
     bool unreadable = false;
     const std::vector<int> order = SortedOrder(keys, agenda.settings().SortAscending, unreadable);
