@@ -4,6 +4,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "core/dates.h"
@@ -130,15 +131,7 @@ ItemSpan scanItem(const QByteArray& bytes, qsizetype& pos, bool& lineEnded) {
 }
 
 QString decodeSpan(const QByteArray& bytes, const ItemSpan& item) {
-    const char* data = bytes.constData() + item.start;
-    const qsizetype size = item.end - item.start;
-    // Windows-1252 differs from Latin-1 only in 0x80-0x9F; texts without
-    // those bytes take Qt's vectorised Latin-1 conversion.
-    for (qsizetype i = 0; i < size; ++i) {
-        const auto byte = static_cast<unsigned char>(data[i]);
-        if (byte >= 0x80 && byte <= 0x9F) return win1252::decode(data, size);
-    }
-    return QString::fromLatin1(data, size);
+    return win1252::decode(bytes.constData() + item.start, item.end - item.start);
 }
 
 constexpr int kMinutesOfDay = 24 * 60;
@@ -205,8 +198,20 @@ qint16 ReadInt16Item(const FileItem& item) {
     return r ? *r : 0;
 }
 
-RawRecord::RawRecord(const QByteArray& bytes, ListKind kind, const std::vector<ItemSpan>& items)
-    : bytes_(bytes), kind_(kind), items_(items) {
+RawRecord::RawRecord(const QByteArray& bytes, ListKind kind, const std::vector<ItemSpan>& items,
+                     bool clean)
+    : bytes_(bytes), kind_(kind), items_(items), clean_(clean) {
+    if (clean) {
+        // Day and month are known to be one to four digits.
+        auto digits = [&](const ItemSpan& item) {
+            int value = 0;
+            for (qsizetype i = item.start; i < item.end; ++i) value = value * 10 + (bytes[i] - '0');
+            return static_cast<qint16>(value);
+        };
+        day = digits(items[0]);
+        month = digits(items[1]);
+        return;
+    }
     day = !items.empty() ? readInt16Span(bytes, items[0]) : qint16(0);
     month = items.size() > 1 ? readInt16Span(bytes, items[1]) : qint16(0);
 }
@@ -239,8 +244,9 @@ bool RawRecord::plainMessage(qsizetype& start, qsizetype& size) const {
     const ItemSpan& item = items_[2];
     // Every character decoded from a byte has that byte: only a double
     // quote or a TAB (line ends never reach an item) would be cleaned.
-    for (qsizetype i = item.start; i < item.end; ++i)
-        if (bytes_[i] == '"' || bytes_[i] == '\t') return false;
+    const char* text = bytes_.constData();
+    for (qsizetype i = item.start; !clean_ && i < item.end; ++i)
+        if (text[i] == '"' || text[i] == '\t') return false;
     start = item.start;
     size = item.end - item.start;
     return true;
@@ -254,14 +260,78 @@ int RawRecord::sharedTime() const {
     return index < 0 ? -1 : 1 + index;
 }
 
+namespace {
+
+// The shape of every record the program writes: digits "," digits ","
+// quoted text, for appointments "," quoted text, then a line end or the end
+// of the content; no blanks, and no TAB or line end inside the texts. Such a
+// line is read here in one pass, into the items scanItem would give; any
+// other line is left to scanItem. Returns false, leaving pos, when the line
+// has another shape.
+bool scanPlainRecord(const QByteArray& bytes, qsizetype& pos, bool withTime,
+                     std::vector<ItemSpan>& items) {
+    const char* b = bytes.constData();
+    const qsizetype n = bytes.size();
+    qsizetype p = pos;
+    auto number = [&](ItemSpan& item) {
+        item = ItemSpan{p, p, false};
+        while (p < n && p - item.start < 5 && b[p] >= '0' && b[p] <= '9') ++p;
+        item.end = p;
+        const qsizetype length = item.end - item.start;
+        if (length < 1 || length > 4 || p >= n || b[p] != ',') return false;
+        ++p;
+        return true;
+    };
+    auto quoted = [&](ItemSpan& item) {
+        if (p >= n || b[p] != '"') return false;
+        item = ItemSpan{++p, p, true};
+        // The bytes that end or spoil a plain text, looked up in one step.
+        static constexpr auto kStop = [] {
+            std::array<bool, 256> stop{};
+            for (unsigned char c : {'"', '\r', '\n', '\t'}) stop[c] = true;
+            return stop;
+        }();
+        while (p < n && !kStop[static_cast<unsigned char>(b[p])]) ++p;
+        if (p >= n || b[p] != '"') return false;
+        item.end = p++;
+        return true;
+    };
+    items.resize(withTime ? 4 : 3);
+    if (!number(items[0]) || !number(items[1]) || !quoted(items[2])) return false;
+    if (withTime) {
+        if (p >= n || b[p] != ',') return false;
+        ++p;
+        if (!quoted(items[3])) return false;
+    }
+    if (p < n) {
+        if (b[p] == '\r') {
+            ++p;
+            if (p < n && b[p] == '\n') ++p;
+        } else if (b[p] == '\n') {
+            ++p;
+        } else {
+            return false;
+        }
+    }
+    pos = p;
+    return true;
+}
+
+}  // namespace
+
 void ForEachRecord(const QByteArray& bytes, ListKind kind,
                    const std::function<void(const RawRecord&)>& visit) {
     qsizetype pos = 0;
     std::vector<ItemSpan> items;
+    const bool withTime = Traits(kind).itemsPerRecord == 4;
     while (true) {
         // The same steps as ItemReader's skipBlankLines and atEnd.
         while (pos < bytes.size() && (isBlank(bytes[pos]) || isLineEnd(bytes[pos]))) ++pos;
         if (pos >= bytes.size()) break;
+        if (scanPlainRecord(bytes, pos, withTime, items)) {
+            visit(RawRecord(bytes, kind, items, true));
+            continue;
+        }
         // One record per line: the items of the line fill the record in turn;
         // missing items stay empty.
         items.clear();
@@ -273,12 +343,13 @@ void ForEachRecord(const QByteArray& bytes, ListKind kind,
     }
 }
 
+size_t RecordCountEstimate(const QByteArray& bytes) {
+    return static_cast<size_t>(std::min<qsizetype>(bytes.size() / 8 + 1, 1 << 16));
+}
+
 QList<ListRecord> ParseListRecords(const QByteArray& bytes, ListKind kind) {
     QList<ListRecord> records;
-    // One record a line: counting line ends first spares the list its
-    // regrowth on a full file. Capped, so that a file of blank lines does
-    // not reserve memory for records it does not hold.
-    records.reserve(std::min<qsizetype>(bytes.count('\n') + 1, 1 << 16));
+    records.reserve(static_cast<qsizetype>(RecordCountEstimate(bytes)));
     ForEachRecord(bytes, kind, [&](const RawRecord& raw) { records.append(raw.decode()); });
     return records;
 }

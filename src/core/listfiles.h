@@ -61,7 +61,9 @@ struct ItemSpan {
 // One record as it lies in file content, split into items but not decoded.
 class RawRecord {
 public:
-    RawRecord(const QByteArray& bytes, ListKind kind, const std::vector<ItemSpan>& items);
+    // `clean`: the record's texts are known to hold no double quote or TAB.
+    RawRecord(const QByteArray& bytes, ListKind kind, const std::vector<ItemSpan>& items,
+              bool clean = false);
     qint16 day = 0;
     qint16 month = 0;
     // The record as ParseListRecords reads it.
@@ -77,12 +79,19 @@ private:
     const QByteArray& bytes_;
     ListKind kind_;
     const std::vector<ItemSpan>& items_;
+    bool clean_ = false;
 };
 
 // Calls `visit` with every record of file content, in file order: the
 // records ParseListRecords reads, without building them.
 void ForEachRecord(const QByteArray& bytes, ListKind kind,
                    const std::function<void(const RawRecord&)>& visit);
+
+// How many records to make room for before reading content: more than a
+// full list of records written by the program holds (at least 8 bytes
+// each), capped so that a huge file does not reserve memory it may not fill.
+// Room reserved and never written costs no memory.
+size_t RecordCountEstimate(const QByteArray& bytes);
 
 // The texts every row that holds them shares: the 372 dates of days 1-31
 // and months 1-12, and the times "h:mm" and "hh:mm" of every minute.

@@ -25,15 +25,7 @@ QString ListModel::cellText(const Row& row, int column) const {
     if (row.owned) return cell(*row.owned, column);
     switch (column) {
         case ColDate: return sharedtexts::date(row.date);
-        case ColMessage: {
-            const char* data = content_.constData() + row.messageStart;
-            // Windows-1252 differs from Latin-1 only in 0x80-0x9F.
-            for (quint32 i = 0; i < row.messageSize; ++i) {
-                const auto byte = static_cast<unsigned char>(data[i]);
-                if (byte >= 0x80 && byte <= 0x9F) return win1252::decode(data, row.messageSize);
-            }
-            return QString::fromLatin1(data, row.messageSize);
-        }
+        case ColMessage: return win1252::decode(content_.constData() + row.messageStart, row.messageSize);
         case ColTime: return row.time > 0 ? sharedtexts::time(row.time - 1) : QString();
         default: return {};
     }
@@ -215,6 +207,7 @@ void ListModel::appendFileContent(const QByteArray& content) {
     // list that has rows copy their messages, and offsets are 32 bits.
     const bool pointInto = rows_.empty() && content.size() < std::numeric_limits<quint32>::max();
     std::vector<Row> rows;
+    rows.reserve(RecordCountEstimate(content));
     ForEachRecord(content, kind_, [&](const RawRecord& raw) {
         Row row;
         qsizetype start = 0, size = 0;
