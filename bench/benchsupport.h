@@ -117,6 +117,7 @@ inline double Median(std::vector<double> values) {
 bool StartupFigure200();
 bool StartupFigure3x32766();
 bool StartupFigureEmptyWindow();
+bool StartupFigureBareControls();
 bool PeakRssFigure200();
 bool PeakRssFigure3x32766();
 bool AlarmTickFigure();

@@ -270,6 +270,7 @@ int main(int argc, char** argv) {
         {{"floor_decode_3x32766", "load_3x32766"}, LoadFigure},
         {{"first_touch_page"}, FirstTouchFigure},
         {{"startup_empty_window"}, StartupFigureEmptyWindow},
+        {{"startup_qt_controls_200"}, StartupFigureBareControls},
         {{"startup_200"}, StartupFigure200},
         {{"startup_3x32766"}, StartupFigure3x32766},
         {{"alarm_tick_32766", "alarm_tick_32766_first"}, AlarmTickFigure},

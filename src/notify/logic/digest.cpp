@@ -1,6 +1,8 @@
 #include "notify/logic/digest.h"
 
 #include <algorithm>
+#include <array>
+#include <limits>
 
 #include "core/dates.h"
 #include "core/dayname.h"
@@ -33,52 +35,75 @@ QString ReminderLine(int daysAhead, const QDate& date, const QString& message,
 
 namespace {
 
-// Adds the line of a record when its day falls due; `record` gives the whole
-// record, read only then.
-template <typename Record>
-void AddLineIfDue(QStringList& lines, qint16 day, qint16 month, Record record, ListKind kind,
-                  const QDate& today, int giorniPreavviso) {
-    // The shared date texts are "d/m" as stored: their date is read here;
-    // any other goes through the text, as the grid would show it.
-    std::optional<QDate> date;
-    if (sharedtexts::dateIndex(day, month) >= 0) {
-        if (QDate::isValid(today.year(), month, day)) date = QDate(today.year(), month, day);
-    } else {
-        ListRecord dateOnly;
-        dateOnly.day = day;
-        dateOnly.month = month;
-        date = EntryDate(RecordDateText(dateOnly), today.year());
+// Which records fall due from `today` to `giorniPreavviso` days ahead, and
+// adds their lines; each record's whole text is read only when it is due.
+class DueLines {
+  public:
+    DueLines(ListKind kind, const QDate& today, int giorniPreavviso)
+        : kind_(kind), today_(today), notice_(giorniPreavviso) {}
+
+    template <typename Record>
+    void add(qint16 day, qint16 month, Record record) {
+        // The shared date texts are "d/m" as stored: each one's distance
+        // from today is worked out once. Any other date goes through its
+        // text, as the grid would show it.
+        const int shared = sharedtexts::dateIndex(day, month);
+        qint64 daysAhead = kNoDay;
+        if (shared >= 0) {
+            qint64& known = sharedDays_[static_cast<size_t>(shared)];
+            if (known == kUnread) known = distance(EntryDate(sharedtexts::date(shared), year()));
+            daysAhead = known;
+        } else {
+            ListRecord dateOnly;
+            dateOnly.day = day;
+            dateOnly.month = month;
+            daysAhead = distance(EntryDate(RecordDateText(dateOnly), year()));
+        }
+        // No day of this year, or outside the notice: nothing is due.
+        if (daysAhead == kNoDay || daysAhead < 0 || daysAhead > notice_) return;
+        const ListRecord& full = record();
+        lines << ReminderLine(static_cast<int>(daysAhead), today_.addDays(daysAhead), full.message,
+                              Traits(kind_).hasTime ? full.time : QString());
     }
-    if (!date) return;  // no day of this year: nothing can be due
-    const qint64 daysAhead = today.daysTo(*date);
-    if (daysAhead < 0 || daysAhead > giorniPreavviso) return;
-    const ListRecord& full = record();
-    lines << ReminderLine(static_cast<int>(daysAhead), *date, full.message,
-                          Traits(kind).hasTime ? full.time : QString());
-}
+
+    QStringList lines;
+
+  private:
+    static constexpr qint64 kUnread = std::numeric_limits<qint64>::min(), kNoDay = kUnread + 1;
+    int year() const { return today_.year(); }
+    qint64 distance(const std::optional<QDate>& date) const {
+        return date ? today_.daysTo(*date) : kNoDay;
+    }
+
+    ListKind kind_;
+    QDate today_;
+    int notice_;
+    std::array<qint64, sharedtexts::kDates> sharedDays_ = [] {
+        std::array<qint64, sharedtexts::kDates> days;
+        days.fill(kUnread);
+        return days;
+    }();
+};
 
 // The lines of one list file, read record by record: only due records are
 // decoded, and nothing of the file is kept.
 QStringList GatherFileLines(ListKind kind, const QDate& today, int giorniPreavviso) {
-    QStringList lines;
     QByteArray bytes;
-    if (ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes)) return lines;
-    ForEachRecord(bytes, kind, [&](const RawRecord& raw) {
-        AddLineIfDue(lines, raw.day, raw.month, [&] { return raw.decode(); }, kind, today,
-                     giorniPreavviso);
-    });
-    return lines;
+    if (ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes)) return {};
+    DueLines due(kind, today, giorniPreavviso);
+    ForEachRecord(bytes, kind,
+                  [&](const RawRecord& raw) { due.add(raw.day, raw.month, [&] { return raw.decode(); }); });
+    return due.lines;
 }
 
 }  // namespace
 
 QStringList GatherListLines(const QList<ListRecord>& records, ListKind kind, const QDate& today,
                             int giorniPreavviso) {
-    QStringList lines;
+    DueLines due(kind, today, giorniPreavviso);
     for (const ListRecord& record : records)
-        AddLineIfDue(lines, record.day, record.month, [&]() -> const ListRecord& { return record; },
-                     kind, today, giorniPreavviso);
-    return lines;
+        due.add(record.day, record.month, [&]() -> const ListRecord& { return record; });
+    return due.lines;
 }
 
 ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
