@@ -178,7 +178,7 @@ void ListModel::insertAt(int row, const AgendaEntry& entry) {
     row = std::clamp(row, 0, entryCount());
     beginInsertRows({}, row, row);
     rows_.insert(rows_.begin() + row, makeRow(entry));
-    if (!background_.empty()) background_.insert(background_.begin() + row, {});
+    if (!background_.empty()) background_.insert(background_.begin() + row, std::array<QRgb, ColumnCount>{});
     endInsertRows();
 }
 

@@ -92,6 +92,11 @@ private Q_SLOTS:
                 } else {
                     model.replaceAll(plain);
                 }
+                // Colours stay with the row positions.
+                std::vector<QRgb> colours;
+                for (qsizetype i = 0; i < plain.size(); ++i) colours.push_back(qRgb(1, 2, int(i)));
+                if (round % 3) model.paintRows(colours);
+                else colours.assign(colours.size(), 0);
                 for (int step = 0; step < 8; ++step) {
                     const int row = plain.isEmpty() ? 0 : random.bounded(int(plain.size()));
                     switch (random.bounded(4)) {
@@ -99,12 +104,14 @@ private Q_SLOTS:
                             const AgendaEntry e = randomEntry();
                             model.insertAt(row, e);
                             plain.insert(row, e);
+                            colours.insert(colours.begin() + row, 0);
                             break;
                         }
                         case 1:
                             if (plain.isEmpty()) break;
                             model.removeAt(row);
                             plain.removeAt(row);
+                            colours.erase(colours.begin() + row);
                             break;
                         case 2: {
                             if (plain.isEmpty()) break;
@@ -133,6 +140,9 @@ private Q_SLOTS:
                     QCOMPARE(model.entries(), plain);
                 }
                 QCOMPARE(model.fileContent(), SerializeList(plain, kind));
+                for (int r = 0; r < plain.size(); ++r)
+                    QCOMPARE(model.cellBackground(r, 2).rgba(),
+                             colours[size_t(r)] ? QColor::fromRgb(colours[size_t(r)]).rgba() : QColor().rgba());
                 for (int r = 0; r < plain.size(); ++r)
                     QCOMPARE(model.data(model.index(r, 1)).toString(), plain[r].message);
             }
