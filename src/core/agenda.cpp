@@ -77,7 +77,11 @@ bool Agenda::SaveCurrentList() {
     SelectCurrentGrid();
     const ListModel& grid = *currentGrid_;
     const QString name = QString::fromLatin1(grid.traits().fileName);
-    if (const auto error = WriteFileAtomically(name, grid.fileContent())) {
+    const auto write = [&](QIODevice& file) {
+        return grid.writeFileContent(
+            [&](const char* data, qsizetype size) { return file.write(data, size) == size; });
+    };
+    if (const auto error = WriteFileAtomically(name, write)) {
         ReportSaveFailure(dialogs_, name, *error);
         return false;
     }

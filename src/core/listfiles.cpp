@@ -463,9 +463,14 @@ std::optional<QString> ReadWholeFile(const QString& path, QByteArray& out) {
 }
 
 std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& content) {
+    return WriteFileAtomically(path, [&](QIODevice& f) { return f.write(content) == content.size(); });
+}
+
+std::optional<QString> WriteFileAtomically(const QString& path,
+                                           const std::function<bool(QIODevice&)>& write) {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) return f.errorString();
-    if (f.write(content) != content.size()) {
+    if (!write(f)) {
         const QString reason = f.errorString();
         f.cancelWriting();
         return reason;

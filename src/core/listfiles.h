@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 
@@ -132,6 +133,10 @@ std::optional<QString> ReadWholeFile(const QString& path, QByteArray& out);
 // Replaces a file's content atomically: afterwards the file holds the old
 // content or the new, never part of either. Returns the reason on failure.
 std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& content);
+// The same with the content written by `write`, which returns false when a
+// write failed.
+std::optional<QString> WriteFileAtomically(const QString& path,
+                                           const std::function<bool(QIODevice&)>& write);
 
 // The records of a list file in the current folder; a missing or unreadable
 // file reads as an empty list. Used by the digest and the alarm check, which

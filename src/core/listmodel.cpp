@@ -3,10 +3,22 @@
 #include <QBrush>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "core/listfiles.h"
 #include "core/win1252.h"
+
+namespace {
+
+// Whether message bytes hold the mark: the bytes of ASCII characters stand
+// for themselves in Windows-1252, and no other byte decodes to one.
+bool BytesHoldNotYearlyMark(const char* message, qsizetype size) {
+    const char* end = message + size;
+    return std::search(message, end, kNotYearlyMark.begin(), kNotYearlyMark.end()) != end;
+}
+
+}  // namespace
 
 ListModel::ListModel(ListKind kind, QObject* parent) : QAbstractTableModel(parent), kind_(kind) {
     setObjectName(QString::fromLatin1(Traits(kind).gridName) + QStringLiteral("Model"));
@@ -86,6 +98,7 @@ ListModel::Row ListModel::makeRow(const AgendaEntry& entry) {
     row.time = static_cast<qint16>(time);
     row.messageStart = static_cast<quint32>(content_.size());
     row.messageSize = static_cast<quint32>(entry.message.size());
+    row.notYearly = entry.message.contains(kNotYearlyMark);
     content_ += win1252::encode(entry.message);
     return row;
 }
@@ -247,25 +260,46 @@ int ListModel::sharedTime(int row) const {
     return r.owned ? -1 : r.time;
 }
 
-bool ListModel::messageContains(int row, QLatin1StringView needle) const {
+bool ListModel::markedNotYearly(int row) const {
     const Row& r = rows_[static_cast<size_t>(row)];
-    if (r.owned) return r.owned->message.contains(needle);
-    // The bytes of ASCII characters stand for themselves in Windows-1252,
-    // and no other byte decodes to one.
-    const char* message = content_.constData() + r.messageStart;
-    const char* end = message + r.messageSize;
-    return std::search(message, end, needle.data(), needle.data() + needle.size()) != end;
+    if (r.owned) return r.owned->message.contains(kNotYearlyMark);
+    if (r.notYearly < 0)
+        r.notYearly = BytesHoldNotYearlyMark(content_.constData() + r.messageStart, r.messageSize);
+    return r.notYearly > 0;
 }
 
+
+
 QByteArray ListModel::fileContent() const {
+    QByteArray out;
+    writeFileContent([&](const char* data, qsizetype size) {
+        out.append(data, size);
+        return true;
+    });
+    return out;
+}
+
+bool ListModel::writeFileContent(const std::function<bool(const char*, qsizetype)>& sink) const {
     const ListKind kind = kind_;
     const bool withTime = traits().hasTime;
-    qsizetype bound = 0;
-    for (const Row& r : rows_)
-        bound += r.owned ? RecordSizeBound(*r.owned, kind) : 6 + 2 + r.messageSize + 3 + 5 + 2;
-    QByteArray out(bound, Qt::Uninitialized);
-    char* end = out.data();
+    constexpr qsizetype kPiece = 64 * 1024;
+    QByteArray piece(kPiece, Qt::Uninitialized);
+    char* const begin = piece.data();
+    char* end = begin;
     for (const Row& r : rows_) {
+        const qsizetype bound =
+            r.owned ? RecordSizeBound(*r.owned, kind) : 6 + 2 + r.messageSize + 3 + 5 + 2;
+        if (end - begin + bound > kPiece) {
+            if (end != begin && !sink(begin, end - begin)) return false;
+            end = begin;
+        }
+        if (bound > kPiece) {
+            // A record larger than a piece goes on its own.
+            QByteArray record(bound, Qt::Uninitialized);
+            const char* recordEnd = WriteRecord(record.data(), entry(static_cast<int>(&r - rows_.data())), kind);
+            if (!sink(record.constData(), recordEnd - record.constData())) return false;
+            continue;
+        }
         if (r.owned) {
             end = WriteRecord(end, *r.owned, kind);
             continue;
@@ -275,7 +309,8 @@ QByteArray ListModel::fileContent() const {
         end = std::copy(prefix.cbegin(), prefix.cend(), end);
         *end++ = '"';
         const char* message = content_.constData() + r.messageStart;
-        end = std::copy(message, message + r.messageSize, end);
+        std::memcpy(end, message, r.messageSize);
+        end += r.messageSize;
         *end++ = '"';
         if (withTime) {
             *end++ = ',';
@@ -289,8 +324,7 @@ QByteArray ListModel::fileContent() const {
         *end++ = '\r';
         *end++ = '\n';
     }
-    out.truncate(end - out.constData());
-    return out;
+    return end == begin || sink(begin, end - begin);
 }
 
 void ListModel::reorderTexts(const std::vector<int>& order) {

@@ -7,6 +7,7 @@
 #include <QByteArray>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -60,14 +61,18 @@ public:
     void appendFileContent(const QByteArray& content);
     // What the list's file holds after a save: SerializeList of entries().
     QByteArray fileContent() const;
+    // The same content given to `sink` in pieces of some 64 KB, so that a
+    // save needs no copy of the whole file; stops when `sink` fails.
+    bool writeFileContent(const std::function<bool(const char*, qsizetype)>& sink) const;
 
     // For the passes over every row (the sort, the colours): the row's date
     // and time as indexes of the shared texts (time 0: none, else 1 + index),
     // or -1 when the row holds texts of its own.
     int sharedDate(int row) const;
     int sharedTime(int row) const;
-    // Whether the row's message holds `needle`, without making its text.
-    bool messageContains(int row, QLatin1StringView needle) const;
+    // Whether the row's message holds kNotYearlyMark, without making its
+    // text; rows kept as the file's bytes remember the answer.
+    bool markedNotYearly(int row) const;
 
     // Rearranges dates, messages and times so that new row i holds what old row
     // order[i] held. The ID cells and the cell colours stay with the row position.
@@ -93,6 +98,8 @@ private:
         quint32 messageSize = 0;
         qint16 date = 0;  // shared date text
         qint16 time = 0;  // 0: none, else 1 + shared time text
+        // Whether the message holds kNotYearlyMark: -1 until first asked.
+        mutable qint8 notYearly = -1;
     };
     static QString& cell(AgendaEntry& entry, int column);
     QString cellText(const Row& row, int column) const;

@@ -23,7 +23,7 @@ QRgb Urgency(const QString& dateText, const QString& timeText, Message message,
 
     const qint64 days = today.daysTo(QDate(today.year(), date->month, date->day));
     if (days < 0) {
-        return message().contains(QStringLiteral("(ny)")) ? urgency::kWhite : urgency::kLightRed;
+        return message().contains(kNotYearlyMark) ? urgency::kWhite : urgency::kLightRed;
     }
     if (days == 1) return urgency::kLightGreen;
     if (days > 1) return urgency::kWhite;
@@ -69,8 +69,7 @@ void PaintUrgencyColours(Agenda& agenda) {
         } else if (days == 1) {
             colour = urgency::kLightGreen;
         } else if (days < 0 && days != kUnread) {
-            colour = list.messageContains(r, QLatin1StringView("(ny)")) ? urgency::kWhite
-                                                                      : urgency::kLightRed;
+            colour = list.markedNotYearly(r) ? urgency::kWhite : urgency::kLightRed;
         } else {
             colour = Urgency(list.text(r, ListModel::ColDate), list.text(r, ListModel::ColTime),
                              [&] { return list.text(r, ListModel::ColMessage); }, now);

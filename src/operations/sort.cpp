@@ -1,8 +1,10 @@
 #include "operations/sort.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 #include "core/agenda.h"
 #include "core/dates.h"
@@ -39,6 +41,37 @@ constexpr int Ordinal(int month, int day) {
 std::optional<SortKey> KeyOfRow(const ListModel& list, int row, int year) {
     return ReadSortKey(list.text(row, ListModel::ColDate), list.text(row, ListModel::ColTime),
                        year);
+}
+
+// Keys of whole hours and minutes from 0 to 65535, which nearly every row
+// holds, are packed with the row number into one integer that sorts the same
+// way: day, hour, minute (reversed when descending), then row (rows below
+// 65536, so that equal keys keep their order).
+bool Packable(const SortKey& key) {
+    auto small = [](double v) { return v >= 0 && v <= 65535 && v == std::floor(v); };
+    return key.day >= 0 && key.day <= 65535 && small(key.hour) && small(key.minute);
+}
+
+quint64 PackedKey(const SortKey& k, bool ascending, int row) {
+    quint64 key = quint64(k.day) << 32 | quint64(k.hour) << 16 | quint64(k.minute);
+    if (!ascending) key = ~key & 0xFFFFFFFFFFFFull;
+    return key << 16 | quint64(row);
+}
+
+// Sorts packed keys made in row order: a radix sort of the key bits, one byte
+// a pass, which keeps equal keys in row order; a pass where every key has
+// the same byte is skipped.
+void SortPacked(std::vector<quint64>& keys) {
+    std::vector<quint64> moved(keys.size());
+    for (int shift = 16; shift < 64; shift += 8) {
+        std::array<size_t, 256> start{};
+        for (quint64 k : keys) ++start[(k >> shift) & 0xFF];
+        if (std::find(start.begin(), start.end(), keys.size()) != start.end()) continue;
+        size_t sum = 0;
+        for (size_t& s : start) sum += std::exchange(s, sum);
+        for (quint64 k : keys) moved[start[(k >> shift) & 0xFF]++] = k;
+        keys.swap(moved);
+    }
 }
 
 }  // namespace
@@ -121,13 +154,6 @@ std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bo
         if (a.key != b.key) return ascending ? a.key < b.key : a.key > b.key;
         return a.row < b.row;
     };
-    // Keys of whole hours and minutes from 0 to 65535, which nearly every
-    // row holds, are packed with the row number into one integer that sorts
-    // the same way: day, hour, minute, then row (rows below 65536).
-    auto packable = [](const SortKey& key) {
-        auto small = [](double v) { return v >= 0 && v <= 65535 && v == std::floor(v); };
-        return key.day >= 0 && key.day <= 65535 && small(key.hour) && small(key.minute);
-    };
     std::vector<quint64> packed;
     std::vector<Item> run;
     // Adjacent swaps never move a pair that holds an unreadable row, so such a
@@ -138,16 +164,12 @@ std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bo
         if (i < n) unreadable = true;
         if (i - start > 1) {
             bool pack = n <= 65536;
-            for (int r = start; pack && r < i; ++r) pack = packable(*keys[static_cast<size_t>(r)]);
+            for (int r = start; pack && r < i; ++r) pack = Packable(*keys[static_cast<size_t>(r)]);
             if (pack) {
                 packed.clear();
-                for (int r = start; r < i; ++r) {
-                    const SortKey& k = *keys[static_cast<size_t>(r)];
-                    quint64 key = quint64(k.day) << 32 | quint64(k.hour) << 16 | quint64(k.minute);
-                    if (!ascending) key = ~key & 0xFFFFFFFFFFFFull;
-                    packed.push_back(key << 16 | quint64(r));
-                }
-                std::sort(packed.begin(), packed.end());
+                for (int r = start; r < i; ++r)
+                    packed.push_back(PackedKey(*keys[static_cast<size_t>(r)], ascending, r));
+                SortPacked(packed);
                 for (int r = start; r < i; ++r)
                     order[static_cast<size_t>(r)] =
                         static_cast<int>(packed[static_cast<size_t>(r - start)] & 0xFFFF);
@@ -167,41 +189,53 @@ std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bo
 void SortAppointments(Agenda& agenda) {
     ListModel& list = agenda.appointments();
     const int year = agenda.clock().year();
+    const bool ascending = agenda.settings().SortAscending;
+    const int n = list.entryCount();
     // Rows that hold shared date and time texts take the keys of those
     // texts, each read once.
     std::vector<std::optional<DayMonth>> dates(static_cast<size_t>(sharedtexts::kDates));
     std::vector<bool> datesRead(dates.size());
-    std::vector<std::pair<double, double>> times(static_cast<size_t>(sharedtexts::kTimes) + 1);
-    std::vector<bool> timesRead(times.size());
-    std::vector<std::optional<SortKey>> keys;
-    keys.reserve(static_cast<size_t>(list.entryCount()));
-    for (int r = 0; r < list.entryCount(); ++r) {
+    std::vector<std::optional<SortKey>> times(static_cast<size_t>(sharedtexts::kTimes) + 1);
+    auto sharedKey = [&](int r) -> std::optional<SortKey> {
         const int date = list.sharedDate(r);
-        if (date < 0) {
-            keys.push_back(KeyOfRow(list, r, year));
-            continue;
-        }
+        if (date < 0) return KeyOfRow(list, r, year);
         const auto d = static_cast<size_t>(date);
         if (!datesRead[d]) {
             dates[d] = ReadEntryDay(sharedtexts::date(date), year);
             datesRead[d] = true;
         }
-        if (!dates[d]) {
-            keys.push_back(std::nullopt);
-            continue;
-        }
+        if (!dates[d]) return std::nullopt;
         const auto t = static_cast<size_t>(list.sharedTime(r));
-        if (!timesRead[t]) {
+        if (!times[t]) {
+            times[t] = SortKey{};
             ReadSortTime(t == 0 ? QString() : sharedtexts::time(static_cast<int>(t) - 1),
-                         times[t].first, times[t].second);
-            timesRead[t] = true;
+                         times[t]->hour, times[t]->minute);
         }
-        keys.push_back(SortKey{Ordinal(dates[d]->month, dates[d]->day), times[t].first,
-                               times[t].second});
-    }
+        return SortKey{Ordinal(dates[d]->month, dates[d]->day), times[t]->hour, times[t]->minute};
+    };
 
+    // Nearly always every key is readable and packs: the rows sort at once,
+    // without the list of keys.
+    std::vector<int> order;
     bool unreadable = false;
-    const std::vector<int> order = SortedOrder(keys, agenda.settings().SortAscending, unreadable);
+    std::vector<quint64> packed;
+    packed.reserve(static_cast<size_t>(n));
+    for (int r = 0; r < n && n <= 65536; ++r) {
+        const std::optional<SortKey> key = sharedKey(r);
+        if (!key || !Packable(*key)) break;
+        packed.push_back(PackedKey(*key, ascending, r));
+    }
+    if (static_cast<int>(packed.size()) == n) {
+        SortPacked(packed);
+        order.reserve(packed.size());
+        for (quint64 k : packed) order.push_back(static_cast<int>(k & 0xFFFF));
+    } else {
+        packed = {};
+        std::vector<std::optional<SortKey>> keys;
+        keys.reserve(static_cast<size_t>(n));
+        for (int r = 0; r < n; ++r) keys.push_back(sharedKey(r));
+        order = SortedOrder(keys, ascending, unreadable);
+    }
     bool moved = false;
     for (size_t i = 0; i < order.size(); ++i) moved = moved || order[i] != static_cast<int>(i);
     if (moved) list.reorderTexts(order);
