@@ -28,6 +28,17 @@ namespace {
 
 using namespace bench;
 
+// An agenda whose appointments are `rows`, in the given sort order.
+struct AgendaWithAppointments {
+    AgendaWithAppointments(Clock& clock, bool ascending, const QList<AgendaEntry>& rows)
+        : agenda(clock, dialogs) {
+        agenda.settings().SortAscending = ascending;
+        agenda.appointments().replaceAll(rows);
+    }
+    SilentDialogs dialogs;
+    Agenda agenda;
+};
+
 // The reference bubble sort: passes of neighbour
 // comparisons that read both rows afresh, until a pass swaps nothing.
 void ReferenceBubbleSort(std::vector<AgendaEntry>& rows, bool ascending, int year) {
@@ -92,15 +103,12 @@ bool SaveFigure() {
     FixedClock clock;
     const QList<AgendaEntry> shuffled = RandomAppointments(ListModel::kMaxEntries, 1);
     auto save = [&](double* millis) {
-        SilentDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        agenda.settings().SortAscending = true;
-        agenda.appointments().replaceAll(shuffled);
+        AgendaWithAppointments list(clock, true, shuffled);
         QElapsedTimer timer;
         timer.start();
-        const bool saved = SaveCommand(agenda);
+        const bool saved = SaveCommand(list.agenda);
         if (millis) *millis = Millis(timer);
-        return saved && dialogs.shown == 0;
+        return saved && list.dialogs.shown == 0;
     };
     // A first save, not timed, gives the bytes every later one must write.
     if (!save(nullptr)) {
@@ -143,13 +151,10 @@ bool BubbleRatioFigure() {
     for (bool ascending : {true, false}) {
         const int runs = ascending ? kSamples : 1;
         for (int run = 0; run < runs; ++run) {
-            SilentDialogs dialogs;
-            Agenda agenda(clock, dialogs);
-            agenda.settings().SortAscending = ascending;
-            agenda.appointments().replaceAll(rows);
+            AgendaWithAppointments list(clock, ascending, rows);
             QElapsedTimer timer;
             timer.start();
-            SortAppointments(agenda);
+            SortAppointments(list.agenda);
             if (ascending) ours.push_back(Millis(timer));
             if (run >= kBubbleRuns) continue;
 
@@ -157,7 +162,7 @@ bool BubbleRatioFigure() {
             timer.restart();
             ReferenceBubbleSort(reference, ascending, clock.year());
             if (ascending) bubbles.push_back(Millis(timer));
-            const QList<AgendaEntry> sorted = agenda.appointments().entries();
+            const QList<AgendaEntry> sorted = list.agenda.appointments().entries();
             sameOrder = sameOrder && std::equal(reference.begin(), reference.end(),
                                                 sorted.begin(), sorted.end());
         }

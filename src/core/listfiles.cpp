@@ -47,17 +47,9 @@ char* writeQuoted(char* out, const QString& text) {
 DayMonth savedDayMonth(const QString& dateText) {
     const QStringView text(dateText);
     const qsizetype slash = text.indexOf(u'/');
-    auto shortNumber = [](QStringView part, int& value) {
-        if (part.isEmpty() || part.size() > 2) return false;
-        value = 0;
-        for (QChar c : part) {
-            if (c < u'0' || c > u'9') return false;
-            value = value * 10 + (c.unicode() - u'0');
-        }
-        return true;
-    };
     int day = 0, month = 0;
-    if (slash > 0 && shortNumber(text.left(slash), day) && shortNumber(text.mid(slash + 1), month))
+    if (slash > 0 && ReadShortNumber(text.left(slash), day) &&
+        ReadShortNumber(text.mid(slash + 1), month))
         return QDate::isValid(2000, month, day) ? DayMonth{day, month} : DayMonth{};
     const auto dm = DateTextOfAnyYear(dateText);
     return dm ? *dm : DayMonth{};

@@ -21,18 +21,6 @@ double WholeNumber(QStringView text) {
     return std::isnan(v) ? 0.0 : v;
 }
 
-// One or two decimal digits, the shape of nearly every stored day, month,
-// hour and minute; the general readers handle everything else.
-bool ShortNumber(QStringView text, int& value) {
-    if (text.isEmpty() || text.size() > 2) return false;
-    value = 0;
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9') return false;
-        value = value * 10 + (c.unicode() - u'0');
-    }
-    return true;
-}
-
 // The place of a day in the year, enough to order dates of one year.
 constexpr int Ordinal(int month, int day) {
     return month * 32 + day;
@@ -80,8 +68,8 @@ std::optional<DayMonth> ReadEntryDay(const QString& dateText, int year) {
     const QStringView text(dateText);
     const qsizetype slash = text.indexOf(u'/');
     int day = 0, month = 0;
-    if (slash > 0 && ShortNumber(text.left(slash), day) &&
-        ShortNumber(text.mid(slash + 1), month)) {
+    if (slash > 0 && ReadShortNumber(text.left(slash), day) &&
+        ReadShortNumber(text.mid(slash + 1), month)) {
         if (!QDate::isValid(year, month, day)) return std::nullopt;
         return DayMonth{day, month};
     }
@@ -94,7 +82,7 @@ void ReadSortTime(const QString& timeText, double& hour, double& minute) {
     if (timeText.size() < 3) return;
     const QStringView view(timeText);
     int h = 0, m = 0;
-    if (ShortNumber(view.left(view.size() - 3), h) && ShortNumber(view.right(2), m)) {
+    if (ReadShortNumber(view.left(view.size() - 3), h) && ReadShortNumber(view.right(2), m)) {
         hour = h;
         minute = m;
         return;
