@@ -68,8 +68,14 @@ public:
     // For the passes over every row (the sort, the colours): the row's date
     // and time as indexes of the shared texts (time 0: none, else 1 + index),
     // or -1 when the row holds texts of its own.
-    int sharedDate(int row) const;
-    int sharedTime(int row) const;
+    int sharedDate(int row) const {
+        const Row& r = rows_[static_cast<size_t>(row)];
+        return r.owned ? -1 : r.date;
+    }
+    int sharedTime(int row) const {
+        const Row& r = rows_[static_cast<size_t>(row)];
+        return r.owned ? -1 : r.time;
+    }
     // Whether the row's message holds kNotYearlyMark, without making its
     // text; rows kept as the file's bytes remember the answer.
     bool markedNotYearly(int row) const;

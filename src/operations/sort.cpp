@@ -202,16 +202,34 @@ void SortAppointments(Agenda& agenda) {
         return SortKey{Ordinal(dates[d]->month, dates[d]->day), times[t]->hour, times[t]->minute};
     };
 
-    // Nearly always every key is readable and packs: the rows sort at once,
-    // without the list of keys.
+    // Nearly always every row holds shared texts of a day of this year: the
+    // rows sort at once on keys packed from each shared text's key, read
+    // once, without the list of keys.
+    constexpr qint64 kUnread = -2, kNoKey = -1;
+    std::vector<qint64> dayKeys(dates.size(), kUnread), timeKeys(times.size(), kUnread);
+    auto packedPart = [](const std::optional<SortKey>& key, bool day) -> qint64 {
+        if (!key || !Packable(*key)) return kNoKey;
+        return day ? qint64(key->day) << 32 : qint64(key->hour) << 16 | qint64(key->minute);
+    };
     std::vector<int> order;
     bool unreadable = false;
     std::vector<quint64> packed;
     packed.reserve(static_cast<size_t>(n));
     for (int r = 0; r < n && n <= 65536; ++r) {
-        const std::optional<SortKey> key = sharedKey(r);
-        if (!key || !Packable(*key)) break;
-        packed.push_back(PackedKey(*key, ascending, r));
+        const int date = list.sharedDate(r);
+        if (date < 0) break;
+        const int time = list.sharedTime(r);
+        qint64& day = dayKeys[static_cast<size_t>(date)];
+        qint64& hourMinute = timeKeys[static_cast<size_t>(time)];
+        if (day == kUnread || hourMinute == kUnread) {
+            const std::optional<SortKey> key = sharedKey(r);
+            day = packedPart(key, true);
+            if (key) hourMinute = packedPart(key, false);
+        }
+        if (day == kNoKey || hourMinute < 0) break;
+        quint64 key = quint64(day | hourMinute);
+        if (!ascending) key = ~key & 0xFFFFFFFFFFFFull;
+        packed.push_back(key << 16 | quint64(r));
     }
     if (static_cast<int>(packed.size()) == n) {
         SortPacked(packed);
