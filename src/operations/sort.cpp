@@ -1,7 +1,6 @@
 #include "operations/sort.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <numeric>
 #include <utility>
@@ -46,18 +45,22 @@ quint64 PackedKey(const SortKey& k, bool ascending, int row) {
     return key << 16 | quint64(row);
 }
 
-// Sorts packed keys made in row order: a radix sort of the key bits, one byte
-// a pass, which keeps equal keys in row order; a pass where every key has
-// the same byte is skipped.
-void SortPacked(std::vector<quint64>& keys) {
+// Sorts packed keys made in row order, whose key part takes `keyBits` bits
+// above the row's 16: a radix sort of the key bits, eleven a pass, which
+// keeps equal keys in row order; a pass where every key has the same digit
+// is skipped.
+void SortPacked(std::vector<quint64>& keys, int keyBits = 48) {
+    constexpr int kDigitBits = 11;
     std::vector<quint64> moved(keys.size());
-    for (int shift = 16; shift < 64; shift += 8) {
-        std::array<size_t, 256> start{};
-        for (quint64 k : keys) ++start[(k >> shift) & 0xFF];
+    std::vector<size_t> start(size_t(1) << kDigitBits);
+    for (int shift = 16; shift < 16 + keyBits; shift += kDigitBits) {
+        const quint64 mask = (quint64(1) << kDigitBits) - 1;
+        std::fill(start.begin(), start.end(), 0);
+        for (quint64 k : keys) ++start[(k >> shift) & mask];
         if (std::find(start.begin(), start.end(), keys.size()) != start.end()) continue;
         size_t sum = 0;
         for (size_t& s : start) sum += std::exchange(s, sum);
-        for (quint64 k : keys) moved[start[(k >> shift) & 0xFF]++] = k;
+        for (quint64 k : keys) moved[start[(k >> shift) & mask]++] = k;
         keys.swap(moved);
     }
 }
@@ -209,7 +212,10 @@ void SortAppointments(Agenda& agenda) {
     std::vector<qint64> dayKeys(dates.size(), kUnread), timeKeys(times.size(), kUnread);
     auto packedPart = [](const std::optional<SortKey>& key, bool day) -> qint64 {
         if (!key || !Packable(*key)) return kNoKey;
-        return day ? qint64(key->day) << 32 : qint64(key->hour) << 16 | qint64(key->minute);
+        // Shared texts give days below 512, hours below 32 and minutes below
+        // 64: 20 bits in all, two passes of the radix sort.
+        if (key->day >= 512 || key->hour >= 32 || key->minute >= 64) return kNoKey;
+        return day ? qint64(key->day) << 11 : qint64(key->hour) << 6 | qint64(key->minute);
     };
     std::vector<int> order;
     bool unreadable = false;
@@ -228,11 +234,11 @@ void SortAppointments(Agenda& agenda) {
         }
         if (day == kNoKey || hourMinute < 0) break;
         quint64 key = quint64(day | hourMinute);
-        if (!ascending) key = ~key & 0xFFFFFFFFFFFFull;
+        if (!ascending) key = ~key & 0xFFFFFull;
         packed.push_back(key << 16 | quint64(r));
     }
     if (static_cast<int>(packed.size()) == n) {
-        SortPacked(packed);
+        SortPacked(packed, 20);
         order.reserve(packed.size());
         for (quint64 k : packed) order.push_back(static_cast<int>(k & 0xFFFF));
     } else {
