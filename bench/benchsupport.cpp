@@ -70,8 +70,8 @@ void PrintAgainstFloor(const char* name, double value, const char* unit, const c
     std::fflush(stdout);
 }
 
-void PrintAgainstAllowance(const char* name, double value, const char* unit,
-                           const char* floorName, double floor, double allowance) {
+void PrintAgainstAllowance(const char* name, double value, const char* unit, const char* floorName,
+                           double floor, double allowance) {
     std::printf("%s: %.3f %s  (%s + %.3f %s; goal at most %s + %g %s: %s)\n", name, value, unit,
                 floorName, value - floor, unit, floorName, allowance, unit,
                 value - floor <= allowance ? "met" : "NOT met");

@@ -96,8 +96,8 @@ void Print(const char* name, double value, const char* unit);
 void PrintAgainstFloor(const char* name, double value, const char* unit, const char* floorName,
                        double floor, double limit);
 // A goal set as the floor plus an allowance in the same unit.
-void PrintAgainstAllowance(const char* name, double value, const char* unit,
-                           const char* floorName, double floor, double allowance);
+void PrintAgainstAllowance(const char* name, double value, const char* unit, const char* floorName,
+                           double floor, double allowance);
 // A goal set as a fixed bound: at least (`atLeast`) or under `bound`.
 void PrintAgainstBound(const char* name, double value, const char* unit, double bound,
                        bool atLeast);

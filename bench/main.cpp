@@ -73,7 +73,8 @@ bool FloorWrite(const QString& name, const QByteArray& bytes) {
     if (fd < 0) return false;
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n <= 0) break;
         done += n;
     }
@@ -163,12 +164,12 @@ bool BubbleRatioFigure() {
             ReferenceBubbleSort(reference, ascending, clock.year());
             if (ascending) bubbles.push_back(Millis(timer));
             const QList<AgendaEntry> sorted = list.agenda.appointments().entries();
-            sameOrder = sameOrder && std::equal(reference.begin(), reference.end(),
-                                                sorted.begin(), sorted.end());
+            sameOrder = sameOrder && std::equal(reference.begin(), reference.end(), sorted.begin(),
+                                                sorted.end());
         }
     }
-    PrintAgainstBound("bubble_ratio_5000", Median(bubbles) / std::max(Median(ours), 1e-6), "",
-                      1000, true);
+    PrintAgainstBound("bubble_ratio_5000", Median(bubbles) / std::max(Median(ours), 1e-6), "", 1000,
+                      true);
     if (!sameOrder) {
         std::fprintf(stderr, "bubble_ratio_5000: the sort's order differs from the bubble sort\n");
         return false;

@@ -12,11 +12,11 @@
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QWindow>
 
 #ifdef Q_OS_UNIX
@@ -132,10 +132,14 @@ class BareTable final : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole) return {};
         switch (index.column()) {
-            case 0: return QStringLiteral("7/3");
-            case 1: return QStringLiteral("Appuntamento numero %1").arg(index.row());
-            case 2: return QStringLiteral("9:15");
-            default: return {};
+            case 0:
+                return QStringLiteral("7/3");
+            case 1:
+                return QStringLiteral("Appuntamento numero %1").arg(index.row());
+            case 2:
+                return QStringLiteral("9:15");
+            default:
+                return {};
         }
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
@@ -401,7 +405,8 @@ bool StartupFigure200() {
 bool StartupFigure3x32766() {
     const auto floor = MedianOf("startup_200", 200, Window::Program, false);
     const auto value = MedianOf("startup_3x32766", ListModel::kMaxEntries, Window::Program, false);
-    if (value && floor) PrintAgainstFloor("startup_3x32766", *value, "ms", "startup_200", *floor, 2);
+    if (value && floor)
+        PrintAgainstFloor("startup_3x32766", *value, "ms", "startup_200", *floor, 2);
     return value && floor;
 }
 bool PeakRssFigure200() {

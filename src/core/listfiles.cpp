@@ -367,7 +367,9 @@ int dateIndex(int day, int month) {
     return (month - 1) * kDays + day - 1;
 }
 
-const QString& date(int index) { return dates()[static_cast<size_t>(index)]; }
+const QString& date(int index) {
+    return dates()[static_cast<size_t>(index)];
+}
 
 const QString& time(int index) {
     // Index: minute of the day, then the same with a two-digit hour.
@@ -455,7 +457,8 @@ std::optional<QString> ReadWholeFile(const QString& path, QByteArray& out) {
 }
 
 std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& content) {
-    return WriteFileAtomically(path, [&](QIODevice& f) { return f.write(content) == content.size(); });
+    return WriteFileAtomically(path,
+                               [&](QIODevice& f) { return f.write(content) == content.size(); });
 }
 
 std::optional<QString> WriteFileAtomically(const QString& path,

@@ -61,7 +61,7 @@ struct ItemSpan {
 
 // One record as it lies in file content, split into items but not decoded.
 class RawRecord {
-public:
+  public:
     // `clean`: the record's texts are known to hold no double quote or TAB.
     RawRecord(const QByteArray& bytes, ListKind kind, const std::vector<ItemSpan>& items,
               bool clean = false);
@@ -76,7 +76,7 @@ public:
     // times), 1 + its index among the shared times, or -1 for any other.
     int sharedTime() const;
 
-private:
+  private:
     const QByteArray& bytes_;
     ListKind kind_;
     const std::vector<ItemSpan>& items_;

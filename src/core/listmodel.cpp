@@ -36,10 +36,14 @@ QString& ListModel::cell(AgendaEntry& entry, int column) {
 QString ListModel::cellText(const Row& row, int column) const {
     if (row.owned) return cell(*row.owned, column);
     switch (column) {
-        case ColDate: return sharedtexts::date(row.date);
-        case ColMessage: return win1252::decode(content_.constData() + row.messageStart, row.messageSize);
-        case ColTime: return row.time > 0 ? sharedtexts::time(row.time - 1) : QString();
-        default: return {};
+        case ColDate:
+            return sharedtexts::date(row.date);
+        case ColMessage:
+            return win1252::decode(content_.constData() + row.messageStart, row.messageSize);
+        case ColTime:
+            return row.time > 0 ? sharedtexts::time(row.time - 1) : QString();
+        default:
+            return {};
     }
 }
 
@@ -71,24 +75,25 @@ ListModel::Row ListModel::makeRow(const AgendaEntry& entry) {
     // The time: none (0), or "h:mm" or "hh:mm" of a minute of the day (1 +
     // its index), else -1.
     int time = entry.time.isEmpty() ? 0 : -1;
-    if (time < 0 && traits().hasTime &&
-        (entry.time.size() == 4 || entry.time.size() == 5) && entry.time.at(entry.time.size() - 3) == u':') {
+    if (time < 0 && traits().hasTime && (entry.time.size() == 4 || entry.time.size() == 5) &&
+        entry.time.at(entry.time.size() - 3) == u':') {
         bool hourOk = false, minuteOk = false;
         const int hour = QStringView(entry.time).left(entry.time.size() - 3).toInt(&hourOk);
         const int minute = QStringView(entry.time).right(2).toInt(&minuteOk);
         if (hourOk && minuteOk && hour >= 0 && hour < 24 && minute >= 0 && minute < 60)
             time = 1 + (entry.time.size() == 5 ? 24 * 60 : 0) + hour * 60 + minute;
     }
-    const bool plainTexts = entry.id.isEmpty() && shared(entry.date, date, sharedtexts::date) &&
-                            (time == 0 || shared(entry.time, time - 1, sharedtexts::time)) &&
-                            content_.size() + entry.message.size() <
-                                std::numeric_limits<quint32>::max();
+    const bool plainTexts =
+        entry.id.isEmpty() && shared(entry.date, date, sharedtexts::date) &&
+        (time == 0 || shared(entry.time, time - 1, sharedtexts::time)) &&
+        content_.size() + entry.message.size() < std::numeric_limits<quint32>::max();
     // The message must come back from its bytes as it is, and be written as
     // they are: every character has a byte, and none is one a save cleans.
     bool plainMessage = plainTexts;
     for (qsizetype i = 0; plainMessage && i < entry.message.size(); ++i) {
         const QChar c = entry.message.at(i);
-        plainMessage = win1252::isEncodable(c) && c != u'"' && c != u'\t' && c != u'\r' && c != u'\n';
+        plainMessage =
+            win1252::isEncodable(c) && c != u'"' && c != u'\t' && c != u'\r' && c != u'\n';
     }
     if (!plainMessage) {
         row.owned = std::make_unique<AgendaEntry>(entry);
@@ -191,7 +196,8 @@ void ListModel::insertAt(int row, const AgendaEntry& entry) {
     row = std::clamp(row, 0, entryCount());
     beginInsertRows({}, row, row);
     rows_.insert(rows_.begin() + row, makeRow(entry));
-    if (!background_.empty()) background_.insert(background_.begin() + row, std::array<QRgb, ColumnCount>{});
+    if (!background_.empty())
+        background_.insert(background_.begin() + row, std::array<QRgb, ColumnCount>{});
     endInsertRows();
 }
 
@@ -258,8 +264,6 @@ bool ListModel::markedNotYearly(int row) const {
     return r.notYearly > 0;
 }
 
-
-
 QByteArray ListModel::fileContent() const {
     QByteArray out;
     writeFileContent([&](const char* data, qsizetype size) {
@@ -293,7 +297,8 @@ bool ListModel::writeFileContent(const std::function<bool(const char*, qsizetype
         if (bound > kPiece) {
             // A record larger than a piece goes on its own.
             QByteArray record(bound, Qt::Uninitialized);
-            const char* recordEnd = WriteRecord(record.data(), entry(static_cast<int>(&r - rows_.data())), kind);
+            const char* recordEnd =
+                WriteRecord(record.data(), entry(static_cast<int>(&r - rows_.data())), kind);
             if (!sink(record.constData(), recordEnd - record.constData())) return false;
             continue;
         }
@@ -329,7 +334,8 @@ void ListModel::reorderTexts(const std::vector<int>& order) {
     // The texts move with their rows; the ID cells stay with the positions.
     std::vector<std::pair<size_t, QString>> ids;
     for (size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].owned && !rows_[i].owned->id.isEmpty()) ids.emplace_back(i, rows_[i].owned->id);
+        if (rows_[i].owned && !rows_[i].owned->id.isEmpty())
+            ids.emplace_back(i, rows_[i].owned->id);
     for (auto& [row, id] : ids) rows_[row].owned->id.clear();
     // In place, one cycle of the permutation at a time.
     std::vector<bool> placed(order.size());

@@ -92,7 +92,7 @@ public:
     // The same with colours as RGB values, 0 for the grid's normal colour.
     void paintRows(const std::vector<QRgb>& colours);
 
-private:
+  private:
     // Most rows hold no texts of their own: the message lies in content_ as
     // the file keeps it, and date and time are indexes of the shared texts
     // (see listfiles.h). A row whose texts cannot be kept so (a date or time

@@ -40,7 +40,8 @@ QRgb Urgency(const QString& dateText, const QString& timeText, Message message,
 }  // namespace
 
 QRgb UrgencyColour(const AgendaEntry& entry, const QDateTime& now) {
-    return Urgency(entry.date, entry.time, [&] { return entry.message; }, now);
+    return Urgency(
+        entry.date, entry.time, [&] { return entry.message; }, now);
 }
 
 void PaintUrgencyColours(Agenda& agenda) {
@@ -59,7 +60,8 @@ void PaintUrgencyColours(Agenda& agenda) {
             qint64& known = daysAhead[static_cast<size_t>(date)];
             if (known == kUnread) {
                 const auto dm = ReadEntryDay(sharedtexts::date(date), now.date().year());
-                known = dm ? now.date().daysTo(QDate(now.date().year(), dm->month, dm->day)) : kNoDay;
+                known =
+                    dm ? now.date().daysTo(QDate(now.date().year(), dm->month, dm->day)) : kNoDay;
             }
             days = known;
         }
@@ -71,8 +73,9 @@ void PaintUrgencyColours(Agenda& agenda) {
         } else if (days < 0 && days != kUnread) {
             colour = list.markedNotYearly(r) ? urgency::kWhite : urgency::kLightRed;
         } else {
-            colour = Urgency(list.text(r, ListModel::ColDate), list.text(r, ListModel::ColTime),
-                             [&] { return list.text(r, ListModel::ColMessage); }, now);
+            colour = Urgency(
+                list.text(r, ListModel::ColDate), list.text(r, ListModel::ColTime),
+                [&] { return list.text(r, ListModel::ColMessage); }, now);
         }
         colours.push_back(colour | 0xFF000000u);
     }

@@ -15,9 +15,12 @@ QByteArray PlainSerialize(const QList<AgendaEntry>& list, ListKind kind) {
     auto quoted = [](const QString& text) {
         QByteArray out = "\"";
         for (QChar ch : text) {
-            if (ch == u'"') out += '\'';
-            else if (ch == u'\t' || ch == u'\r' || ch == u'\n') out += ' ';
-            else out += win1252::isEncodable(ch) ? static_cast<char>(win1252::toByte(ch)) : '?';
+            if (ch == u'"')
+                out += '\'';
+            else if (ch == u'\t' || ch == u'\r' || ch == u'\n')
+                out += ' ';
+            else
+                out += win1252::isEncodable(ch) ? static_cast<char>(win1252::toByte(ch)) : '?';
         }
         return out + '"';
     };
@@ -88,8 +91,8 @@ private Q_SLOTS:
     // Random texts, dates and times of every shape, written by the fast
     // writer and by the plain one.
     void writerMatchesThePlainWriterOnRandomLists() {
-        const QStringList dates = {"7/3", "07/03", "31/4", "29/2", "0/0", "abc", "", "7/3/2025",
-                                   " 1/2", "12/12", "100/1", "+1/1"};
+        const QStringList dates = {"7/3", "07/03",    "31/4", "29/2",  "0/0",   "abc",
+                                   "",    "7/3/2025", " 1/2", "12/12", "100/1", "+1/1"};
         const QString chars = QString::fromUtf16(u"aZ 0,\"'\t\r\néà€“…Ÿ\u0081日") + QChar(0xD83D) +
                               QChar(0xDE00) + QChar(0);
         QRandomGenerator random(1252);
@@ -97,12 +100,17 @@ private Q_SLOTS:
             QList<AgendaEntry> list;
             for (int i = random.bounded(20); i > 0; --i) {
                 QString message, time;
-                for (int n = random.bounded(12); n > 0; --n) message += chars[random.bounded(chars.size())];
-                for (int n = random.bounded(6); n > 0; --n) time += chars[random.bounded(chars.size())];
-                list.append({dates[random.bounded(dates.size())], message,
-                             random.bounded(2) ? QStringLiteral("9:05") : time, {}});
+                for (int n = random.bounded(12); n > 0; --n)
+                    message += chars[random.bounded(chars.size())];
+                for (int n = random.bounded(6); n > 0; --n)
+                    time += chars[random.bounded(chars.size())];
+                list.append({dates[random.bounded(dates.size())],
+                             message,
+                             random.bounded(2) ? QStringLiteral("9:05") : time,
+                             {}});
             }
-            for (ListKind kind : kAllListKinds) QCOMPARE(SerializeList(list, kind), PlainSerialize(list, kind));
+            for (ListKind kind : kAllListKinds)
+                QCOMPARE(SerializeList(list, kind), PlainSerialize(list, kind));
         }
     }
 

@@ -68,8 +68,13 @@ private Q_SLOTS:
     void rowsAgreeWithAPlainListThroughRandomChanges() {
         const QStringList dates = {"7/3", "07/03", "31/4", "29/2", "0/0", "abc", "", "12/12"};
         const QStringList times = {"", "9:05", "09:05", "0:00", "24:00", "9.30", "x", "23:59"};
-        const QStringList messages = {"", "Dentista", "a,b", "cena (ny)", "dice \"ciao\"",
-                                      "tab\there", QString::fromUtf16(u"€ è “x” \u0081"),
+        const QStringList messages = {"",
+                                      "Dentista",
+                                      "a,b",
+                                      "cena (ny)",
+                                      "dice \"ciao\"",
+                                      "tab\there",
+                                      QString::fromUtf16(u"€ è “x” \u0081"),
                                       QString::fromUtf16(u"日本")};
         QRandomGenerator random(766);
         auto pick = [&](const QStringList& from) { return from[random.bounded(from.size())]; };
@@ -95,8 +100,10 @@ private Q_SLOTS:
                 // Colours stay with the row positions.
                 std::vector<QRgb> colours;
                 for (qsizetype i = 0; i < plain.size(); ++i) colours.push_back(qRgb(1, 2, int(i)));
-                if (round % 3) model.paintRows(colours);
-                else colours.assign(colours.size(), 0);
+                if (round % 3)
+                    model.paintRows(colours);
+                else
+                    colours.assign(colours.size(), 0);
                 for (int step = 0; step < 8; ++step) {
                     const int row = plain.isEmpty() ? 0 : random.bounded(int(plain.size()));
                     switch (random.bounded(4)) {
@@ -116,11 +123,13 @@ private Q_SLOTS:
                         case 2: {
                             if (plain.isEmpty()) break;
                             const int column = random.bounded(3);
-                            const QString text =
-                                pick(column == 0 ? dates : column == 1 ? messages : times);
+                            const QString text = pick(column == 0   ? dates
+                                                      : column == 1 ? messages
+                                                                    : times);
                             model.setText(row, column, text);
-                            (column == 0 ? plain[row].date
-                                         : column == 1 ? plain[row].message : plain[row].time) = text;
+                            (column == 0   ? plain[row].date
+                             : column == 1 ? plain[row].message
+                                           : plain[row].time) = text;
                             break;
                         }
                         default: {
@@ -142,7 +151,8 @@ private Q_SLOTS:
                 QCOMPARE(model.fileContent(), SerializeList(plain, kind));
                 for (int r = 0; r < plain.size(); ++r)
                     QCOMPARE(model.cellBackground(r, 2).rgba(),
-                             colours[size_t(r)] ? QColor::fromRgb(colours[size_t(r)]).rgba() : QColor().rgba());
+                             colours[size_t(r)] ? QColor::fromRgb(colours[size_t(r)]).rgba()
+                                                : QColor().rgba());
                 for (int r = 0; r < plain.size(); ++r)
                     QCOMPARE(model.data(model.index(r, 1)).toString(), plain[r].message);
             }

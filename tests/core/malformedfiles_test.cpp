@@ -37,7 +37,8 @@ private Q_SLOTS:
         QList<QList<AgendaEntry>> loaded;
         for (ListKind kind : kAllListKinds) {
             QList<AgendaEntry> read;
-            for (const ListRecord& r : ParseListRecords(bytes, kind)) read << EntryFromRecord(r, kind);
+            for (const ListRecord& r : ParseListRecords(bytes, kind))
+                read << EntryFromRecord(r, kind);
             QCOMPARE(agenda.list(kind).entries(), read);
             QCOMPARE(agenda.list(kind).fileContent(), SerializeList(read, kind));
             loaded << read;

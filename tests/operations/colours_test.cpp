@@ -125,8 +125,8 @@ class ColoursTest : public QObject {
     // Painting a whole list reads each shared date once: every row must
     // still get the colour of its own entry.
     void listColoursAreThoseOfEachEntry() {
-        const QStringList dates = {"6/3", "7/3", "8/3", "9/3", "1/1", "31/12", "29/2", "31/4",
-                                   "07/03", "x", ""};
+        const QStringList dates = {"6/3",  "7/3",  "8/3",   "9/3", "1/1", "31/12",
+                                   "29/2", "31/4", "07/03", "x",   ""};
         const QStringList times = {"", "9:05", "14:30", "14:31", "23:59", "9.5", "x"};
         const QStringList messages = {"", "cena (ny)", "(NY)", QString::fromUtf16(u"日 (ny)"), "a"};
         QRandomGenerator random(73);

@@ -91,8 +91,9 @@ QStringList GatherFileLines(ListKind kind, const QDate& today, int giorniPreavvi
     QByteArray bytes;
     if (ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes)) return {};
     DueLines due(kind, today, giorniPreavviso);
-    ForEachRecord(bytes, kind,
-                  [&](const RawRecord& raw) { due.add(raw.day, raw.month, [&] { return raw.decode(); }); });
+    ForEachRecord(bytes, kind, [&](const RawRecord& raw) {
+        due.add(raw.day, raw.month, [&] { return raw.decode(); });
+    });
     return due.lines;
 }
 
