@@ -62,4 +62,29 @@ void Print(const char* name, double value, const char* unit) {
     std::fflush(stdout);
 }
 
+void PrintAgainstFloor(const char* name, double value, const char* unit, const char* floorName,
+                       double floor, double limit) {
+    const double ratio = floor > 0 ? value / floor : 0;
+    std::printf("%s: %.3f %s  (%.2f x %s; goal at most %g x: %s)\n", name, value, unit, ratio,
+                floorName, limit, floor > 0 && ratio <= limit ? "met" : "NOT met");
+    std::fflush(stdout);
+}
+
+void PrintAgainstAllowance(const char* name, double value, const char* unit, const char* floorName,
+                           double floor, double allowance) {
+    std::printf("%s: %.3f %s  (%s + %.3f %s; goal at most %s + %g %s: %s)\n", name, value, unit,
+                floorName, value - floor, unit, floorName, allowance, unit,
+                value - floor <= allowance ? "met" : "NOT met");
+    std::fflush(stdout);
+}
+
+void PrintAgainstBound(const char* name, double value, const char* unit, double bound,
+                       bool atLeast) {
+    const bool met = atLeast ? value >= bound : value < bound;
+    std::printf("%s: %.3f%s%s  (goal %s %g%s%s: %s)\n", name, value, unit[0] ? " " : "", unit,
+                atLeast ? "at least" : "under", bound, unit[0] ? " " : "", unit,
+                met ? "met" : "NOT met");
+    std::fflush(stdout);
+}
+
 }  // namespace bench

@@ -85,7 +85,22 @@ bool WriteListFiles(int perList, quint32 seed);
 // The seed of the start-up figures' lists.
 inline constexpr quint32 kStartupSeed = 11;
 
+// How many samples each figure takes its median of.
+inline constexpr int kSamples = 7;
+
 void Print(const char* name, double value, const char* unit);
+
+// A goal set as a ratio to a floor measured in the same run: prints the
+// figure with its ratio and whether the goal holds. `limit` is the largest
+// ratio allowed.
+void PrintAgainstFloor(const char* name, double value, const char* unit, const char* floorName,
+                       double floor, double limit);
+// A goal set as the floor plus an allowance in the same unit.
+void PrintAgainstAllowance(const char* name, double value, const char* unit, const char* floorName,
+                           double floor, double allowance);
+// A goal set as a fixed bound: at least (`atLeast`) or under `bound`.
+void PrintAgainstBound(const char* name, double value, const char* unit, double bound,
+                       bool atLeast);
 
 inline double Millis(const QElapsedTimer& timer) {
     return timer.nsecsElapsed() / 1e6;
@@ -102,6 +117,7 @@ inline double Median(std::vector<double> values) {
 bool StartupFigure200();
 bool StartupFigure3x32766();
 bool StartupFigureEmptyWindow();
+bool StartupFigureBareControls();
 bool PeakRssFigure200();
 bool PeakRssFigure3x32766();
 bool AlarmTickFigure();

@@ -69,16 +69,7 @@ void Agenda::LoadLists() {
                                 MsgIcon::Critical, QStringLiteral("Errore"));
             continue;
         }
-        const QList<ListRecord> records = ParseListRecords(bytes, kind);
-        QList<AgendaEntry> entries;
-        entries.reserve(records.size());
-        for (const ListRecord& r : records) entries.append(EntryFromRecord(r, kind));
-        ListModel& model = list(kind);
-        if (model.isEmpty()) {
-            model.replaceAll(entries);
-        } else {
-            for (const AgendaEntry& e : entries) model.append(e);
-        }
+        list(kind).appendFileContent(bytes);
     }
 }
 
@@ -87,7 +78,11 @@ bool Agenda::SaveCurrentList() {
     const ListModel& grid = *currentGrid_;
     const QString name = QString::fromLatin1(grid.traits().fileName);
     if (!writing_) return false;
-    if (const auto error = WriteFileAtomically(name, SerializeList(grid.entries(), grid.kind()))) {
+    const auto write = [&](QIODevice& file) {
+        return grid.writeFileContent(
+            [&](const char* data, qsizetype size) { return file.write(data, size) == size; });
+    };
+    if (const auto error = WriteFileAtomically(name, write)) {
         ReportSaveFailure(dialogs_, name, *error);
         return false;
     }

@@ -13,6 +13,10 @@ struct AgendaEntry {
     friend bool operator==(const AgendaEntry&, const AgendaEntry&) = default;
 };
 
+// The mark of an appointment that does not come back every year: past, it
+// is no longer urgent.
+inline constexpr QLatin1StringView kNotYearlyMark("(ny)");
+
 // Text on its way into a list or the settings, made into what the files will
 // keep, so that the screen shows what the next start reads back: a double
 // quote, which the files cannot carry, becomes an apostrophe; TAB, CR and LF,

@@ -41,6 +41,16 @@ std::optional<DayMonth> DateTextOfAnyYear(const QString& dateText) {
     return ParseDateText(dateText, 2000);  // a leap year holds every day of every year
 }
 
+bool ReadShortNumber(QStringView text, int& value) {
+    if (text.isEmpty() || text.size() > 2) return false;
+    value = 0;
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9') return false;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return true;
+}
+
 QString FormatDateText(int day, int month) {
     return QString::number(day) + u'/' + QString::number(month);
 }

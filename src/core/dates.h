@@ -24,6 +24,11 @@ std::optional<QDate> EntryDate(const QString& dateText, int year);
 // included). Saving uses this so that "29/2" survives a common year.
 std::optional<DayMonth> DateTextOfAnyYear(const QString& dateText);
 
+// One or two decimal digits, the shape of nearly every stored day, month,
+// hour and minute, read without the general readers (which handle every
+// other text).
+bool ReadShortNumber(QStringView text, int& value);
+
 // "7/3": day and month in decimal without leading zeros.
 QString FormatDateText(int day, int month);
 QString FormatDateText(const QDate& date);

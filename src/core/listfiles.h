@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include "core/agendaentry.h"
 #include "core/listkind.h"
@@ -49,6 +52,61 @@ struct ListRecord {
     QString time;  // appointments only
 };
 
+// Where one item lies in file content: [start, end) of its text.
+struct ItemSpan {
+    qsizetype start = 0;
+    qsizetype end = 0;
+    bool quoted = false;
+};
+
+// One record as it lies in file content, split into items but not decoded.
+class RawRecord {
+  public:
+    // `clean`: the record's texts are known to hold no double quote or TAB.
+    RawRecord(const QByteArray& bytes, ListKind kind, const std::vector<ItemSpan>& items,
+              bool clean = false);
+    qint16 day = 0;
+    qint16 month = 0;
+    // The record as ParseListRecords reads it.
+    ListRecord decode() const;
+    // When the message is one item whose text needs no cleaning, where it
+    // lies: its bytes are then exactly what a save writes between the quotes.
+    bool plainMessage(qsizetype& start, qsizetype& size) const;
+    // The time as a shared text: 0 when there is none (or the list has no
+    // times), 1 + its index among the shared times, or -1 for any other.
+    int sharedTime() const;
+
+  private:
+    const QByteArray& bytes_;
+    ListKind kind_;
+    const std::vector<ItemSpan>& items_;
+    bool clean_ = false;
+};
+
+// Calls `visit` with every record of file content, in file order: the
+// records ParseListRecords reads, without building them.
+void ForEachRecord(const QByteArray& bytes, ListKind kind,
+                   const std::function<void(const RawRecord&)>& visit);
+
+// How many records to make room for before reading content: more than a
+// full list of records written by the program holds (at least 8 bytes
+// each), capped so that a huge file does not reserve memory it may not fill.
+// Room reserved and never written costs no memory.
+size_t RecordCountEstimate(const QByteArray& bytes);
+
+// The texts every row that holds them shares: the 372 dates of days 1-31
+// and months 1-12, and the times "h:mm" and "hh:mm" of every minute.
+namespace sharedtexts {
+inline constexpr int kDates = 31 * 12;
+inline constexpr int kTimes = 2 * 24 * 60;
+// The index of day/month, or -1 when it has no shared text.
+int dateIndex(int day, int month);
+const QString& date(int index);
+const QString& time(int index);
+// A save's "day,month," for the shared date text.
+const QByteArray& datePrefix(int index);
+}  // namespace sharedtexts
+
 // A day or month item as a 16-bit number; anything that does not read as one is 0.
 qint16 ReadInt16Item(const FileItem& item);
 
@@ -64,6 +122,10 @@ AgendaEntry EntryFromRecord(const ListRecord& record, ListKind kind);
 // The file content for a list. Day and month come from the date text; a text
 // that is no day of any year is written as 0 and 0.
 QByteArray SerializeList(const QList<AgendaEntry>& entries, ListKind kind);
+// The most bytes one record of SerializeList takes, and the writing of it at
+// `out`, which returns where the record ends.
+qsizetype RecordSizeBound(const AgendaEntry& entry, ListKind kind);
+char* WriteRecord(char* out, const AgendaEntry& entry, ListKind kind);
 
 // Reads a whole file. Returns the system's reason on failure.
 std::optional<QString> ReadWholeFile(const QString& path, QByteArray& out);
@@ -71,6 +133,10 @@ std::optional<QString> ReadWholeFile(const QString& path, QByteArray& out);
 // Replaces a file's content atomically: afterwards the file holds the old
 // content or the new, never part of either. Returns the reason on failure.
 std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& content);
+// The same with the content written by `write`, which returns false when a
+// write failed.
+std::optional<QString> WriteFileAtomically(const QString& path,
+                                           const std::function<bool(QIODevice&)>& write);
 
 // The records of a list file in the current folder; a missing or unreadable
 // file reads as an empty list. Used by the digest and the alarm check, which

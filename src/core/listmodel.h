@@ -4,7 +4,11 @@
 #include <QColor>
 #include <QList>
 
+#include <QByteArray>
+
 #include <array>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/agendaentry.h"
@@ -35,7 +39,7 @@ public:
 
     int entryCount() const { return static_cast<int>(rows_.size()); }
     bool isEmpty() const { return rows_.empty(); }
-    const AgendaEntry& entry(int row) const { return rows_[static_cast<size_t>(row)].entry; }
+    AgendaEntry entry(int row) const;
     QList<AgendaEntry> entries() const;
 
     // Cell text by model row and column; out of range reads as empty.
@@ -49,6 +53,33 @@ public:
     void replaceAll(const QList<AgendaEntry>& entries);
     void clear();
 
+    // Appends every record of a list file's content, in file order, as the
+    // records ParseListRecords reads would be appended with EntryFromRecord.
+    // Rows whose texts read back unchanged keep them in the content until a
+    // cell is shown or written, so a large list costs little more memory
+    // than its file.
+    void appendFileContent(const QByteArray& content);
+    // What the list's file holds after a save: SerializeList of entries().
+    QByteArray fileContent() const;
+    // The same content given to `sink` in pieces of some 64 KB, so that a
+    // save needs no copy of the whole file; stops when `sink` fails.
+    bool writeFileContent(const std::function<bool(const char*, qsizetype)>& sink) const;
+
+    // For the passes over every row (the sort, the colours): the row's date
+    // and time as indexes of the shared texts (time 0: none, else 1 + index),
+    // or -1 when the row holds texts of its own.
+    int sharedDate(int row) const {
+        const Row& r = rows_[static_cast<size_t>(row)];
+        return r.owned ? -1 : r.date;
+    }
+    int sharedTime(int row) const {
+        const Row& r = rows_[static_cast<size_t>(row)];
+        return r.owned ? -1 : r.time;
+    }
+    // Whether the row's message holds kNotYearlyMark, without making its
+    // text; rows kept as the file's bytes remember the answer.
+    bool markedNotYearly(int row) const;
+
     // Rearranges dates, messages and times so that new row i holds what old row
     // order[i] held. The ID cells and the cell colours stay with the row position.
     void reorderTexts(const std::vector<int>& order);
@@ -58,15 +89,37 @@ public:
     void setCellBackground(int row, int column, const QColor& colour);
     // Paints columns 0 to 2 of every row at once: colours[i] for row i.
     void paintRows(const std::vector<QColor>& colours);
+    // The same with colours as RGB values, 0 for the grid's normal colour.
+    void paintRows(const std::vector<QRgb>& colours);
 
-private:
+  private:
+    // Most rows hold no texts of their own: the message lies in content_ as
+    // the file keeps it, and date and time are indexes of the shared texts
+    // (see listfiles.h). A row whose texts cannot be kept so (a date or time
+    // written otherwise, a text a file would change) or that was written
+    // since owns its texts.
     struct Row {
-        AgendaEntry entry;
-        std::array<QRgb, ColumnCount> background{};  // 0 = none
+        std::unique_ptr<AgendaEntry> owned;
+        quint32 messageStart = 0;
+        quint32 messageSize = 0;
+        qint16 date = 0;  // shared date text
+        qint16 time = 0;  // 0: none, else 1 + shared time text
+        // Whether the message holds kNotYearlyMark: -1 until first asked.
+        mutable qint8 notYearly = -1;
     };
     static QString& cell(AgendaEntry& entry, int column);
-    static const QString& cell(const AgendaEntry& entry, int column);
+    QString cellText(const Row& row, int column) const;
+    AgendaEntry& own(size_t row);
+    // A row for the entry, with its message added to content_ when it can
+    // be kept there.
+    Row makeRow(const AgendaEntry& entry);
+    void resetRows(std::vector<Row> rows, QByteArray content);
 
     ListKind kind_;
     std::vector<Row> rows_;
+    // The file content the rows that own no texts point into, and the
+    // messages of rows added since.
+    QByteArray content_;
+    // The cell colours by row, 0 = none; empty until a colour is set.
+    std::vector<std::array<QRgb, ColumnCount>> background_;
 };

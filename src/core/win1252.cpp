@@ -1,5 +1,6 @@
 #include "core/win1252.h"
 
+#include <algorithm>
 #include <array>
 
 namespace win1252 {
@@ -29,6 +30,11 @@ QChar charFromByte(unsigned char byte) {
 }
 
 QString decode(const char* data, qsizetype size) {
+    // Text without bytes 0x80-0x9F reads as Latin-1, which Qt converts in
+    // wide steps.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    if (std::none_of(bytes, bytes + size, [](unsigned char b) { return b >= 0x80 && b <= 0x9F; }))
+        return QString::fromLatin1(data, size);
     QString out(size, Qt::Uninitialized);
     QChar* dst = out.data();
     for (qsizetype i = 0; i < size; ++i) *dst++ = charFromByte(static_cast<unsigned char>(data[i]));

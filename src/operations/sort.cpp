@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 #include "core/agenda.h"
 #include "core/dates.h"
+#include "core/listfiles.h"
 #include "core/listmodel.h"
 #include "core/numeric.h"
 #include "operations/operations.h"
@@ -18,25 +20,49 @@ double WholeNumber(QStringView text) {
     return std::isnan(v) ? 0.0 : v;
 }
 
-// One or two decimal digits, the shape of nearly every stored day, month,
-// hour and minute; the general readers handle everything else.
-bool ShortNumber(QStringView text, int& value) {
-    if (text.isEmpty() || text.size() > 2) return false;
-    value = 0;
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9') return false;
-        value = value * 10 + (c.unicode() - u'0');
-    }
-    return true;
-}
-
 // The place of a day in the year, enough to order dates of one year.
 constexpr int Ordinal(int month, int day) {
     return month * 32 + day;
 }
 
 std::optional<SortKey> KeyOfRow(const ListModel& list, int row, int year) {
-    return ReadSortKey(list.entry(row), year);
+    return ReadSortKey(list.text(row, ListModel::ColDate), list.text(row, ListModel::ColTime),
+                       year);
+}
+
+// Keys of whole hours and minutes from 0 to 65535, which nearly every row
+// holds, are packed with the row number into one integer that sorts the same
+// way: day, hour, minute (reversed when descending), then row (rows below
+// 65536, so that equal keys keep their order).
+bool Packable(const SortKey& key) {
+    auto small = [](double v) { return v >= 0 && v <= 65535 && v == std::floor(v); };
+    return key.day >= 0 && key.day <= 65535 && small(key.hour) && small(key.minute);
+}
+
+quint64 PackedKey(const SortKey& k, bool ascending, int row) {
+    quint64 key = quint64(k.day) << 32 | quint64(k.hour) << 16 | quint64(k.minute);
+    if (!ascending) key = ~key & 0xFFFFFFFFFFFFull;
+    return key << 16 | quint64(row);
+}
+
+// Sorts packed keys made in row order, whose key part takes `keyBits` bits
+// above the row's 16: a radix sort of the key bits, eleven a pass, which
+// keeps equal keys in row order; a pass where every key has the same digit
+// is skipped.
+void SortPacked(std::vector<quint64>& keys, int keyBits = 48) {
+    constexpr int kDigitBits = 11;
+    std::vector<quint64> moved(keys.size());
+    std::vector<size_t> start(size_t(1) << kDigitBits);
+    for (int shift = 16; shift < 16 + keyBits; shift += kDigitBits) {
+        const quint64 mask = (quint64(1) << kDigitBits) - 1;
+        std::fill(start.begin(), start.end(), 0);
+        for (quint64 k : keys) ++start[(k >> shift) & mask];
+        if (std::find(start.begin(), start.end(), keys.size()) != start.end()) continue;
+        size_t sum = 0;
+        for (size_t& s : start) sum += std::exchange(s, sum);
+        for (quint64 k : keys) moved[start[(k >> shift) & mask]++] = k;
+        keys.swap(moved);
+    }
 }
 
 }  // namespace
@@ -45,8 +71,8 @@ std::optional<DayMonth> ReadEntryDay(const QString& dateText, int year) {
     const QStringView text(dateText);
     const qsizetype slash = text.indexOf(u'/');
     int day = 0, month = 0;
-    if (slash > 0 && ShortNumber(text.left(slash), day) &&
-        ShortNumber(text.mid(slash + 1), month)) {
+    if (slash > 0 && ReadShortNumber(text.left(slash), day) &&
+        ReadShortNumber(text.mid(slash + 1), month)) {
         if (!QDate::isValid(year, month, day)) return std::nullopt;
         return DayMonth{day, month};
     }
@@ -59,7 +85,7 @@ void ReadSortTime(const QString& timeText, double& hour, double& minute) {
     if (timeText.size() < 3) return;
     const QStringView view(timeText);
     int h = 0, m = 0;
-    if (ShortNumber(view.left(view.size() - 3), h) && ShortNumber(view.right(2), m)) {
+    if (ReadShortNumber(view.left(view.size() - 3), h) && ReadShortNumber(view.right(2), m)) {
         hour = h;
         minute = m;
         return;
@@ -68,13 +94,17 @@ void ReadSortTime(const QString& timeText, double& hour, double& minute) {
     hour = WholeNumber(view.left(view.size() - 3));
 }
 
-std::optional<SortKey> ReadSortKey(const AgendaEntry& entry, int year) {
-    const std::optional<DayMonth> day = ReadEntryDay(entry.date, year);
+std::optional<SortKey> ReadSortKey(const QString& dateText, const QString& timeText, int year) {
+    const std::optional<DayMonth> day = ReadEntryDay(dateText, year);
     if (!day) return std::nullopt;
     SortKey key;
     key.day = Ordinal(day->month, day->day);
-    ReadSortTime(entry.time, key.hour, key.minute);
+    ReadSortTime(timeText, key.hour, key.minute);
     return key;
+}
+
+std::optional<SortKey> ReadSortKey(const AgendaEntry& entry, int year) {
+    return ReadSortKey(entry.date, entry.time, year);
 }
 
 bool IsLaterThanNext(const ListModel& list, int row, int year, bool& unreadable) {
@@ -115,19 +145,32 @@ std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bo
         if (a.key != b.key) return ascending ? a.key < b.key : a.key > b.key;
         return a.row < b.row;
     };
+    std::vector<quint64> packed;
+    std::vector<Item> run;
     // Adjacent swaps never move a pair that holds an unreadable row, so such a
     // row is a wall: each run of readable rows between walls sorts on its own.
-    std::vector<Item> run;
     int start = 0;
     for (int i = 0; i <= n; ++i) {
         if (i < n && keys[static_cast<size_t>(i)]) continue;
         if (i < n) unreadable = true;
         if (i - start > 1) {
-            run.clear();
-            for (int r = start; r < i; ++r) run.push_back({*keys[static_cast<size_t>(r)], r});
-            std::sort(run.begin(), run.end(), before);
-            for (int r = start; r < i; ++r)
-                order[static_cast<size_t>(r)] = run[static_cast<size_t>(r - start)].row;
+            bool pack = n <= 65536;
+            for (int r = start; pack && r < i; ++r) pack = Packable(*keys[static_cast<size_t>(r)]);
+            if (pack) {
+                packed.clear();
+                for (int r = start; r < i; ++r)
+                    packed.push_back(PackedKey(*keys[static_cast<size_t>(r)], ascending, r));
+                SortPacked(packed);
+                for (int r = start; r < i; ++r)
+                    order[static_cast<size_t>(r)] =
+                        static_cast<int>(packed[static_cast<size_t>(r - start)] & 0xFFFF);
+            } else {
+                run.clear();
+                for (int r = start; r < i; ++r) run.push_back({*keys[static_cast<size_t>(r)], r});
+                std::sort(run.begin(), run.end(), before);
+                for (int r = start; r < i; ++r)
+                    order[static_cast<size_t>(r)] = run[static_cast<size_t>(r - start)].row;
+            }
         }
         start = i + 1;
     }
@@ -137,12 +180,74 @@ std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bo
 void SortAppointments(Agenda& agenda) {
     ListModel& list = agenda.appointments();
     const int year = agenda.clock().year();
-    std::vector<std::optional<SortKey>> keys;
-    keys.reserve(static_cast<size_t>(list.entryCount()));
-    for (int r = 0; r < list.entryCount(); ++r) keys.push_back(KeyOfRow(list, r, year));
+    const bool ascending = agenda.settings().SortAscending;
+    const int n = list.entryCount();
+    // Rows that hold shared date and time texts take the keys of those
+    // texts, each read once.
+    std::vector<std::optional<DayMonth>> dates(static_cast<size_t>(sharedtexts::kDates));
+    std::vector<bool> datesRead(dates.size());
+    std::vector<std::optional<SortKey>> times(static_cast<size_t>(sharedtexts::kTimes) + 1);
+    auto sharedKey = [&](int r) -> std::optional<SortKey> {
+        const int date = list.sharedDate(r);
+        if (date < 0) return KeyOfRow(list, r, year);
+        const auto d = static_cast<size_t>(date);
+        if (!datesRead[d]) {
+            dates[d] = ReadEntryDay(sharedtexts::date(date), year);
+            datesRead[d] = true;
+        }
+        if (!dates[d]) return std::nullopt;
+        const auto t = static_cast<size_t>(list.sharedTime(r));
+        if (!times[t]) {
+            times[t] = SortKey{};
+            ReadSortTime(t == 0 ? QString() : sharedtexts::time(static_cast<int>(t) - 1),
+                         times[t]->hour, times[t]->minute);
+        }
+        return SortKey{Ordinal(dates[d]->month, dates[d]->day), times[t]->hour, times[t]->minute};
+    };
 
+    // Nearly always every row holds shared texts of a day of this year: the
+    // rows sort at once on keys packed from each shared text's key, read
+    // once, without the list of keys.
+    constexpr qint64 kUnread = -2, kNoKey = -1;
+    std::vector<qint64> dayKeys(dates.size(), kUnread), timeKeys(times.size(), kUnread);
+    auto packedPart = [](const std::optional<SortKey>& key, bool day) -> qint64 {
+        if (!key || !Packable(*key)) return kNoKey;
+        // Shared texts give days below 512, hours below 32 and minutes below
+        // 64: 20 bits in all, two passes of the radix sort.
+        if (key->day >= 512 || key->hour >= 32 || key->minute >= 64) return kNoKey;
+        return day ? qint64(key->day) << 11 : qint64(key->hour) << 6 | qint64(key->minute);
+    };
+    std::vector<int> order;
     bool unreadable = false;
-    const std::vector<int> order = SortedOrder(keys, agenda.settings().SortAscending, unreadable);
+    std::vector<quint64> packed;
+    packed.reserve(static_cast<size_t>(n));
+    for (int r = 0; r < n && n <= 65536; ++r) {
+        const int date = list.sharedDate(r);
+        if (date < 0) break;
+        const int time = list.sharedTime(r);
+        qint64& day = dayKeys[static_cast<size_t>(date)];
+        qint64& hourMinute = timeKeys[static_cast<size_t>(time)];
+        if (day == kUnread || hourMinute == kUnread) {
+            const std::optional<SortKey> key = sharedKey(r);
+            day = packedPart(key, true);
+            if (key) hourMinute = packedPart(key, false);
+        }
+        if (day == kNoKey || hourMinute < 0) break;
+        quint64 key = quint64(day | hourMinute);
+        if (!ascending) key = ~key & 0xFFFFFull;
+        packed.push_back(key << 16 | quint64(r));
+    }
+    if (static_cast<int>(packed.size()) == n) {
+        SortPacked(packed, 20);
+        order.reserve(packed.size());
+        for (quint64 k : packed) order.push_back(static_cast<int>(k & 0xFFFF));
+    } else {
+        packed = {};
+        std::vector<std::optional<SortKey>> keys;
+        keys.reserve(static_cast<size_t>(n));
+        for (int r = 0; r < n; ++r) keys.push_back(sharedKey(r));
+        order = SortedOrder(keys, ascending, unreadable);
+    }
     bool moved = false;
     for (size_t i = 0; i < order.size(); ++i) moved = moved || order[i] != static_cast<int>(i);
     if (moved) list.reorderTexts(order);

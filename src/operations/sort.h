@@ -31,6 +31,7 @@ void ReadSortTime(const QString& timeText, double& hour, double& minute);
 
 // The key of an entry, or nothing when its date text is no day of `year`.
 std::optional<SortKey> ReadSortKey(const AgendaEntry& entry, int year);
+std::optional<SortKey> ReadSortKey(const QString& dateText, const QString& timeText, int year);
 
 // Pairwise comparisons of row `row` with row `row + 1` of a list. An unreadable
 // date on either side gives false and sets `unreadable`, so that pair is never

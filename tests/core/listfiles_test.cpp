@@ -1,12 +1,39 @@
 // The list files: byte-exact records, round trips and damaged content.
 #include <QtTest/QtTest>
 
+#include "core/dates.h"
 #include "core/listfiles.h"
 #include "core/win1252.h"
 
 namespace {
 
 QList<AgendaEntry> entries(std::initializer_list<AgendaEntry> list) { return QList<AgendaEntry>(list); }
+
+// The plain writer the fast one must match byte for byte: a character at a
+// time through the date reader and the code-page table.
+QByteArray PlainSerialize(const QList<AgendaEntry>& list, ListKind kind) {
+    auto quoted = [](const QString& text) {
+        QByteArray out = "\"";
+        for (QChar ch : text) {
+            if (ch == u'"')
+                out += '\'';
+            else if (ch == u'\t' || ch == u'\r' || ch == u'\n')
+                out += ' ';
+            else
+                out += win1252::isEncodable(ch) ? static_cast<char>(win1252::toByte(ch)) : '?';
+        }
+        return out + '"';
+    };
+    QByteArray out;
+    for (const AgendaEntry& e : list) {
+        const auto dm = DateTextOfAnyYear(e.date);
+        out += QByteArray::number(dm ? dm->day : 0) + ',' + QByteArray::number(dm ? dm->month : 0) +
+               ',' + quoted(e.message);
+        if (Traits(kind).hasTime) out += ',' + quoted(e.time);
+        out += "\r\n";
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -59,6 +86,32 @@ private Q_SLOTS:
         QList<AgendaEntry> back;
         for (const auto& r : records) back.append(EntryFromRecord(r, k));
         QCOMPARE(SerializeList(back, k), bytes);
+    }
+
+    // Random texts, dates and times of every shape, written by the fast
+    // writer and by the plain one.
+    void writerMatchesThePlainWriterOnRandomLists() {
+        const QStringList dates = {"7/3", "07/03",    "31/4", "29/2",  "0/0",   "abc",
+                                   "",    "7/3/2025", " 1/2", "12/12", "100/1", "+1/1"};
+        const QString chars = QString::fromUtf16(u"aZ 0,\"'\t\r\néà€“…Ÿ\u0081日") + QChar(0xD83D) +
+                              QChar(0xDE00) + QChar(0);
+        QRandomGenerator random(1252);
+        for (int round = 0; round < 50; ++round) {
+            QList<AgendaEntry> list;
+            for (int i = random.bounded(20); i > 0; --i) {
+                QString message, time;
+                for (int n = random.bounded(12); n > 0; --n)
+                    message += chars[random.bounded(chars.size())];
+                for (int n = random.bounded(6); n > 0; --n)
+                    time += chars[random.bounded(chars.size())];
+                list.append({dates[random.bounded(dates.size())],
+                             message,
+                             random.bounded(2) ? QStringLiteral("9:05") : time,
+                             {}});
+            }
+            for (ListKind kind : kAllListKinds)
+                QCOMPARE(SerializeList(list, kind), PlainSerialize(list, kind));
+        }
     }
 
     void textsThatWouldBreakAFileAreCleaned() {

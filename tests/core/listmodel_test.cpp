@@ -2,7 +2,10 @@
 #include <QAbstractItemModelTester>
 #include <QtTest/QtTest>
 
+#include "core/listfiles.h"
 #include "core/listmodel.h"
+
+#include <numeric>
 
 class ListModelTest : public QObject {
     Q_OBJECT
@@ -58,6 +61,102 @@ private Q_SLOTS:
         QCOMPARE(model.entry(1), (AgendaEntry{"2/1", "secondo", "9:00", "id-b"}));
         QCOMPARE(model.cellBackground(0, 0), QColor(Qt::red));
         QVERIFY(!model.cellBackground(1, 0).isValid());
+    }
+
+    // Rows kept as the file's bytes and shared texts, and rows that own their
+    // texts, read, change and save as a plain list of entries would.
+    void rowsAgreeWithAPlainListThroughRandomChanges() {
+        const QStringList dates = {"7/3", "07/03", "31/4", "29/2", "0/0", "abc", "", "12/12"};
+        const QStringList times = {"", "9:05", "09:05", "0:00", "24:00", "9.30", "x", "23:59"};
+        const QStringList messages = {"",
+                                      "Dentista",
+                                      "a,b",
+                                      "cena (ny)",
+                                      "dice \"ciao\"",
+                                      "tab\there",
+                                      QString::fromUtf16(u"€ è “x” \u0081"),
+                                      QString::fromUtf16(u"日本")};
+        QRandomGenerator random(766);
+        auto pick = [&](const QStringList& from) { return from[random.bounded(from.size())]; };
+        auto randomEntry = [&] {
+            return AgendaEntry{pick(dates), pick(messages), pick(times),
+                               random.bounded(8) ? QString() : QStringLiteral("id")};
+        };
+        for (ListKind kind : kAllListKinds) {
+            for (int round = 0; round < 30; ++round) {
+                QList<AgendaEntry> plain;
+                for (int i = random.bounded(12); i > 0; --i) plain.append(randomEntry());
+                ListModel model(kind);
+                // Half the lists come from a file, the rest from entries.
+                if (round % 2) {
+                    const QByteArray file = SerializeList(plain, kind);
+                    plain.clear();
+                    for (const ListRecord& r : ParseListRecords(file, kind))
+                        plain.append(EntryFromRecord(r, kind));
+                    model.appendFileContent(file);
+                } else {
+                    model.replaceAll(plain);
+                }
+                // Colours stay with the row positions.
+                std::vector<QRgb> colours;
+                for (qsizetype i = 0; i < plain.size(); ++i) colours.push_back(qRgb(1, 2, int(i)));
+                if (round % 3)
+                    model.paintRows(colours);
+                else
+                    colours.assign(colours.size(), 0);
+                for (int step = 0; step < 8; ++step) {
+                    const int row = plain.isEmpty() ? 0 : random.bounded(int(plain.size()));
+                    switch (random.bounded(4)) {
+                        case 0: {
+                            const AgendaEntry e = randomEntry();
+                            model.insertAt(row, e);
+                            plain.insert(row, e);
+                            colours.insert(colours.begin() + row, 0);
+                            break;
+                        }
+                        case 1:
+                            if (plain.isEmpty()) break;
+                            model.removeAt(row);
+                            plain.removeAt(row);
+                            colours.erase(colours.begin() + row);
+                            break;
+                        case 2: {
+                            if (plain.isEmpty()) break;
+                            const int column = random.bounded(3);
+                            const QString text = pick(column == 0   ? dates
+                                                      : column == 1 ? messages
+                                                                    : times);
+                            model.setText(row, column, text);
+                            (column == 0   ? plain[row].date
+                             : column == 1 ? plain[row].message
+                                           : plain[row].time) = text;
+                            break;
+                        }
+                        default: {
+                            std::vector<int> order(size_t(plain.size()));
+                            std::iota(order.begin(), order.end(), 0);
+                            std::shuffle(order.begin(), order.end(), random);
+                            model.reorderTexts(order);
+                            QList<AgendaEntry> moved = plain;
+                            for (size_t i = 0; i < order.size(); ++i) {
+                                const AgendaEntry& from = plain[order[i]];
+                                moved[qsizetype(i)] = {from.date, from.message, from.time,
+                                                       plain[qsizetype(i)].id};
+                            }
+                            plain = moved;
+                        }
+                    }
+                    QCOMPARE(model.entries(), plain);
+                }
+                QCOMPARE(model.fileContent(), SerializeList(plain, kind));
+                for (int r = 0; r < plain.size(); ++r)
+                    QCOMPARE(model.cellBackground(r, 2).rgba(),
+                             colours[size_t(r)] ? QColor::fromRgb(colours[size_t(r)]).rgba()
+                                                : QColor().rgba());
+                for (int r = 0; r < plain.size(); ++r)
+                    QCOMPARE(model.data(model.index(r, 1)).toString(), plain[r].message);
+            }
+        }
     }
 
     void paintingColoursThreeColumnsAndSignalsOnce() {

@@ -5,6 +5,7 @@
 
 #include "core/agenda.h"
 #include "core/dates.h"
+#include "core/listfiles.h"
 #include "corpus.h"
 #include "fakeclock.h"
 #include "scripteddialogs.h"
@@ -31,8 +32,17 @@ private Q_SLOTS:
         agenda.LoadLists();
         QVERIFY(dialogs.shown.isEmpty());
 
+        // The rows hold what the record reader reads, and write what the
+        // list writer writes for it.
         QList<QList<AgendaEntry>> loaded;
-        for (ListKind kind : kAllListKinds) loaded << agenda.list(kind).entries();
+        for (ListKind kind : kAllListKinds) {
+            QList<AgendaEntry> read;
+            for (const ListRecord& r : ParseListRecords(bytes, kind))
+                read << EntryFromRecord(r, kind);
+            QCOMPARE(agenda.list(kind).entries(), read);
+            QCOMPARE(agenda.list(kind).fileContent(), SerializeList(read, kind));
+            loaded << read;
+        }
         for (int tab : {0, 1, 2}) {
             agenda.selectTab(tab);
             QVERIFY(agenda.SaveCurrentList());

@@ -10,6 +10,7 @@
 
 #include "core/agenda.h"
 #include "core/settings.h"
+#include "corpus.h"
 #include "fakeclock.h"
 #include "fakeplayer.h"
 #include "faketray.h"
@@ -136,6 +137,8 @@ class DigestTest : public QObject {
     void labelsAndTimes();
     void noticeDaysBoundTheWindow();
     void undatedAndPastRecordsAreLeftOut();
+    void filesGiveTheLinesOfTheirRecords_data();
+    void filesGiveTheLinesOfTheirRecords();
     void presentationOrder();
     void showRemindersReadsTheFilesWithEachListsSound();
     void stopEndsOnlyTheCurrentList();
@@ -191,6 +194,32 @@ void DigestTest::undatedAndPastRecordsAreLeftOut() {
     QVERIFY(
         GatherListLines({record(1, 1, "Capodanno")}, ListKind::Ricorrenze, QDate(2026, 12, 31), 5)
             .isEmpty());
+}
+
+// The files are read record by record: the lines are those of the records
+// the list reader reads, on damaged files and on a full random year alike.
+void DigestTest::filesGiveTheLinesOfTheirRecords_data() {
+    AddMalformedCorpusRows();
+    QTest::newRow("random year") << QString();  // made in the test
+}
+
+void DigestTest::filesGiveTheLinesOfTheirRecords() {
+    QFETCH(QString, path);
+    QByteArray bytes = ReadCorpusFile(path);
+    QRandomGenerator random(365);
+    for (int i = 0; path.isEmpty() && i < 2000; ++i)
+        bytes += QByteArray::number(random.bounded(-1, 33)) + ',' +
+                 QByteArray::number(random.bounded(0, 14)) + ",\"m" + QByteArray::number(i) +
+                 "\",\"" + QByteArray::number(random.bounded(25)) + ":05\"\r\n";
+    TempCurrentFolder folder;
+    for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
+    for (const QDate& today : {kToday, QDate(2026, 12, 30), QDate(2028, 2, 28)}) {
+        const Settings settings = notice(40);
+        QCOMPARE(GatherRemindersFromFiles(today, settings),
+                 GatherReminders(ParseListRecords(bytes, ListKind::Scadenze),
+                                 ParseListRecords(bytes, ListKind::Appuntamenti),
+                                 ParseListRecords(bytes, ListKind::Ricorrenze), today, settings));
+    }
 }
 
 void DigestTest::presentationOrder() {

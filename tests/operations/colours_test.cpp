@@ -1,3 +1,4 @@
+#include <QRandomGenerator>
 #include <QtTest/QTest>
 
 #include "core/agenda.h"
@@ -119,6 +120,27 @@ class ColoursTest : public QObject {
         QCOMPARE(agenda.selection(ListKind::Appuntamenti).selectedIndexes(), selectedBefore);
         QCOMPARE(list.cellBackground(1, ListModel::ColId), QColor(Qt::blue));
         QCOMPARE(list.cellBackground(0, 0).rgb(), urgency::kLightRed);
+    }
+
+    // Painting a whole list reads each shared date once: every row must
+    // still get the colour of its own entry.
+    void listColoursAreThoseOfEachEntry() {
+        const QStringList dates = {"6/3",  "7/3",  "8/3",   "9/3", "1/1", "31/12",
+                                   "29/2", "31/4", "07/03", "x",   ""};
+        const QStringList times = {"", "9:05", "14:30", "14:31", "23:59", "9.5", "x"};
+        const QStringList messages = {"", "cena (ny)", "(NY)", QString::fromUtf16(u"日 (ny)"), "a"};
+        QRandomGenerator random(73);
+        auto pick = [&](const QStringList& from) { return from[random.bounded(from.size())]; };
+        FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(14, 30, 45)));
+        ScriptedDialogs dialogs;
+        Agenda agenda(clock, dialogs);
+        QList<AgendaEntry> rows;
+        for (int i = 0; i < 300; ++i) rows.append({pick(dates), pick(messages), pick(times), {}});
+        agenda.appointments().replaceAll(rows);
+        PaintUrgencyColours(agenda);
+        for (int r = 0; r < rows.size(); ++r)
+            QCOMPARE(agenda.appointments().cellBackground(r, 1).rgb(),
+                     UrgencyColour(rows[r], clock.now()));
     }
 
     void repaintFollowsTheClock() {

@@ -1,6 +1,8 @@
 #include "notify/logic/digest.h"
 
 #include <algorithm>
+#include <array>
+#include <limits>
 
 #include "core/dates.h"
 #include "core/dayname.h"
@@ -31,19 +33,78 @@ QString ReminderLine(int daysAhead, const QDate& date, const QString& message,
     return ReminderLabel(daysAhead, date) + QLatin1Char(' ') + text;
 }
 
+namespace {
+
+// Which records fall due from `today` to `giorniPreavviso` days ahead, and
+// adds their lines; each record's whole text is read only when it is due.
+class DueLines {
+  public:
+    DueLines(ListKind kind, const QDate& today, int giorniPreavviso)
+        : kind_(kind), today_(today), notice_(giorniPreavviso) {}
+
+    template <typename Record>
+    void add(qint16 day, qint16 month, Record record) {
+        // The shared date texts are "d/m" as stored: each one's distance
+        // from today is worked out once. Any other date goes through its
+        // text, as the grid would show it.
+        const int shared = sharedtexts::dateIndex(day, month);
+        qint64 daysAhead = kNoDay;
+        if (shared >= 0) {
+            qint64& known = sharedDays_[static_cast<size_t>(shared)];
+            if (known == kUnread) known = distance(EntryDate(sharedtexts::date(shared), year()));
+            daysAhead = known;
+        } else {
+            ListRecord dateOnly;
+            dateOnly.day = day;
+            dateOnly.month = month;
+            daysAhead = distance(EntryDate(RecordDateText(dateOnly), year()));
+        }
+        // No day of this year, or outside the notice: nothing is due.
+        if (daysAhead == kNoDay || daysAhead < 0 || daysAhead > notice_) return;
+        const ListRecord& full = record();
+        lines << ReminderLine(static_cast<int>(daysAhead), today_.addDays(daysAhead), full.message,
+                              Traits(kind_).hasTime ? full.time : QString());
+    }
+
+    QStringList lines;
+
+  private:
+    static constexpr qint64 kUnread = std::numeric_limits<qint64>::min(), kNoDay = kUnread + 1;
+    int year() const { return today_.year(); }
+    qint64 distance(const std::optional<QDate>& date) const {
+        return date ? today_.daysTo(*date) : kNoDay;
+    }
+
+    ListKind kind_;
+    QDate today_;
+    int notice_;
+    std::array<qint64, sharedtexts::kDates> sharedDays_ = [] {
+        std::array<qint64, sharedtexts::kDates> days;
+        days.fill(kUnread);
+        return days;
+    }();
+};
+
+// The lines of one list file, read record by record: only due records are
+// decoded, and nothing of the file is kept.
+QStringList GatherFileLines(ListKind kind, const QDate& today, int giorniPreavviso) {
+    QByteArray bytes;
+    if (ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes)) return {};
+    DueLines due(kind, today, giorniPreavviso);
+    ForEachRecord(bytes, kind, [&](const RawRecord& raw) {
+        due.add(raw.day, raw.month, [&] { return raw.decode(); });
+    });
+    return due.lines;
+}
+
+}  // namespace
+
 QStringList GatherListLines(const QList<ListRecord>& records, ListKind kind, const QDate& today,
                             int giorniPreavviso) {
-    QStringList lines;
-    const bool withTime = Traits(kind).hasTime;
-    for (const ListRecord& record : records) {
-        const std::optional<QDate> date = EntryDate(RecordDateText(record), today.year());
-        if (!date) continue;  // no day of this year: nothing can be due
-        const qint64 daysAhead = today.daysTo(*date);
-        if (daysAhead < 0 || daysAhead > giorniPreavviso) continue;
-        lines << ReminderLine(static_cast<int>(daysAhead), *date, record.message,
-                              withTime ? record.time : QString());
-    }
-    return lines;
+    DueLines due(kind, today, giorniPreavviso);
+    for (const ListRecord& record : records)
+        due.add(record.day, record.month, [&]() -> const ListRecord& { return record; });
+    return due.lines;
 }
 
 ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
@@ -59,8 +120,12 @@ ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
 }
 
 ReminderLists GatherRemindersFromFiles(const QDate& today, const Settings& settings) {
-    return GatherReminders(ReadListFile(ListKind::Scadenze), ReadListFile(ListKind::Appuntamenti),
-                           ReadListFile(ListKind::Ricorrenze), today, settings);
+    const int days = settings.GiorniPreavviso;
+    ReminderLists lists;
+    lists.ComboMess = GatherFileLines(ListKind::Scadenze, today, days);
+    lists.ComboMess2 = GatherFileLines(ListKind::Appuntamenti, today, days);
+    lists.ComboMess3 = GatherFileLines(ListKind::Ricorrenze, today, days);
+    return lists;
 }
 
 QList<ReminderSection> PresentationOrder(const ReminderLists& lists, bool sortAscending) {
