@@ -67,6 +67,11 @@ WavSamples ReadWavSamples(const QString& path) {
             const int frame = f.bytesPerFrame();
             if (!f.isValid() || frame <= 0 || rate <= 0) return {};
             out.data.truncate(out.data.size() - out.data.size() % frame);
+            // A little silence first: a new stream may drop its first
+            // milliseconds, which then fall on no sound instead of cutting
+            // the start of the tone with a click.
+            const qsizetype leadIn = f.bytesForDuration(kLeadInMicroseconds) / frame * frame;
+            out.data.prepend(leadIn, f.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : '\0');
             return out;
         } else if (!file.seek(file.pos() + size + (size & 1))) {
             return {};

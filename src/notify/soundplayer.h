@@ -44,7 +44,9 @@ class MediaSoundPlayer final : public SoundPlayer {
 
 // The samples of a .wav file of plain samples (integer PCM of 8, 16, 24 or
 // 32 bits, or 32-bit float), ready for an audio output: 24-bit samples are
-// widened to 32 bits. Empty `format` when the file is no such .wav.
+// widened to 32 bits, and kLeadInMicroseconds of silence come first. Empty
+// `format` when the file is no such .wav.
+inline constexpr qint64 kLeadInMicroseconds = 40000;
 struct WavSamples {
     QAudioFormat format;
     QByteArray data;

@@ -1,6 +1,7 @@
 #include "core/agenda.h"
 #include "core/dates.h"
 #include "core/listkind.h"
+#include "core/listmodel.h"
 #include "operations/operations.h"
 
 namespace {
@@ -11,16 +12,21 @@ void ReportTimesThatCannotRing(Agenda& agenda) {
     const ListModel& list = agenda.appointments();
     const QDate today = agenda.clock().today();
     QStringList lines;
-    for (const AgendaEntry& entry : list.entries()) {
-        const QString time = entry.time.trimmed();
+    for (int row = 0; row < list.entryCount(); ++row) {
+        // A shared time text is a time of day, and none is no time at all.
+        if (list.sharedTime(row) >= 0) continue;
+        const QString text = list.text(row, ListModel::ColTime);
+        const QString time = text.trimmed();
         if (time.isEmpty() || ParseTimeText(time)) continue;
-        const std::optional<QDate> date = EntryDate(entry.date, today.year());
-        if (!date || *date < today) continue;
-        const QString key = entry.date + QLatin1Char('|') + entry.message + QLatin1Char('|') + time;
-        if (!agenda.MarkTimeReported(key)) continue;
+        const QString date = list.text(row, ListModel::ColDate);
+        const std::optional<QDate> day = EntryDate(date, today.year());
+        if (!day || *day < today) continue;
+        const QString message = list.text(row, ListModel::ColMessage);
+        if (!agenda.MarkTimeReported(date + QLatin1Char('|') + message + QLatin1Char('|') + time))
+            continue;
         lines << QStringLiteral("L'ora «%1» dell'appuntamento del %2 «%3» non è un'ora valida: "
                                 "l'allarme non suonerà.")
-                     .arg(entry.time, entry.date, entry.message);
+                     .arg(text, date, message);
     }
     if (!lines.isEmpty())
         agenda.dialogs().Notice(lines.join(QLatin1Char('\n')), MsgIcon::Exclamation,

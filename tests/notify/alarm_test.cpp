@@ -7,7 +7,10 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include <QRandomGenerator>
+
 #include "core/agenda.h"
+#include "corpus.h"
 #include "fakeclock.h"
 #include "fakeplayer.h"
 #include "faketray.h"
@@ -78,6 +81,8 @@ class AlarmTest : public QObject {
   private Q_SLOTS:
     void timesReadAsTimesOfDay();
     void dueAlarmsKeepFileOrderAndSkipUndated();
+    void indexReadFromTheFileMatchesTheRecords_data();
+    void indexReadFromTheFileMatchesTheRecords();
     void ringsOnceAtItsMinute();
     void catchesUpAcrossMidnightWithTheDueTime();
     void clockSetBackRingsWhatHasNotRung();
@@ -122,6 +127,36 @@ void AlarmTest::dueAlarmsKeepFileOrderAndSkipUndated() {
     // 29 February has a date only in leap years.
     QCOMPARE(DueAlarms(records, QDate(2028, 2, 29), QTime(14, 30)), QStringList{"Bisestile"});
     QVERIFY(DueAlarms(records, QDate(2026, 3, 1), QTime(14, 30)).isEmpty());
+}
+
+void AlarmTest::indexReadFromTheFileMatchesTheRecords_data() {
+    AddMalformedCorpusRows();
+    QTest::newRow("random") << QString();
+}
+
+void AlarmTest::indexReadFromTheFileMatchesTheRecords() {
+    QFETCH(QString, path);
+    QByteArray content = ReadCorpusFile(path);
+    if (path.isEmpty()) {
+        QRandomGenerator random(20261209);
+        const char* times[] = {"9:05", "09:05", "23:59", "0:00", "9.05", " 7:30", "24:00", "", "x"};
+        for (int i = 0; i < 3000; ++i)
+            content += QByteArray::number(random.bounded(0, 33)) + ',' +
+                       QByteArray::number(random.bounded(0, 14)) + ",\"Voce " +
+                       QByteArray::number(i) + (i % 7 ? "" : " \"citata\"") + "\",\"" +
+                       times[random.bounded(9)] + "\"\r\n";
+    }
+    const auto all = [](const AlarmIndex& index, int year) {
+        QList<AlarmIndex::Due> due;
+        index.CollectBetween(WallMinute{QDate(year, 1, 1), 0}.index(),
+                             WallMinute{QDate(year, 12, 31), 1439}.index(), due);
+        QStringList out;
+        for (const AlarmIndex::Due& d : due) out << QString::number(d.minute) + ' ' + d.message;
+        return out;
+    };
+    const QList<ListRecord> records = ParseListRecords(content, ListKind::Appuntamenti);
+    for (int year : {2026, 2028})
+        QCOMPARE(all(AlarmIndex(content, year), year), all(AlarmIndex(records, year), year));
 }
 
 void AlarmTest::ringsOnceAtItsMinute() {

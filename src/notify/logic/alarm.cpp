@@ -5,6 +5,7 @@
 
 #include "core/dates.h"
 #include "core/listkind.h"
+#include "core/win1252.h"
 
 bool TimeRingsAt(const QString& timeText, const QTime& minute) {
     const std::optional<QTime> t = ParseTimeText(timeText);
@@ -44,25 +45,67 @@ QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt) {
     return QStringLiteral("(ore %1) %2").arg(ClockText(alarm.at.time()), alarm.message);
 }
 
-AlarmIndex::AlarmIndex(const QList<ListRecord>& appointments, int year)
-    : year_(year), firstIndex_(WallMinute{QDate(year, 1, 1), 0}.index()) {
-    for (qsizetype i = 0; i < appointments.size(); ++i) {
-        const ListRecord& record = appointments[i];
-        if (record.time.isEmpty()) continue;
-        // The entry date of "day/month" in this year, checked on the numbers
-        // instead of a built text: the check after a save stays quick.
-        if (record.day <= 0 || record.month <= 0 || !QDate::isValid(year, record.month, record.day))
-            continue;
-        const std::optional<QTime> time = ParseTimeText(record.time);
-        if (!time) continue;
-        const int dayOfYear = QDate(year, record.month, record.day).dayOfYear();
-        due_.push_back(
-            {(dayOfYear - 1) * 1440 + time->hour() * 60 + time->minute(), messages_.size()});
-        messages_ << record.message;
-    }
+namespace {
+
+// The minute of the day of a shared time text, from its index.
+int SharedTimeMinute(int sharedTime) {
+    return (sharedTime - 1) % (24 * 60);
+}
+
+}  // namespace
+
+void AlarmIndex::add(int month, int day, int minuteOfDay, qsizetype start, qsizetype size) {
+    // The entry date of "day/month" in this year, checked on the numbers
+    // instead of a built text: the check after a save stays quick.
+    if (day <= 0 || month <= 0 || !QDate::isValid(year_, month, day)) return;
+    const int dayOfYear = QDate(year_, month, day).dayOfYear();
+    due_.push_back({(dayOfYear - 1) * 1440 + minuteOfDay, start, size});
+}
+
+void AlarmIndex::sort() {
     std::stable_sort(due_.begin(), due_.end(), [](const Entry& a, const Entry& b) {
         return a.minuteOfYear < b.minuteOfYear;
     });
+}
+
+AlarmIndex::AlarmIndex(const QList<ListRecord>& appointments, int year)
+    : year_(year), firstIndex_(WallMinute{QDate(year, 1, 1), 0}.index()) {
+    for (const ListRecord& record : appointments) {
+        if (record.time.isEmpty()) continue;
+        const std::optional<QTime> time = ParseTimeText(record.time);
+        if (!time) continue;
+        add(record.month, record.day, time->hour() * 60 + time->minute(), messages_.size(), -1);
+        messages_ << record.message;
+    }
+    sort();
+}
+
+AlarmIndex::AlarmIndex(const QByteArray& content, int year)
+    : year_(year), firstIndex_(WallMinute{QDate(year, 1, 1), 0}.index()), content_(content) {
+    due_.reserve(RecordCountEstimate(content));
+    ForEachRecord(content_, ListKind::Appuntamenti, [this](const RawRecord& raw) {
+        const int shared = raw.sharedTime();
+        if (shared == 0 || raw.day <= 0 || raw.month <= 0) return;
+        qsizetype start = 0, size = 0;
+        if (shared > 0 && raw.plainMessage(start, size)) {
+            add(raw.month, raw.day, SharedTimeMinute(shared), start, size);
+            return;
+        }
+        // A time written otherwise, or a message that reads cleaned: the
+        // record as the list reads it.
+        const ListRecord record = raw.decode();
+        const std::optional<QTime> time = ParseTimeText(record.time);
+        if (!time) return;
+        add(record.month, record.day, time->hour() * 60 + time->minute(), messages_.size(), -1);
+        messages_ << record.message;
+    });
+    due_.shrink_to_fit();
+    sort();
+}
+
+QString AlarmIndex::messageOf(const Entry& entry) const {
+    if (entry.size < 0) return messages_[entry.start];
+    return win1252::decode(content_.constData() + entry.start, entry.size);
 }
 
 void AlarmIndex::CollectBetween(qint64 first, qint64 last, QList<Due>& out) const {
@@ -72,7 +115,7 @@ void AlarmIndex::CollectBetween(qint64 first, qint64 last, QList<Due>& out) cons
     auto it = std::lower_bound(due_.begin(), due_.end(), from,
                                [](const Entry& e, qint64 m) { return e.minuteOfYear < m; });
     for (; it != due_.end() && it->minuteOfYear <= to; ++it)
-        out.append({firstIndex_ + it->minuteOfYear, messages_[it->record]});
+        out.append({firstIndex_ + it->minuteOfYear, messageOf(*it)});
 }
 
 QStringList AlarmIndex::MessagesAt(const QDate& day, const QTime& minute) const {
@@ -98,7 +141,6 @@ bool AppointmentFileCache::Refresh() {
     bytes_ = std::move(now);
     valid_ = true;
     ++loads_;
-    records_ = ParseListRecords(bytes_, ListKind::Appuntamenti);
     indexes_.clear();
     return true;
 }
@@ -109,7 +151,7 @@ const AlarmIndex& AppointmentFileCache::IndexFor(int year) {
         if (index.year() == year) return index;
     // A clock that wanders over many years keeps only the latest few.
     if (indexes_.size() >= 3) indexes_.erase(indexes_.begin());
-    indexes_.emplace_back(records_, year);
+    indexes_.emplace_back(bytes_, year);
     return indexes_.back();
 }
 

@@ -69,6 +69,9 @@ class AlarmIndex {
   public:
     AlarmIndex() = default;
     AlarmIndex(const QList<ListRecord>& appointments, int year);
+    // Straight from the appointments file's content, which the index keeps
+    // (shared, not copied): messages are decoded only when they ring.
+    AlarmIndex(const QByteArray& content, int year);
 
     int year() const { return year_; }
     // The messages due at the minute (seconds ignored), in file order.
@@ -85,11 +88,17 @@ class AlarmIndex {
   private:
     struct Entry {
         int minuteOfYear;  // (day of year - 1) * 1440 + minute of day
-        qsizetype record;
+        // The message: its bytes in content_, or (size -1) messages_[start].
+        qsizetype start;
+        qsizetype size;
     };
+    void add(int month, int day, int minuteOfDay, qsizetype start, qsizetype size);
+    void sort();
+    QString messageOf(const Entry& entry) const;
     int year_ = 0;
     qint64 firstIndex_ = 0;  // WallMinute::index() of 1 January 0:00
     std::vector<Entry> due_;
+    QByteArray content_;
     QStringList messages_;
 };
 
@@ -118,7 +127,6 @@ class AppointmentFileCache {
   private:
     bool valid_ = false;
     QByteArray bytes_;
-    QList<ListRecord> records_;
     // The years asked for since the content last changed (at most a few).
     std::vector<AlarmIndex> indexes_;
     int loads_ = 0;
