@@ -90,11 +90,13 @@ class SoundTest : public QObject {
         QCOMPARE(ReadWavSamples(wav).format.sampleFormat(), QAudioFormat::Int16);
 
         // Silence played into the sink all along keeps it running, so the
-        // recording's time runs with the clock between the sounds too.
+        // recording's time runs with the clock between the sounds too. Its
+        // latency is short: the server mixes a new sound after what it has
+        // already taken of this stream.
         QProcess silence;
         silence.start(QStandardPaths::findExecutable("pacat"),
-                      {"--server=" + gServer, "-d", "rec", "--raw", "--format=s16le",
-                       "--channels=1", "--rate=8000", "/dev/zero"});
+                      {"--server=" + gServer, "--latency-msec=20", "-d", "rec", "--raw",
+                       "--format=s16le", "--channels=1", "--rate=8000", "/dev/zero"});
         QVERIFY(silence.waitForStarted());
         QProcess recorder;
         recorder.setStandardOutputFile(dir.filePath("rec.raw"));
