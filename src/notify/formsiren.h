@@ -65,7 +65,6 @@ class FormSiren : public QWidget {
     void Snooze(int minutes);
 
     QTimer* timer() const { return timer1_; }
-    QMenu* snoozeMenu() const { return snoozeMenu_; }
     // True once closed: the window only waits to be destroyed.
     bool isClosed() const { return closed_; }
 

@@ -166,7 +166,6 @@ bool WindowReminderPresenter::Present(const QString& line, const QString& soundP
 // ---------------------------------------------------------------- alarms
 
 void Notifier::StartTimers() {
-    timersStarted_ = true;
     timer2_->start();
     engine_->setWarningMinutes(agenda_.settings().AlarmWarningMinutes);
     engine_->setSnoozeFile(QString::fromLatin1(kSnoozeFileName));

@@ -199,7 +199,6 @@ class Notifier : public QObject {
     bool inTray_ = false;
     bool trayBusy_ = false;
     bool runningTrayCommand_ = false;
-    bool timersStarted_ = false;
     bool ending_ = false;
     int captionTicks_ = 0;
 };

@@ -12,6 +12,10 @@ bool TimeRingsAt(const QString& timeText, const QTime& minute) {
     return t && t->hour() == minute.hour() && t->minute() == minute.minute();
 }
 
+qint64 WallSeconds(const QDateTime& t) {
+    return t.date().toJulianDay() * 86400 + t.time().msecsSinceStartOfDay() / 1000;
+}
+
 WallMinute WallMinute::of(const QDateTime& t) {
     return {t.date(), t.time().hour() * 60 + t.time().minute()};
 }
@@ -37,11 +41,9 @@ QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt) {
     }
     // Wall-clock seconds, so that a clock change between the two moments does
     // not make a line on time look late.
-    const auto wallSecs = [](const QDateTime& t) {
-        return t.date().toJulianDay() * 86400 + t.time().msecsSinceStartOfDay() / 1000;
-    };
-    const qint64 dueSecs = alarm.kind == AlarmKind::Snoozed ? wallSecs(alarm.at) : due.index() * 60;
-    if (wallSecs(shownAt) - dueSecs <= 60) return alarm.message;
+    const qint64 dueSecs =
+        alarm.kind == AlarmKind::Snoozed ? WallSeconds(alarm.at) : due.index() * 60;
+    if (WallSeconds(shownAt) - dueSecs <= 60) return alarm.message;
     return QStringLiteral("(ore %1) %2").arg(ClockText(alarm.at.time()), alarm.message);
 }
 

@@ -33,6 +33,10 @@ struct WallMinute {
     friend bool operator==(const WallMinute&, const WallMinute&) = default;
 };
 
+// Seconds of the wall clock counted from a fixed origin: the day and time
+// of day as they read, whatever the time zone and its changes.
+qint64 WallSeconds(const QDateTime& t);
+
 // What rings. A due alarm is an appointment at its minute; a warning comes
 // some minutes before that minute; a snoozed alarm is a line the user asked
 // to hear again later. An alarm is known by its kind, its moment and its

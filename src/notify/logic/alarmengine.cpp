@@ -18,11 +18,13 @@ namespace {
 const QString kSnoozeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 constexpr qint64 kMinutesPerDay = 1440;
 
+QString AppointmentsFile() {
+    return QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName);
+}
+
 QString identity(const Alarm& alarm) {
     const qint64 at =
-        alarm.kind == AlarmKind::Snoozed
-            ? alarm.at.date().toJulianDay() * 86400 + alarm.at.time().msecsSinceStartOfDay() / 1000
-            : WallMinute::of(alarm.at).index();
+        alarm.kind == AlarmKind::Snoozed ? WallSeconds(alarm.at) : WallMinute::of(alarm.at).index();
     return QString::number(static_cast<int>(alarm.kind)) + QLatin1Char('|') + QString::number(at) +
            QLatin1Char('|') + alarm.message;
 }
@@ -33,11 +35,6 @@ QString identity(const Alarm& alarm) {
 QDateTime dateTimeOf(qint64 wallMinuteIndex) {
     const WallMinute m = WallMinute::fromIndex(wallMinuteIndex);
     return QDateTime(m.day, m.time(), Qt::UTC);
-}
-
-// Wall-clock order of two moments, whatever the clock changes between them.
-qint64 wallSecs(const QDateTime& t) {
-    return t.date().toJulianDay() * 86400 + t.time().msecsSinceStartOfDay() / 1000;
 }
 
 }  // namespace
@@ -62,7 +59,6 @@ void AlarmEngine::setWarningMinutes(int minutes) {
 }
 
 void AlarmEngine::start() {
-    if (!seeded_) seedStartUpMinute();
     running_ = true;
     pollTimer_->start();
     check();
@@ -93,7 +89,7 @@ void AlarmEngine::poll() {
     if (!running_) return;
     const QDateTime now = clock_.now();
     if (!(WallMinute::of(now) == last_) || snoozeDue(now) ||
-        !(stampOf(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName)) == stamp_)) {
+        !(stampOf(AppointmentsFile()) == stamp_)) {
         check();
     }
 }
@@ -108,9 +104,9 @@ void AlarmEngine::appointmentsSaved() {
 }
 
 bool AlarmEngine::snoozeDue(const QDateTime& now) const {
-    const qint64 nowSecs = wallSecs(now);
+    const qint64 nowSecs = WallSeconds(now);
     return std::any_of(snoozes_.cbegin(), snoozes_.cend(),
-                       [nowSecs](const Alarm& a) { return wallSecs(a.at) <= nowSecs; });
+                       [nowSecs](const Alarm& a) { return WallSeconds(a.at) <= nowSecs; });
 }
 
 void AlarmEngine::forgetAcrossDays(const WallMinute& now) {
@@ -143,7 +139,6 @@ void AlarmEngine::seedStartUpMinute() {
     // minute it is or has passed, count as rung: the digest has just shown
     // the day. What is saved for that minute afterwards still rings.
     seeded_ = true;
-    appointments_.Refresh();
     const qint64 s = last_.index();
     const qint64 day = last_.day.toJulianDay();
     for (const AlarmIndex::Due& d : appointments_.Between(s, s))
@@ -155,15 +150,16 @@ void AlarmEngine::seedStartUpMinute() {
 }
 
 void AlarmEngine::check() {
-    if (!seeded_) seedStartUpMinute();
     const QDateTime now = clock_.now();
     const WallMinute current = WallMinute::of(now);
     if (!current.isValid()) return;
     const qint64 c = current.index();
     const qint64 today = current.day.toJulianDay();
 
+    // The stamp first: a write after it is seen by the next look.
+    stamp_ = stampOf(AppointmentsFile());
     appointments_.Refresh();
-    stamp_ = stampOf(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName));
+    if (!seeded_) seedStartUpMinute();
     forgetAcrossDays(current);
 
     // The window of minutes whose alarms ring now. The current minute is
@@ -181,10 +177,10 @@ void AlarmEngine::check() {
         takeIfNotRung({AlarmKind::Due, dateTimeOf(d.minute), d.message}, today, ringingNow, due);
 
     QList<Alarm> snoozed;
-    const qint64 nowSecs = wallSecs(now);
+    const qint64 nowSecs = WallSeconds(now);
     bool snoozesChanged = false;
     for (auto it = snoozes_.begin(); it != snoozes_.end();) {
-        if (wallSecs(it->at) <= nowSecs) {
+        if (WallSeconds(it->at) <= nowSecs) {
             snoozed.append(*it);
             it = snoozes_.erase(it);
             snoozesChanged = true;

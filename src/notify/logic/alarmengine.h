@@ -72,10 +72,8 @@ class AlarmEngine : public QObject {
     // Rings `alarms` again, as snoozed alarms, when `minutes` have passed on
     // the wall clock.
     void snooze(const QList<Alarm>& alarms, int minutes);
-    QList<Alarm> pendingSnoozes() const { return snoozes_; }
 
     QTimer* minuteTimer() const { return minuteTimer_; }
-    QTimer* pollTimer() const { return pollTimer_; }
     // Milliseconds from `now` to just after the start of the next clock
     // minute, where the next check belongs.
     static int msecsToNextMinute(const QDateTime& now);
