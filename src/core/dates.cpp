@@ -71,3 +71,7 @@ std::optional<QTime> ParseTimeText(const QString& timeText) {
     if (h > 23 || m > 59) return std::nullopt;
     return QTime(h, m);
 }
+
+QString FormatTimeText(const QTime& time) {
+    return time.toString(QStringLiteral("H:mm"));
+}

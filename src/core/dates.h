@@ -37,6 +37,10 @@ QString FormatDateText(const QDate& date);
 // 14.30); spaces around it are ignored. Anything else has no time.
 std::optional<QTime> ParseTimeText(const QString& timeText);
 
+// "9:05": hours without a leading zero, ":", two-digit minutes, the way the
+// alarm and the program's own lists write a time of day.
+QString FormatTimeText(const QTime& time);
+
 // The program's name in window titles and the title of boxes that have none
 // of their own.
 inline constexpr char16_t kProgramTitle[] = u"Ricordel";

@@ -80,15 +80,11 @@ std::optional<ListKind> NamedList(icalcomponent* event) {
     return std::nullopt;
 }
 
-QString TimeText(const QTime& time) {
-    return time.toString(QStringLiteral("H:mm"));
-}
-
 // A time text as it compares: a time of day in one spelling, anything else as
 // written.
 QString ComparableTime(const QString& time) {
     const std::optional<QTime> t = ParseTimeText(time);
-    return t ? TimeText(*t) : time.trimmed();
+    return t ? FormatTimeText(*t) : time.trimmed();
 }
 
 QString EntryKey(ListKind kind, int day, int month, const QString& time, const QString& message) {
@@ -219,7 +215,7 @@ class Planner {
             CalendarTitle(QString::fromUtf8(icalcomponent_get_summary(event))).trimmed());
         if (kind == ListKind::Appuntamenti) {
             if (when.time) {
-                entry.time = TimeText(*when.time);
+                entry.time = FormatTimeText(*when.time);
             } else {
                 // An appointment whose time is no time of day keeps it as a
                 // note, which is how it was exported.

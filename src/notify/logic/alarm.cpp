@@ -25,10 +25,6 @@ WallMinute WallMinute::fromIndex(qint64 index) {
     return {QDate::fromJulianDay(day), static_cast<int>(index - day * 1440)};
 }
 
-QString ClockText(const QTime& time) {
-    return QStringLiteral("%1:%2").arg(time.hour()).arg(time.minute(), 2, 10, QLatin1Char('0'));
-}
-
 QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt) {
     const WallMinute due = WallMinute::of(alarm.at);
     const WallMinute now = WallMinute::of(shownAt);
@@ -37,14 +33,14 @@ QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt) {
         return QStringLiteral("Tra %1 %2 (ore %3): %4")
             .arg(toGo)
             .arg(toGo == 1 ? QStringLiteral("minuto") : QStringLiteral("minuti"),
-                 ClockText(alarm.at.time()), alarm.message);
+                 FormatTimeText(alarm.at.time()), alarm.message);
     }
     // Wall-clock seconds, so that a clock change between the two moments does
     // not make a line on time look late.
     const qint64 dueSecs =
         alarm.kind == AlarmKind::Snoozed ? WallSeconds(alarm.at) : due.index() * 60;
     if (WallSeconds(shownAt) - dueSecs <= 60) return alarm.message;
-    return QStringLiteral("(ore %1) %2").arg(ClockText(alarm.at.time()), alarm.message);
+    return QStringLiteral("(ore %1) %2").arg(FormatTimeText(alarm.at.time()), alarm.message);
 }
 
 namespace {

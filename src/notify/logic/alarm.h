@@ -62,8 +62,6 @@ struct Alarm {
 // warning counts the whole minutes to go: "Tra 15 minuti (ore 10:00): Dentista".
 QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt);
 
-// "H:MM", the hour without a leading zero, as the alarm reads times.
-QString ClockText(const QTime& time);
 
 // The appointments of one year laid out for the alarm check: each record
 // with an entry date in that year and a time that reads as one, ordered by

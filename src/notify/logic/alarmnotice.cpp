@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/dates.h"
+
 namespace {
 
 const QString kDefaultAction = QStringLiteral("default");
@@ -20,7 +22,7 @@ AlarmNotice::AlarmNotice(DesktopNotifications* service, QObject* parent)
 DesktopNotice AlarmNotice::NoticeFor(const QList<Alarm>& alarms, const QStringList& lines) {
     DesktopNotice notice;
     const QTime first = alarms.isEmpty() ? QTime() : alarms.first().at.time();
-    notice.summary = QStringLiteral("Ricordel - ore %1").arg(ClockText(first));
+    notice.summary = QStringLiteral("Ricordel - ore %1").arg(FormatTimeText(first));
     // A notice is a glance, not the whole list: the window keeps every line.
     QStringList shown = lines.mid(0, kMaxLines);
     if (lines.size() > kMaxLines)
