@@ -35,7 +35,7 @@ MsgAssistant::MsgAssistant(QWidget* parent)
 
     picture_->setObjectName(QStringLiteral("AssistantPicture"));
     picture_->setAlignment(Qt::AlignBottom | Qt::AlignHCenter);
-    SetAssistantPicture(QPixmap());
+    setAssistantPicture(QPixmap());
 
     text_->setObjectName(QStringLiteral("AssistantText"));
     text_->setWordWrap(true);
@@ -56,8 +56,8 @@ MsgAssistant::MsgAssistant(QWidget* parent)
     button1_->setToolTip(QStringLiteral("Avanti"));
     button2_->setToolTip(QStringLiteral("Non mostrare gli altri promemoria di questo elenco"));
     button1_->setDefault(true);
-    connect(button1_, &QPushButton::clicked, this, [this] { PressButton(1); });
-    connect(button2_, &QPushButton::clicked, this, [this] { PressButton(2); });
+    connect(button1_, &QPushButton::clicked, this, [this] { pressButton(1); });
+    connect(button2_, &QPushButton::clicked, this, [this] { pressButton(2); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -85,19 +85,19 @@ MsgAssistant::~MsgAssistant() {
     if (loop_) loop_->exit(0);
 }
 
-void MsgAssistant::SetAssistantPicture(const QPixmap& picture) {
+void MsgAssistant::setAssistantPicture(const QPixmap& picture) {
     QPixmap shown = picture.isNull() ? DefaultAssistantPicture() : picture;
     if (shown.height() > 160 || shown.width() > 160)
         shown = shown.scaled(160, 160, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     picture_->setPixmap(shown);
 }
 
-void MsgAssistant::SetAssistantText(const QString& text) {
+void MsgAssistant::setAssistantText(const QString& text) {
     text_->setText(text);
     setAccessibleDescription(text);
 }
 
-QString MsgAssistant::AssistantText() const {
+QString MsgAssistant::assistantText() const {
     return text_->text();
 }
 
@@ -105,7 +105,7 @@ QPushButton* MsgAssistant::button(int index) const {
     return index == 1 ? button1_ : index == 2 ? button2_ : nullptr;
 }
 
-void MsgAssistant::ShowAssistant(int buttons) {
+void MsgAssistant::showAssistant(int buttons) {
     if (loop_) return;  // already waiting: the running call owns the answer
     pressed_ = 0;
     if (QCoreApplication::closingDown()) return;
@@ -132,7 +132,7 @@ void MsgAssistant::ShowAssistant(int buttons) {
     hide();
 }
 
-void MsgAssistant::PressButton(int button) {
+void MsgAssistant::pressButton(int button) {
     if (button != 1 && button != 2) return;
     pressed_ = static_cast<qint16>(button);
     if (loop_) loop_->exit(0);
@@ -172,16 +172,16 @@ void MsgAssistant::paintEvent(QPaintEvent*) {
 void MsgAssistant::closeEvent(QCloseEvent* event) {
     // Closing the assistant while it waits goes on as the first button does.
     if (loop_) {
-        PressButton(1);
+        pressButton(1);
         event->ignore();
         return;
     }
     QWidget::closeEvent(event);
 }
 
-FormMsgAss::FormMsgAss(QWidget* parent) : QWidget(parent), msgAss1_(new MsgAssistant(this)) {
+AssistantWindow::AssistantWindow(QWidget* parent) : QWidget(parent), assistant_(new MsgAssistant(this)) {
     setObjectName(QStringLiteral("FormMsgAss"));
     setWindowTitle(QStringLiteral("Ricordel"));
 }
 
-FormMsgAss::~FormMsgAss() = default;
+AssistantWindow::~AssistantWindow() = default;

@@ -20,21 +20,21 @@ class MsgAssistant : public QWidget {
     ~MsgAssistant() override;
 
     // A null picture shows the assistant's own picture.
-    void SetAssistantPicture(const QPixmap& picture);
-    void SetAssistantText(const QString& text);
-    QString AssistantText() const;
+    void setAssistantPicture(const QPixmap& picture);
+    void setAssistantText(const QString& text);
+    QString assistantText() const;
 
     // Shows the message with `buttons` buttons (the digest passes 2) and
     // returns when one is pressed; timers and other windows keep running
     // meanwhile. Returns at once, with no button pressed, when called while
     // already waiting or when the program is ending.
-    void ShowAssistant(int buttons);
+    void showAssistant(int buttons);
     // 1 for the first button, 2 for "Stop", 0 when none was pressed.
-    qint16 PressedButton() const { return pressed_; }
+    qint16 pressedButton() const { return pressed_; }
     bool isWaiting() const { return loop_ != nullptr; }
 
     // Presses a button as a click would (1 or 2).
-    void PressButton(int button);
+    void pressButton(int button);
 
     QPushButton* button(int index) const;
 
@@ -60,14 +60,14 @@ class MsgAssistant : public QWidget {
 
 // The window that hosts the assistant. It is never shown itself: the
 // assistant appears by itself when asked.
-class FormMsgAss : public QWidget {
+class AssistantWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit FormMsgAss(QWidget* parent = nullptr);
-    ~FormMsgAss() override;
+    explicit AssistantWindow(QWidget* parent = nullptr);
+    ~AssistantWindow() override;
 
-    MsgAssistant* MsgAss1() const { return msgAss1_; }
+    MsgAssistant* assistant() const { return assistant_; }
 
   private:
-    MsgAssistant* msgAss1_;
+    MsgAssistant* assistant_;
 };

@@ -10,7 +10,7 @@
 #include "core/settings.h"
 #include "notify/logic/alarm.h"
 #include "notify/logic/digest.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
     std::printf("alarm_tick_unchanged_file: %.3f ms\n", steady);
     std::printf("digest_gather_3x%d: %.2f ms\n", kEntries, digest);
     std::printf("alarm_matches: %d, digest_lines: %lld\n", rung,
-                static_cast<long long>(lists.ComboMess.size() + lists.ComboMess2.size() +
-                                       lists.ComboMess3.size()));
+                static_cast<long long>(lists.deadlines.size() + lists.appointments.size() +
+                                       lists.anniversaries.size()));
     std::printf("file_reads: %d\n", cache.loads());
     return 0;
 }

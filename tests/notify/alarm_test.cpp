@@ -10,16 +10,16 @@
 #include <QRandomGenerator>
 
 #include "core/agenda.h"
-#include "corpus.h"
-#include "fakeclock.h"
-#include "fakeplayer.h"
-#include "faketray.h"
-#include "notify/formsiren.h"
+#include "support/corpus.h"
+#include "support/fakeclock.h"
+#include "support/fakeplayer.h"
+#include "support/faketray.h"
+#include "notify/alarmwindow.h"
 #include "notify/logic/alarm.h"
 #include "notify/logic/alarmengine.h"
 #include "notify/notifier.h"
-#include "scripteddialogs.h"
-#include "tempfolder.h"
+#include "support/scripteddialogs.h"
+#include "support/tempfolder.h"
 
 namespace {
 
@@ -353,14 +353,14 @@ void AlarmTest::manyAlarmsInOneMinute() {
     clock.set(at(9, 1, 0));
     QElapsedTimer timer;
     timer.start();
-    notifier.Timer1_Timer();
+    notifier.alarms().checkAlarms();
     QApplication::processEvents();
     const qint64 ms = timer.elapsed();
-    QVERIFY(notifier.Siren());
-    const QStringList lines = notifier.Siren()->Text().split(QStringLiteral("\r\n"));
+    QVERIFY(notifier.alarms().alarmWindow());
+    const QStringList lines = notifier.alarms().alarmWindow()->text().split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 3000);
     QCOMPARE(lines.last(), "Appuntamento 2999");
-    QCOMPARE(notifier.Siren()->findChild<QPlainTextEdit*>("TxtMsg")->blockCount(), 3000);
+    QCOMPARE(notifier.alarms().alarmWindow()->findChild<QPlainTextEdit*>("TxtMsg")->blockCount(), 3000);
     QCOMPARE(sounds->events.size(), 1);  // one window, one start of the sound
     qInfo("3000 alarms of one minute: check and window in %lld ms", ms);
 }
@@ -381,26 +381,26 @@ void AlarmTest::windowBringsTheMainWindowBackAndAddsLines() {
     Notifier notifier(
         agenda, &mainWindow,
         NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray, nullptr});
-    notifier.AddTrayIcon();
-    notifier.HideToTray();
+    notifier.tray().addIcon();
+    notifier.hideToTray();
     QVERIFY(!mainWindow.isVisible());
     clock.set(at(14, 30, 0));
-    notifier.Timer1_Timer();
+    notifier.alarms().checkAlarms();
     QVERIFY(mainWindow.isVisible());
     QVERIFY(!tray.isShown());
-    FormSiren* siren = notifier.Siren();
+    AlarmWindow* siren = notifier.alarms().alarmWindow();
     QVERIFY(siren && siren->isVisible());
     QVERIFY(siren->windowFlags() & Qt::WindowStaysOnTopHint);
     QCOMPARE(siren->findChild<QPlainTextEdit*>("TxtMsg")->toPlainText(), "Riunione\nTelefonata");
     QCOMPARE(sounds->events, QStringList{"play " + folder.file("allarme.wav")});
     // An alarm a minute later, the window still open, adds its line below.
     clock.set(at(14, 31, 0));
-    notifier.Timer1_Timer();
-    QCOMPARE(notifier.Siren(), siren);
-    QCOMPARE(siren->Text(), "Riunione\r\nTelefonata\r\nDopo");
+    notifier.alarms().checkAlarms();
+    QCOMPARE(notifier.alarms().alarmWindow(), siren);
+    QCOMPARE(siren->text(), "Riunione\r\nTelefonata\r\nDopo");
     QCOMPARE(sounds->created, 1);
-    siren->TxtMsg_Click();
-    QVERIFY(!notifier.Siren());
+    siren->acknowledge();
+    QVERIFY(!notifier.alarms().alarmWindow());
 }
 
 QTEST_MAIN(AlarmTest)

@@ -6,16 +6,16 @@
 #include <QtTest/QTest>
 
 #include "core/agenda.h"
-#include "fakeclock.h"
-#include "fakenotifications.h"
-#include "fakeplayer.h"
-#include "faketray.h"
-#include "notify/formsiren.h"
+#include "support/fakeclock.h"
+#include "support/fakenotifications.h"
+#include "support/fakeplayer.h"
+#include "support/faketray.h"
+#include "notify/alarmwindow.h"
 #include "notify/logic/alarmnotice.h"
 #include "notify/notifier.h"
 #include "notify/systemnotifications.h"
-#include "scripteddialogs.h"
-#include "tempfolder.h"
+#include "support/scripteddialogs.h"
+#include "support/tempfolder.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ struct NoticeRig {
     }
     void tickAt(const QDateTime& t) {
         clock.set(t);
-        notifier->Timer1_Timer();
+        notifier->alarms().checkAlarms();
     }
     const FakeNotifications::Call& last() const { return notices.calls.last(); }
 };
@@ -80,28 +80,28 @@ void AlarmNoticeTest::followsTheAlarmWindow() {
     QCOMPARE(rig.last().notice.summary, "Ricordel - ore 9:05");
     QCOMPARE(rig.last().notice.body, "(ore 9:05) Dentista & co\nRiunione");
     // Acknowledging the window by keyboard withdraws it.
-    FormSiren* siren = rig.notifier->Siren();
+    AlarmWindow* siren = rig.notifier->alarms().alarmWindow();
     QTest::keyClick(siren->findChild<QPlainTextEdit*>("TxtMsg"), Qt::Key_Escape);
     QCOMPARE(rig.notices.trail(), QStringList({"post 1", "update 1", "withdraw 1"}));
 
     // The test alarm posts a fresh notice; the end of the program withdraws it.
-    rig.notifier->TestAlarm();
+    rig.notifier->testAlarm();
     QCOMPARE(rig.last().what, "post");
     QCOMPARE(rig.last().notice.body, "Smack\nto\nZOLE");
-    rig.notifier->Terminate();
+    rig.notifier->terminate();
     QCOMPARE(rig.notices.trail().mid(3), QStringList({"post 2", "withdraw 2"}));
 }
 
 void AlarmNoticeTest::actionsAndDismissal() {
     NoticeRig rig;
-    rig.notifier->TestAlarm();
-    QPointer<FormSiren> siren = rig.notifier->Siren();
+    rig.notifier->testAlarm();
+    QPointer<AlarmWindow> siren = rig.notifier->alarms().alarmWindow();
     // Dismissed by the user: the window keeps ringing, and its next line
     // posts a notice anew.
     rig.notices.dismiss(1);
-    QVERIFY(rig.notifier->Siren());
+    QVERIFY(rig.notifier->alarms().alarmWindow());
     QCOMPARE(rig.sounds->playing().size(), 1);
-    rig.notifier->TestAlarm();
+    rig.notifier->testAlarm();
     QCOMPARE(rig.notices.trail(), QStringList({"post 1", "post 2"}));
 
     // A click on the notice brings the window back in front.
@@ -110,10 +110,10 @@ void AlarmNoticeTest::actionsAndDismissal() {
     QVERIFY(siren->isVisible());
     // Actions on notices that are not the standing one change nothing.
     rig.notices.invoke(1, "silenzia");
-    QVERIFY(rig.notifier->Siren());
+    QVERIFY(rig.notifier->alarms().alarmWindow());
     // "Silenzia" acknowledges as a click on the text does.
     rig.notices.invoke(2, "silenzia");
-    QVERIFY(!rig.notifier->Siren());
+    QVERIFY(!rig.notifier->alarms().alarmWindow());
     QVERIFY(rig.sounds->playing().isEmpty());
     QCOMPARE(rig.notices.trail().last(), "withdraw 2");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -123,7 +123,7 @@ void AlarmNoticeTest::actionsAndDismissal() {
 void AlarmNoticeTest::warningsAreNormalAndRipetiSnoozes() {
     NoticeRig rig;
     rig.folder.write("Ricordel.dat", "7,3,\"Dentista\",\"9:30\"\r\n");
-    rig.notifier->SetAlarmWarningMinutes(15);
+    rig.notifier->setAlarmWarningMinutes(15);
     rig.tickAt(at(9, 15));
     QCOMPARE(rig.last().notice.urgency, 1);  // a warning alone
     QCOMPARE(rig.last().notice.body, "Tra 15 minuti (ore 9:30): Dentista");
@@ -133,14 +133,14 @@ void AlarmNoticeTest::warningsAreNormalAndRipetiSnoozes() {
     // "Ripeti tra 10 minuti" on the notice: the window goes, the lines come
     // back as due alarms ten minutes later.
     rig.notices.invoke(1, "ripeti");
-    QVERIFY(!rig.notifier->Siren());
+    QVERIFY(!rig.notifier->alarms().alarmWindow());
     QCOMPARE(rig.notices.trail().last(), "withdraw 1");
     rig.tickAt(at(9, 39));
-    QVERIFY(!rig.notifier->Siren());
+    QVERIFY(!rig.notifier->alarms().alarmWindow());
     rig.tickAt(at(9, 40));
-    QVERIFY(rig.notifier->Siren());
-    QCOMPARE(rig.notifier->Siren()->Text(), "Dentista\r\nDentista");
-    QVERIFY(rig.notifier->Siren()->isRinging());
+    QVERIFY(rig.notifier->alarms().alarmWindow());
+    QCOMPARE(rig.notifier->alarms().alarmWindow()->text(), "Dentista\r\nDentista");
+    QVERIFY(rig.notifier->alarms().alarmWindow()->isRinging());
 }
 
 void AlarmNoticeTest::balloonsWhereTheTrayShowsThem() {

@@ -11,7 +11,7 @@
 
 #include <cstdio>
 
-#include "notificationstandin.h"
+#include "support/notificationstandin.h"
 #include "notify/dbusnotifications.h"
 
 namespace {

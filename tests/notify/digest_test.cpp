@@ -10,17 +10,18 @@
 
 #include "core/agenda.h"
 #include "core/settings.h"
-#include "corpus.h"
-#include "fakeclock.h"
-#include "fakeplayer.h"
-#include "faketray.h"
-#include "notify/formmsgbox.h"
-#include "notify/formsiren.h"
+#include "support/corpus.h"
+#include "support/fakeclock.h"
+#include "support/fakeplayer.h"
+#include "support/faketray.h"
+#include "notify/reminderbox.h"
+#include "notify/alarmwindow.h"
 #include "notify/logic/digest.h"
 #include "notify/msgassistant.h"
 #include "notify/notifier.h"
-#include "scripteddialogs.h"
-#include "tempfolder.h"
+#include "support/scripteddialogs.h"
+#include "support/scriptedpresenter.h"
+#include "support/tempfolder.h"
 
 namespace {
 
@@ -42,36 +43,6 @@ Settings notice(int days, bool ascending = true) {
     s.SortAscending = ascending;
     return s;
 }
-
-// Shows nothing; answers each line from a script (true = STOP) and writes
-// down what it was given.
-class ScriptedPresenter final : public ReminderPresenter {
-  public:
-    struct Shown {
-        QString line;
-        QString sound;
-        bool assistant;
-    };
-    void PrepareAssistant(const QPixmap& picture) override {
-        ++prepared;
-        picture_ = picture;
-    }
-    bool Present(const QString& line, const QString& soundPath, bool assistant) override {
-        shown.append({line, soundPath, assistant});
-        if (duringPresent) duringPresent();
-        return stopAt.contains(line);
-    }
-    QStringList lines() const {
-        QStringList out;
-        for (const Shown& s : shown) out << s.line;
-        return out;
-    }
-    QList<Shown> shown;
-    QStringList stopAt;
-    int prepared = 0;
-    QPixmap picture_;
-    std::function<void()> duringPresent;
-};
 
 struct DigestRig {
     TempCurrentFolder folder;
@@ -111,7 +82,7 @@ class BoxClicker : public QObject {
     }
     void answer() {
         if (buttons_.isEmpty()) return;
-        auto* box = qobject_cast<FormMsgbox*>(QApplication::activeModalWidget());
+        auto* box = qobject_cast<ReminderBox*>(QApplication::activeModalWidget());
         if (!box) {
             if (++misses_ < 1000) arm();
             return;
@@ -171,17 +142,17 @@ void DigestTest::noticeDaysBoundTheWindow() {
                                       record(9, 3, "Dopodomani")};
     const QList<ListRecord> none;
     ReminderLists lists = GatherReminders(deadlines, none, none, kToday, notice(0));
-    QCOMPARE(lists.ComboMess, QStringList{"Oggi  Oggi"});
+    QCOMPARE(lists.deadlines, QStringList{"Oggi  Oggi"});
     lists = GatherReminders(deadlines, none, none, kToday, notice(1));
-    QCOMPARE(lists.ComboMess, QStringList({"Oggi  Oggi", "Domani  Domani"}));
+    QCOMPARE(lists.deadlines, QStringList({"Oggi  Oggi", "Domani  Domani"}));
     lists = GatherReminders(deadlines, none, none, kToday, notice(-1));
-    QVERIFY(lists.ComboMess.isEmpty());
+    QVERIFY(lists.deadlines.isEmpty());
     // Each list goes to its own collecting list.
     lists =
         GatherReminders(none, {record(7, 3, "A", "10:00")}, {record(8, 3, "R")}, kToday, notice(1));
-    QVERIFY(lists.ComboMess.isEmpty());
-    QCOMPARE(lists.ComboMess2, QStringList{"Oggi  A   Ore 10:00"});
-    QCOMPARE(lists.ComboMess3, QStringList{"Domani  R"});
+    QVERIFY(lists.deadlines.isEmpty());
+    QCOMPARE(lists.appointments, QStringList{"Oggi  A   Ore 10:00"});
+    QCOMPARE(lists.anniversaries, QStringList{"Domani  R"});
 }
 
 void DigestTest::undatedAndPastRecordsAreLeftOut() {
@@ -224,8 +195,8 @@ void DigestTest::filesGiveTheLinesOfTheirRecords() {
 
 void DigestTest::presentationOrder() {
     ReminderLists lists;
-    lists.ComboMess = {"s1", "s2"};
-    lists.ComboMess3 = {"r1", "r2", "r3"};
+    lists.deadlines = {"s1", "s2"};
+    lists.anniversaries = {"r1", "r2", "r3"};
     QList<ReminderSection> up = PresentationOrder(lists, true);
     QCOMPARE(up.size(), 2);  // no appointments: no section for them
     QCOMPARE(up[0].kind, ListKind::Ricorrenze);
@@ -250,17 +221,15 @@ void DigestTest::showRemindersReadsTheFilesWithEachListsSound() {
     // What the grid holds but the file does not is not announced.
     rig.agenda.list(ListKind::Appuntamenti).append({"7/3", "Non salvato", "10:00", {}});
 
-    rig.notifier->ShowReminders();
-    QCOMPARE(rig.presenter.lines(),
+    rig.notifier->showReminders();
+    QCOMPARE(rig.presenter.lines,
              QStringList({"Oggi  E' il Compleanno di Anna", "Domani  Scade tassa",
                           "Oggi  Scade bollo", "Oggi  Dentista   Ore 9:30"}));
-    QCOMPARE(rig.presenter.shown[0].sound, QString());
-    QCOMPARE(rig.presenter.shown[1].sound, rig.folder.file("scadenze.wav"));
-    QCOMPARE(rig.presenter.shown[2].sound, rig.folder.file("scadenze.wav"));
-    QCOMPARE(rig.presenter.shown[3].sound, QString());
-    QVERIFY(!rig.presenter.shown[0].assistant);
-    QCOMPARE(rig.presenter.prepared, 0);
-    QCOMPARE(rig.notifier->lastReminders().ComboMess2, QStringList{"Oggi  Dentista   Ore 9:30"});
+    const QString sound = rig.folder.file("scadenze.wav");
+    QCOMPARE(rig.presenter.sounds, QStringList({QString(), sound, sound, QString()}));
+    QVERIFY(!rig.presenter.inAssistant.contains(true));
+    QCOMPARE(rig.presenter.assistantPrepared, 0);
+    QCOMPARE(rig.notifier->digest().lastReminders().appointments, QStringList{"Oggi  Dentista   Ore 9:30"});
 }
 
 void DigestTest::stopEndsOnlyTheCurrentList() {
@@ -268,35 +237,34 @@ void DigestTest::stopEndsOnlyTheCurrentList() {
     rig.files("7,3,\"Scadenza uno\"\r\n7,3,\"Scadenza due\"\r\n", "",
               "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
     rig.agenda.settings().SortAscending = true;
-    rig.presenter.stopAt = QStringList{"Oggi  Anniversario uno"};
-    rig.notifier->ShowReminders();
-    QCOMPARE(rig.presenter.lines(),
+    rig.presenter.stopAfter = [](const QString& line) { return line == "Oggi  Anniversario uno"; };
+    rig.notifier->showReminders();
+    QCOMPARE(rig.presenter.lines,
              QStringList({"Oggi  Anniversario uno", "Oggi  Scadenza uno", "Oggi  Scadenza due"}));
     // Missing files read as empty lists.
     QFile::remove(rig.folder.file("Date.dat"));
     QFile::remove(rig.folder.file("Ricorrenze.dat"));
-    rig.presenter.shown.clear();
-    rig.notifier->ShowReminders();
-    QVERIFY(rig.presenter.shown.isEmpty());
+    rig.presenter.lines.clear();
+    rig.notifier->showReminders();
+    QVERIFY(rig.presenter.lines.isEmpty());
 }
 
 void DigestTest::assistantModeLoadsThePictureOnce() {
     DigestRig rig;
     rig.files("7,3,\"S\"\r\n", "7,3,\"A\",\"\"\r\n", "");
     rig.agenda.settings().NewMsg = true;
-    rig.notifier->ShowReminders();
-    QCOMPARE(rig.presenter.prepared, 1);
-    QVERIFY(rig.presenter.picture_.isNull());  // no "img/msgbox.jpg" here
-    QCOMPARE(rig.presenter.shown.size(), 2);
-    QVERIFY(rig.presenter.shown[0].assistant && rig.presenter.shown[1].assistant);
+    rig.notifier->showReminders();
+    QCOMPARE(rig.presenter.assistantPrepared, 1);
+    QVERIFY(rig.presenter.assistantPicture.isNull());  // no "img/msgbox.jpg" here
+    QCOMPARE(rig.presenter.inAssistant, QList<bool>({true, true}));
 
     QDir().mkdir(rig.folder.file("img"));
     QImage picture(20, 30, QImage::Format_RGB32);
     picture.fill(Qt::blue);
     QVERIFY(picture.save(rig.folder.file("img/msgbox.jpg"), "JPG"));
-    rig.notifier->ShowReminders();
-    QCOMPARE(rig.presenter.prepared, 2);
-    QCOMPARE(rig.presenter.picture_.size(), QSize(20, 30));
+    rig.notifier->showReminders();
+    QCOMPARE(rig.presenter.assistantPrepared, 2);
+    QCOMPARE(rig.presenter.assistantPicture.size(), QSize(20, 30));
 }
 
 void DigestTest::aSecondDigestWhileOneRunsDoesNothing() {
@@ -304,12 +272,12 @@ void DigestTest::aSecondDigestWhileOneRunsDoesNothing() {
     rig.files("7,3,\"S\"\r\n", "", "");
     int nested = 0;
     rig.presenter.duringPresent = [&] {
-        if (nested++ == 0) rig.notifier->ShowReminders();  // the tray menu, meanwhile
+        if (nested++ == 0) rig.notifier->showReminders();  // the tray menu, meanwhile
     };
-    rig.notifier->ShowReminders();
-    QCOMPARE(rig.presenter.lines(), QStringList{"Oggi  S"});
-    rig.notifier->ShowReminders();  // and afterwards it runs again
-    QCOMPARE(rig.presenter.shown.size(), 2);
+    rig.notifier->showReminders();
+    QCOMPARE(rig.presenter.lines, QStringList{"Oggi  S"});
+    rig.notifier->showReminders();  // and afterwards it runs again
+    QCOMPARE(rig.presenter.lines.size(), 2);
 }
 
 void DigestTest::startUpRingsAlarmsOverTheDigest() {
@@ -330,19 +298,19 @@ void DigestTest::startUpRingsAlarmsOverTheDigest() {
         // Nobody at the desk for a few minutes: the box waits, the alarm
         // engine's one-second look goes on.
         rig.clock.advanceSecs(4 * 60);
-        rig.notifier->alarms().poll();
-        if (FormSiren* siren = rig.notifier->Siren()) ringingDuringDigest = siren->Text();
+        rig.notifier->alarms().engine().poll();
+        if (AlarmWindow* siren = rig.notifier->alarms().alarmWindow()) ringingDuringDigest = siren->text();
     };
-    rig.notifier->FinishStartUp();
+    rig.notifier->finishStartUp();
     // The start-up minute does not ring; the minute that came while the box
     // waited rings over it.
     QCOMPARE(ringingDuringDigest, "Durante il promemoria");
     QVERIFY(!iconDuringDigest);
-    QVERIFY(rig.notifier->captionTimer()->isActive());
-    QVERIFY(rig.notifier->alarmTimer()->isActive());
+    QVERIFY(rig.notifier->caption().timer()->isActive());
+    QVERIFY(rig.notifier->alarms().engine().minuteTimer()->isActive());
     // Opening the alarm window took the icon away; start-up puts it back.
     QVERIFY(tray.isShown());
-    QVERIFY(rig.notifier->InTray());
+    QVERIFY(rig.notifier->isInTray());
 }
 
 void DigestTest::reminderBoxesDrivenByTheirButtons() {
@@ -357,12 +325,12 @@ void DigestTest::reminderBoxesDrivenByTheirButtons() {
     // STOP on the first anniversary; OK on the first deadline; Esc on the
     // second leaves the flag off; STOP on the first appointment.
     BoxClicker clicker({"BtnStop", "BtnOk", "Esc", "BtnStop"});
-    rig.notifier->ShowReminders();
+    rig.notifier->showReminders();
     QCOMPARE(clicker.texts,
              QStringList({"Oggi  Anniversario uno", "Oggi  Scadenza uno", "Oggi  Scadenza due",
                           "Oggi  Appuntamento uno   Ore 9:05"}));
     QVERIFY(clicker.remaining().isEmpty());
-    QVERIFY(rig.notifier->StopReminders);
+    QVERIFY(rig.notifier->stopReminders());
     // The anniversary's box played its sound and silenced it on closing.
     QCOMPARE(rig.sounds->events.mid(0, 2),
              QStringList({"play " + rig.folder.file("ricorrenze.wav"), "stop"}));
@@ -383,16 +351,16 @@ void DigestTest::assistantDrivenByItsButtons() {
     QStringList presses{"Button2", "Button1"};
     bool wired = false;
     auto press = [&](MsgAssistant* assistant) {
-        seen << assistant->AssistantText();
+        seen << assistant->assistantText();
         QVERIFY(assistant->isVisible());
         QTest::mouseClick(assistant->findChild<QPushButton*>(presses.takeFirst()), Qt::LeftButton);
     };
     // The assistant host is made by the digest; wire it when it appears.
     QTimer poll;
     connect(&poll, &QTimer::timeout, [&] {
-        FormMsgAss* host = rig.notifier->Assistant();
+        AssistantWindow* host = rig.notifier->assistantWindow();
         if (wired || !host) return;
-        MsgAssistant* assistant = host->MsgAss1();
+        MsgAssistant* assistant = host->assistant();
         connect(assistant, &MsgAssistant::waitingForButton, assistant,
                 [&, assistant] { press(assistant); });
         wired = true;
@@ -400,12 +368,12 @@ void DigestTest::assistantDrivenByItsButtons() {
     });
     poll.start(0);
     // The host is loaded before the first line is shown, so it exists at once.
-    rig.notifier->ShowReminders();
+    rig.notifier->showReminders();
     QVERIFY(wired);
     QCOMPARE(seen, QStringList({"Oggi  Anniversario uno", "Oggi  Scadenza"}));
-    QCOMPARE(rig.notifier->Assistant()->MsgAss1()->PressedButton(), 1);
-    QVERIFY(!rig.notifier->Assistant()->MsgAss1()->isVisible());
-    QVERIFY(!rig.notifier->Assistant()->isVisible());  // the host is never shown
+    QCOMPARE(rig.notifier->assistantWindow()->assistant()->pressedButton(), 1);
+    QVERIFY(!rig.notifier->assistantWindow()->assistant()->isVisible());
+    QVERIFY(!rig.notifier->assistantWindow()->isVisible());  // the host is never shown
     QCOMPARE(rig.sounds->events, QStringList{"play " + rig.folder.file("scadenze.wav")});
 }
 

@@ -12,7 +12,7 @@
 #include <unistd.h>
 #include <cstdio>
 
-#include "notificationstandin.h"
+#include "support/notificationstandin.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

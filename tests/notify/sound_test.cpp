@@ -16,7 +16,7 @@
 #include <cstdio>
 
 #include "core/settings.h"
-#include "notify/formsiren.h"
+#include "notify/alarmwindow.h"
 #include "notify/soundplayer.h"
 
 namespace {
@@ -110,9 +110,9 @@ class SoundTest : public QObject {
         Settings settings;
         settings.Suono4 = wav;
         {
-            FormSiren siren(SystemSoundPlayerFactory()(), settings);
+            AlarmWindow siren(SystemSoundPlayerFactory()(), settings);
             const QDateTime now = QDateTime::currentDateTime();
-            siren.AddAlarms({{AlarmKind::Due, now, "Dentista"}}, now);
+            siren.addAlarms({{AlarmKind::Due, now, "Dentista"}}, now);
             // The sound plays as long as it must: this waits on real audio.
             QTest::qWait(kRingingMs);
         }

@@ -12,17 +12,17 @@
 #include <csignal>
 
 #include "core/agenda.h"
-#include "fakeclock.h"
-#include "fakeplayer.h"
-#include "faketray.h"
-#include "notify/formsiren.h"
+#include "support/fakeclock.h"
+#include "support/fakeplayer.h"
+#include "support/faketray.h"
+#include "notify/alarmwindow.h"
 #include "notify/notifier.h"
 #include "notify/singleinstance.h"
 #include "notify/termination.h"
 #include "notify/trayicon.h"
-#include "scripteddialogs.h"
-#include "scriptedpresenter.h"
-#include "tempfolder.h"
+#include "support/scripteddialogs.h"
+#include "support/scriptedpresenter.h"
+#include "support/tempfolder.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ struct TrayRig {
             NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray, &presenter});
         notifier->setTrayMenu(&mnuTray);
         // Start-up: the window appears with its icon beside it.
-        notifier->AddTrayIcon();
+        notifier->tray().addIcon();
         mainWindow.show();
     }
 };
@@ -86,26 +86,26 @@ void TrayTest::captionClockCountsAndRepaints() {
     TrayRig rig;
     QSignalSpy captions(rig.notifier.get(), &Notifier::captionChanged);
     QSignalSpy repaints(rig.notifier.get(), &Notifier::repaintColoursRequested);
-    rig.notifier->Timer2_Timer();
+    rig.notifier->caption().tick();
     QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione 2.1.9 (0)");
-    for (int i = 1; i <= 59; ++i) rig.notifier->Timer2_Timer();
+    for (int i = 1; i <= 59; ++i) rig.notifier->caption().tick();
     QCOMPARE(captions.last().at(0).toString(), "Ricordel by Tobrani - Versione 2.1.9 (59)");
     QCOMPARE(repaints.count(), 0);
-    rig.notifier->Timer2_Timer();
+    rig.notifier->caption().tick();
     QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione 2.1.9 (60)");
     QCOMPARE(repaints.count(), 1);  // the tick that shows 60 repaints
-    rig.notifier->Timer2_Timer();
+    rig.notifier->caption().tick();
     QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione 2.1.9 (1)");
-    for (int i = 2; i <= 60; ++i) rig.notifier->Timer2_Timer();
+    for (int i = 2; i <= 60; ++i) rig.notifier->caption().tick();
     QCOMPARE(repaints.count(), 2);
     QCOMPARE(captions.count(), 121);
-    QCOMPARE(rig.notifier->captionTimer()->interval(), 1000);
+    QCOMPARE(rig.notifier->caption().timer()->interval(), 1000);
 }
 
 void TrayTest::iconCarriesTipIconAndMenu() {
     TrayRig rig;
     QVERIFY(rig.tray.isShown());
-    QVERIFY(rig.notifier->InTray());
+    QVERIFY(rig.notifier->isInTray());
     QCOMPARE(rig.tray.tip_, "Ricordel by Tobrani");
     QVERIFY(!rig.tray.icon_.isNull());
     QVERIFY(!rig.tray.icon_.pixmap(16, 16).isNull());
@@ -115,7 +115,7 @@ void TrayTest::iconCarriesTipIconAndMenu() {
 void TrayTest::clicksOnTheIconOpenTheWindow() {
     for (auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Trigger}) {
         TrayRig rig;
-        rig.notifier->HideToTray();
+        rig.notifier->hideToTray();
         QVERIFY(!rig.mainWindow.isVisible());
         rig.tray.click(QSystemTrayIcon::Context);  // the menu's business, not ours
         rig.tray.click(QSystemTrayIcon::MiddleClick);
@@ -124,34 +124,34 @@ void TrayTest::clicksOnTheIconOpenTheWindow() {
         rig.tray.click(reason);
         QVERIFY(rig.mainWindow.isVisible());
         QVERIFY(!rig.tray.isShown());
-        QVERIFY(!rig.notifier->InTray());
-        QVERIFY(!rig.notifier->TrayBusy());
+        QVERIFY(!rig.notifier->isInTray());
+        QVERIFY(!rig.notifier->tray().isBusy());
     }
     // Opening also brings a minimised window back.
     TrayRig rig;
     rig.mainWindow.showMinimized();
-    rig.notifier->OpenMainWindow();
+    rig.notifier->openMainWindow();
     QVERIFY(!(rig.mainWindow.windowState() & Qt::WindowMinimized));
 }
 
 void TrayTest::exitHidesToTheIconOrMinimisesWithoutOne() {
     TrayRig rig;
-    rig.notifier->OpenMainWindow();
-    rig.notifier->HideToTray();
+    rig.notifier->openMainWindow();
+    rig.notifier->hideToTray();
     QVERIFY(!rig.mainWindow.isVisible());
     QVERIFY(rig.tray.isShown());
-    QVERIFY(rig.notifier->InTray());
+    QVERIFY(rig.notifier->isInTray());
 
     TrayRig bare(false);  // a desktop without a notification area
-    QVERIFY(!bare.notifier->InTray());
-    bare.notifier->HideToTray();
+    QVERIFY(!bare.notifier->isInTray());
+    bare.notifier->hideToTray();
     QVERIFY(bare.mainWindow.isVisible());
     QVERIFY(bare.mainWindow.windowState() & Qt::WindowMinimized);
 }
 
 void TrayTest::clicksWaitWhileTheMenuIsOpenAndItsCommandRuns() {
     TrayRig rig;
-    rig.notifier->HideToTray();
+    rig.notifier->hideToTray();
     Q_EMIT rig.mnuTray.aboutToShow();
     rig.tray.click(QSystemTrayIcon::Trigger);
     QVERIFY(!rig.mainWindow.isVisible());
@@ -161,13 +161,13 @@ void TrayTest::clicksWaitWhileTheMenuIsOpenAndItsCommandRuns() {
 
     // The menu hides before its item runs: a digest chosen there still keeps
     // the icon and the menu quiet while its line waits for the user.
-    rig.notifier->HideToTray();
+    rig.notifier->hideToTray();
     rig.folder.write("Date.dat", "7,3,\"Bollo\"\r\n");  // due today
     QAction* visMess = rig.mnuTray.findChild<QAction*>("mnuVisMess");
     bool quietMeanwhile = false;
     rig.presenter.stopAfter = [&](const QString&) {
         rig.tray.click(QSystemTrayIcon::Trigger);
-        quietMeanwhile = !rig.mainWindow.isVisible() && rig.notifier->TrayBusy() &&
+        quietMeanwhile = !rig.mainWindow.isVisible() && rig.notifier->tray().isBusy() &&
                          !rig.mnuTray.findChild<QAction*>("mnuChiudi")->isEnabled();
         return false;
     };
@@ -176,7 +176,7 @@ void TrayTest::clicksWaitWhileTheMenuIsOpenAndItsCommandRuns() {
     visMess->trigger();
     QCOMPARE(rig.presenter.lines.size(), 1);
     QVERIFY(quietMeanwhile);
-    QVERIFY(!rig.notifier->TrayBusy());
+    QVERIFY(!rig.notifier->tray().isBusy());
     QVERIFY(visMess->isEnabled());
     rig.tray.click(QSystemTrayIcon::Trigger);
     QVERIFY(rig.mainWindow.isVisible());
@@ -195,7 +195,7 @@ void TrayTest::chiudiCancelChangesNothing() {
     QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
     QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
     rig.dialogs.answer(MsgAnswer::Cancel);
-    rig.notifier->Chiudi();
+    rig.notifier->closeProgram();
     QCOMPARE(rig.dialogs.shown.size(), 1);
     const auto& asked = rig.dialogs.shown[0];
     QCOMPARE(asked.text, kCloseText);
@@ -220,7 +220,7 @@ void TrayTest::chiudiOffersToSaveUnsavedEdits() {
         connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
         rig.dialogs.answer(MsgAnswer::Ok);
         rig.dialogs.answer(MsgAnswer::Yes);
-        rig.notifier->Chiudi();
+        rig.notifier->closeProgram();
         QCOMPARE(rig.dialogs.shown.size(), 2);
         QCOMPARE(rig.dialogs.shown[1].text, "Salvare le modifiche effettuate ?");
         QCOMPARE(rig.dialogs.shown[1].buttons, MsgButtons::YesNo);
@@ -235,7 +235,7 @@ void TrayTest::chiudiOffersToSaveUnsavedEdits() {
         QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
         rig.dialogs.answer(MsgAnswer::Ok);
         rig.dialogs.answer(MsgAnswer::No);
-        rig.notifier->Chiudi();
+        rig.notifier->closeProgram();
         QCOMPARE(save.count(), 0);
         QCOMPARE(quit.count(), 1);
     }
@@ -243,7 +243,7 @@ void TrayTest::chiudiOffersToSaveUnsavedEdits() {
         TrayRig rig;  // nothing unsaved: no second question
         QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
         rig.dialogs.answer(MsgAnswer::Ok);
-        rig.notifier->Chiudi();
+        rig.notifier->closeProgram();
         QCOMPARE(rig.dialogs.shown.size(), 1);
         QCOMPARE(quit.count(), 1);
     }
@@ -255,15 +255,15 @@ void TrayTest::chiudiStaysWhenTheSaveFails() {
     QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
     // The save runs but cannot write: the edits are still unsaved.
     connect(rig.notifier.get(), &Notifier::saveAllRequested, [] {});
-    rig.notifier->StartTimers();
+    rig.notifier->startTimers();
     rig.dialogs.answer(MsgAnswer::Ok);
     rig.dialogs.answer(MsgAnswer::Yes);
-    rig.notifier->Chiudi();
+    rig.notifier->closeProgram();
     QCOMPARE(quit.count(), 0);
     // Left whole: the alarm check and the icon go on.
     QVERIFY(rig.tray.isShown());
-    QVERIFY(rig.notifier->alarmTimer()->isActive());
-    QVERIFY(rig.notifier->captionTimer()->isActive());
+    QVERIFY(rig.notifier->alarms().engine().minuteTimer()->isActive());
+    QVERIFY(rig.notifier->caption().timer()->isActive());
     QVERIFY(!rig.mainWindow.close());
 }
 
@@ -275,7 +275,7 @@ void TrayTest::sessionEndSavesWithoutEndingTheProgram() {
             [&] { rig.agenda.SetListsModified(false); });
     int interactionAsked = 0;
     const auto mayAsk = [&interactionAsked] { return ++interactionAsked > 0; };
-    QVERIFY(rig.notifier->SessionEnding(mayAsk));
+    QVERIFY(rig.notifier->lifetime().sessionEnding(mayAsk));
     QCOMPARE(save.count(), 1);
     QVERIFY(rig.dialogs.shown.isEmpty());  // no question at the session's end
     QCOMPARE(interactionAsked, 0);  // nor a request for interaction
@@ -288,12 +288,12 @@ void TrayTest::sessionEndSavesWithoutEndingTheProgram() {
     TrayRig failing;  // the save cannot write: the user may stay in the session
     failing.agenda.SetListsModified(true);
     failing.dialogs.answer(MsgAnswer::Yes);
-    QVERIFY(!failing.notifier->SessionEnding(mayAsk));
+    QVERIFY(!failing.notifier->lifetime().sessionEnding(mayAsk));
     QCOMPARE(failing.dialogs.shown.size(), 1);
     QCOMPARE(interactionAsked, 1);
     failing.dialogs.answer(MsgAnswer::No);
-    QVERIFY(failing.notifier->SessionEnding(mayAsk));
-    QVERIFY(failing.notifier->SessionEnding([] { return false; }));  // no interaction: no question
+    QVERIFY(failing.notifier->lifetime().sessionEnding(mayAsk));
+    QVERIFY(failing.notifier->lifetime().sessionEnding([] { return false; }));  // no interaction: no question
     QCOMPARE(failing.dialogs.shown.size(), 2);
 }
 
@@ -306,7 +306,7 @@ void TrayTest::terminationSavesAndEnds() {
     connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] { order << "save"; });
     connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
     connect(&watcher, &TerminationWatcher::terminationRequested, rig.notifier.get(),
-            &Notifier::Terminate);
+            &Notifier::terminate);
     QSignalSpy requested(&watcher, &TerminationWatcher::terminationRequested);
     std::raise(SIGTERM);  // caught: the test goes on
     QVERIFY(requested.wait(5000));
@@ -325,9 +325,9 @@ void TrayTest::realTrayWhenAvailable() {
     Agenda agenda(clock, dialogs);
     QWidget window;
     Notifier notifier(agenda, &window, {&clock, &dialogs, nullptr, &tray, nullptr});
-    notifier.AddTrayIcon();
+    notifier.tray().addIcon();
     QVERIFY(tray.isShown());
-    notifier.HideToTray();
+    notifier.hideToTray();
     QVERIFY(!window.isVisible());
     Q_EMIT tray.activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(window.isVisible());
@@ -399,7 +399,7 @@ void TrayTest::quitFromTheSessionEndsAsATermination() {
     QCoreApplication::sendEvent(qApp, &quit);
     QCOMPARE(order, QStringList({"quit", "save"}));
     QVERIFY(rig.notifier->isEnding());
-    QVERIFY(!rig.notifier->alarmTimer()->isActive());
+    QVERIFY(!rig.notifier->alarms().engine().minuteTimer()->isActive());
     QVERIFY(rig.mainWindow.close());
 }
 

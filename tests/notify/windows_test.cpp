@@ -13,13 +13,13 @@
 #include <QtTest/QTest>
 
 #include "core/settings.h"
-#include "fakeplayer.h"
-#include "notify/formmsgbox.h"
-#include "notify/formsiren.h"
+#include "support/fakeplayer.h"
+#include "notify/reminderbox.h"
+#include "notify/alarmwindow.h"
 #include "notify/msgassistant.h"
 #include "notify/soundplayer.h"
 #include "notify/twips.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 namespace {
 
@@ -53,28 +53,28 @@ void WindowsTest::sirenSoundFollowsItsAlarms() {
     const QString path = folder.file("allarme.wav");
     Settings settings;
     settings.Suono4 = path;
-    auto* siren = new FormSiren(FakePlayerFactory(log)(), settings);
-    QPointer<FormSiren> guard(siren);
+    auto* siren = new AlarmWindow(FakePlayerFactory(log)(), settings);
+    QPointer<AlarmWindow> guard(siren);
     const QDateTime now(QDate(2026, 3, 7), QTime(9, 50));
     // A warning sounds once and does not repeat.
-    siren->AddAlarms({{AlarmKind::Warning, now.addSecs(600), "Dentista"}}, now);
-    QCOMPARE(siren->Text(), "Tra 10 minuti (ore 10:00): Dentista");
+    siren->addAlarms({{AlarmKind::Warning, now.addSecs(600), "Dentista"}}, now);
+    QCOMPARE(siren->text(), "Tra 10 minuti (ore 10:00): Dentista");
     QCOMPARE(log->events, QStringList{"play " + path});
     QVERIFY(!siren->timer()->isActive());
-    siren->Timer1_Timer();
+    siren->restartSound();
     QCOMPARE(log->events.size(), 1);
     // A due alarm joins: the sound starts over now and every 3 seconds.
-    siren->AddAlarms({{AlarmKind::Due, now, "Riunione"}}, now);
+    siren->addAlarms({{AlarmKind::Due, now, "Riunione"}}, now);
     QVERIFY(siren->isRinging() && siren->timer()->isActive());
     QCOMPARE(siren->timer()->interval(), 3000);
     // A sound chosen while the window rings is the one that starts next.
     settings.Suono4 = folder.file("gong.wav");
-    siren->Timer1_Timer();
+    siren->restartSound();
     QCOMPARE(log->events, QStringList({"play " + path, "play " + path, "play " + settings.Suono4}));
     QCOMPARE(siren->findChild<QPlainTextEdit*>("TxtMsg")->toPlainText(),
              "Tra 10 minuti (ore 10:00): Dentista\nRiunione");
     // A click on the text silences and destroys it.
-    siren->ShowAlarm();
+    siren->showAlarm();
     QVERIFY(QTest::qWaitForWindowExposed(siren));
     QTest::mouseClick(siren->findChild<QPlainTextEdit*>("TxtMsg")->viewport(), Qt::LeftButton, {},
                       QPoint(20, 20));
@@ -89,9 +89,9 @@ void WindowsTest::sirenSoundFollowsItsAlarms() {
 void WindowsTest::sirenSnoozesFromItsButtonAndMenu() {
     Settings settings;
     const QDateTime now(QDate(2026, 3, 7), QTime(9, 0));
-    QPointer<FormSiren> siren = new FormSiren(nullptr, settings);
-    siren->AddAlarms({{AlarmKind::Due, now, "Dentista"}, {AlarmKind::Due, now, "Treno"}}, now);
-    siren->ShowAlarm();
+    QPointer<AlarmWindow> siren = new AlarmWindow(nullptr, settings);
+    siren->addAlarms({{AlarmKind::Due, now, "Dentista"}, {AlarmKind::Due, now, "Treno"}}, now);
+    siren->showAlarm();
     QVERIFY(QTest::qWaitForWindowExposed(siren));
     QPushButton* button = nullptr;
     for (QPushButton* b : siren->findChildren<QPushButton*>())
@@ -110,7 +110,7 @@ void WindowsTest::sirenSnoozesFromItsButtonAndMenu() {
     QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), text->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(text, &key);
     QTRY_VERIFY(button->menu()->isVisible());
-    QSignalSpy snoozed(siren.data(), &FormSiren::snoozeRequested);
+    QSignalSpy snoozed(siren.data(), &AlarmWindow::snoozeRequested);
     QAction* hour = button->menu()->actions().last();
     hour->trigger();
     QCOMPARE(snoozed.count(), 1);
@@ -121,7 +121,7 @@ void WindowsTest::sirenSnoozesFromItsButtonAndMenu() {
 
 void WindowsTest::sirenLooks() {
     const Settings settings;
-    FormSiren siren(nullptr, settings);
+    AlarmWindow siren(nullptr, settings);
     QCOMPARE(siren.windowTitle(), "Ricordel by Tobrani");
     QCOMPARE(siren.size(), QSize(px(4710), px(2430)));
     auto* text = siren.findChild<QPlainTextEdit*>("TxtMsg");
@@ -131,7 +131,7 @@ void WindowsTest::sirenLooks() {
     // The light cyan shows where no text is drawn.
     const QImage shot = text->viewport()->grab().toImage();
     QCOMPARE(QColor(shot.pixel(shot.width() - 3, shot.height() - 3)), QColor(128, 255, 255));
-    QVERIFY(siren.Text().isEmpty());
+    QVERIFY(siren.text().isEmpty());
 }
 
 void WindowsTest::boxWidthsFollowTheText_data() {
@@ -150,7 +150,7 @@ void WindowsTest::boxWidthsFollowTheText() {
     QFETCH(int, width);
     QFETCH(int, labelWidth);
     bool stop = false;
-    FormMsgbox box(stop, nullptr);
+    ReminderBox box(stop, nullptr);
     // Narrow letters fit the designed widths with any font.
     const QString text(length, QLatin1Char('i'));
     box.SetMessage(text);
@@ -176,7 +176,7 @@ void WindowsTest::boxWidthsFollowTheText() {
 
 void WindowsTest::wideTextIsNeverCutOff() {
     bool stop = false;
-    FormMsgbox box(stop, nullptr);
+    ReminderBox box(stop, nullptr);
     const QString text = QStringLiteral("Domani  E' il Compleanno di MARIA WWW");  // 37 characters
     box.SetMessage(text);
     QCOMPARE(box.designedWidthTwips(), 3690 + 5 * 80);
@@ -189,7 +189,7 @@ void WindowsTest::wideTextIsNeverCutOff() {
 
 void WindowsTest::longLineIsCappedAndWraps() {
     bool stop = false;
-    FormMsgbox box(stop, nullptr);
+    ReminderBox box(stop, nullptr);
     const int available = box.screen()->availableGeometry().width();
     const QString text = QString("parola ").repeated(200);  // 1400 characters
     box.SetMessage(text);
@@ -213,8 +213,8 @@ void WindowsTest::boxButtonsSetTheStopFlag() {
     auto log = std::make_shared<PlayerLog>();
     bool stop = false;
     {
-        FormMsgbox box(stop, FakePlayerFactory(log)());
-        box.Mp1()->play(folder.file("s.wav"));
+        ReminderBox box(stop, FakePlayerFactory(log)());
+        box.player()->play(folder.file("s.wav"));
         box.show();
         QTest::mouseClick(box.findChild<QPushButton*>("BtnStop"), Qt::LeftButton);
         QVERIFY(stop);
@@ -222,7 +222,7 @@ void WindowsTest::boxButtonsSetTheStopFlag() {
         QVERIFY(log->playing().isEmpty());  // closing the box ends its sound
     }
     {
-        FormMsgbox box(stop, FakePlayerFactory(log)());
+        ReminderBox box(stop, FakePlayerFactory(log)());
         box.show();
         QTest::keyClick(&box, Qt::Key_Escape);  // closed otherwise: flag unchanged
         QVERIFY(!box.isVisible());
@@ -237,16 +237,16 @@ void WindowsTest::boxButtonsSetTheStopFlag() {
 }
 
 void WindowsTest::assistantShowsItsPictureAndText() {
-    FormMsgAss host;
-    MsgAssistant* assistant = host.MsgAss1();
+    AssistantWindow host;
+    MsgAssistant* assistant = host.assistant();
     QCOMPARE(assistant->objectName(), "MsgAss1");
     auto* picture = assistant->findChild<QLabel*>("AssistantPicture");
     // Nothing usable in "img/msgbox.jpg": the assistant's own picture.
-    assistant->SetAssistantPicture(QPixmap());
+    assistant->setAssistantPicture(QPixmap());
     QVERIFY(!picture->pixmap().isNull());
     QPixmap mine(40, 50);
     mine.fill(Qt::green);
-    assistant->SetAssistantPicture(mine);
+    assistant->setAssistantPicture(mine);
     QCOMPARE(picture->pixmap().size(), QSize(40, 50));
 
     auto* text = assistant->findChild<QLabel*>("AssistantText");
@@ -258,32 +258,32 @@ void WindowsTest::assistantShowsItsPictureAndText() {
     QVERIFY(!assistant->button(1)->icon().isNull());
     QVERIFY(!assistant->button(2)->icon().isNull());
 
-    assistant->SetAssistantText("Oggi  Dentista");
+    assistant->setAssistantText("Oggi  Dentista");
     // Timers keep running while it waits: one of them presses "Stop".
     QTimer::singleShot(0, assistant, [assistant] {
         QVERIFY(assistant->isVisible());
         QVERIFY(assistant->isWaiting());
         QTest::mouseClick(assistant->button(2), Qt::LeftButton);
     });
-    assistant->ShowAssistant(2);
-    QCOMPARE(assistant->PressedButton(), 2);
+    assistant->showAssistant(2);
+    QCOMPARE(assistant->pressedButton(), 2);
     QCOMPARE(text->text(), "Oggi  Dentista");
     QVERIFY(!assistant->isVisible());
     QVERIFY(!host.isVisible());
 }
 
 void WindowsTest::assistantIgnoresANestedCall() {
-    FormMsgAss host;
-    MsgAssistant* assistant = host.MsgAss1();
+    AssistantWindow host;
+    MsgAssistant* assistant = host.assistant();
     int nestedPressed = -1;
     QTimer::singleShot(0, assistant, [&] {
-        assistant->ShowAssistant(2);  // returns at once: the first call is waiting
-        nestedPressed = assistant->PressedButton();
-        assistant->PressButton(1);
+        assistant->showAssistant(2);  // returns at once: the first call is waiting
+        nestedPressed = assistant->pressedButton();
+        assistant->pressButton(1);
     });
-    assistant->ShowAssistant(2);
+    assistant->showAssistant(2);
     QCOMPARE(nestedPressed, 0);
-    QCOMPARE(assistant->PressedButton(), 1);
+    QCOMPARE(assistant->pressedButton(), 1);
 }
 
 void WindowsTest::realPlayerPlaysNothingForAMissingFile() {

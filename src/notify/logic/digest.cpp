@@ -11,13 +11,13 @@
 const QStringList& ReminderLists::linesOf(ListKind kind) const {
     switch (kind) {
         case ListKind::Appuntamenti:
-            return ComboMess2;
+            return appointments;
         case ListKind::Scadenze:
-            return ComboMess;
+            return deadlines;
         case ListKind::Ricorrenze:
             break;
     }
-    return ComboMess3;
+    return anniversaries;
 }
 
 QString ReminderLabel(int daysAhead, const QDate& date) {
@@ -113,18 +113,18 @@ ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
                               const Settings& settings) {
     const int days = settings.GiorniPreavviso;
     ReminderLists lists;
-    lists.ComboMess = GatherListLines(deadlines, ListKind::Scadenze, today, days);
-    lists.ComboMess2 = GatherListLines(appointments, ListKind::Appuntamenti, today, days);
-    lists.ComboMess3 = GatherListLines(anniversaries, ListKind::Ricorrenze, today, days);
+    lists.deadlines = GatherListLines(deadlines, ListKind::Scadenze, today, days);
+    lists.appointments = GatherListLines(appointments, ListKind::Appuntamenti, today, days);
+    lists.anniversaries = GatherListLines(anniversaries, ListKind::Ricorrenze, today, days);
     return lists;
 }
 
 ReminderLists GatherRemindersFromFiles(const QDate& today, const Settings& settings) {
     const int days = settings.GiorniPreavviso;
     ReminderLists lists;
-    lists.ComboMess = GatherFileLines(ListKind::Scadenze, today, days);
-    lists.ComboMess2 = GatherFileLines(ListKind::Appuntamenti, today, days);
-    lists.ComboMess3 = GatherFileLines(ListKind::Ricorrenze, today, days);
+    lists.deadlines = GatherFileLines(ListKind::Scadenze, today, days);
+    lists.appointments = GatherFileLines(ListKind::Appuntamenti, today, days);
+    lists.anniversaries = GatherFileLines(ListKind::Ricorrenze, today, days);
     return lists;
 }
 

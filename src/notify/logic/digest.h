@@ -14,9 +14,9 @@ struct Settings;
 // the order its records stand in the file. The names are those of the
 // collecting lists the digest fills.
 struct ReminderLists {
-    QStringList ComboMess;   // deadlines, "Date.dat"
-    QStringList ComboMess2;  // appointments, "Ricordel.dat"
-    QStringList ComboMess3;  // anniversaries, "Ricorrenze.dat"
+    QStringList deadlines;   // deadlines, "Date.dat"
+    QStringList appointments;  // appointments, "Ricordel.dat"
+    QStringList anniversaries;  // anniversaries, "Ricorrenze.dat"
 
     const QStringList& linesOf(ListKind kind) const;
     friend bool operator==(const ReminderLists&, const ReminderLists&) = default;

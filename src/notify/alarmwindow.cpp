@@ -1,4 +1,4 @@
-#include "notify/formsiren.h"
+#include "notify/alarmwindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,7 +14,7 @@
 #include "notify/pictures.h"
 #include "notify/twips.h"
 
-const QList<int>& FormSiren::SnoozeChoices() {
+const QList<int>& AlarmWindow::snoozeChoices() {
     static const QList<int> choices{5, 10, 15, 30, 60};
     return choices;
 }
@@ -27,14 +27,14 @@ QString SnoozeCaption(int minutes) {
 
 }  // namespace
 
-FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settings, QWidget* parent)
+AlarmWindow::AlarmWindow(std::unique_ptr<SoundPlayer> player, const Settings& settings, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
-      mp1_(std::move(player)),
+      player_(std::move(player)),
       settings_(settings),
       txtMsg_(new QPlainTextEdit(this)),
       snoozeButton_(new QPushButton(QStringLiteral("Ripeti tra..."), this)),
       snoozeMenu_(new QMenu(this)),
-      timer1_(new QTimer(this)) {
+      soundTimer_(new QTimer(this)) {
     setObjectName(QStringLiteral("FormSiren"));
     setWindowTitle(QStringLiteral("Ricordel by Tobrani"));
     setWindowIcon(ProgramIcon());
@@ -62,10 +62,10 @@ FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settin
     // The snooze menu: on the small button in the strip below the text, and
     // as the text's own context menu (right button or the menu key).
     snoozeMenu_->setObjectName(QStringLiteral("mnuRipeti"));
-    for (int minutes : SnoozeChoices()) {
+    for (int minutes : snoozeChoices()) {
         QAction* item = snoozeMenu_->addAction(SnoozeCaption(minutes));
         item->setObjectName(QStringLiteral("mnuRipeti%1").arg(minutes));
-        connect(item, &QAction::triggered, this, [this, minutes] { Snooze(minutes); });
+        connect(item, &QAction::triggered, this, [this, minutes] { snooze(minutes); });
     }
     snoozeButton_->setObjectName(QStringLiteral("BtnRipeti"));
     snoozeButton_->setAccessibleName(QStringLiteral("Ripeti tra..."));
@@ -85,29 +85,29 @@ FormSiren::FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settin
 
     CentreWindow(*this);
 
-    timer1_->setObjectName(QStringLiteral("Timer1"));
-    timer1_->setInterval(3000);
-    connect(timer1_, &QTimer::timeout, this, &FormSiren::Timer1_Timer);
+    soundTimer_->setObjectName(QStringLiteral("Timer1"));
+    soundTimer_->setInterval(3000);
+    connect(soundTimer_, &QTimer::timeout, this, &AlarmWindow::restartSound);
 }
 
-FormSiren::~FormSiren() {
-    if (mp1_) mp1_->stop();
+AlarmWindow::~AlarmWindow() {
+    if (player_) player_->stop();
 }
 
-QString FormSiren::Text() const {
+QString AlarmWindow::text() const {
     return lines_.join(QStringLiteral("\r\n"));
 }
 
-void FormSiren::SetAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt) {
+void AlarmWindow::setAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt) {
     alarms_.clear();
     lines_.clear();
     ringing_ = false;
-    timer1_->stop();
-    AddAlarms(alarms, shownAt);
-    if (alarms.isEmpty()) ShowLines({}, true);
+    soundTimer_->stop();
+    addAlarms(alarms, shownAt);
+    if (alarms.isEmpty()) showLines({}, true);
 }
 
-void FormSiren::AddAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt) {
+void AlarmWindow::addAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt) {
     if (alarms.isEmpty() || closed_) return;
     const bool first = lines_.isEmpty();
     QStringList added;
@@ -119,20 +119,20 @@ void FormSiren::AddAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt) 
     }
     alarms_ += alarms;
     lines_ += added;
-    ShowLines(added, first);
+    showLines(added, first);
 
     if (due && !ringing_) {
         // A due alarm: the sound starts now and again every 3 seconds.
         ringing_ = true;
-        if (mp1_) mp1_->play(settings_.Suono4);
-        timer1_->start();
+        if (player_) player_->play(settings_.Suono4);
+        soundTimer_->start();
     } else if (!ringing_) {
         // Warnings alone sound once.
-        if (mp1_) mp1_->play(settings_.Suono4);
+        if (player_) player_->play(settings_.Suono4);
     }
 }
 
-void FormSiren::ShowLines(const QStringList& added, bool replace) {
+void AlarmWindow::showLines(const QStringList& added, bool replace) {
     // One call for a whole batch: thousands of lines of one minute are laid
     // out once, not once per line.
     if (replace)
@@ -142,7 +142,7 @@ void FormSiren::ShowLines(const QStringList& added, bool replace) {
     Q_EMIT alarmsShown(alarms_, lines_);
 }
 
-void FormSiren::ShowAlarm() {
+void AlarmWindow::showAlarm() {
     if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
@@ -150,36 +150,36 @@ void FormSiren::ShowAlarm() {
     QApplication::alert(this);
 }
 
-void FormSiren::AttachNotice(AlarmNotice* notice) {
+void AlarmWindow::attachNotice(AlarmNotice* notice) {
     if (!notice) return;
-    connect(this, &FormSiren::alarmsShown, notice, &AlarmNotice::Show);
-    connect(this, &FormSiren::acknowledged, notice, &AlarmNotice::Withdraw);
-    connect(notice, &AlarmNotice::bringToFrontRequested, this, &FormSiren::ShowAlarm);
-    connect(notice, &AlarmNotice::acknowledgeRequested, this, &FormSiren::TxtMsg_Click);
-    connect(notice, &AlarmNotice::snoozeRequested, this, &FormSiren::Snooze);
+    connect(this, &AlarmWindow::alarmsShown, notice, &AlarmNotice::Show);
+    connect(this, &AlarmWindow::acknowledged, notice, &AlarmNotice::Withdraw);
+    connect(notice, &AlarmNotice::bringToFrontRequested, this, &AlarmWindow::showAlarm);
+    connect(notice, &AlarmNotice::acknowledgeRequested, this, &AlarmWindow::acknowledge);
+    connect(notice, &AlarmNotice::snoozeRequested, this, &AlarmWindow::snooze);
 }
 
-void FormSiren::Timer1_Timer() {
-    if (ringing_ && mp1_) mp1_->play(settings_.Suono4);
+void AlarmWindow::restartSound() {
+    if (ringing_ && player_) player_->play(settings_.Suono4);
 }
 
-void FormSiren::TxtMsg_Click() {
+void AlarmWindow::acknowledge() {
     close();
 }
 
-void FormSiren::Snooze(int minutes) {
+void AlarmWindow::snooze(int minutes) {
     if (closed_) return;
     const QList<Alarm> alarms = alarms_;
     close();
     Q_EMIT snoozeRequested(alarms, minutes);
 }
 
-bool FormSiren::eventFilter(QObject* watched, QEvent* event) {
+bool AlarmWindow::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == txtMsg_->viewport() || watched == txtMsg_) &&
         event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton) {
-            TxtMsg_Click();
+            acknowledge();
             return true;
         }
     }
@@ -188,18 +188,18 @@ bool FormSiren::eventFilter(QObject* watched, QEvent* event) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space ||
             key == Qt::Key_Escape) {
-            TxtMsg_Click();
+            acknowledge();
             return true;
         }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void FormSiren::closeEvent(QCloseEvent* event) {
+void AlarmWindow::closeEvent(QCloseEvent* event) {
     // However it is closed, the window goes with its sound and its text.
-    timer1_->stop();
+    soundTimer_->stop();
     ringing_ = false;
-    if (mp1_) mp1_->stop();
+    if (player_) player_->stop();
     event->accept();
     if (closed_) return;
     closed_ = true;

@@ -1,4 +1,4 @@
-#include "notify/formmsgbox.h"
+#include "notify/reminderbox.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -24,10 +24,10 @@ constexpr int kButtonHeight = 435;
 
 }  // namespace
 
-FormMsgbox::FormMsgbox(bool& stopReminders, std::unique_ptr<SoundPlayer> player, QWidget* parent)
+ReminderBox::ReminderBox(bool& stopReminders, std::unique_ptr<SoundPlayer> player, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint),
       stopReminders_(stopReminders),
-      mp1_(std::move(player)),
+      player_(std::move(player)),
       image1_(new QLabel(this)),
       label1_(new QLabel(this)),
       btnOk_(new QPushButton(QStringLiteral("OK"), this)),
@@ -54,17 +54,17 @@ FormMsgbox::FormMsgbox(bool& stopReminders, std::unique_ptr<SoundPlayer> player,
     btnOk_->setAutoDefault(true);
     btnStop_->setAutoDefault(false);
     btnStop_->setToolTip(QStringLiteral("Non mostrare gli altri promemoria di questo elenco"));
-    connect(btnOk_, &QPushButton::clicked, this, &FormMsgbox::BtnOk_Click);
-    connect(btnStop_, &QPushButton::clicked, this, &FormMsgbox::BtnStop_Click);
+    connect(btnOk_, &QPushButton::clicked, this, &ReminderBox::pressOk);
+    connect(btnStop_, &QPushButton::clicked, this, &ReminderBox::pressStop);
 
     SetMessage(QString());
 }
 
-FormMsgbox::~FormMsgbox() {
-    if (mp1_) mp1_->stop();
+ReminderBox::~ReminderBox() {
+    if (player_) player_->stop();
 }
 
-void FormMsgbox::SetMessage(const QString& text) {
+void ReminderBox::SetMessage(const QString& text) {
     // Wide integers: a long line must not wrap the width around.
     const qint64 n = text.size();
     const qint64 extra = n > 32 ? (n - 32) * kTwipsPerExtraChar : 0;
@@ -109,17 +109,17 @@ void FormMsgbox::SetMessage(const QString& text) {
     CentreWindow(*this);
 }
 
-void FormMsgbox::BtnOk_Click() {
+void ReminderBox::pressOk() {
     stopReminders_ = false;
     accept();
 }
 
-void FormMsgbox::BtnStop_Click() {
+void ReminderBox::pressStop() {
     stopReminders_ = true;
     accept();
 }
 
-void FormMsgbox::done(int result) {
-    if (mp1_) mp1_->stop();
+void ReminderBox::done(int result) {
+    if (player_) player_->stop();
     QDialog::done(result);
 }

@@ -27,49 +27,49 @@ struct Settings;
 // while the window rings is heard from the next one. "Ripeti tra..." below
 // the text, and the text's context menu, acknowledge it and ask for the same
 // lines again some minutes later.
-class FormSiren : public QWidget {
+class AlarmWindow : public QWidget {
     Q_OBJECT
   public:
     // `settings` must outlive the window.
-    FormSiren(std::unique_ptr<SoundPlayer> player, const Settings& settings,
+    AlarmWindow(std::unique_ptr<SoundPlayer> player, const Settings& settings,
               QWidget* parent = nullptr);
-    ~FormSiren() override;
+    ~AlarmWindow() override;
 
     // The lines, separated by CR LF.
-    QString Text() const;
+    QString text() const;
     // The alarms shown, in the order of their lines.
     const QList<Alarm>& alarms() const { return alarms_; }
     // Adds the lines of `alarms` under those already shown, as they read at
     // `shownAt`, and starts the sound they call for.
-    void AddAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt);
+    void addAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt);
     // Replaces every line with those of `alarms` (the test alarm does).
-    void SetAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt);
+    void setAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt);
     // True while the sound starts over every 3 seconds.
     bool isRinging() const { return ringing_; }
 
     // Shows the window without waiting and brings it in front of the others,
     // also when the main window is hidden; where the desktop keeps it behind,
     // the task bar flags it.
-    void ShowAlarm();
+    void showAlarm();
 
     // Keeps `notice` in step with the window: its lines go to the desktop's
     // notice, acknowledging the window withdraws it, and the notice's
     // actions bring the window in front, acknowledge it or snooze it.
-    void AttachNotice(AlarmNotice* notice);
+    void attachNotice(AlarmNotice* notice);
 
-    // The tick of Timer1: the sound starts over from its beginning.
-    void Timer1_Timer();
+    // The tick of Timer1, every 3 seconds: the sound starts over from its beginning.
+    void restartSound();
     // A click on TxtMsg: closes the window.
-    void TxtMsg_Click();
+    void acknowledge();
     // "Ripeti tra...": closes the window and asks for its lines again later.
-    void Snooze(int minutes);
+    void snooze(int minutes);
 
-    QTimer* timer() const { return timer1_; }
+    QTimer* timer() const { return soundTimer_; }
     // True once closed: the window only waits to be destroyed.
     bool isClosed() const { return closed_; }
 
     // The snooze choices of the window's menu, in minutes.
-    static const QList<int>& SnoozeChoices();
+    static const QList<int>& snoozeChoices();
 
   Q_SIGNALS:
     // The lines changed: the alarms and their texts, line by line.
@@ -86,13 +86,13 @@ class FormSiren : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void ShowLines(const QStringList& added, bool replace);
-    std::unique_ptr<SoundPlayer> mp1_;
+    void showLines(const QStringList& added, bool replace);
+    std::unique_ptr<SoundPlayer> player_;
     const Settings& settings_;
     QPlainTextEdit* txtMsg_;
     QPushButton* snoozeButton_;
     QMenu* snoozeMenu_;
-    QTimer* timer1_;
+    QTimer* soundTimer_;
     QList<Alarm> alarms_;
     QStringList lines_;
     bool ringing_ = false;

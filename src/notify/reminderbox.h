@@ -13,34 +13,34 @@ class QPushButton;
 // The reminder box: one digest line with "OK" and "STOP". "OK" clears the
 // stop flag and "STOP" sets it, both closing the box; closing it any other
 // way leaves the flag as it was. Closing it ends its sound.
-class FormMsgbox : public QDialog {
+class ReminderBox : public QDialog {
     Q_OBJECT
   public:
     // `stopReminders` is the digest's StopReminders flag.
-    FormMsgbox(bool& stopReminders, std::unique_ptr<SoundPlayer> player, QWidget* parent = nullptr);
-    ~FormMsgbox() override;
+    ReminderBox(bool& stopReminders, std::unique_ptr<SoundPlayer> player, QWidget* parent = nullptr);
+    ~ReminderBox() override;
 
     // Sizes the box for the text (80 twips more per character beyond 32, but
     // never wider than the screen, where the text wraps instead), places the
     // buttons, centres the box and shows the text.
     void SetMessage(const QString& text);
 
-    // Mp1: starts the list's sound.
-    SoundPlayer* Mp1() const { return mp1_.get(); }
+    // The player of the list's sound.
+    SoundPlayer* player() const { return player_.get(); }
 
     // Widths as SetMessage computed them, in twips, before any cap.
     int designedWidthTwips() const { return designedWidthTwips_; }
     int designedLabelWidthTwips() const { return designedLabelWidthTwips_; }
 
-    void BtnOk_Click();
-    void BtnStop_Click();
+    void pressOk();
+    void pressStop();
 
   protected:
     void done(int result) override;
 
   private:
     bool& stopReminders_;
-    std::unique_ptr<SoundPlayer> mp1_;
+    std::unique_ptr<SoundPlayer> player_;
     QLabel* image1_;
     QLabel* label1_;
     QPushButton* btnOk_;
