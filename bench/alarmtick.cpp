@@ -13,7 +13,7 @@
 #include "core/listfiles.h"
 #include "core/listkind.h"
 #include "core/listmodel.h"
-#include "notify/formsiren.h"
+#include "notify/alarmwindow.h"
 #include "notify/notifier.h"
 
 namespace bench {
@@ -75,24 +75,24 @@ bool AlarmTickFigure() {
     std::vector<double> steady, first;
     QElapsedTimer timer;
     clock.advanceSecs(60);
-    notifier.Timer1_Timer();  // reads the file the first time
+    notifier.alarms().checkAlarms();  // reads the file the first time
     for (int i = 0; i < kSteadyTicks; ++i) {
         clock.advanceSecs(60);
         timer.start();
-        notifier.Timer1_Timer();
+        notifier.alarms().checkAlarms();
         steady.push_back(Millis(timer));
     }
     for (int i = 0; i < kFirstTicks; ++i) {
         if (!WriteAppointments(i % 2 ? entries : changed)) return false;
         clock.advanceSecs(60);
         timer.start();
-        notifier.Timer1_Timer();
+        notifier.alarms().checkAlarms();
         first.push_back(Millis(timer));
     }
     PrintAgainstBound("alarm_tick_32766", Median(steady), "ms", 2, false);
     Print("alarm_tick_32766_first", Median(first), "ms");
 
-    if (notifier.Siren()) {
+    if (notifier.alarms().alarmWindow()) {
         std::fprintf(stderr, "alarm_tick_32766: an alarm rang though nothing is due today\n");
         return false;
     }
@@ -107,9 +107,9 @@ bool AlarmTickFigure() {
         QStringLiteral("%1:%2").arg(next.hour()).arg(next.minute(), 2, 10, QLatin1Char('0'));
     if (!WriteAppointments(changed)) return false;
     clock.advanceSecs(60);
-    notifier.Timer1_Timer();
-    FormSiren* siren = notifier.Siren();
-    if (!siren || !siren->Text().contains(message)) {
+    notifier.alarms().checkAlarms();
+    AlarmWindow* siren = notifier.alarms().alarmWindow();
+    if (!siren || !siren->text().contains(message)) {
         std::fprintf(stderr, "alarm_tick_32766: the appointment due now did not ring\n");
         return false;
     }

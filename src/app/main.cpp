@@ -188,7 +188,7 @@ int main(int argc, char* argv[]) {
                      });
     TerminationWatcher termination;
     QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form.notifier(),
-                     &Notifier::Terminate);
+                     &Notifier::terminate);
 
     if (!calendarFile.isEmpty()) {
         // The box comes once start-up, with its digest, is over.

@@ -195,7 +195,7 @@ void Form1::ConnectNotifications() {
     connect(notifier_.get(), &Notifier::quitRequested, qApp, [] { QCoreApplication::exit(0); });
 }
 
-bool Form1::InTray() const { return notifier_ && notifier_->InTray(); }
+bool Form1::InTray() const { return notifier_ && notifier_->isInTray(); }
 
 Form1::~Form1() {
     notifier_.reset();
@@ -355,7 +355,7 @@ void Form1::BuildMenus() {
         connect(item, &QAction::triggered, this, [this, minutes = minutes] {
             agenda_->settings().AlarmWarningMinutes = minutes;
             agenda_->LoadOrSaveSettings(QStringLiteral("salva"));
-            notifier_->SetAlarmWarningMinutes(minutes);
+            notifier_->setAlarmWarningMinutes(minutes);
         });
     }
 
@@ -518,7 +518,7 @@ void Form1::StartNotifications() {
     // The digest of what falls due, then the alarm check (Timer1, every
     // minute) and the caption clock (Timer2, every second), and last the
     // program's icon in the notification area.
-    notifier_->FinishStartUp();
+    notifier_->finishStartUp();
 }
 
 // "? -> Esporta calendario...": the saved lists as an iCalendar file.
@@ -567,17 +567,17 @@ void Form1::ImportCalendarFile(const QString& path) {
 }
 
 void Form1::ShowReminders() {
-    notifier_->ShowReminders();
+    notifier_->showReminders();
 }
 
 void Form1::TestAlarm() {
-    notifier_->TestAlarm();
+    notifier_->testAlarm();
 }
 
 void Form1::HideToTray() {
-    notifier_->HideToTray();
+    notifier_->hideToTray();
 }
 
 void Form1::OpenMainWindow() {
-    notifier_->OpenMainWindow();
+    notifier_->openMainWindow();
 }

@@ -3,8 +3,8 @@
 #include <QtTest/QtTest>
 
 #include "core/agenda.h"
-#include "fakeclock.h"
-#include "scripteddialogs.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
 #include "tempfolder.h"
 
 class AgendaTest : public QObject {

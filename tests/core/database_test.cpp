@@ -10,8 +10,8 @@
 
 #include "core/agenda.h"
 #include "core/database.h"
-#include "fakeclock.h"
-#include "scripteddialogs.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
 #include "tempfolder.h"
 
 namespace {

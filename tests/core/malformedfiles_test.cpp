@@ -7,8 +7,8 @@
 #include "core/dates.h"
 #include "core/listfiles.h"
 #include "corpus.h"
-#include "fakeclock.h"
-#include "scripteddialogs.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
 #include "tempfolder.h"
 
 class MalformedFilesTest : public QObject {

@@ -11,7 +11,7 @@
 #include <csignal>
 
 #include "core/agenda.h"
-#include "notify/formmsgbox.h"
+#include "notify/reminderbox.h"
 #include "notify/msgassistant.h"
 #include "notify/notifier.h"
 #include "notify/termination.h"
@@ -50,7 +50,7 @@ struct Program {
         form = std::make_unique<Form1>(Form1Services{
             &clock, boxes ? boxes : &dialogs, nullptr, nullptr, nullptr, nullptr, &tray, nullptr});
         QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form->notifier(),
-                         &Notifier::Terminate);
+                         &Notifier::terminate);
     }
     // Runs `f` once start-up is over and the window is up in the event loop.
     void whenRunning(const std::function<void()>& f) {
@@ -107,7 +107,7 @@ void EndingTest::terminationWhileTheAssistantWaitsKeepsTheEdits() {
     int waits = 0;
     const auto watch = OnAssistantWaiting([&](MsgAssistant* assistant) {
         if (++waits == 1) {
-            assistant->PressButton(1);  // the start-up digest is read
+            assistant->pressButton(1);  // the start-up digest is read
             // Then, in the running program: an edit, and the digest again.
             p.whenRunning([&] {
                 p.typeEdit();
@@ -122,7 +122,7 @@ void EndingTest::terminationWhileTheAssistantWaitsKeepsTheEdits() {
     QVERIFY(p.form->notifier().isEnding());
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
     QVERIFY(p.dialogs.shown.isEmpty());
-    QVERIFY(!p.form->notifier().Assistant()->MsgAss1()->isVisible());
+    QVERIFY(!p.form->notifier().assistantWindow()->assistant()->isVisible());
 }
 
 void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
@@ -130,7 +130,7 @@ void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
     int waits = 0;
     const auto watch = OnAssistantWaiting([&](MsgAssistant* assistant) {
         if (++waits == 1) {
-            assistant->PressButton(1);
+            assistant->pressButton(1);
             p.whenRunning([&] {
                 p.typeEdit();
                 p.form->ShowReminders();
@@ -146,14 +146,14 @@ void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
     QCOMPARE(p.dialogs.shown.size(), 2);
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
     QVERIFY(!p.tray.isShown());
-    QVERIFY(!p.form->notifier().Assistant()->MsgAss1()->isVisible());
+    QVERIFY(!p.form->notifier().assistantWindow()->assistant()->isVisible());
 }
 
 void EndingTest::terminationDuringTheTimePromptInsertsNothing() {
     WidgetDialogs boxes;
     Program p(true, &boxes);
     if (!p.termination.isActive()) QSKIP("no termination signals on this system");
-    const auto digest = OnAssistantWaiting([](MsgAssistant* a) { a->PressButton(1); });
+    const auto digest = OnAssistantWaiting([](MsgAssistant* a) { a->pressButton(1); });
     int prompts = 0;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&, last = QPointer<QInputDialog>()]() mutable {
@@ -183,7 +183,7 @@ void EndingTest::terminationDuringTheStartUpDigestNeverStartsTheLoop() {
     if (!p.termination.isActive()) QSKIP("no termination signals on this system");
     bool boxWasWaiting = false;
     QTimer::singleShot(0, [&] {
-        boxWasWaiting = qobject_cast<FormMsgbox*>(QApplication::activeModalWidget()) != nullptr;
+        boxWasWaiting = qobject_cast<ReminderBox*>(QApplication::activeModalWidget()) != nullptr;
         std::raise(SIGTERM);
     });
     // Form_Load waits in the reminder box; the signal ends the program there,

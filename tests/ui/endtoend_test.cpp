@@ -21,8 +21,8 @@
 
 #include "core/agenda.h"
 #include "core/listmodel.h"
-#include "notify/formmsgbox.h"
-#include "notify/formsiren.h"
+#include "notify/reminderbox.h"
+#include "notify/alarmwindow.h"
 #include "notify/msgassistant.h"
 #include "notify/notifier.h"
 #include "operations/operations.h"
@@ -184,13 +184,13 @@ class DigestWalker : public QObject {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::Show || event->spontaneous()) return false;
-        if (auto* box = qobject_cast<FormMsgbox*>(watched)) {
+        if (auto* box = qobject_cast<ReminderBox*>(watched)) {
             auto* label = box->findChild<QLabel*>(QStringLiteral("Label1"));
             Answer(box, label ? label->text() : QString(),
                    box->findChild<QPushButton*>(QStringLiteral("BtnOk")),
                    box->findChild<QPushButton*>(QStringLiteral("BtnStop")), box->isModal());
         } else if (auto* assistant = qobject_cast<MsgAssistant*>(watched)) {
-            Answer(assistant, assistant->AssistantText(), assistant->button(1),
+            Answer(assistant, assistant->assistantText(), assistant->button(1),
                    assistant->button(2), false);
         }
         return false;
@@ -303,12 +303,12 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     QVERIFY(!p.form->isVisible());
     QVERIFY(p.form->InTray());
     QVERIFY(p.tray.isShown());
-    QVERIFY(!p.form->notifier().Siren());
+    QVERIFY(!p.form->notifier().alarms().alarmWindow());
 
     // ---- 14:30: the alarm check brings the window back and rings.
     p.clock.set(QDate(2026, 3, 7), QTime(14, 30));
-    p.form->notifier().Timer1_Timer();
-    FormSiren* siren = p.form->notifier().Siren();
+    p.form->notifier().alarms().checkAlarms();
+    AlarmWindow* siren = p.form->notifier().alarms().alarmWindow();
     QVERIFY(siren);
     QVERIFY(siren->isVisible());
     auto* txtMsg = siren->findChild<QPlainTextEdit*>(QStringLiteral("TxtMsg"));
@@ -332,27 +332,27 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
 
     // The next minute's check finds nothing new: it rang once.
     p.clock.set(QDate(2026, 3, 7), QTime(14, 31));
-    p.form->notifier().Timer1_Timer();
-    QCOMPARE(p.form->notifier().Siren(), siren);
+    p.form->notifier().alarms().checkAlarms();
+    QCOMPARE(p.form->notifier().alarms().alarmWindow(), siren);
     QCOMPARE(txtMsg->toPlainText(), message);
 
     // ---- The colour refresh of the caption clock, on its 61st tick, turns
     // the row light red; the later appointment of the day stays yellow.
     Notifier& notifier = p.form->notifier();
     QSignalSpy repaints(&notifier, &Notifier::repaintColoursRequested);
-    const int ticksToRepaint = 61 - notifier.CaptionTicks();
+    const int ticksToRepaint = 61 - notifier.caption().ticks();
     QVERIFY(ticksToRepaint >= 1);
-    for (int i = 1; i < ticksToRepaint; ++i) notifier.Timer2_Timer();
+    for (int i = 1; i < ticksToRepaint; ++i) notifier.caption().tick();
     QCOMPARE(repaints.count(), 0);
     VERIFY_ROW_COLOUR(p, 0, kLightYellow);
-    notifier.Timer2_Timer();
+    notifier.caption().tick();
     QCOMPARE(repaints.count(), 1);
     VERIFY_ROW_COLOUR(p, 0, kLightRed);
     VERIFY_ROW_COLOUR(p, 1, kLightYellow);
 
     // A click on the text silences the alarm and closes the window.
     QTest::mouseClick(txtMsg->viewport(), Qt::LeftButton);
-    QVERIFY(!p.form->notifier().Siren());
+    QVERIFY(!p.form->notifier().alarms().alarmWindow());
     QVERIFY(p.sounds->playing().isEmpty());
 
     // ---- The next morning's digest no longer lists it.
@@ -472,18 +472,18 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
         if (assistant) {
             for (const DigestWalker::Seen& s : walker.seen)
                 QCOMPARE(s.stopCaption, QStringLiteral("Stop"));
-            FormMsgAss* host = p.form->notifier().Assistant();
+            AssistantWindow* host = p.form->notifier().assistantWindow();
             QVERIFY(host);
             QCOMPARE(host->objectName(), QStringLiteral("FormMsgAss"));
             QVERIFY(!host->isVisible());
-            QVERIFY(!host->MsgAss1()->isVisible());  // stays loaded, hidden
-            auto* shown = host->MsgAss1()->findChild<QLabel*>(QStringLiteral("AssistantPicture"));
+            QVERIFY(!host->assistant()->isVisible());  // stays loaded, hidden
+            auto* shown = host->assistant()->findChild<QLabel*>(QStringLiteral("AssistantPicture"));
             QVERIFY(shown);
             const QImage fromFile = shown->pixmap().toImage();
             QCOMPARE(fromFile.size(), QSize(40, 30));
             QVERIFY(qRed(fromFile.pixel(20, 15)) > 150 && qGreen(fromFile.pixel(20, 15)) < 80);
             // The assistant's Stop is no STOP of the reminder box.
-            QVERIFY(!p.form->notifier().StopReminders);
+            QVERIFY(!p.form->notifier().stopReminders());
         } else {
             for (const DigestWalker::Seen& s : walker.seen) {
                 QVERIFY(s.modal);
@@ -495,7 +495,7 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
             QVERIFY(walker.seen[3].playing.isEmpty());
             QVERIFY(walker.seen[4].playing.isEmpty());
             QVERIFY(p.sounds->playing().isEmpty());
-            QVERIFY(p.form->notifier().StopReminders);  // the last press was STOP
+            QVERIFY(p.form->notifier().stopReminders());  // the last press was STOP
         }
     }
 
@@ -510,8 +510,8 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
                                                          "9,3,\"E' il Compleanno di Bruno\"\r\n"
                                                          "1,1,\"E' il Compleanno di Carla\"\r\n"));
     QVERIFY(p.tray.isShown());
-    QVERIFY(p.form->notifier().alarmTimer()->isActive());
-    QVERIFY(!p.form->notifier().Siren());
+    QVERIFY(p.form->notifier().alarms().engine().minuteTimer()->isActive());
+    QVERIFY(!p.form->notifier().alarms().alarmWindow());
 
     // ---- The digest on request. The remembered STOP hides no first line,
     // and 10:01 strikes while the first line waits: the alarm window opens
@@ -521,12 +521,12 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     bool digestWaiting = false;
     again.whileFirstLineShown = [&] {
         p.clock.set(QDate(2026, 3, 7), QTime(10, 1));
-        p.form->notifier().Timer1_Timer();
-        FormSiren* siren = p.form->notifier().Siren();
-        alarmText = siren && siren->isVisible() ? siren->Text() : QString();
+        p.form->notifier().alarms().checkAlarms();
+        AlarmWindow* siren = p.form->notifier().alarms().alarmWindow();
+        alarmText = siren && siren->isVisible() ? siren->text() : QString();
         digestWaiting =
-            assistant ? p.form->notifier().Assistant()->MsgAss1()->isWaiting()
-                      : qobject_cast<FormMsgbox*>(QApplication::activeModalWidget()) != nullptr;
+            assistant ? p.form->notifier().assistantWindow()->assistant()->isWaiting()
+                      : qobject_cast<ReminderBox*>(QApplication::activeModalWidget()) != nullptr;
     };
     p.item("mnuRemember")->trigger();
     QVERIFY2(again.problems.isEmpty(), qPrintable(again.problems.join(u'\n')));
@@ -541,14 +541,14 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     QVERIFY(digestWaiting);
     QCOMPARE(alarmText, QStringLiteral("Telefonare"));
     // The alarm outlives the digest and keeps its own sound.
-    FormSiren* siren = p.form->notifier().Siren();
+    AlarmWindow* siren = p.form->notifier().alarms().alarmWindow();
     QVERIFY(siren);
     QVERIFY(siren->isVisible());
     QVERIFY(p.sounds->playing().contains(ini.suono4));
     QVERIFY(p.form->isVisible());
     QTest::mouseClick(siren->findChild<QPlainTextEdit*>(QStringLiteral("TxtMsg"))->viewport(),
                       Qt::LeftButton);
-    QVERIFY(!p.form->notifier().Siren());
+    QVERIFY(!p.form->notifier().alarms().alarmWindow());
     QVERIFY(!p.sounds->playing().contains(ini.suono4));
 }
 

@@ -22,7 +22,7 @@
 
 #include "core/agenda.h"
 #include "core/listmodel.h"
-#include "notify/formsiren.h"
+#include "notify/alarmwindow.h"
 #include "notify/notifier.h"
 #include "operations/operations.h"
 #include "support/fakeclock.h"
@@ -807,11 +807,11 @@ class CommandTests : public QObject {
         QCOMPARE(warnings, QStringList({"Nessuno", "5 minuti", "10 minuti", "15 minuti",
                                         "30 minuti*", "1 ora"}));
         QCOMPARE(h.form->findChild<QMenu*>("mnuPreavvisoAllarme")->title(), "Preavviso &allarme");
-        QCOMPARE(h.form->notifier().alarms().warningMinutes(), 30);
+        QCOMPARE(h.form->notifier().alarms().engine().warningMinutes(), 30);
         h.item("mnuPreavvisoAllarme60")->trigger();
         QVERIFY(h.item("mnuPreavvisoAllarme60")->isChecked());
         QVERIFY(!h.item("mnuPreavvisoAllarme30")->isChecked());
-        QCOMPARE(h.form->notifier().alarms().warningMinutes(), 60);
+        QCOMPARE(h.form->notifier().alarms().engine().warningMinutes(), 60);
         QCOMPARE(h.folder.read("Ricordel.ini"),
                  SettingsBytes(false, false) + "60,\"minuti preavviso\"\r\n");
 
@@ -910,21 +910,21 @@ class CommandTests : public QObject {
 
         // Both "&Prova allarme" items bring the window back with the test
         // text; a second test replaces the text instead of adding to it.
-        FormSiren* first = nullptr;
+        AlarmWindow* first = nullptr;
         for (const char* prova : {"mnuProva2", "mnuProva"}) {
             h.form->HideToTray();
             h.item(prova)->trigger();
             QVERIFY(h.form->isVisible());
             QVERIFY(!h.tray.isShown());
-            FormSiren* siren = h.form->notifier().Siren();
+            AlarmWindow* siren = h.form->notifier().alarms().alarmWindow();
             QVERIFY(siren && siren->isVisible());
             QVERIFY(!first || siren == first);
-            QCOMPARE(siren->Text(), QStringLiteral("Smack\r\nto\r\nZOLE"));
-            siren->AddAlarms({{AlarmKind::Due, QDateTime::currentDateTime(), "Dentista"}},
+            QCOMPARE(siren->text(), QStringLiteral("Smack\r\nto\r\nZOLE"));
+            siren->addAlarms({{AlarmKind::Due, QDateTime::currentDateTime(), "Dentista"}},
                              QDateTime::currentDateTime());
             first = siren;
         }
-        first->TxtMsg_Click();
+        first->acknowledge();
         h.form->HideToTray();
         QVERIFY(!h.form->isVisible());
         h.item("mnuApriMess")->trigger();
@@ -935,7 +935,7 @@ class CommandTests : public QObject {
         h.item("mnuChiudi")->trigger();
         QVERIFY(h.dialogs.texts().last().startsWith(QStringLiteral("Attenzione, non verranno")));
         QVERIFY(!h.form->notifier().isEnding());
-        QVERIFY(h.form->notifier().alarmTimer()->isActive());
+        QVERIFY(h.form->notifier().alarms().engine().minuteTimer()->isActive());
         QVERIFY(h.form->isVisible());
     }
 

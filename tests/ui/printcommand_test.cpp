@@ -4,8 +4,8 @@
 #include <QtTest/QTest>
 
 #include "core/agenda.h"
-#include "fakeclock.h"
-#include "scripteddialogs.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
 #include "ui/printcommand.h"
 
 namespace {
