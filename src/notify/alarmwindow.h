@@ -18,7 +18,8 @@ class QPushButton;
 class QTimer;
 struct Settings;
 
-// The alarm window: the lines of the alarms that fall due, in large type.
+// The alarm window (objectName "FormSiren"): the lines of the alarms that
+// fall due, in large type.
 // While it holds a due alarm the alarm sound starts over every 3 seconds
 // until the user clicks the text; warnings alone play the sound once.
 // Clicking the text (or closing the window in any other way) silences it and

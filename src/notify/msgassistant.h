@@ -58,7 +58,8 @@ class MsgAssistant : public QWidget {
     qint16 pressed_ = 0;
 };
 
-// The window that hosts the assistant. It is never shown itself: the
+// The window that hosts the assistant (objectName "FormMsgAss", the
+// assistant's own is "MsgAss1"). It is never shown itself: the
 // assistant appears by itself when asked.
 class AssistantWindow : public QWidget {
     Q_OBJECT

@@ -57,22 +57,20 @@ ReminderBox::ReminderBox(bool& stopReminders, std::unique_ptr<SoundPlayer> playe
     connect(btnOk_, &QPushButton::clicked, this, &ReminderBox::pressOk);
     connect(btnStop_, &QPushButton::clicked, this, &ReminderBox::pressStop);
 
-    SetMessage(QString());
+    setMessage(QString());
 }
 
 ReminderBox::~ReminderBox() {
     if (player_) player_->stop();
 }
 
-void ReminderBox::SetMessage(const QString& text) {
+void ReminderBox::setMessage(const QString& text) {
     // Wide integers: a long line must not wrap the width around.
     const qint64 n = text.size();
     const qint64 extra = n > 32 ? (n - 32) * kTwipsPerExtraChar : 0;
-    designedWidthTwips_ = static_cast<int>(qMin<qint64>(kBaseWidth + extra, 1 << 30));
-    designedLabelWidthTwips_ = static_cast<int>(qMin<qint64>(kBaseLabelWidth + extra, 1 << 30));
-
-    int width = TwipsToPixels(designedWidthTwips_);
-    int labelWidth = TwipsToPixels(designedLabelWidthTwips_);
+    int width = TwipsToPixels(static_cast<int>(qMin<qint64>(kBaseWidth + extra, 1 << 30)));
+    int labelWidth =
+        TwipsToPixels(static_cast<int>(qMin<qint64>(kBaseLabelWidth + extra, 1 << 30)));
     // The widths were designed for a font of about 80 twips a character; the
     // fonts standing in for it here can be wider, and a line must never be
     // cut off: the label and the box grow to what the text needs.

@@ -10,27 +10,24 @@
 class QLabel;
 class QPushButton;
 
-// The reminder box: one digest line with "OK" and "STOP". "OK" clears the
-// stop flag and "STOP" sets it, both closing the box; closing it any other
-// way leaves the flag as it was. Closing it ends its sound.
+// The reminder box (objectName "FormMsgbox"): one digest line with "OK" and
+// "STOP". "OK" clears the stop flag and "STOP" sets it, both closing the
+// box; closing it any other way leaves the flag as it was. Closing it ends
+// its sound.
 class ReminderBox : public QDialog {
     Q_OBJECT
   public:
-    // `stopReminders` is the digest's StopReminders flag.
+    // `stopReminders` is where "STOP" and "OK" leave their answer for the digest.
     ReminderBox(bool& stopReminders, std::unique_ptr<SoundPlayer> player, QWidget* parent = nullptr);
     ~ReminderBox() override;
 
     // Sizes the box for the text (80 twips more per character beyond 32, but
     // never wider than the screen, where the text wraps instead), places the
     // buttons, centres the box and shows the text.
-    void SetMessage(const QString& text);
+    void setMessage(const QString& text);
 
     // The player of the list's sound.
     SoundPlayer* player() const { return player_.get(); }
-
-    // Widths as SetMessage computed them, in twips, before any cap.
-    int designedWidthTwips() const { return designedWidthTwips_; }
-    int designedLabelWidthTwips() const { return designedLabelWidthTwips_; }
 
     void pressOk();
     void pressStop();
@@ -45,6 +42,4 @@ class ReminderBox : public QDialog {
     QLabel* label1_;
     QPushButton* btnOk_;
     QPushButton* btnStop_;
-    int designedWidthTwips_ = 3690;
-    int designedLabelWidthTwips_ = 2655;
 };

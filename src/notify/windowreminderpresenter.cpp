@@ -33,7 +33,7 @@ bool WindowReminderPresenter::present(const QString& line, const QString& soundP
     // meanwhile can still be clicked to silence it.
     box.setWindowModality(mainWindow_ ? Qt::WindowModal : Qt::ApplicationModal);
     if (!soundPath.isEmpty() && box.player()) box.player()->play(soundPath);
-    box.SetMessage(line);
+    box.setMessage(line);
     box.exec();
     return stopReminders_;
 }

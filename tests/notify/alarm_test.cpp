@@ -9,17 +9,11 @@
 
 #include <QRandomGenerator>
 
-#include "core/agenda.h"
-#include "support/corpus.h"
-#include "support/fakeclock.h"
-#include "support/fakeplayer.h"
-#include "support/faketray.h"
+#include "notifierrig.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/alarm.h"
 #include "notify/logic/alarmengine.h"
-#include "notify/notifier.h"
-#include "support/scripteddialogs.h"
-#include "support/tempfolder.h"
+#include "support/corpus.h"
 
 namespace {
 
@@ -337,20 +331,13 @@ void AlarmTest::snoozesRingOnceAcrossJumpsAndRestarts() {
 }
 
 void AlarmTest::manyAlarmsInOneMinute() {
-    TempCurrentFolder folder;
+    NotifierRig rig({.start = at(9, 0, 30)});
     QByteArray bytes;
     for (int i = 0; i < 3000; ++i)
         bytes += "7,3,\"Appuntamento " + QByteArray::number(i) + "\",\"9:01\"\r\n";
-    folder.write("Ricordel.dat", bytes);
-    FakeClock clock(at(9, 0, 30));
-    ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
-    QWidget mainWindow;
-    auto sounds = std::make_shared<PlayerLog>();
-    Notifier notifier(
-        agenda, &mainWindow,
-        NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), nullptr, nullptr});
-    clock.set(at(9, 1, 0));
+    rig.folder.write("Ricordel.dat", bytes);
+    Notifier& notifier = *rig.notifier;
+    rig.clock.set(at(9, 1, 0));
     QElapsedTimer timer;
     timer.start();
     notifier.alarms().checkAlarms();
@@ -361,44 +348,38 @@ void AlarmTest::manyAlarmsInOneMinute() {
     QCOMPARE(lines.size(), 3000);
     QCOMPARE(lines.last(), "Appuntamento 2999");
     QCOMPARE(notifier.alarms().alarmWindow()->findChild<QPlainTextEdit*>("TxtMsg")->blockCount(), 3000);
-    QCOMPARE(sounds->events.size(), 1);  // one window, one start of the sound
+    QCOMPARE(rig.sounds->events.size(), 1);  // one window, one start of the sound
     qInfo("3000 alarms of one minute: check and window in %lld ms", ms);
 }
 
 void AlarmTest::windowBringsTheMainWindowBackAndAddsLines() {
-    TempCurrentFolder folder;
-    folder.write("allarme.wav", "RIFF");
-    folder.write("Ricordel.dat",
-                 "7,3,\"Riunione\",\"14:30\"\r\n7,3,\"Telefonata\",\"14:30\"\r\n"
-                 "7,3,\"Dopo\",\"14:31\"\r\n");
-    FakeClock clock(at(14, 0, 0));
-    ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
-    agenda.settings().Suono4 = folder.file("allarme.wav");
-    QWidget mainWindow;
-    FakeTray tray;
-    auto sounds = std::make_shared<PlayerLog>();
-    Notifier notifier(
-        agenda, &mainWindow,
-        NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray, nullptr});
+    NotifierRig rig({.start = at(14, 0, 0)});
+    rig.folder.write("allarme.wav", "RIFF");
+    rig.folder.write("Ricordel.dat",
+                     "7,3,\"Riunione\",\"14:30\"\r\n7,3,\"Telefonata\",\"14:30\"\r\n"
+                     "7,3,\"Dopo\",\"14:31\"\r\n");
+    rig.agenda.settings().Suono4 = rig.folder.file("allarme.wav");
+    Notifier& notifier = *rig.notifier;
+    FakeClock& clock = rig.clock;
+    QWidget& mainWindow = rig.mainWindow;
     notifier.tray().addIcon();
     notifier.hideToTray();
     QVERIFY(!mainWindow.isVisible());
     clock.set(at(14, 30, 0));
     notifier.alarms().checkAlarms();
     QVERIFY(mainWindow.isVisible());
-    QVERIFY(!tray.isShown());
+    QVERIFY(!rig.tray.isShown());
     AlarmWindow* siren = notifier.alarms().alarmWindow();
     QVERIFY(siren && siren->isVisible());
     QVERIFY(siren->windowFlags() & Qt::WindowStaysOnTopHint);
     QCOMPARE(siren->findChild<QPlainTextEdit*>("TxtMsg")->toPlainText(), "Riunione\nTelefonata");
-    QCOMPARE(sounds->events, QStringList{"play " + folder.file("allarme.wav")});
+    QCOMPARE(rig.sounds->events, QStringList{"play " + rig.folder.file("allarme.wav")});
     // An alarm a minute later, the window still open, adds its line below.
     clock.set(at(14, 31, 0));
     notifier.alarms().checkAlarms();
     QCOMPARE(notifier.alarms().alarmWindow(), siren);
     QCOMPARE(siren->text(), "Riunione\r\nTelefonata\r\nDopo");
-    QCOMPARE(sounds->created, 1);
+    QCOMPARE(rig.sounds->created, 1);
     siren->acknowledge();
     QVERIFY(!notifier.alarms().alarmWindow());
 }

@@ -5,17 +5,11 @@
 #include <QPlainTextEdit>
 #include <QtTest/QTest>
 
-#include "core/agenda.h"
-#include "support/fakeclock.h"
-#include "support/fakenotifications.h"
-#include "support/fakeplayer.h"
-#include "support/faketray.h"
+#include "notifierrig.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/alarmnotice.h"
-#include "notify/notifier.h"
 #include "notify/systemnotifications.h"
-#include "support/scripteddialogs.h"
-#include "support/tempfolder.h"
+#include "support/fakenotifications.h"
 
 namespace {
 
@@ -23,24 +17,15 @@ QDateTime at(int h, int m) {
     return QDateTime(QDate(2026, 3, 7), QTime(h, m, 0));
 }
 
-struct NoticeRig {
-    TempCurrentFolder folder;
-    FakeClock clock{at(9, 0)};
-    ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
-    QWidget mainWindow;
-    FakeTray tray;
+struct Notices {
     FakeNotifications notices;
-    std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
-    std::unique_ptr<Notifier> notifier;
+};
 
-    NoticeRig() {
+// A notifier whose alarm window posts to a fake notification service.
+struct NoticeRig : Notices, NotifierRig {
+    NoticeRig() : NotifierRig({.start = at(9, 0), .notifications = &notices}) {
         folder.write("allarme.wav", "RIFF");
         agenda.settings().Suono4 = folder.file("allarme.wav");
-        notifier =
-            std::make_unique<Notifier>(agenda, &mainWindow,
-                                       NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds),
-                                                        &tray, nullptr, &notices});
     }
     void tickAt(const QDateTime& t) {
         clock.set(t);

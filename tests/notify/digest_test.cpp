@@ -8,20 +8,13 @@
 
 #include <functional>
 
-#include "core/agenda.h"
 #include "core/settings.h"
-#include "support/corpus.h"
-#include "support/fakeclock.h"
-#include "support/fakeplayer.h"
-#include "support/faketray.h"
-#include "notify/reminderbox.h"
+#include "notifierrig.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/digest.h"
 #include "notify/msgassistant.h"
-#include "notify/notifier.h"
-#include "support/scripteddialogs.h"
-#include "support/scriptedpresenter.h"
-#include "support/tempfolder.h"
+#include "notify/reminderbox.h"
+#include "support/corpus.h"
 
 namespace {
 
@@ -43,30 +36,6 @@ Settings notice(int days, bool ascending = true) {
     s.SortAscending = ascending;
     return s;
 }
-
-struct DigestRig {
-    TempCurrentFolder folder;
-    FakeClock clock{QDateTime(kToday, QTime(8, 0))};
-    ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
-    QWidget mainWindow;
-    std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
-    ScriptedPresenter presenter;
-    std::unique_ptr<Notifier> notifier;
-
-    explicit DigestRig(bool scripted = true) {
-        notifier =
-            std::make_unique<Notifier>(agenda, &mainWindow,
-                                       NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds),
-                                                        nullptr, scripted ? &presenter : nullptr});
-    }
-    void files(const QByteArray& deadlines, const QByteArray& appointments,
-               const QByteArray& anniversaries) {
-        folder.write("Date.dat", deadlines);
-        folder.write("Ricordel.dat", appointments);
-        folder.write("Ricorrenze.dat", anniversaries);
-    }
-};
 
 // Answers each reminder box as it opens, from a script of button names,
 // and records the texts the boxes showed.
@@ -208,7 +177,7 @@ void DigestTest::presentationOrder() {
 }
 
 void DigestTest::showRemindersReadsTheFilesWithEachListsSound() {
-    DigestRig rig;
+    NotifierRig rig;
     rig.files("7,3,\"Scade bollo\"\r\n8,3,\"Scade tassa\"\r\n", "7,3,\"Dentista\",\"9:30\"\r\n",
               "7,3,\"E' il Compleanno di Anna\"\r\n");
     rig.folder.write("scadenze.wav", "RIFF");
@@ -233,7 +202,7 @@ void DigestTest::showRemindersReadsTheFilesWithEachListsSound() {
 }
 
 void DigestTest::stopEndsOnlyTheCurrentList() {
-    DigestRig rig;
+    NotifierRig rig;
     rig.files("7,3,\"Scadenza uno\"\r\n7,3,\"Scadenza due\"\r\n", "",
               "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
     rig.agenda.settings().SortAscending = true;
@@ -250,7 +219,7 @@ void DigestTest::stopEndsOnlyTheCurrentList() {
 }
 
 void DigestTest::assistantModeLoadsThePictureOnce() {
-    DigestRig rig;
+    NotifierRig rig;
     rig.files("7,3,\"S\"\r\n", "7,3,\"A\",\"\"\r\n", "");
     rig.agenda.settings().NewMsg = true;
     rig.notifier->showReminders();
@@ -268,7 +237,7 @@ void DigestTest::assistantModeLoadsThePictureOnce() {
 }
 
 void DigestTest::aSecondDigestWhileOneRunsDoesNothing() {
-    DigestRig rig;
+    NotifierRig rig;
     rig.files("7,3,\"S\"\r\n", "", "");
     int nested = 0;
     rig.presenter.duringPresent = [&] {
@@ -281,12 +250,7 @@ void DigestTest::aSecondDigestWhileOneRunsDoesNothing() {
 }
 
 void DigestTest::startUpRingsAlarmsOverTheDigest() {
-    DigestRig rig;
-    FakeTray tray;
-    rig.notifier = std::make_unique<Notifier>(
-        rig.agenda, &rig.mainWindow,
-        NotifierServices{&rig.clock, &rig.dialogs, FakePlayerFactory(rig.sounds), &tray,
-                         &rig.presenter});
+    NotifierRig rig;
     rig.files("7,3,\"Scadenza\"\r\n",
               "7,3,\"All'avvio\",\"8:00\"\r\n"
               "7,3,\"Durante il promemoria\",\"8:03\"\r\n",
@@ -294,7 +258,7 @@ void DigestTest::startUpRingsAlarmsOverTheDigest() {
     QString ringingDuringDigest;
     bool iconDuringDigest = true;
     rig.presenter.duringPresent = [&] {
-        iconDuringDigest = tray.isShown();
+        iconDuringDigest = rig.tray.isShown();
         // Nobody at the desk for a few minutes: the box waits, the alarm
         // engine's one-second look goes on.
         rig.clock.advanceSecs(4 * 60);
@@ -309,12 +273,12 @@ void DigestTest::startUpRingsAlarmsOverTheDigest() {
     QVERIFY(rig.notifier->caption().timer()->isActive());
     QVERIFY(rig.notifier->alarms().engine().minuteTimer()->isActive());
     // Opening the alarm window took the icon away; start-up puts it back.
-    QVERIFY(tray.isShown());
+    QVERIFY(rig.tray.isShown());
     QVERIFY(rig.notifier->isInTray());
 }
 
 void DigestTest::reminderBoxesDrivenByTheirButtons() {
-    DigestRig rig(false);
+    NotifierRig rig({.windows = true});
     rig.files("7,3,\"Scadenza uno\"\r\n7,3,\"Scadenza due\"\r\n",
               "7,3,\"Appuntamento uno\",\"9:05\"\r\n7,3,\"Appuntamento due\",\"\"\r\n",
               "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
@@ -339,7 +303,7 @@ void DigestTest::reminderBoxesDrivenByTheirButtons() {
 }
 
 void DigestTest::assistantDrivenByItsButtons() {
-    DigestRig rig(false);
+    NotifierRig rig({.windows = true});
     rig.files("7,3,\"Scadenza\"\r\n", "",
               "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
     rig.agenda.settings().SortAscending = true;

@@ -1,0 +1,255 @@
+// How the program ends: "&Chiudi" and its questions, the end of the desktop
+// session, a termination from the system, the refused close requests, and
+// the one copy that runs per data folder.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest/QTest>
+
+#include <csignal>
+
+#include "notifierrig.h"
+#include "notify/singleinstance.h"
+#include "notify/termination.h"
+
+namespace {
+
+#ifdef Q_OS_WIN
+const QString kCloseText = QString::fromUtf8(
+    "Attenzione, non verranno più notificati gli appuntamenti fino al prossimo avvio di Windows");
+#else
+const QString kCloseText = QString::fromUtf8(
+    "Attenzione, non verranno più notificati gli appuntamenti fino al prossimo avvio di Ricordel");
+#endif
+
+}  // namespace
+
+class LifetimeTest : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void closeRequestsAreRefused();
+    void chiudiCancelChangesNothing();
+    void chiudiOffersToSaveUnsavedEdits();
+    void chiudiStaysWhenTheSaveFails();
+    void sessionEndSavesWithoutEndingTheProgram();
+    void terminationSavesAndEnds();
+    void quitFromTheSessionEndsAsATermination();
+    void secondCopyAsksTheFirstToShow();
+    void staleLockIsTakenOver();
+};
+
+void LifetimeTest::closeRequestsAreRefused() {
+    NotifierRig rig;
+    rig.showWithIcon();
+    QVERIFY(!rig.mainWindow.close());
+    QVERIFY(rig.mainWindow.isVisible());
+    QVERIFY(rig.tray.isShown());
+}
+
+void LifetimeTest::chiudiCancelChangesNothing() {
+    NotifierRig rig;
+    rig.showWithIcon();
+    rig.agenda.SetListsModified(true);
+    QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
+    QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
+    rig.dialogs.answer(MsgAnswer::Cancel);
+    rig.notifier->closeProgram();
+    QCOMPARE(rig.dialogs.shown.size(), 1);
+    const auto& asked = rig.dialogs.shown[0];
+    QCOMPARE(asked.text, kCloseText);
+    QCOMPARE(asked.title.value_or("?"), "Conferma chiusura del programma");
+    QCOMPARE(asked.buttons, MsgButtons::OkCancel);
+    QCOMPARE(asked.icon, MsgIcon::Question);
+    QCOMPARE(quit.count(), 0);
+    QCOMPARE(save.count(), 0);
+    QVERIFY(rig.tray.isShown());
+    QVERIFY(rig.agenda.ListsModified());
+}
+
+void LifetimeTest::chiudiOffersToSaveUnsavedEdits() {
+    {
+        NotifierRig rig;
+        rig.showWithIcon();
+        rig.agenda.SetListsModified(true);
+        QStringList order;
+        connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] {
+            order << "save";
+            rig.agenda.SetListsModified(false);
+        });
+        connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
+        rig.dialogs.answer(MsgAnswer::Ok);
+        rig.dialogs.answer(MsgAnswer::Yes);
+        rig.notifier->closeProgram();
+        QCOMPARE(rig.dialogs.shown.size(), 2);
+        QCOMPARE(rig.dialogs.shown[1].text, "Salvare le modifiche effettuate ?");
+        QCOMPARE(rig.dialogs.shown[1].buttons, MsgButtons::YesNo);
+        QCOMPARE(order, QStringList({"save", "quit"}));
+        QVERIFY(!rig.tray.isShown());
+        QVERIFY(rig.mainWindow.close());  // the program ends: the window may go
+    }
+    {
+        NotifierRig rig;
+        rig.showWithIcon();
+        rig.agenda.SetListsModified(true);
+        QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
+        QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
+        rig.dialogs.answer(MsgAnswer::Ok);
+        rig.dialogs.answer(MsgAnswer::No);
+        rig.notifier->closeProgram();
+        QCOMPARE(save.count(), 0);
+        QCOMPARE(quit.count(), 1);
+    }
+    {
+        NotifierRig rig;  // nothing unsaved: no second question
+        rig.showWithIcon();
+        QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
+        rig.dialogs.answer(MsgAnswer::Ok);
+        rig.notifier->closeProgram();
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(quit.count(), 1);
+    }
+}
+
+void LifetimeTest::chiudiStaysWhenTheSaveFails() {
+    NotifierRig rig;
+    rig.showWithIcon();
+    rig.agenda.SetListsModified(true);
+    QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
+    // The save runs but cannot write: the edits are still unsaved.
+    connect(rig.notifier.get(), &Notifier::saveAllRequested, [] {});
+    rig.notifier->startTimers();
+    rig.dialogs.answer(MsgAnswer::Ok);
+    rig.dialogs.answer(MsgAnswer::Yes);
+    rig.notifier->closeProgram();
+    QCOMPARE(quit.count(), 0);
+    // Left whole: the alarm check and the icon go on.
+    QVERIFY(rig.tray.isShown());
+    QVERIFY(rig.notifier->alarms().engine().minuteTimer()->isActive());
+    QVERIFY(rig.notifier->caption().timer()->isActive());
+    QVERIFY(!rig.mainWindow.close());
+}
+
+void LifetimeTest::sessionEndSavesWithoutEndingTheProgram() {
+    NotifierRig rig;
+    rig.showWithIcon();
+    rig.agenda.SetListsModified(true);
+    QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
+    connect(rig.notifier.get(), &Notifier::saveAllRequested,
+            [&] { rig.agenda.SetListsModified(false); });
+    int interactionAsked = 0;
+    const auto mayAsk = [&interactionAsked] { return ++interactionAsked > 0; };
+    QVERIFY(rig.notifier->lifetime().sessionEnding(mayAsk));
+    QCOMPARE(save.count(), 1);
+    QVERIFY(rig.dialogs.shown.isEmpty());  // no question at the session's end
+    QCOMPARE(interactionAsked, 0);  // nor a request for interaction
+    // Until the session tells the program to quit, nothing has ended: a
+    // cancelled logout leaves the close box refusing and the alarms running.
+    QVERIFY(!rig.mainWindow.close());
+    QVERIFY(!rig.notifier->isEnding());
+    QVERIFY(rig.tray.isShown());
+
+    NotifierRig failing;  // the save cannot write: the user may stay in the session
+    failing.agenda.SetListsModified(true);
+    failing.dialogs.answer(MsgAnswer::Yes);
+    QVERIFY(!failing.notifier->lifetime().sessionEnding(mayAsk));
+    QCOMPARE(failing.dialogs.shown.size(), 1);
+    QCOMPARE(interactionAsked, 1);
+    failing.dialogs.answer(MsgAnswer::No);
+    QVERIFY(failing.notifier->lifetime().sessionEnding(mayAsk));
+    QVERIFY(failing.notifier->lifetime().sessionEnding([] { return false; }));  // no interaction: no question
+    QCOMPARE(failing.dialogs.shown.size(), 2);
+}
+
+void LifetimeTest::terminationSavesAndEnds() {
+    TerminationWatcher watcher;
+    if (!watcher.isActive()) QSKIP("no termination signals on this system");
+    NotifierRig rig;
+    rig.showWithIcon();
+    rig.agenda.SetListsModified(true);
+    QStringList order;
+    connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] { order << "save"; });
+    connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
+    connect(&watcher, &TerminationWatcher::terminationRequested, rig.notifier.get(),
+            &Notifier::terminate);
+    QSignalSpy requested(&watcher, &TerminationWatcher::terminationRequested);
+    std::raise(SIGTERM);  // caught: the test goes on
+    QVERIFY(requested.wait(5000));
+    // Out of every waiting box first, so a failing save cannot hold the end up.
+    QCOMPARE(order, QStringList({"quit", "save"}));
+    QVERIFY(rig.dialogs.shown.isEmpty());
+    QVERIFY(!rig.tray.isShown());
+    QVERIFY(rig.mainWindow.close());  // the program ends: the window may go
+}
+
+void LifetimeTest::quitFromTheSessionEndsAsATermination() {
+    NotifierRig rig;
+    rig.showWithIcon();
+    rig.agenda.SetListsModified(true);
+    QStringList order;
+    connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] { order << "save"; });
+    connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
+    QVERIFY(!rig.mainWindow.close());
+    // What the session manager's last word sends: the program ends without
+    // asking its windows, so none can refuse and leave it half stopped.
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(qApp, &quit);
+    QCOMPARE(order, QStringList({"quit", "save"}));
+    QVERIFY(rig.notifier->isEnding());
+    QVERIFY(!rig.notifier->alarms().engine().minuteTimer()->isActive());
+    QVERIFY(rig.mainWindow.close());
+}
+
+void LifetimeTest::secondCopyAsksTheFirstToShow() {
+    TempCurrentFolder folder;
+    TempCurrentFolder other;
+    SingleInstance first(folder.path());
+    QCOMPARE(first.Acquire(), SingleInstance::Outcome::First);
+    QVERIFY(first.listening());
+    QVERIFY(folder.exists(SingleInstance::LockFileName()));
+
+    // The same folder by another name is the same folder.
+    SingleInstance second(folder.path() + "/.");
+    QCOMPARE(second.Acquire(), SingleInstance::Outcome::AlreadyRunning);
+    QSignalSpy shown(&first, &SingleInstance::showRequested);
+    QVERIFY(second.AskRunningCopyToShow());
+    QVERIFY(shown.wait(5000));
+    QCOMPARE(shown.count(), 1);
+    // A calendar file handed over by its absolute path, whatever it holds.
+    QSignalSpy imported(&first, &SingleInstance::importRequested);
+    const QString odd = folder.file(QStringLiteral("invito è\n1.ics"));
+    QVERIFY(second.AskRunningCopyToImport(odd));
+    QVERIFY(imported.wait(5000));
+    QCOMPARE(imported.count(), 1);
+    QCOMPARE(imported.at(0).at(0).toString(), odd);
+
+    SingleInstance elsewhere(other.path());
+    QCOMPARE(elsewhere.Acquire(), SingleInstance::Outcome::First);
+    QVERIFY(SingleInstance::ServerName(folder.path()) != SingleInstance::ServerName(other.path()));
+    QVERIFY(SingleInstance::ServerName(folder.path()).size() < 60);
+}
+
+void LifetimeTest::staleLockIsTakenOver() {
+    TempCurrentFolder folder;
+    // A copy that died without unlocking: its lock names a process that is gone.
+    QProcess gone;
+    gone.start("true", {});
+    QVERIFY(gone.waitForFinished(10000));
+    const qint64 deadPid = gone.processId() > 0 ? gone.processId() : 999999;
+    const QByteArray host = QSysInfo::machineHostName().toUtf8();
+    folder.write(SingleInstance::LockFileName(),
+                 QByteArray::number(deadPid) + "\nricordel\n" + host + "\n");
+    {
+        SingleInstance next(folder.path());
+        QCOMPARE(next.Acquire(), SingleInstance::Outcome::First);
+        QVERIFY(next.listening());
+    }
+    // A lock whose holder still runs is not taken.
+    folder.write(SingleInstance::LockFileName(),
+                 QByteArray::number(QCoreApplication::applicationPid()) + "\n" +
+                     QCoreApplication::applicationFilePath().toUtf8() + "\n" + host + "\n");
+    SingleInstance blocked(folder.path());
+    QCOMPARE(blocked.Acquire(), SingleInstance::Outcome::AlreadyRunning);
+}
+
+QTEST_MAIN(LifetimeTest)
+#include "lifetime_test.moc"
