@@ -30,8 +30,8 @@ class SilentPlayer final : public SoundPlayer {
 
 class SkippingPresenter final : public ReminderPresenter {
   public:
-    void PrepareAssistant(const QPixmap&) override {}
-    bool Present(const QString&, const QString&, bool) override { return false; }
+    void prepareAssistant(const QPixmap&) override {}
+    bool present(const QString&, const QString&, bool) override { return false; }
 };
 
 bool WriteAppointments(const QList<AgendaEntry>& entries) {

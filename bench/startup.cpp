@@ -79,8 +79,8 @@ class NoPrinter final : public PrinterAccess {
 class CountingPresenter final : public ReminderPresenter {
   public:
     int lines = 0;
-    void PrepareAssistant(const QPixmap&) override {}
-    bool Present(const QString&, const QString&, bool) override {
+    void prepareAssistant(const QPixmap&) override {}
+    bool present(const QString&, const QString&, bool) override {
         ++lines;
         return false;
     }
