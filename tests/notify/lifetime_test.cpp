@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QtTest/QTest>
 
 #include <csignal>
