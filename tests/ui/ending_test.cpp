@@ -65,7 +65,7 @@ struct Program {
     void typeEdit() {
         form->agenda().selectTab(1);
         form->agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
-        QTest::keyClick(form->Grid(ListKind::Scadenze), 'X');
+        QTest::keyClick(form->grid(ListKind::Scadenze), 'X');
         QVERIFY(form->agenda().ListsModified());
     }
 };
@@ -111,13 +111,13 @@ void EndingTest::terminationWhileTheAssistantWaitsKeepsTheEdits() {
             // Then, in the running program: an edit, and the digest again.
             p.whenRunning([&] {
                 p.typeEdit();
-                p.form->ShowReminders();
+                p.form->showReminders();
             });
         } else {
             std::raise(SIGTERM);  // while the assistant waits
         }
     });
-    QCOMPARE(p.form->Run(), 0);  // returns: every event loop was left
+    QCOMPARE(p.form->run(), 0);  // returns: every event loop was left
     QCOMPARE(waits, 2);
     QVERIFY(p.form->notifier().isEnding());
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
@@ -133,15 +133,15 @@ void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
             assistant->PressButton(1);
             p.whenRunning([&] {
                 p.typeEdit();
-                p.form->ShowReminders();
+                p.form->showReminders();
             });
         } else {
             p.dialogs.answer(MsgAnswer::Ok);   // "Conferma chiusura del programma"
             p.dialogs.answer(MsgAnswer::Yes);  // "Salvare le modifiche effettuate ?"
-            p.form->mnuTray()->findChild<QAction*>("mnuChiudi")->trigger();
+            p.form->trayMenu()->findChild<QAction*>("mnuChiudi")->trigger();
         }
     });
-    QCOMPARE(p.form->Run(), 0);
+    QCOMPARE(p.form->run(), 0);
     QCOMPARE(waits, 2);
     QCOMPARE(p.dialogs.shown.size(), 2);
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
@@ -170,9 +170,9 @@ void EndingTest::terminationDuringTheTimePromptInsertsNothing() {
     answer.start(10);
     p.whenRunning([&] {
         p.form->agenda().selectTab(0);
-        p.form->Command1_Click(2);
+        p.form->runCommand(Command::Insert);
     });
-    QCOMPARE(p.form->Run(), 0);
+    QCOMPARE(p.form->run(), 0);
     QCOMPARE(prompts, 2);
     QCOMPARE(p.form->agenda().appointments().entryCount(), 0);
     QCOMPARE(p.folder.read("Ricordel.dat"), QByteArray());
@@ -186,9 +186,9 @@ void EndingTest::terminationDuringTheStartUpDigestNeverStartsTheLoop() {
         boxWasWaiting = qobject_cast<FormMsgbox*>(QApplication::activeModalWidget()) != nullptr;
         std::raise(SIGTERM);
     });
-    // Form_Load waits in the reminder box; the signal ends the program there,
+    // load waits in the reminder box; the signal ends the program there,
     // before the event loop: Run() returns instead of entering it.
-    QCOMPARE(p.form->Run(), 0);
+    QCOMPARE(p.form->run(), 0);
     QVERIFY(boxWasWaiting);
     QVERIFY(p.form->notifier().isEnding());
     QVERIFY(!p.form->isVisible());

@@ -98,7 +98,7 @@ struct Program {
                                &printer, FakePlayerFactory(sounds),
                                &tray,    realDigestWindows ? nullptr : &presenter};
         form = std::make_unique<Form1>(services);
-        form->Form_Load();
+        form->load();
     }
     // A file of the data folder that exists, for the settings to name.
     QString soundFile(const QString& name) {
@@ -107,7 +107,7 @@ struct Program {
     }
     Agenda& agenda() { return form->agenda(); }
     ListModel& appointments() { return form->agenda().appointments(); }
-    FlexGrid* grid1() { return form->Grid(ListKind::Appuntamenti); }
+    FlexGrid* grid1() { return form->grid(ListKind::Appuntamenti); }
     QPushButton* button(int i) {
         return form->findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(i));
     }
@@ -253,7 +253,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     const QByteArray messageBytes = "Visita dal dottor Rossi, caff\xE8";
 
     // ---- 7 March picked in the calendar with the keyboard, then inserted.
-    QCalendarWidget* calendar = p.form->Calendar1();
+    QCalendarWidget* calendar = p.form->calendar();
     QCOMPARE(calendar->selectedDate(), QDate(2026, 3, 7));
     calendar->setSelectedDate(QDate(2026, 3, 9));
     auto* days = calendar->findChild<QTableView*>();
@@ -301,7 +301,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     QTest::mouseClick(p.button(4), Qt::LeftButton);
     QCOMPARE(p.dialogs.shown.size(), 2);  // nothing unsaved: no question
     QVERIFY(!p.form->isVisible());
-    QVERIFY(p.form->InTray());
+    QVERIFY(p.form->isInTray());
     QVERIFY(p.tray.isShown());
     QVERIFY(!p.form->notifier().Siren());
 
@@ -315,7 +315,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     QVERIFY(txtMsg);
     QCOMPARE(txtMsg->toPlainText(), message);
     QVERIFY(p.form->isVisible());
-    QVERIFY(!p.form->InTray());
+    QVERIFY(!p.form->isInTray());
     QVERIFY(!p.tray.isShown());
     QCOMPARE(p.plays(), QStringList{QStringLiteral("play ") + alarm});
     QCOMPARE(p.sounds->playing(), QStringList{alarm});

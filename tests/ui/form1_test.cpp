@@ -92,7 +92,7 @@ struct Harness {
     }
     void start() {
         form = std::make_unique<Form1>(services());
-        form->Form_Load();
+        form->load();
     }
     void show() {
         form->show();
@@ -100,7 +100,7 @@ struct Harness {
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
     }
     Agenda& agenda() { return form->agenda(); }
-    FlexGrid* grid(ListKind kind) { return form->Grid(kind); }
+    FlexGrid* grid(ListKind kind) { return form->grid(kind); }
     QPushButton* button(int i) {
         return form->findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(i));
     }
@@ -150,9 +150,9 @@ class StartupTests : public QObject {
             QCOMPARE(h.folder.read(QString::fromLatin1(name)), QByteArray());
         }
         for (ListKind kind : kAllListKinds) QCOMPARE(h.grid(kind)->model()->rowCount(), 0);
-        QCOMPARE(h.form->SSTab1()->currentIndex(), 0);
+        QCOMPARE(h.form->tabs()->currentIndex(), 0);
         QCOMPARE(h.agenda().currentTab(), 0);
-        QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 5, 20));
+        QCOMPARE(h.form->calendar()->selectedDate(), QDate(2026, 5, 20));
         QCOMPARE(h.form->windowTitle(), QStringLiteral("Ricordel by Tobrani - Versione 2.1.9"));
         QVERIFY(!h.agenda().ListsModified());
         QVERIFY(!h.button(3)->isEnabled());
@@ -230,18 +230,18 @@ class StartupTests : public QObject {
         h.start();
         h.show();
         QCOMPARE(h.form->frameGeometry().size(), QSize(800, 600));
-        QCOMPARE(h.form->SSTab1()->geometry(), QRect(8, 8, 493, 513));
-        QCOMPARE(h.form->Calendar1()->geometry(), QRect(504, 32, 289, 193));
+        QCOMPARE(h.form->tabs()->geometry(), QRect(8, 8, 493, 513));
+        QCOMPARE(h.form->calendar()->geometry(), QRect(504, 32, 289, 193));
         QCOMPARE(h.button(0)->geometry(), QRect(592, 236, 113, 33));
         QCOMPARE(h.button(2)->geometry(), QRect(592, 300, 113, 37));
         QCOMPARE(h.button(3)->geometry(), QRect(592, 344, 113, 37));
         QCOMPARE(h.button(1)->geometry(), QRect(592, 412, 113, 37));
         QCOMPARE(h.button(5)->geometry(), QRect(552, 488, 89, 33));
         QCOMPARE(h.button(4)->geometry(), QRect(660, 488, 93, 33));
-        QCOMPARE(h.form->Shape1()->geometry(), QRect(588, 232, 121, 41));
+        QCOMPARE(h.form->focusFrame()->geometry(), QRect(588, 232, 121, 41));
         // Each grid at 8, 32 from the tab control's corner, tab headers included.
         FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
-        QCOMPARE(g1->mapTo(h.form->SSTab1(), QPoint(0, 0)), QPoint(8, 32));
+        QCOMPARE(g1->mapTo(h.form->tabs(), QPoint(0, 0)), QPoint(8, 32));
         QCOMPARE(g1->size(), QSize(473, 473));
         // Tabbing runs through the buttons in this order (delete is disabled).
         QWidget* w = h.button(0);
@@ -312,10 +312,10 @@ class StartupTests : public QObject {
         QStringList barTitles;
         for (QAction* a : h.form->menuBar()->actions()) barTitles << a->text();
         QCOMPARE(barTitles, (QStringList{"&Impostazioni", "&Visualizza", "?"}));
-        QCOMPARE(h.form->mnuSposta()->title(), QStringLiteral("&Sposta"));
-        QCOMPARE(h.form->mnuTray()->title(), QStringLiteral("MenuTray"));
+        QCOMPARE(h.form->postponeMenu()->title(), QStringLiteral("&Sposta"));
+        QCOMPARE(h.form->trayMenu()->title(), QStringLiteral("MenuTray"));
         QStringList trayItems;
-        for (QAction* a : h.form->mnuTray()->actions())
+        for (QAction* a : h.form->trayMenu()->actions())
             trayItems << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
         QCOMPARE(trayItems,
                  (QStringList{"mnuVisMess", "mnuApriMess", "-", "mnuProva", "-", "mnuChiudi"}));
@@ -489,7 +489,7 @@ class GridEditingTests : public QObject {
         QTest::keyClick(h.grid(ListKind::Appuntamenti), Qt::Key_F5);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo!\"\r\n"));
         QVERIFY(!h.agenda().ListsModified());
-        QCOMPARE(h.form->SSTab1()->currentIndex(), 0);
+        QCOMPARE(h.form->tabs()->currentIndex(), 0);
     }
 
     void rightButtonPopupOnAppointmentsOnly() {
@@ -502,16 +502,16 @@ class GridEditingTests : public QObject {
         FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
         QTest::mouseClick(g1->viewport(), Qt::RightButton, {},
                           h.cellRect(ListKind::Appuntamenti, 1, 1).center());
-        QVERIFY(h.form->mnuSposta()->isVisible());
+        QVERIFY(h.form->postponeMenu()->isVisible());
         // The popup acts on the row chosen before the right click.
         QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 0);
-        h.form->mnuSposta()->hide();
+        h.form->postponeMenu()->hide();
 
-        h.form->SSTab1()->setCurrentIndex(1);
+        h.form->tabs()->setCurrentIndex(1);
         FlexGrid* g2 = h.grid(ListKind::Scadenze);
         QTest::mouseClick(g2->viewport(), Qt::RightButton, {},
                           h.cellRect(ListKind::Scadenze, 0, 1).center());
-        QVERIFY(!h.form->mnuSposta()->isVisible());
+        QVERIFY(!h.form->postponeMenu()->isVisible());
         QVERIFY(!h.form->findChildren<QMenu*>().isEmpty());
         for (QMenu* menu : h.form->findChildren<QMenu*>()) QVERIFY(!menu->isVisible());
     }
@@ -530,13 +530,13 @@ class GridEditingTests : public QObject {
 
         // The header row and the empty area count as the grid too, and the
         // chosen row stays.
-        h.form->SSTab1()->setCurrentIndex(1);
-        h.form->SSTab1()->setCurrentIndex(0);
+        h.form->tabs()->setCurrentIndex(1);
+        h.form->tabs()->setCurrentIndex(0);
         QVERIFY(!h.button(3)->isEnabled());
         QTest::mouseClick(g1->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(10, 5));
         QVERIFY(h.button(3)->isEnabled());
-        h.form->SSTab1()->setCurrentIndex(1);
-        h.form->SSTab1()->setCurrentIndex(0);
+        h.form->tabs()->setCurrentIndex(1);
+        h.form->tabs()->setCurrentIndex(0);
         QTest::mouseClick(g1->viewport(), Qt::LeftButton, {}, QPoint(20, 400));
         QVERIFY(h.button(3)->isEnabled());
         QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 1);
@@ -551,36 +551,36 @@ class TabButtonCalendarTests : public QObject {
         Harness h;
         h.start();
         h.button(3)->setEnabled(true);
-        h.form->SSTab1()->setCurrentIndex(1);
+        h.form->tabs()->setCurrentIndex(1);
         QCOMPARE(h.agenda().currentTab(), 1);
         QVERIFY(!h.button(3)->isEnabled());
         QVERIFY(!h.button(1)->isEnabled());
         QCOMPARE(h.button(2)->text(), QStringLiteral("&Inserisci Scadenza"));
         QCOMPARE(h.button(3)->text(), QStringLiteral("&Elimina Scadenza"));
         QCOMPARE(h.button(3)->accessibleName(), QStringLiteral("Elimina Scadenza"));
-        QCOMPARE(h.form->Shape1Fill(), QColor(128, 255, 128));
-        const QRect frame = h.form->Shape1()->geometry();
+        QCOMPARE(h.form->focusFrameFill(), QColor(128, 255, 128));
+        const QRect frame = h.form->focusFrame()->geometry();
 
         // The program selecting a tab runs the same handling and moves SSTab1.
         h.agenda().selectTab(2);
-        QCOMPARE(h.form->SSTab1()->currentIndex(), 2);
+        QCOMPARE(h.form->tabs()->currentIndex(), 2);
         QCOMPARE(h.button(2)->text(), QStringLiteral("&Inserisci Ricorrenza"));
-        QCOMPARE(h.form->Shape1Fill(), QColor(255, 255, 128));
-        QCOMPARE(h.form->Shape1()->geometry(), frame);
+        QCOMPARE(h.form->focusFrameFill(), QColor(255, 255, 128));
+        QCOMPARE(h.form->focusFrame()->geometry(), frame);
         QVERIFY(!h.button(1)->isEnabled());
 
-        h.form->SSTab1()->setCurrentIndex(0);
+        h.form->tabs()->setCurrentIndex(0);
         QVERIFY(h.button(1)->isEnabled());
         QCOMPARE(h.button(3)->text(), QStringLiteral("&Elimina Appuntamento"));
-        QCOMPARE(h.form->Shape1Fill(), QColor(128, 255, 255));
+        QCOMPARE(h.form->focusFrameFill(), QColor(128, 255, 255));
     }
 
     void hoverColoursAndTheirReset() {
         Harness h;
         h.start();
         h.show();  // hidden windows get no mouse moves
-        const QColor standard = h.form->StandardButtonColour();
-        h.form->SSTab1()->setCurrentIndex(1);
+        const QColor standard = h.form->standardButtonColour();
+        h.form->tabs()->setCurrentIndex(1);
         MoveMouseOver(h.button(2));
         MoveMouseOver(h.button(4));
         QCOMPARE(ButtonColour(h.button(2)), QColor(128, 255, 128));
@@ -588,11 +588,11 @@ class TabButtonCalendarTests : public QObject {
         QCOMPARE(ButtonColour(h.button(0)), standard);
         // The grids and the calendar reset nothing.
         MoveMouseOver(h.grid(ListKind::Scadenze)->viewport());
-        MoveMouseOver(h.form->Calendar1());
+        MoveMouseOver(h.form->calendar());
         QCOMPARE(ButtonColour(h.button(2)), QColor(128, 255, 128));
         // A move the tab bar ignores reaches the surface, but over a control
         // it is no move over the bare window.
-        MoveMouseOver(h.form->SSTab1()->tabBar());
+        MoveMouseOver(h.form->tabs()->tabBar());
         QCOMPARE(ButtonColour(h.button(2)), QColor(128, 255, 128));
         MoveMouseOver(h.surface());
         for (int i = 0; i < 6; ++i) QCOMPARE(ButtonColour(h.button(i)), standard);
@@ -603,15 +603,15 @@ class TabButtonCalendarTests : public QObject {
         h.start();
         h.show();
         h.button(5)->setFocus(Qt::TabFocusReason);
-        QCOMPARE(h.form->Shape1()->geometry(), QRect(548, 484, 97, 41));
-        QVERIFY(h.form->Shape1()->isVisible());
+        QCOMPARE(h.form->focusFrame()->geometry(), QRect(548, 484, 97, 41));
+        QVERIFY(h.form->focusFrame()->isVisible());
         // Losing the focus leaves the frame where it was.
-        h.form->Calendar1()->setFocus(Qt::TabFocusReason);
-        QCOMPARE(h.form->Shape1()->geometry(), QRect(548, 484, 97, 41));
+        h.form->calendar()->setFocus(Qt::TabFocusReason);
+        QCOMPARE(h.form->focusFrame()->geometry(), QRect(548, 484, 97, 41));
         h.button(2)->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(h.form->Shape1()->geometry(), QRect(588, 296, 121, 45));
+        QCOMPARE(h.form->focusFrame()->geometry(), QRect(588, 296, 121, 45));
         // Behind the buttons, not over them.
-        QVERIFY(h.form->centralWidget()->children().indexOf(h.form->Shape1()) <
+        QVERIFY(h.form->centralWidget()->children().indexOf(h.form->focusFrame()) <
                 h.form->centralWidget()->children().indexOf(h.button(0)));
     }
 
@@ -623,7 +623,7 @@ class TabButtonCalendarTests : public QObject {
         QTest::mouseClick(h.grid(ListKind::Appuntamenti)->viewport(), Qt::LeftButton, {},
                           h.cellRect(ListKind::Appuntamenti, 0, 1).center());
         QVERIFY(h.button(3)->isEnabled());
-        h.form->Calendar1()->setFocus(Qt::TabFocusReason);
+        h.form->calendar()->setFocus(Qt::TabFocusReason);
         QVERIFY(!h.button(3)->isEnabled());
     }
 
@@ -646,7 +646,7 @@ class TabButtonCalendarTests : public QObject {
         Harness h;
         h.clock.set(today);
         h.start();
-        QCalendarWidget* calendar = h.form->Calendar1();
+        QCalendarWidget* calendar = h.form->calendar();
         if (months == 12) {
             calendar->showNextYear();
         } else {
@@ -662,18 +662,18 @@ class TabButtonCalendarTests : public QObject {
         h.clock.set(QDate(2026, 3, 15));
         h.start();
         // What a click on a greyed day of the next month does.
-        h.form->Calendar1()->setSelectedDate(QDate(2026, 4, 2));
-        QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 4, 2));
-        QCOMPARE(h.form->Calendar1()->monthShown(), 4);
+        h.form->calendar()->setSelectedDate(QDate(2026, 4, 2));
+        QCOMPARE(h.form->calendar()->selectedDate(), QDate(2026, 4, 2));
+        QCOMPARE(h.form->calendar()->monthShown(), 4);
     }
 
     void todayButtonBringsTheCalendarBack() {
         Harness h;
         h.clock.set(QDate(2026, 3, 15));
         h.start();
-        h.form->Calendar1()->setSelectedDate(QDate(2025, 11, 3));
+        h.form->calendar()->setSelectedDate(QDate(2025, 11, 3));
         QTest::mouseClick(h.button(0), Qt::LeftButton);
-        QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 3, 15));
+        QCOMPARE(h.form->calendar()->selectedDate(), QDate(2026, 3, 15));
     }
 };
 
@@ -699,13 +699,13 @@ class CommandTests : public QObject {
         Harness h;
         h.clock.set(QDate(2026, 3, 7));
         h.start();
-        h.form->SSTab1()->setCurrentIndex(1);
-        h.form->Calendar1()->setSelectedDate(QDate(2026, 6, 1));
+        h.form->tabs()->setCurrentIndex(1);
+        h.form->calendar()->setSelectedDate(QDate(2026, 6, 1));
         h.dialogs.type(QStringLiteral("Scade assicurazione"));
         QTest::mouseClick(h.button(2), Qt::LeftButton);
         QCOMPARE(h.dialogs.shown.value(0).defaultText, QStringLiteral("Scade "));
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("1,6,\"Scade assicurazione\"\r\n"));
-        QCOMPARE(h.form->SSTab1()->currentIndex(), 1);
+        QCOMPARE(h.form->tabs()->currentIndex(), 1);
     }
 
     void deleteButtonRemovesTheClickedRow() {
@@ -713,7 +713,7 @@ class CommandTests : public QObject {
         h.folder.write("Date.dat", "15,4,\"Bollo\"\r\n16,4,\"Tassa\"\r\n");
         h.start();
         h.show();
-        h.form->SSTab1()->setCurrentIndex(1);
+        h.form->tabs()->setCurrentIndex(1);
         QTest::mouseClick(h.grid(ListKind::Scadenze)->viewport(), Qt::LeftButton, {},
                           h.cellRect(ListKind::Scadenze, 1, 1).center());
         h.dialogs.answer(MsgAnswer::Yes);
@@ -743,15 +743,15 @@ class CommandTests : public QObject {
         QCOMPARE(h.dialogs.texts(),
                  QStringList{QStringLiteral("Salvare le modifiche effettuate ?")});
         QVERIFY(!h.form->isVisible());
-        QVERIFY(h.form->InTray());
+        QVERIFY(h.form->isInTray());
         QVERIFY(h.tray.isShown());
         QVERIFY(h.agenda().ListsModified());
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Bollo\"\r\n"));
 
         // Opened again, a second exit asks again; Yes writes the edit.
-        h.form->OpenMainWindow();
+        h.form->openMainWindow();
         QVERIFY(h.form->isVisible());
-        QVERIFY(!h.form->InTray());
+        QVERIFY(!h.form->isInTray());
         h.dialogs.answer(MsgAnswer::Yes);
         QTest::mouseClick(h.button(4), Qt::LeftButton);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"BolloX\"\r\n"));
@@ -764,7 +764,7 @@ class CommandTests : public QObject {
         h.folder.write("Ricordel.ini", SettingsBytes(true, false));
         h.folder.write("Ricordel.dat", "9,3,\"Dopo\",\"\"\r\n7,3,\"Prima\",\"\"\r\n");
         h.start();
-        h.form->SSTab1()->setCurrentIndex(2);
+        h.form->tabs()->setCurrentIndex(2);
         h.agenda()
             .list(ListKind::Ricorrenze)
             .append({QStringLiteral("1/5"), QStringLiteral("Anna"), {}, {}});
@@ -772,7 +772,7 @@ class CommandTests : public QObject {
         QCOMPARE(h.folder.read("Ricordel.dat"),
                  QByteArray("7,3,\"Prima\",\"\"\r\n9,3,\"Dopo\",\"\"\r\n"));
         QCOMPARE(h.folder.read("Ricorrenze.dat"), QByteArray("1,5,\"Anna\"\r\n"));
-        QCOMPARE(h.form->SSTab1()->currentIndex(), 2);
+        QCOMPARE(h.form->tabs()->currentIndex(), 2);
         QCOMPARE(h.button(2)->text(), QStringLiteral("&Inserisci Ricorrenza"));
     }
 
@@ -912,7 +912,7 @@ class CommandTests : public QObject {
         // text; a second test replaces the text instead of adding to it.
         FormSiren* first = nullptr;
         for (const char* prova : {"mnuProva2", "mnuProva"}) {
-            h.form->HideToTray();
+            h.form->hideToTray();
             h.item(prova)->trigger();
             QVERIFY(h.form->isVisible());
             QVERIFY(!h.tray.isShown());
@@ -925,7 +925,7 @@ class CommandTests : public QObject {
             first = siren;
         }
         first->TxtMsg_Click();
-        h.form->HideToTray();
+        h.form->hideToTray();
         QVERIFY(!h.form->isVisible());
         h.item("mnuApriMess")->trigger();
         QVERIFY(h.form->isVisible());
@@ -948,7 +948,7 @@ class CommandTests : public QObject {
         red.save(&png, "PNG");
         h.folder.write("Sfondo.dat", png.data());
         h.start();
-        QCOMPARE(h.form->Background().size(), QSize(5, 5));
+        QCOMPARE(h.form->background().size(), QSize(5, 5));
         QImage shown = h.surface()->grab().toImage();
         QCOMPARE(QColor(shown.pixel(2, 2)), QColor(Qt::red));
         QCOMPARE(QColor(shown.pixel(6, 2)), QColor(Qt::white));
@@ -975,7 +975,7 @@ class CommandTests : public QObject {
         Harness h;
         h.folder.write("Ricorrenze.dat", "7,3,\"Compleanno di Anna\"\r\n");
         h.start();
-        h.form->Form_Load();
+        h.form->load();
         QCOMPARE(h.presenter.lines.size(), 1);
     }
 };

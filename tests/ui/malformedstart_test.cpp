@@ -46,7 +46,7 @@ class MalformedStartTest : public QObject {
         NoFiles files;
         Form1 form(desktop.services(&files));
         ScriptedDialogs& dialogs = desktop.dialogs;
-        form.Form_Load();
+        form.load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(dialogs.shown.isEmpty());
