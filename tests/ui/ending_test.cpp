@@ -15,12 +15,7 @@
 #include "notify/msgassistant.h"
 #include "notify/notifier.h"
 #include "notify/termination.h"
-#include "support/fakeclock.h"
-#include "support/faketray.h"
-#include "support/scripteddialogs.h"
-#include "support/tempfolder.h"
-#include "ui/flexgrid.h"
-#include "ui/form1.h"
+#include "support/windowrig.h"
 #include "ui/widgetdialogs.h"
 
 namespace {
@@ -35,20 +30,16 @@ QByteArray SettingsBytes(bool newMsg) {
 
 // The real program's windows (reminder box, assistant) over a data folder
 // with a deadline due today, so every digest has a line to wait on.
-struct Program {
-    TempCurrentFolder folder;
-    FakeClock clock;  // 7 March
-    ScriptedDialogs dialogs;
-    FakeTray tray;
+struct Program : WindowRig {
     TerminationWatcher termination;
-    std::unique_ptr<Form1> form;
 
     // `boxes`: the real message and input boxes instead of the script.
     explicit Program(bool assistant, Dialogs* boxes = nullptr) {
         folder.write("Ricordel.ini", SettingsBytes(assistant));
         folder.write("Date.dat", "7,3,\"Bollo\"\r\n");
-        form = std::make_unique<Form1>(Form1Services{
-            &clock, boxes ? boxes : &dialogs, nullptr, nullptr, nullptr, nullptr, &tray, nullptr});
+        realDigestWindows = true;
+        realBoxes = boxes;
+        make();
         QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form->notifier(),
                          &Notifier::Terminate);
     }

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QAction>
+#include <QDir>
+#include <QPushButton>
+#include <QtTest/QTest>
+
+#include <memory>
+
+#include "core/agenda.h"
+#include "operations/operations.h"
+#include "support/fakeclock.h"
+#include "support/fakeplayer.h"
+#include "support/faketray.h"
+#include "support/scripteddialogs.h"
+#include "support/scriptedpresenter.h"
+#include "support/tempfolder.h"
+#include "ui/filedialogs.h"
+#include "ui/flexgrid.h"
+#include "ui/form1.h"
+#include "ui/printcommand.h"
+
+// A file dialog that answers `answer` and notes the filters it was asked
+// with; with `unexpected` set, being asked at all fails the test.
+class RigFileDialogs final : public FileDialogs {
+  public:
+    QString OpenFileName(const QString& filter) override {
+        if (unexpected) QTest::qFail("unexpected file dialog", __FILE__, __LINE__);
+        filters << filter;
+        // A real dialog may leave the process in the folder it showed last.
+        if (!wanderTo.isEmpty()) QDir::setCurrent(wanderTo);
+        return answer;
+    }
+    QString answer;
+    QString wanderTo;
+    QStringList filters;
+    bool unexpected = false;
+};
+
+class RigArchiveViewer final : public ArchiveViewer {
+  public:
+    bool Open(const QString& path, const QString&) override {
+        opened << path;
+        return true;
+    }
+    QStringList opened;
+};
+
+// `count` printers; every print succeeds.
+class RigPrinter final : public PrinterAccess {
+  public:
+    int PrinterCount() const override { return count; }
+    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString*) override {
+        ++printed;
+        return true;
+    }
+    int count = 0;
+    int printed = 0;
+};
+
+// One main window over a fresh data folder, everything the desktop gives it
+// fake: the clock (7 March 2026, 10:00), scripted boxes, file dialogs,
+// archive viewer, printers, tray, digest presenter and a sound log.
+struct WindowRig {
+    TempCurrentFolder folder;
+    FakeClock clock;
+    ScriptedDialogs dialogs;
+    RigFileDialogs files;
+    RigArchiveViewer viewer;
+    RigPrinter printer;
+    FakeTray tray;
+    ScriptedPresenter presenter;
+    std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
+    // The digest in the real reminder box and assistant instead of the script.
+    bool realDigestWindows = false;
+    // The real message and input boxes instead of the script.
+    Dialogs* realBoxes = nullptr;
+    std::unique_ptr<Form1> form;
+
+    Form1Services services() {
+        return Form1Services{&clock,
+                             realBoxes ? realBoxes : &dialogs,
+                             &files,
+                             &viewer,
+                             &printer,
+                             FakePlayerFactory(sounds),
+                             &tray,
+                             realDigestWindows ? nullptr : &presenter};
+    }
+    // The window, made but not yet loaded.
+    Form1& make() {
+        form = std::make_unique<Form1>(services());
+        return *form;
+    }
+    // The window through its start-up sequence, not yet shown.
+    void start() { make().load(); }
+    void show() {
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    Agenda& agenda() { return form->agenda(); }
+    FlexGrid* grid(ListKind kind) { return form->grid(kind); }
+    QPushButton* button(Command command) { return form->commandButton(command); }
+    QAction* item(const char* name) { return form->findChild<QAction*>(QString::fromLatin1(name)); }
+};
