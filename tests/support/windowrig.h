@@ -58,6 +58,23 @@ class RigPrinter final : public PrinterAccess {
     int printed = 0;
 };
 
+// The settings file "Ricordel.ini" as the program writes it.
+struct SettingsFile {
+    bool ascending = true;
+    QString suono1, suono2, suono3, suono4;
+    bool newMsg = false;
+    int days = 5;
+
+    QByteArray bytes() const {
+        auto flag = [](bool on) { return on ? QByteArray("#TRUE#") : QByteArray("#FALSE#"); };
+        auto text = [](const QString& s) { return "\"" + s.toLatin1() + "\""; };
+        return flag(ascending) + ",\"Ord\"\r\n" + text(suono1) + ",\"Suono1\"\r\n" + text(suono2) +
+               ",\"Suono2\"\r\n" + text(suono3) + ",\"Suono3\"\r\n" + text(suono4) +
+               ",\"Suono4\"\r\n" + flag(newMsg) + ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n" +
+               QByteArray::number(days) + ",\"giorni preavviso\"\r\n";
+    }
+};
+
 // One main window over a fresh data folder, everything the desktop gives it
 // fake: the clock (7 March 2026, 10:00), scripted boxes, file dialogs,
 // archive viewer, printers, tray, digest presenter and a sound log.

@@ -20,14 +20,6 @@
 
 namespace {
 
-QByteArray SettingsBytes(bool newMsg) {
-    return QByteArray(
-               "#TRUE#,\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
-               "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n") +
-           (newMsg ? "#TRUE#" : "#FALSE#") +
-           ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n5,\"giorni preavviso\"\r\n";
-}
-
 // The real program's windows (reminder box, assistant) over a data folder
 // with a deadline due today, so every digest has a line to wait on.
 struct Program : WindowRig {
@@ -35,7 +27,9 @@ struct Program : WindowRig {
 
     // `boxes`: the real message and input boxes instead of the script.
     explicit Program(bool assistant, Dialogs* boxes = nullptr) {
-        folder.write("Ricordel.ini", SettingsBytes(assistant));
+        SettingsFile settings;
+        settings.newMsg = assistant;
+        folder.write("Ricordel.ini", settings.bytes());
         folder.write("Date.dat", "7,3,\"Bollo\"\r\n");
         realDigestWindows = true;
         realBoxes = boxes;

@@ -35,23 +35,6 @@ const QColor kLightRed(255, 128, 128);
 const QColor kLightYellow(255, 255, 128);
 const QColor kLightGreen(192, 255, 192);
 
-// The settings file as the program writes it, with the sounds given.
-struct Ini {
-    bool ascending = true;
-    QString suono1, suono2, suono3, suono4;
-    bool newMsg = false;
-    int days = 3;
-
-    QByteArray bytes() const {
-        auto flag = [](bool on) { return on ? QByteArray("#TRUE#") : QByteArray("#FALSE#"); };
-        auto text = [](const QString& s) { return "\"" + s.toLatin1() + "\""; };
-        return flag(ascending) + ",\"Ord\"\r\n" + text(suono1) + ",\"Suono1\"\r\n" + text(suono2) +
-               ",\"Suono2\"\r\n" + text(suono3) + ",\"Suono3\"\r\n" + text(suono4) +
-               ",\"Suono4\"\r\n" + flag(newMsg) + ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n" +
-               QByteArray::number(days) + ",\"giorni preavviso\"\r\n";
-    }
-};
-
 // One copy of the program over a fresh data folder; no file dialog is
 // expected. With `windows` the digest uses the real reminder box and
 // assistant instead of the scripted presenter.
@@ -193,7 +176,8 @@ class EndToEndTests : public QObject {
 void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     Program p;
     const QString alarm = p.soundFile(QStringLiteral("allarme.wav"));
-    Ini ini;
+    SettingsFile ini;
+    ini.days = 3;
     ini.suono4 = alarm;
     p.folder.write("Ricordel.ini", ini.bytes());
     // Written by hand, out of order and with leading zeros: the first save
@@ -381,7 +365,8 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     Program p(/*windows=*/true);
     const QString bell = p.soundFile(QStringLiteral("campana.wav"));
     const QString gong = p.soundFile(QStringLiteral("gong.wav"));
-    Ini ini;
+    SettingsFile ini;
+    ini.days = 3;
     ini.newMsg = assistant;
     ini.suono3 = bell;                             // anniversaries
     ini.suono1 = gong;                             // deadlines

@@ -42,12 +42,10 @@ struct Harness : WindowRig {
 };
 
 QByteArray SettingsBytes(bool ascending, bool newMsg) {
-    const QByteArray t = "#TRUE#", f = "#FALSE#";
-    return (ascending ? t : f) +
-           ",\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
-           "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n" +
-           (newMsg ? t : f) +
-           ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n5,\"giorni preavviso\"\r\n";
+    SettingsFile settings;
+    settings.ascending = ascending;
+    settings.newMsg = newMsg;
+    return settings.bytes();
 }
 
 void TypeChar(QWidget* widget, QChar ch) {
