@@ -75,14 +75,13 @@ struct SettingsFile {
     }
 };
 
-// One main window over a fresh data folder, everything the desktop gives it
-// fake: the clock (7 March 2026, 10:00), scripted boxes, file dialogs,
-// archive viewer, printers, tray, digest presenter and a sound log.
-struct WindowRig {
-    TempCurrentFolder folder;
+// What a main window takes from the desktop, all of it fake: a fixed clock
+// (7 March 2026, 10:00), scripted boxes, an archive viewer that notes what it
+// opens, no printer unless a test sets some, a tray, a digest without windows
+// and a player that only logs.
+struct FakeDesktop {
     FakeClock clock;
     ScriptedDialogs dialogs;
-    RigFileDialogs files;
     RigArchiveViewer viewer;
     RigPrinter printer;
     FakeTray tray;
@@ -92,21 +91,28 @@ struct WindowRig {
     bool realDigestWindows = false;
     // The real message and input boxes instead of the script.
     Dialogs* realBoxes = nullptr;
-    std::unique_ptr<Form1> form;
 
-    Form1Services services() {
+    Form1Services services(FileDialogs* files) {
         return Form1Services{&clock,
                              realBoxes ? realBoxes : &dialogs,
-                             &files,
+                             files,
                              &viewer,
                              &printer,
                              FakePlayerFactory(sounds),
                              &tray,
                              realDigestWindows ? nullptr : &presenter};
     }
+};
+
+// One main window on the fake desktop over a fresh data folder.
+struct WindowRig : FakeDesktop {
+    TempCurrentFolder folder;
+    RigFileDialogs files;
+    std::unique_ptr<Form1> form;
+
     // The window, made but not yet loaded.
     Form1& make() {
-        form = std::make_unique<Form1>(services());
+        form = std::make_unique<Form1>(services(&files));
         return *form;
     }
     // The window through its start-up sequence, not yet shown.
