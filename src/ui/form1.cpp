@@ -93,7 +93,9 @@ void Form1::connectNotifications() {
     connect(notifier_.get(), &Notifier::quitRequested, qApp, [] { QCoreApplication::exit(0); });
 }
 
-bool Form1::isInTray() const { return notifier_ && notifier_->InTray(); }
+bool Form1::isInTray() const {
+    return notifier_ && notifier_->InTray();
+}
 
 Form1::~Form1() {
     notifier_.reset();
@@ -110,9 +112,13 @@ FlexGrid* Form1::grid(ListKind kind) const {
     return grids_[static_cast<size_t>(kind)];
 }
 
-QMenu* Form1::postponeMenu() const { return menus_->postponeMenu(); }
+QMenu* Form1::postponeMenu() const {
+    return menus_->postponeMenu();
+}
 
-QMenu* Form1::trayMenu() const { return menus_->trayMenu(); }
+QMenu* Form1::trayMenu() const {
+    return menus_->trayMenu();
+}
 
 QColor Form1::tabColour(int tab) const {
     return QColor::fromRgb(TraitsForTab(tab).tabColour);
@@ -175,8 +181,7 @@ void Form1::buildControls() {
     QWidget* previous = calendar_;
     for (const ButtonPlace& place : kButtons) {
         auto* button = new CommandButton(surface_);
-        button->setObjectName(
-            QStringLiteral("Command1_%1").arg(static_cast<int>(place.command)));
+        button->setObjectName(QStringLiteral("Command1_%1").arg(static_cast<int>(place.command)));
         button->setGeometry(place.geometry);
         button->setFont(buttonFont);
         button->setAutoDefault(false);

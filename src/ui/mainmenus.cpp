@@ -52,8 +52,8 @@ MainMenus::MainMenus(QMainWindow& window, Agenda& agenda, const Form1Services& s
             [this] { OpenArchive(agenda_, *services_.archiveViewer); });
 
     QMenu* help = addMenu(bar, nullptr, "mnuDebug", QStringLiteral("?"));
-    connect(addItem(help, "mnuProva2", QStringLiteral("&Prova allarme")), &QAction::triggered,
-            this, &MainMenus::alarmTestRequested);
+    connect(addItem(help, "mnuProva2", QStringLiteral("&Prova allarme")), &QAction::triggered, this,
+            &MainMenus::alarmTestRequested);
     connect(addItem(help, "mnuCopiaDB", QStringLiteral("&Copia dati in DB")), &QAction::triggered,
             this, [this] { CopyListsToDatabase(agenda_); });
     connect(addItem(help, "mnuEsporta", QStringLiteral("&Esporta calendario...")),
@@ -138,9 +138,9 @@ void MainMenus::buildSettingsMenu(QMenu* settings) {
     warningChoices_ = new QActionGroup(&window_);
     warningChoices_->setExclusive(true);
     const std::pair<int, QString> warnings[] = {
-        {0, QStringLiteral("Nessuno")},     {5, QStringLiteral("5 minuti")},
-        {10, QStringLiteral("10 minuti")},  {15, QStringLiteral("15 minuti")},
-        {30, QStringLiteral("30 minuti")},  {60, QStringLiteral("1 ora")}};
+        {0, QStringLiteral("Nessuno")},    {5, QStringLiteral("5 minuti")},
+        {10, QStringLiteral("10 minuti")}, {15, QStringLiteral("15 minuti")},
+        {30, QStringLiteral("30 minuti")}, {60, QStringLiteral("1 ora")}};
     for (const auto& [minutes, caption] : warnings) {
         QAction* item = addItem(warning, "", caption);
         item->setObjectName(QStringLiteral("mnuPreavvisoAllarme%1").arg(minutes));

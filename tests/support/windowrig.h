@@ -93,14 +93,10 @@ struct FakeDesktop {
     Dialogs* realBoxes = nullptr;
 
     Form1Services services(FileDialogs* files) {
-        return Form1Services{&clock,
-                             realBoxes ? realBoxes : &dialogs,
-                             files,
-                             &viewer,
-                             &printer,
-                             FakePlayerFactory(sounds),
-                             &tray,
-                             realDigestWindows ? nullptr : &presenter};
+        return Form1Services{&clock,   realBoxes ? realBoxes : &dialogs,
+                             files,    &viewer,
+                             &printer, FakePlayerFactory(sounds),
+                             &tray,    realDigestWindows ? nullptr : &presenter};
     }
 };
 
