@@ -347,7 +347,7 @@ int RunStartupChild(int argc, char** argv) {
     Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer, silent, nullptr,
                              &presenter});
     const double builtMs = Millis(timer);
-    form.Form_Load();
+    form.load();
     const double loadedMs = Millis(timer);
     form.show();
     if (!WaitUntilExposed(form)) {

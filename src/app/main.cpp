@@ -180,11 +180,11 @@ int main(int argc, char* argv[]) {
     dialogs.setParentWidget(&form);
     files.setParentWidget(&form);
 
-    QObject::connect(&instance, &SingleInstance::showRequested, &form, &Form1::OpenMainWindow);
+    QObject::connect(&instance, &SingleInstance::showRequested, &form, &Form1::openMainWindow);
     QObject::connect(&instance, &SingleInstance::importRequested, &form,
                      [&form](const QString& path) {
-                         form.OpenMainWindow();
-                         form.ImportCalendarFile(path);
+                         form.openMainWindow();
+                         form.importCalendarFile(path);
                      });
     TerminationWatcher termination;
     QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form.notifier(),
@@ -192,9 +192,9 @@ int main(int argc, char* argv[]) {
 
     if (!calendarFile.isEmpty()) {
         // The box comes once start-up, with its digest, is over.
-        form.Form_Load();
+        form.load();
         QTimer::singleShot(0, &form,
-                           [&form, calendarFile] { form.ImportCalendarFile(calendarFile); });
+                           [&form, calendarFile] { form.importCalendarFile(calendarFile); });
     }
-    return form.Run();
+    return form.run();
 }

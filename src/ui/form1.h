@@ -17,12 +17,11 @@ class DesktopNotifications;
 class Dialogs;
 class FileDialogs;
 class FlexGrid;
+class MainMenus;
 class Notifier;
 class PrinterAccess;
 class ReminderPresenter;
 class TrayIcon;
-class QAction;
-class QActionGroup;
 class QCalendarWidget;
 class QMenu;
 class QPushButton;
@@ -41,6 +40,10 @@ struct Form1Services {
     DesktopNotifications* notifications = nullptr;  // null: alarms only in the alarm window
 };
 
+// The six command buttons, named for what they do. The value is the button's
+// index, which its objectName carries ("Command1_3" deletes).
+enum class Command { Today = 0, Print = 1, Insert = 2, Delete = 3, Exit = 4, Save = 5 };
+
 // The main window: the three lists on their tabs, the calendar, the six
 // command buttons and the menus. The agenda state lives in an Agenda the
 // window owns; the window shows it and turns the user's actions into commands.
@@ -54,38 +57,37 @@ class Form1 : public QMainWindow {
     Notifier& notifier() { return *notifier_; }
 
     // The start-up sequence; runs once, before the window is first shown.
-    void Form_Load();
+    void load();
     // The program's life: the start-up sequence, then the window and the
     // event loop, unless the program was asked to end during start-up.
     // Returns the exit code.
-    int Run();
+    int run();
 
-    // The six buttons' command; an index outside 0 to 5 does nothing.
-    void Command1_Click(int index);
+    void runCommand(Command command);
 
-    void LayoutGrids();
-    void LoadBackground();
-    void SetBackground(const QPixmap& picture);
-    const QPixmap& Background() const { return background_; }
+    void layoutGrids();
+    void loadBackground();
+    void setBackground(const QPixmap& picture);
+    const QPixmap& background() const { return background_; }
 
-    // Moves the focus frame Shape1 round a button at this position.
-    void FrameFocusedButton(int top, int left, int height, int width);
+    // Moves the focus frame round a button at this position.
+    void frameFocusedButton(int top, int left, int height, int width);
 
-    QColor StandardButtonColour() const { return standardButtonColour_; }
-    QColor TabColour(int tab) const;
+    QColor standardButtonColour() const { return standardButtonColour_; }
+    QColor tabColour(int tab) const;
 
     // On while the program's icon is in the notification area.
-    bool InTray() const;
+    bool isInTray() const;
 
-    QPushButton* Command1(int index) const;
-    FlexGrid* Grid(ListKind kind) const;
-    QTabWidget* SSTab1() const { return tabs_; }
-    QCalendarWidget* Calendar1() const { return calendar_; }
-    QWidget* Shape1() const { return shape_; }
-    QMenu* mnuSposta() const { return popupSposta_; }
-    QMenu* mnuTray() const { return popupTray_; }
+    QPushButton* commandButton(Command command) const;
+    FlexGrid* grid(ListKind kind) const;
+    QTabWidget* tabs() const { return tabs_; }
+    QCalendarWidget* calendar() const { return calendar_; }
+    QWidget* focusFrame() const { return focusFrame_; }
+    QMenu* postponeMenu() const;
+    QMenu* trayMenu() const;
 
-    QColor Shape1Fill() const;
+    QColor focusFrameFill() const;
 
     // The window's outer size, frame included.
     static constexpr QSize kOuterSize{800, 600};
@@ -94,56 +96,40 @@ class Form1 : public QMainWindow {
 
   public Q_SLOTS:
     // The digest of what falls due.
-    void ShowReminders();
+    void showReminders();
     // "&Prova allarme".
-    void TestAlarm();
+    void testAlarm();
     // Hides the window; the notification-area icon brings it back.
-    void HideToTray();
+    void hideToTray();
     // Shows the window again from the notification area.
-    void OpenMainWindow();
+    void openMainWindow();
     // Offers the events of an iCalendar file for the lists, in one box.
-    void ImportCalendarFile(const QString& path);
+    void importCalendarFile(const QString& path);
 
   protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void BuildControls();
-    void BuildMenus();
-    void ConnectEvents();
-    void ConnectNotifications();
-    QAction* AddItem(QMenu* menu, const char* name, const QString& caption);
-    void FitOuterSize();
+    void buildControls();
+    void connectEvents();
+    void connectNotifications();
+    void fitOuterSize();
 
-    // Start-up steps 16 to 18: the digest, the two timers and the
-    // notification-area icon.
-    void StartNotifications();
-
-    // Event handlers.
-    void SSTab1_Click(int tab);
-    void FGrid_KeyDown(ListKind kind, int key);
-    void FGrid_KeyPress(ListKind kind, int charCode);
-    void FGrid_Click();
-    void FGrid1_MouseDown(const QPoint& globalPos);
-    void Calendar1_GotFocus();
-    void Calendar1_NewPage(int year, int month);
-    void Command1_GotFocus(int index);
-    void Command1_MouseMove(int index);
-    void Form_MouseMove();
-    void ChooseSoundFile(QString Settings::*sound);
-    void mnuNewMsgbox_Click();
-    void mnuSfondo_Click();
-    void mnuEsporta_Click();
-    void mnuImporta_Click();
-    void ShowSettingsInMenu();
-    void SetButtonCaption(int index, const QString& caption);
-    void SetButtonColour(int index, const QColor& colour);
-    void SetShape1Fill(const QColor& colour);
+    void showListOfTab(int tab);
+    void applyGridKey(ListKind kind, int key);
+    void typeIntoGrid(ListKind kind, int charCode);
+    void keepSelectedDayOnNewPage(int year, int month);
+    void highlightButton(Command command);
+    void restoreButtonColours();
+    void setButtonCaption(Command command, const QString& caption);
+    void setButtonColour(QPushButton* button, const QColor& colour);
+    void setFocusFrameFill(const QColor& colour);
 
     Form1Services services_;
     std::unique_ptr<Agenda> agenda_;
     std::unique_ptr<Notifier> notifier_;
+    MainMenus* menus_ = nullptr;
     bool loaded_ = false;
     bool outerSizeFitted_ = false;
     QColor standardButtonColour_;
@@ -154,11 +140,5 @@ class Form1 : public QMainWindow {
     std::array<FlexGrid*, 3> grids_{};
     QCalendarWidget* calendar_ = nullptr;
     std::array<QPushButton*, 6> buttons_{};
-    QWidget* shape_ = nullptr;
-    QMenu* popupSposta_ = nullptr;
-    QMenu* popupTray_ = nullptr;
-    QAction* mnuOrdCre_ = nullptr;
-    QAction* mnuOrdDec_ = nullptr;
-    QAction* mnuNewMsgbox_ = nullptr;
-    QActionGroup* warningChoices_ = nullptr;
+    QWidget* focusFrame_ = nullptr;
 };

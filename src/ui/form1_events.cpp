@@ -1,7 +1,6 @@
-// The main window's reactions: buttons, tabs, calendar, grid editing, menus.
+// The main window's reactions: buttons, tabs, calendar and grid editing.
 #include <QApplication>
 #include <QCalendarWidget>
-#include <QDir>
 #include <QEvent>
 #include <QMenu>
 #include <QPushButton>
@@ -11,12 +10,10 @@
 #include "core/clock.h"
 #include "core/dialogs.h"
 #include "core/listmodel.h"
-#include "core/win1252.h"
 #include "operations/operations.h"
-#include "ui/filedialogs.h"
+#include "ui/cellediting.h"
 #include "ui/flexgrid.h"
 #include "ui/form1.h"
-#include "ui/formcarica.h"
 #include "ui/printcommand.h"
 
 namespace {
@@ -27,9 +24,11 @@ bool IsWithin(const QWidget* widget, const QWidget* container) {
 
 }  // namespace
 
-void Form1::ConnectEvents() {
-    for (int i = 0; i < 6; ++i)
-        connect(Command1(i), &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+void Form1::connectEvents() {
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        const auto command = static_cast<Command>(i);
+        connect(buttons_[i], &QPushButton::clicked, this, [this, command] { runCommand(command); });
+    }
 
     // SSTab1 and the agenda name the same selected tab, whoever changes it.
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) {
@@ -37,24 +36,28 @@ void Form1::ConnectEvents() {
     });
     connect(agenda_.get(), &Agenda::currentTabChanged, this, [this](int tab) {
         if (tabs_->currentIndex() != tab) tabs_->setCurrentIndex(tab);
-        SSTab1_Click(tab);
+        showListOfTab(tab);
     });
 
     for (ListKind kind : kAllListKinds) {
-        FlexGrid* grid = Grid(kind);
-        connect(grid, &FlexGrid::keyDown, this,
-                [this, kind](int key) { FGrid_KeyDown(kind, key); });
-        connect(grid, &FlexGrid::keyPress, this,
-                [this, kind](int code) { FGrid_KeyPress(kind, code); });
-        connect(grid, &FlexGrid::gridClicked, this, [this] { FGrid_Click(); });
+        FlexGrid* listGrid = grid(kind);
+        connect(listGrid, &FlexGrid::keyDown, this,
+                [this, kind](int key) { applyGridKey(kind, key); });
+        connect(listGrid, &FlexGrid::keyPress, this,
+                [this, kind](int code) { typeIntoGrid(kind, code); });
+        // A cell chosen: there is an entry to delete.
+        connect(listGrid, &FlexGrid::gridClicked, this,
+                [this] { commandButton(Command::Delete)->setEnabled(true); });
     }
-    connect(Grid(ListKind::Appuntamenti), &FlexGrid::rightButtonDown, this,
-            [this](const QPoint& pos) { FGrid1_MouseDown(pos); });
+    connect(grid(ListKind::Appuntamenti), &FlexGrid::rightButtonDown, this,
+            [this](const QPoint& pos) { postponeMenu()->popup(pos); });
 
     connect(calendar_, &QCalendarWidget::currentPageChanged, this,
-            [this](int year, int month) { Calendar1_NewPage(year, month); });
+            [this](int year, int month) { keepSelectedDayOnNewPage(year, month); });
+    // The calendar taking the focus leaves no entry chosen to delete.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        if (IsWithin(now, calendar_) && !IsWithin(old, calendar_)) Calendar1_GotFocus();
+        if (IsWithin(now, calendar_) && !IsWithin(old, calendar_))
+            commandButton(Command::Delete)->setEnabled(false);
     });
 }
 
@@ -64,16 +67,19 @@ bool Form1::event(QEvent* event) {
     if (!outerSizeFitted_ && loaded_ &&
         (event->type() == QEvent::Show || event->type() == QEvent::Move ||
          event->type() == QEvent::Resize))
-        FitOuterSize();
+        fitOuterSize();
     return result;
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    for (int i = 0; i < 6; ++i) {
-        if (watched != buttons_[static_cast<size_t>(i)]) continue;
-        if (event->type() == QEvent::FocusIn) Command1_GotFocus(i);
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        if (watched != buttons_[i]) continue;
+        if (event->type() == QEvent::FocusIn) {
+            const QRect g = buttons_[i]->geometry();
+            frameFocusedButton(g.top(), g.left(), g.height(), g.width());
+        }
         if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter)
-            Command1_MouseMove(i);
+            highlightButton(static_cast<Command>(i));
         return QMainWindow::eventFilter(watched, event);
     }
     if ((event->type() == QEvent::Move || event->type() == QEvent::Resize ||
@@ -84,95 +90,84 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             // The grid's place is counted from the tab control's corner, above
             // the page that holds it.
             const QPoint pageOrigin = page->mapTo(tabs_, QPoint(0, 0));
-            Grid(KindForTab(tab))->move(kGridPosition - pageOrigin);
+            grid(KindForTab(tab))->move(kGridPosition - pageOrigin);
         }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::Command1_Click(int index) {
-    switch (index) {
-        case 0:
+void Form1::runCommand(Command command) {
+    switch (command) {
+        case Command::Today:
             calendar_->setSelectedDate(services_.clock->today());
             break;
-        case 1:
+        case Command::Print:
             RunPrintCommand(*agenda_, *services_.printer);
             break;
-        case 2:
+        case Command::Insert:
             InsertEntry(*agenda_, calendar_->selectedDate());
             break;
-        case 3:
+        case Command::Delete:
             DeleteEntry(*agenda_);
             break;
-        case 4:
+        case Command::Exit:
             AskToSaveOnExit(*agenda_);
-            HideToTray();
+            hideToTray();
             break;
-        case 5:
+        case Command::Save:
             SaveCommand(*agenda_);
-            break;
-        default:
             break;
     }
 }
 
-void Form1::SSTab1_Click(int tab) {
-    Command1(3)->setEnabled(false);
+void Form1::showListOfTab(int tab) {
+    commandButton(Command::Delete)->setEnabled(false);
     // The frame takes the tab's colour and stays where it is.
-    SetShape1Fill(TabColour(tab));
-    Command1(1)->setEnabled(tab == 0);
+    setFocusFrameFill(tabColour(tab));
+    // Only the appointments print.
+    commandButton(Command::Print)->setEnabled(tab == 0);
     const QString noun = QString::fromUtf8(TraitsForTab(tab).noun);
-    SetButtonCaption(2, QStringLiteral("&Inserisci ") + noun);
-    SetButtonCaption(3, QStringLiteral("&Elimina ") + noun);
+    setButtonCaption(Command::Insert, QStringLiteral("&Inserisci ") + noun);
+    setButtonCaption(Command::Delete, QStringLiteral("&Elimina ") + noun);
 }
 
-void Form1::FGrid_Click() {
-    Command1(3)->setEnabled(true);
-}
-
-void Form1::FGrid_KeyDown(ListKind kind, int key) {
+void Form1::applyGridKey(ListKind kind, int key) {
     ListModel& model = agenda_->list(kind);
-    const QModelIndex cell = Grid(kind)->currentIndex();
+    const QModelIndex cell = grid(kind)->currentIndex();
     const bool onEntry = cell.isValid() && cell.row() < model.entryCount();
-    switch (key) {
-        case Qt::Key_Backspace:
-            if (!onEntry) return;
-            {
-                QString text = model.text(cell.row(), cell.column());
-                if (!text.isEmpty()) {
-                    text.chop(1);
-                    model.setText(cell.row(), cell.column(), text);
-                }
-            }
+    switch (cellediting::actionForKey(kind, key, onEntry)) {
+        case cellediting::KeyAction::DropLastCharacter: {
+            const QString text = model.text(cell.row(), cell.column());
+            if (!text.isEmpty())
+                model.setText(cell.row(), cell.column(), cellediting::withoutLastCharacter(text));
             agenda_->SetListsModified(true);
             return;
-        case Qt::Key_Delete:
-            if (!onEntry) return;
+        }
+        case cellediting::KeyAction::ClearCell:
             model.setText(cell.row(), cell.column(), QString());
             agenda_->SetListsModified(true);
             return;
-        case Qt::Key_F5:
-            if (kind == ListKind::Appuntamenti && Command1(5)->isEnabled()) Command1_Click(5);
+        case cellediting::KeyAction::Save:
+            if (commandButton(Command::Save)->isEnabled()) runCommand(Command::Save);
             return;
-        default:
+        case cellediting::KeyAction::None:
             return;
     }
 }
 
-void Form1::FGrid_KeyPress(ListKind kind, int charCode) {
+void Form1::typeIntoGrid(ListKind kind, int charCode) {
     ListModel& model = agenda_->list(kind);
-    const QModelIndex cell = Grid(kind)->currentIndex();
+    const QModelIndex cell = grid(kind)->currentIndex();
     // With no entry under the cursor (an empty list) there is no cell to edit.
     if (!cell.isValid() || cell.row() >= model.entryCount()) return;
     const int row = cell.row();
     const int column = cell.column();
 
-    if ((charCode >= 32 && charCode <= 125) || (charCode >= 160 && charCode <= 255)) {
-        const QString typed(win1252::charFromByte(static_cast<unsigned char>(charCode)));
-        model.setText(row, column, CleanCellText(model.text(row, column) + typed));
+    if (const std::optional<QChar> typed = cellediting::typedCharacter(charCode)) {
+        model.setText(row, column, CleanCellText(model.text(row, column) + *typed));
         agenda_->SetListsModified(true);
     }
-    if (charCode == 13 && column == ListModel::ColMessage) {
+    if (cellediting::opensMessageEditor(charCode, column)) {
         const QString answer = agenda_->dialogs().Input(QString(), QStringLiteral("Modifica"),
                                                         model.text(row, column));
         // Cancel gives the empty text too: the message stays as it was.
@@ -183,15 +178,7 @@ void Form1::FGrid_KeyPress(ListKind kind, int charCode) {
     }
 }
 
-void Form1::FGrid1_MouseDown(const QPoint& globalPos) {
-    popupSposta_->popup(globalPos);
-}
-
-void Form1::Calendar1_GotFocus() {
-    Command1(3)->setEnabled(false);
-}
-
-void Form1::Calendar1_NewPage(int year, int month) {
+void Form1::keepSelectedDayOnNewPage(int year, int month) {
     const QDate selected = calendar_->selectedDate();
     // A click on a day of the next or previous month brings its page with it:
     // that day is the user's choice and stays selected.
@@ -203,51 +190,24 @@ void Form1::Calendar1_NewPage(int year, int month) {
     calendar_->setSelectedDate(QDate(year, month, day));
 }
 
-void Form1::Command1_GotFocus(int index) {
-    const QRect g = Command1(index)->geometry();
-    FrameFocusedButton(g.top(), g.left(), g.height(), g.width());
+void Form1::frameFocusedButton(int top, int left, int height, int width) {
+    focusFrame_->hide();
+    focusFrame_->setGeometry(left - 4, top - 4, width + 8, height + 8);
+    focusFrame_->show();
 }
 
-void Form1::FrameFocusedButton(int top, int left, int height, int width) {
-    shape_->hide();
-    shape_->setGeometry(left - 4, top - 4, width + 8, height + 8);
-    shape_->show();
+// The button under the mouse wears the colour of the list on show.
+void Form1::highlightButton(Command command) {
+    const QColor colour = tabColour(agenda_->currentTab());
+    QPushButton* button = commandButton(command);
+    if (button->palette().color(QPalette::Button) != colour) setButtonColour(button, colour);
 }
 
-void Form1::Command1_MouseMove(int index) {
-    const QColor colour = TabColour(agenda_->currentTab());
-    if (Command1(index)->palette().color(QPalette::Button) != colour)
-        SetButtonColour(index, colour);
-}
-
-void Form1::Form_MouseMove() {
+void Form1::restoreButtonColours() {
     // The notification-area icon reports its clicks on its own channel, so a
     // move over the surface is always the mouse, even while the icon is shown.
-    for (int i = 0; i < 6; ++i) {
-        if (Command1(i)->palette().color(QPalette::Button) != standardButtonColour_)
-            SetButtonColour(i, standardButtonColour_);
+    for (QPushButton* button : buttons_) {
+        if (button->palette().color(QPalette::Button) != standardButtonColour_)
+            setButtonColour(button, standardButtonColour_);
     }
-}
-
-void Form1::ChooseSoundFile(QString Settings::*sound) {
-    const QString folder = QDir::currentPath();
-    const QString name = services_.files->OpenFileName(QStringLiteral("*.wav (*.wav)"));
-    // The list files are addressed relative to the current folder: whatever
-    // the dialog did to it, it goes back.
-    QDir::setCurrent(folder);
-    if (name.isEmpty()) return;
-    agenda_->StorePathSetting(sound, QDir::toNativeSeparators(name));
-}
-
-void Form1::mnuNewMsgbox_Click() {
-    Settings& settings = agenda_->settings();
-    settings.NewMsg = !settings.NewMsg;
-    mnuNewMsgbox_->setChecked(settings.NewMsg);
-    agenda_->LoadOrSaveSettings(QStringLiteral("salva"));
-}
-
-void Form1::mnuSfondo_Click() {
-    FormCarica chooser(*agenda_, this);
-    connect(&chooser, &FormCarica::backgroundChosen, this, &Form1::SetBackground);
-    chooser.exec();
 }

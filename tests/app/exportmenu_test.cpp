@@ -10,10 +10,10 @@
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
 #include "support/faketray.h"
-#include "support/nodesktop.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedpresenter.h"
 #include "support/tempfolder.h"
+#include "support/windowrig.h"
 #include "ui/filedialogs.h"
 #include "ui/form1.h"
 #include "ui/printcommand.h"
@@ -49,7 +49,7 @@ class ExportMenuTest : public QObject {
         SaveAnswers files;
         Form1 form(desktop.services(&files));
         ScriptedDialogs& dialogs = desktop.dialogs;
-        form.Form_Load();
+        form.load();
 
         // The item follows "Copia dati in DB" in the "?" menu.
         const QList<QAction*> items = form.findChild<QMenu*>("mnuDebug")->actions();
@@ -100,7 +100,7 @@ class ExportMenuTest : public QObject {
         FakeDesktop desktop;
         SaveAnswers files;
         Form1 form(desktop.services(&files));
-        form.Form_Load();
+        form.load();
 
         const QList<QAction*> items = form.findChild<QMenu*>("mnuDebug")->actions();
         QAction* item = items.value(items.indexOf(form.findChild<QAction*>("mnuEsporta")) + 1);

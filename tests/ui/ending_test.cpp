@@ -15,40 +15,25 @@
 #include "notify/msgassistant.h"
 #include "notify/notifier.h"
 #include "notify/termination.h"
-#include "support/fakeclock.h"
-#include "support/faketray.h"
-#include "support/scripteddialogs.h"
-#include "support/tempfolder.h"
-#include "ui/flexgrid.h"
-#include "ui/form1.h"
+#include "support/windowrig.h"
 #include "ui/widgetdialogs.h"
 
 namespace {
 
-QByteArray SettingsBytes(bool newMsg) {
-    return QByteArray(
-               "#TRUE#,\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
-               "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n") +
-           (newMsg ? "#TRUE#" : "#FALSE#") +
-           ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n5,\"giorni preavviso\"\r\n";
-}
-
 // The real program's windows (reminder box, assistant) over a data folder
 // with a deadline due today, so every digest has a line to wait on.
-struct Program {
-    TempCurrentFolder folder;
-    FakeClock clock;  // 7 March
-    ScriptedDialogs dialogs;
-    FakeTray tray;
+struct Program : WindowRig {
     TerminationWatcher termination;
-    std::unique_ptr<Form1> form;
 
     // `boxes`: the real message and input boxes instead of the script.
     explicit Program(bool assistant, Dialogs* boxes = nullptr) {
-        folder.write("Ricordel.ini", SettingsBytes(assistant));
+        SettingsFile settings;
+        settings.newMsg = assistant;
+        folder.write("Ricordel.ini", settings.bytes());
         folder.write("Date.dat", "7,3,\"Bollo\"\r\n");
-        form = std::make_unique<Form1>(Form1Services{
-            &clock, boxes ? boxes : &dialogs, nullptr, nullptr, nullptr, nullptr, &tray, nullptr});
+        realDigestWindows = true;
+        realBoxes = boxes;
+        make();
         QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form->notifier(),
                          &Notifier::terminate);
     }
@@ -65,7 +50,7 @@ struct Program {
     void typeEdit() {
         form->agenda().selectTab(1);
         form->agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
-        QTest::keyClick(form->Grid(ListKind::Scadenze), 'X');
+        QTest::keyClick(form->grid(ListKind::Scadenze), 'X');
         QVERIFY(form->agenda().ListsModified());
     }
 };
@@ -111,13 +96,13 @@ void EndingTest::terminationWhileTheAssistantWaitsKeepsTheEdits() {
             // Then, in the running program: an edit, and the digest again.
             p.whenRunning([&] {
                 p.typeEdit();
-                p.form->ShowReminders();
+                p.form->showReminders();
             });
         } else {
             std::raise(SIGTERM);  // while the assistant waits
         }
     });
-    QCOMPARE(p.form->Run(), 0);  // returns: every event loop was left
+    QCOMPARE(p.form->run(), 0);  // returns: every event loop was left
     QCOMPARE(waits, 2);
     QVERIFY(p.form->notifier().isEnding());
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
@@ -133,15 +118,15 @@ void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
             assistant->pressButton(1);
             p.whenRunning([&] {
                 p.typeEdit();
-                p.form->ShowReminders();
+                p.form->showReminders();
             });
         } else {
             p.dialogs.answer(MsgAnswer::Ok);   // "Conferma chiusura del programma"
             p.dialogs.answer(MsgAnswer::Yes);  // "Salvare le modifiche effettuate ?"
-            p.form->mnuTray()->findChild<QAction*>("mnuChiudi")->trigger();
+            p.form->trayMenu()->findChild<QAction*>("mnuChiudi")->trigger();
         }
     });
-    QCOMPARE(p.form->Run(), 0);
+    QCOMPARE(p.form->run(), 0);
     QCOMPARE(waits, 2);
     QCOMPARE(p.dialogs.shown.size(), 2);
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
@@ -170,9 +155,9 @@ void EndingTest::terminationDuringTheTimePromptInsertsNothing() {
     answer.start(10);
     p.whenRunning([&] {
         p.form->agenda().selectTab(0);
-        p.form->Command1_Click(2);
+        p.form->runCommand(Command::Insert);
     });
-    QCOMPARE(p.form->Run(), 0);
+    QCOMPARE(p.form->run(), 0);
     QCOMPARE(prompts, 2);
     QCOMPARE(p.form->agenda().appointments().entryCount(), 0);
     QCOMPARE(p.folder.read("Ricordel.dat"), QByteArray());
@@ -186,9 +171,9 @@ void EndingTest::terminationDuringTheStartUpDigestNeverStartsTheLoop() {
         boxWasWaiting = qobject_cast<ReminderBox*>(QApplication::activeModalWidget()) != nullptr;
         std::raise(SIGTERM);
     });
-    // Form_Load waits in the reminder box; the signal ends the program there,
+    // load waits in the reminder box; the signal ends the program there,
     // before the event loop: Run() returns instead of entering it.
-    QCOMPARE(p.form->Run(), 0);
+    QCOMPARE(p.form->run(), 0);
     QVERIFY(boxWasWaiting);
     QVERIFY(p.form->notifier().isEnding());
     QVERIFY(!p.form->isVisible());

@@ -26,17 +26,7 @@
 #include "notify/msgassistant.h"
 #include "notify/notifier.h"
 #include "operations/operations.h"
-#include "support/fakeclock.h"
-#include "support/fakeplayer.h"
-#include "support/faketray.h"
-#include "support/nodesktop.h"
-#include "support/scripteddialogs.h"
-#include "support/scriptedpresenter.h"
-#include "support/tempfolder.h"
-#include "ui/filedialogs.h"
-#include "ui/flexgrid.h"
-#include "ui/form1.h"
-#include "ui/printcommand.h"
+#include "support/windowrig.h"
 
 namespace {
 
@@ -45,73 +35,22 @@ const QColor kLightRed(255, 128, 128);
 const QColor kLightYellow(255, 255, 128);
 const QColor kLightGreen(192, 255, 192);
 
-class NoFileDialogs final : public FileDialogs {
-  public:
-    QString OpenFileName(const QString&) override {
-        QTest::qFail("unexpected file dialog", __FILE__, __LINE__);
-        return {};
+// One copy of the program over a fresh data folder; no file dialog is
+// expected. With `windows` the digest uses the real reminder box and
+// assistant instead of the scripted presenter.
+struct Program : WindowRig {
+    explicit Program(bool windows = false) {
+        realDigestWindows = windows;
+        files.unexpected = true;
     }
-};
 
-class NoArchiveViewer final : public ArchiveViewer {
-  public:
-    bool Open(const QString&, const QString&) override { return true; }
-};
-
-// The settings file as the program writes it, with the sounds given.
-struct Ini {
-    bool ascending = true;
-    QString suono1, suono2, suono3, suono4;
-    bool newMsg = false;
-    int days = 3;
-
-    QByteArray bytes() const {
-        auto flag = [](bool on) { return on ? QByteArray("#TRUE#") : QByteArray("#FALSE#"); };
-        auto text = [](const QString& s) { return "\"" + s.toLatin1() + "\""; };
-        return flag(ascending) + ",\"Ord\"\r\n" + text(suono1) + ",\"Suono1\"\r\n" + text(suono2) +
-               ",\"Suono2\"\r\n" + text(suono3) + ",\"Suono3\"\r\n" + text(suono4) +
-               ",\"Suono4\"\r\n" + flag(newMsg) + ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n" +
-               QByteArray::number(days) + ",\"giorni preavviso\"\r\n";
-    }
-};
-
-// One copy of the program over a fresh data folder. With `windows` the digest
-// uses the real reminder box and assistant instead of the scripted presenter.
-struct Program {
-    explicit Program(bool windows = false) : realDigestWindows(windows) {}
-
-    TempCurrentFolder folder;
-    FakeClock clock{QDateTime(QDate(2026, 3, 7), QTime(10, 0))};
-    ScriptedDialogs dialogs;
-    NoFileDialogs files;
-    NoArchiveViewer viewer;
-    NoPrinter printer;
-    FakeTray tray;
-    ScriptedPresenter presenter;
-    std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
-    bool realDigestWindows;
-    std::unique_ptr<Form1> form;
-
-    void start() {
-        Form1Services services{&clock,   &dialogs,
-                               &files,   &viewer,
-                               &printer, FakePlayerFactory(sounds),
-                               &tray,    realDigestWindows ? nullptr : &presenter};
-        form = std::make_unique<Form1>(services);
-        form->Form_Load();
-    }
     // A file of the data folder that exists, for the settings to name.
     QString soundFile(const QString& name) {
         folder.write(name, "RIFF");
         return folder.file(name);
     }
-    Agenda& agenda() { return form->agenda(); }
     ListModel& appointments() { return form->agenda().appointments(); }
-    FlexGrid* grid1() { return form->Grid(ListKind::Appuntamenti); }
-    QPushButton* button(int i) {
-        return form->findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(i));
-    }
-    QAction* item(const char* name) { return form->findChild<QAction*>(QString::fromLatin1(name)); }
+    FlexGrid* grid1() { return form->grid(ListKind::Appuntamenti); }
     QStringList plays() const { return sounds->events.filter(QStringLiteral("play ")); }
 
     QColor background(int row, int column) {
@@ -237,7 +176,8 @@ class EndToEndTests : public QObject {
 void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     Program p;
     const QString alarm = p.soundFile(QStringLiteral("allarme.wav"));
-    Ini ini;
+    SettingsFile ini;
+    ini.days = 3;
     ini.suono4 = alarm;
     p.folder.write("Ricordel.ini", ini.bytes());
     // Written by hand, out of order and with leading zeros: the first save
@@ -253,7 +193,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     const QByteArray messageBytes = "Visita dal dottor Rossi, caff\xE8";
 
     // ---- 7 March picked in the calendar with the keyboard, then inserted.
-    QCalendarWidget* calendar = p.form->Calendar1();
+    QCalendarWidget* calendar = p.form->calendar();
     QCOMPARE(calendar->selectedDate(), QDate(2026, 3, 7));
     calendar->setSelectedDate(QDate(2026, 3, 9));
     auto* days = calendar->findChild<QTableView*>();
@@ -265,7 +205,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
 
     p.dialogs.type(message);
     p.dialogs.type(QStringLiteral("14:30"));
-    QTest::mouseClick(p.button(2), Qt::LeftButton);
+    QTest::mouseClick(p.button(Command::Insert), Qt::LeftButton);
     QVERIFY(p.dialogs.scriptUsedUp());
     QCOMPARE(p.dialogs.shown.size(), 2);
     QCOMPARE(p.dialogs.shown[0].text, QStringLiteral("Inserisci il MESSAGGIO"));
@@ -298,10 +238,10 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
                      QStringLiteral("Oggi  Sera   Ore 18:00"), QStringLiteral("Lunedì Dopo")}));
 
     // ---- The program waits in the notification area.
-    QTest::mouseClick(p.button(4), Qt::LeftButton);
+    QTest::mouseClick(p.button(Command::Exit), Qt::LeftButton);
     QCOMPARE(p.dialogs.shown.size(), 2);  // nothing unsaved: no question
     QVERIFY(!p.form->isVisible());
-    QVERIFY(p.form->InTray());
+    QVERIFY(p.form->isInTray());
     QVERIFY(p.tray.isShown());
     QVERIFY(!p.form->notifier().alarms().alarmWindow());
 
@@ -315,7 +255,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     QVERIFY(txtMsg);
     QCOMPARE(txtMsg->toPlainText(), message);
     QVERIFY(p.form->isVisible());
-    QVERIFY(!p.form->InTray());
+    QVERIFY(!p.form->isInTray());
     QVERIFY(!p.tray.isShown());
     QCOMPARE(p.plays(), QStringList{QStringLiteral("play ") + alarm});
     QCOMPARE(p.sounds->playing(), QStringList{alarm});
@@ -425,7 +365,8 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     Program p(/*windows=*/true);
     const QString bell = p.soundFile(QStringLiteral("campana.wav"));
     const QString gong = p.soundFile(QStringLiteral("gong.wav"));
-    Ini ini;
+    SettingsFile ini;
+    ini.days = 3;
     ini.newMsg = assistant;
     ini.suono3 = bell;                             // anniversaries
     ini.suono1 = gong;                             // deadlines

@@ -25,86 +25,15 @@
 #include "notify/alarmwindow.h"
 #include "notify/notifier.h"
 #include "operations/operations.h"
-#include "support/fakeclock.h"
-#include "support/fakeplayer.h"
-#include "support/faketray.h"
-#include "support/scriptedpresenter.h"
-#include "support/scripteddialogs.h"
-#include "support/tempfolder.h"
-#include "ui/filedialogs.h"
+#include "support/windowrig.h"
 #include "ui/flexgrid.h"
 #include "ui/form1.h"
 #include "ui/formcarica.h"
-#include "ui/printcommand.h"
 
 namespace {
 
-class FakeFileDialogs final : public FileDialogs {
-  public:
-    QString OpenFileName(const QString& filter) override {
-        filters << filter;
-        // A real dialog may leave the process in the folder it showed last.
-        if (!wanderTo.isEmpty()) QDir::setCurrent(wanderTo);
-        return answer;
-    }
-    QString answer;
-    QString wanderTo;
-    QStringList filters;
-};
-
-class FakeArchiveViewer final : public ArchiveViewer {
-  public:
-    bool Open(const QString& path, const QString&) override {
-        opened << path;
-        return true;
-    }
-    QStringList opened;
-};
-
-class FakePrinter final : public PrinterAccess {
-  public:
-    int PrinterCount() const override { return count; }
-    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString*) override {
-        ++printed;
-        return true;
-    }
-    int count = 0;
-    int printed = 0;
-};
-
-// One main window over a fresh data folder.
-struct Harness {
-    TempCurrentFolder folder;
-    FakeClock clock;
-    ScriptedDialogs dialogs;
-    FakeFileDialogs files;
-    FakeArchiveViewer viewer;
-    FakePrinter printer;
-    FakeTray tray;
-    ScriptedPresenter presenter;
-    std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
-    std::unique_ptr<Form1> form;
-
-    Form1Services services() {
-        return Form1Services{&clock, &dialogs, &files, &viewer, &printer,
-                             [log = sounds] { return std::make_unique<FakePlayer>(log); }, &tray,
-                             &presenter};
-    }
-    void start() {
-        form = std::make_unique<Form1>(services());
-        form->Form_Load();
-    }
-    void show() {
-        form->show();
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    }
-    Agenda& agenda() { return form->agenda(); }
-    FlexGrid* grid(ListKind kind) { return form->Grid(kind); }
-    QPushButton* button(int i) {
-        return form->findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(i));
-    }
-    QAction* item(const char* name) { return form->findChild<QAction*>(QString::fromLatin1(name)); }
+// One main window over a fresh data folder, with the places a test points at.
+struct Harness : WindowRig {
     QWidget* surface() { return form->centralWidget(); }
     QRect cellRect(ListKind kind, int row, int column) {
         FlexGrid* g = grid(kind);
@@ -113,12 +42,10 @@ struct Harness {
 };
 
 QByteArray SettingsBytes(bool ascending, bool newMsg) {
-    const QByteArray t = "#TRUE#", f = "#FALSE#";
-    return (ascending ? t : f) +
-           ",\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
-           "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n" +
-           (newMsg ? t : f) +
-           ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n5,\"giorni preavviso\"\r\n";
+    SettingsFile settings;
+    settings.ascending = ascending;
+    settings.newMsg = newMsg;
+    return settings.bytes();
 }
 
 void TypeChar(QWidget* widget, QChar ch) {
@@ -150,13 +77,13 @@ class StartupTests : public QObject {
             QCOMPARE(h.folder.read(QString::fromLatin1(name)), QByteArray());
         }
         for (ListKind kind : kAllListKinds) QCOMPARE(h.grid(kind)->model()->rowCount(), 0);
-        QCOMPARE(h.form->SSTab1()->currentIndex(), 0);
+        QCOMPARE(h.form->tabs()->currentIndex(), 0);
         QCOMPARE(h.agenda().currentTab(), 0);
-        QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 5, 20));
+        QCOMPARE(h.form->calendar()->selectedDate(), QDate(2026, 5, 20));
         QCOMPARE(h.form->windowTitle(), QStringLiteral("Ricordel by Tobrani - Versione 2.1.9"));
         QVERIFY(!h.agenda().ListsModified());
-        QVERIFY(!h.button(3)->isEnabled());
-        QVERIFY(h.button(1)->isEnabled());
+        QVERIFY(!h.button(Command::Delete)->isEnabled());
+        QVERIFY(h.button(Command::Print)->isEnabled());
         QCOMPARE(h.agenda().StartFolder, QDir::currentPath());
         QVERIFY(h.dialogs.shown.isEmpty());
     }
@@ -225,30 +152,18 @@ class StartupTests : public QObject {
             qputenv("SystemRoot", old);
     }
 
-    void controlsSitWhereTheDesignPutsThem() {
+    // The window is 800 by 600 with its frame, and Tab runs through the
+    // enabled buttons from top to bottom (delete is disabled at start).
+    void windowSizeAndTabOrder() {
         Harness h;
         h.start();
         h.show();
         QCOMPARE(h.form->frameGeometry().size(), QSize(800, 600));
-        QCOMPARE(h.form->SSTab1()->geometry(), QRect(8, 8, 493, 513));
-        QCOMPARE(h.form->Calendar1()->geometry(), QRect(504, 32, 289, 193));
-        QCOMPARE(h.button(0)->geometry(), QRect(592, 236, 113, 33));
-        QCOMPARE(h.button(2)->geometry(), QRect(592, 300, 113, 37));
-        QCOMPARE(h.button(3)->geometry(), QRect(592, 344, 113, 37));
-        QCOMPARE(h.button(1)->geometry(), QRect(592, 412, 113, 37));
-        QCOMPARE(h.button(5)->geometry(), QRect(552, 488, 89, 33));
-        QCOMPARE(h.button(4)->geometry(), QRect(660, 488, 93, 33));
-        QCOMPARE(h.form->Shape1()->geometry(), QRect(588, 232, 121, 41));
-        // Each grid at 8, 32 from the tab control's corner, tab headers included.
-        FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
-        QCOMPARE(g1->mapTo(h.form->SSTab1(), QPoint(0, 0)), QPoint(8, 32));
-        QCOMPARE(g1->size(), QSize(473, 473));
-        // Tabbing runs through the buttons in this order (delete is disabled).
-        QWidget* w = h.button(0);
-        for (int i : {2, 1, 5, 4}) {
+        QWidget* w = h.button(Command::Today);
+        for (Command next : {Command::Insert, Command::Print, Command::Save, Command::Exit}) {
             w = w->nextInFocusChain();
             while (w->focusPolicy() == Qt::NoFocus || !w->isEnabled()) w = w->nextInFocusChain();
-            QCOMPARE(w, h.button(i));
+            QCOMPARE(w, h.button(next));
         }
     }
 
@@ -257,15 +172,10 @@ class StartupTests : public QObject {
         h.start();
         FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
         FlexGrid* g2 = h.grid(ListKind::Scadenze);
-        // The designed widths at 96 dpi, 15 twips to the pixel, rounded.
-        QCOMPARE(g1->logicalDpiX(), 96);
-        QCOMPARE(g1->columnWidth(0), 63);   // 950 twips
-        QCOMPARE(g1->columnWidth(1), 333);  // 5000
-        QCOMPARE(g1->columnWidth(2), 53);   // 800
-        QVERIFY(g1->isColumnHidden(3));
+        // The appointments show date, message and time; the others no time.
         QVERIFY(!g1->isColumnHidden(2));
-        QCOMPARE(g2->columnWidth(0), 62);   // 930
-        QCOMPARE(g2->columnWidth(1), 387);  // 5800
+        QVERIFY(g1->isColumnHidden(3));
+        QVERIFY(g1->columnWidth(1) > g1->columnWidth(0));
         QVERIFY(g2->isColumnHidden(2));
         QVERIFY(g2->isColumnHidden(3));
         QVERIFY(!g2->verticalHeader()->isVisible() || g2->verticalHeader()->isHidden());
@@ -276,61 +186,26 @@ class StartupTests : public QObject {
                  QColor(255, 255, 192));
     }
 
-    void menuTreeAndHiddenPopups() {
+    void menuBarAndTrayMenu() {
         Harness h;
         h.start();
-        const QList<std::pair<const char*, QString>> items = {
-            {"mnuOrdCre", "&Crescente"},
-            {"mnuOrdDec", "&Decrescente"},
-            {"mnuAppuntamenti", "Appuntamenti"},
-            {"mnuScadenze", "Scadenze"},
-            {"mnuRicorrenze", "Ricorrenze"},
-            {"mnuAllarme", "Allarme"},
-            {"mnuNewMsgbox", "&Nuovi Msgbox"},
-            {"mnuSfondo", "&Sfondo"},
-            {"mnuPreavviso", "&Giorni preavviso"},
-            {"mnuRemember", "&Ricordel"},
-            {"mnuArchivio", "&Archivio"},
-            {"mnuRim30", "&Rimanda di 1/2 ora"},
-            {"mnuRim60", "&Rimanda di 1 ora"},
-            {"mnuRimGio", "&Rimanda di 1 giorno"},
-            {"mnuRimSet", "&Rimanda di 1 settimana"},
-            {"mnuRimMes", "&Rimanda di 1 mese"},
-            {"mnuArchivia", "&Archivia"},
-            {"mnuProva2", "&Prova allarme"},
-            {"mnuCopiaDB", "&Copia dati in DB"},
-            {"mnuVisMess", "&Visualizza i RICORDEL"},
-            {"mnuApriMess", "&Apri PROGRAMMA ricordel"},
-            {"mnuProva", "&Prova allarme"},
-            {"mnuChiudi", "&Chiudi"},
-        };
-        for (const auto& [name, caption] : items) {
-            QAction* action = h.item(name);
-            QVERIFY2(action, name);
-            QCOMPARE(action->text(), caption);
-        }
         QStringList barTitles;
         for (QAction* a : h.form->menuBar()->actions()) barTitles << a->text();
         QCOMPARE(barTitles, (QStringList{"&Impostazioni", "&Visualizza", "?"}));
-        QCOMPARE(h.form->mnuSposta()->title(), QStringLiteral("&Sposta"));
-        QCOMPARE(h.form->mnuTray()->title(), QStringLiteral("MenuTray"));
         QStringList trayItems;
-        for (QAction* a : h.form->mnuTray()->actions())
-            trayItems << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
-        QCOMPARE(trayItems,
-                 (QStringList{"mnuVisMess", "mnuApriMess", "-", "mnuProva", "-", "mnuChiudi"}));
-        for (const char* menu :
-             {"mnuImpostazioni", "mnuOrdine", "mnuSuoni", "mnuVisualizza", "mnuDebug"})
-            QVERIFY2(h.form->findChild<QMenu*>(QString::fromLatin1(menu)), menu);
+        for (QAction* a : h.form->trayMenu()->actions())
+            trayItems << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(trayItems, (QStringList{"&Visualizza i RICORDEL", "&Apri PROGRAMMA ricordel", "-",
+                                         "&Prova allarme", "-", "&Chiudi"}));
     }
 
     void controlsAreNamedForAssistiveTechnology() {
         Harness h;
         h.folder.write("Ricordel.dat", "7,3,\"Dentista\",\"9:30\"\r\n");
         h.start();
-        QCOMPARE(h.button(0)->accessibleName(), QStringLiteral("Oggi"));
-        QCOMPARE(h.button(2)->accessibleName(), QStringLiteral("Inserisci Appuntamento"));
-        QCOMPARE(h.button(5)->accessibleName(), QStringLiteral("SALVA"));
+        QCOMPARE(h.button(Command::Today)->accessibleName(), QStringLiteral("Oggi"));
+        QCOMPARE(h.button(Command::Insert)->accessibleName(), QStringLiteral("Inserisci Appuntamento"));
+        QCOMPARE(h.button(Command::Save)->accessibleName(), QStringLiteral("SALVA"));
         QAccessibleInterface* table =
             QAccessible::queryAccessibleInterface(h.grid(ListKind::Appuntamenti));
         QVERIFY(table && table->tableInterface());
@@ -489,7 +364,7 @@ class GridEditingTests : public QObject {
         QTest::keyClick(h.grid(ListKind::Appuntamenti), Qt::Key_F5);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo!\"\r\n"));
         QVERIFY(!h.agenda().ListsModified());
-        QCOMPARE(h.form->SSTab1()->currentIndex(), 0);
+        QCOMPARE(h.form->tabs()->currentIndex(), 0);
     }
 
     void rightButtonPopupOnAppointmentsOnly() {
@@ -502,16 +377,16 @@ class GridEditingTests : public QObject {
         FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
         QTest::mouseClick(g1->viewport(), Qt::RightButton, {},
                           h.cellRect(ListKind::Appuntamenti, 1, 1).center());
-        QVERIFY(h.form->mnuSposta()->isVisible());
+        QVERIFY(h.form->postponeMenu()->isVisible());
         // The popup acts on the row chosen before the right click.
         QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 0);
-        h.form->mnuSposta()->hide();
+        h.form->postponeMenu()->hide();
 
-        h.form->SSTab1()->setCurrentIndex(1);
+        h.form->tabs()->setCurrentIndex(1);
         FlexGrid* g2 = h.grid(ListKind::Scadenze);
         QTest::mouseClick(g2->viewport(), Qt::RightButton, {},
                           h.cellRect(ListKind::Scadenze, 0, 1).center());
-        QVERIFY(!h.form->mnuSposta()->isVisible());
+        QVERIFY(!h.form->postponeMenu()->isVisible());
         QVERIFY(!h.form->findChildren<QMenu*>().isEmpty());
         for (QMenu* menu : h.form->findChildren<QMenu*>()) QVERIFY(!menu->isVisible());
     }
@@ -522,23 +397,23 @@ class GridEditingTests : public QObject {
         h.start();
         h.show();
         FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
-        QVERIFY(!h.button(3)->isEnabled());
+        QVERIFY(!h.button(Command::Delete)->isEnabled());
         QTest::mouseClick(g1->viewport(), Qt::LeftButton, {},
                           h.cellRect(ListKind::Appuntamenti, 1, 1).center());
-        QVERIFY(h.button(3)->isEnabled());
+        QVERIFY(h.button(Command::Delete)->isEnabled());
         QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 1);
 
         // The header row and the empty area count as the grid too, and the
         // chosen row stays.
-        h.form->SSTab1()->setCurrentIndex(1);
-        h.form->SSTab1()->setCurrentIndex(0);
-        QVERIFY(!h.button(3)->isEnabled());
+        h.form->tabs()->setCurrentIndex(1);
+        h.form->tabs()->setCurrentIndex(0);
+        QVERIFY(!h.button(Command::Delete)->isEnabled());
         QTest::mouseClick(g1->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(10, 5));
-        QVERIFY(h.button(3)->isEnabled());
-        h.form->SSTab1()->setCurrentIndex(1);
-        h.form->SSTab1()->setCurrentIndex(0);
+        QVERIFY(h.button(Command::Delete)->isEnabled());
+        h.form->tabs()->setCurrentIndex(1);
+        h.form->tabs()->setCurrentIndex(0);
         QTest::mouseClick(g1->viewport(), Qt::LeftButton, {}, QPoint(20, 400));
-        QVERIFY(h.button(3)->isEnabled());
+        QVERIFY(h.button(Command::Delete)->isEnabled());
         QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 1);
     }
 };
@@ -550,69 +425,72 @@ class TabButtonCalendarTests : public QObject {
     void tabChangeSetsCaptionsStatesAndFrameColour() {
         Harness h;
         h.start();
-        h.button(3)->setEnabled(true);
-        h.form->SSTab1()->setCurrentIndex(1);
+        h.button(Command::Delete)->setEnabled(true);
+        h.form->tabs()->setCurrentIndex(1);
         QCOMPARE(h.agenda().currentTab(), 1);
-        QVERIFY(!h.button(3)->isEnabled());
-        QVERIFY(!h.button(1)->isEnabled());
-        QCOMPARE(h.button(2)->text(), QStringLiteral("&Inserisci Scadenza"));
-        QCOMPARE(h.button(3)->text(), QStringLiteral("&Elimina Scadenza"));
-        QCOMPARE(h.button(3)->accessibleName(), QStringLiteral("Elimina Scadenza"));
-        QCOMPARE(h.form->Shape1Fill(), QColor(128, 255, 128));
-        const QRect frame = h.form->Shape1()->geometry();
+        QVERIFY(!h.button(Command::Delete)->isEnabled());
+        QVERIFY(!h.button(Command::Print)->isEnabled());
+        QCOMPARE(h.button(Command::Insert)->text(), QStringLiteral("&Inserisci Scadenza"));
+        QCOMPARE(h.button(Command::Delete)->text(), QStringLiteral("&Elimina Scadenza"));
+        QCOMPARE(h.button(Command::Delete)->accessibleName(), QStringLiteral("Elimina Scadenza"));
+        QCOMPARE(h.form->focusFrameFill(), QColor(128, 255, 128));
+        const QRect frame = h.form->focusFrame()->geometry();
 
         // The program selecting a tab runs the same handling and moves SSTab1.
         h.agenda().selectTab(2);
-        QCOMPARE(h.form->SSTab1()->currentIndex(), 2);
-        QCOMPARE(h.button(2)->text(), QStringLiteral("&Inserisci Ricorrenza"));
-        QCOMPARE(h.form->Shape1Fill(), QColor(255, 255, 128));
-        QCOMPARE(h.form->Shape1()->geometry(), frame);
-        QVERIFY(!h.button(1)->isEnabled());
+        QCOMPARE(h.form->tabs()->currentIndex(), 2);
+        QCOMPARE(h.button(Command::Insert)->text(), QStringLiteral("&Inserisci Ricorrenza"));
+        QCOMPARE(h.form->focusFrameFill(), QColor(255, 255, 128));
+        QCOMPARE(h.form->focusFrame()->geometry(), frame);
+        QVERIFY(!h.button(Command::Print)->isEnabled());
 
-        h.form->SSTab1()->setCurrentIndex(0);
-        QVERIFY(h.button(1)->isEnabled());
-        QCOMPARE(h.button(3)->text(), QStringLiteral("&Elimina Appuntamento"));
-        QCOMPARE(h.form->Shape1Fill(), QColor(128, 255, 255));
+        h.form->tabs()->setCurrentIndex(0);
+        QVERIFY(h.button(Command::Print)->isEnabled());
+        QCOMPARE(h.button(Command::Delete)->text(), QStringLiteral("&Elimina Appuntamento"));
+        QCOMPARE(h.form->focusFrameFill(), QColor(128, 255, 255));
     }
 
     void hoverColoursAndTheirReset() {
         Harness h;
         h.start();
         h.show();  // hidden windows get no mouse moves
-        const QColor standard = h.form->StandardButtonColour();
-        h.form->SSTab1()->setCurrentIndex(1);
-        MoveMouseOver(h.button(2));
-        MoveMouseOver(h.button(4));
-        QCOMPARE(ButtonColour(h.button(2)), QColor(128, 255, 128));
-        QCOMPARE(ButtonColour(h.button(4)), QColor(128, 255, 128));
-        QCOMPARE(ButtonColour(h.button(0)), standard);
+        const QColor standard = h.form->standardButtonColour();
+        h.form->tabs()->setCurrentIndex(1);
+        MoveMouseOver(h.button(Command::Insert));
+        MoveMouseOver(h.button(Command::Exit));
+        QCOMPARE(ButtonColour(h.button(Command::Insert)), QColor(128, 255, 128));
+        QCOMPARE(ButtonColour(h.button(Command::Exit)), QColor(128, 255, 128));
+        QCOMPARE(ButtonColour(h.button(Command::Today)), standard);
         // The grids and the calendar reset nothing.
         MoveMouseOver(h.grid(ListKind::Scadenze)->viewport());
-        MoveMouseOver(h.form->Calendar1());
-        QCOMPARE(ButtonColour(h.button(2)), QColor(128, 255, 128));
+        MoveMouseOver(h.form->calendar());
+        QCOMPARE(ButtonColour(h.button(Command::Insert)), QColor(128, 255, 128));
         // A move the tab bar ignores reaches the surface, but over a control
         // it is no move over the bare window.
-        MoveMouseOver(h.form->SSTab1()->tabBar());
-        QCOMPARE(ButtonColour(h.button(2)), QColor(128, 255, 128));
+        MoveMouseOver(h.form->tabs()->tabBar());
+        QCOMPARE(ButtonColour(h.button(Command::Insert)), QColor(128, 255, 128));
         MoveMouseOver(h.surface());
-        for (int i = 0; i < 6; ++i) QCOMPARE(ButtonColour(h.button(i)), standard);
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(ButtonColour(h.button(static_cast<Command>(i))), standard);
     }
 
     void focusFrameFollowsTheFocusedButton() {
         Harness h;
         h.start();
         h.show();
-        h.button(5)->setFocus(Qt::TabFocusReason);
-        QCOMPARE(h.form->Shape1()->geometry(), QRect(548, 484, 97, 41));
-        QVERIFY(h.form->Shape1()->isVisible());
+        // The frame rings the focused button, 4 pixels out on every side.
+        auto ring = [&h](Command c) { return h.button(c)->geometry().adjusted(-4, -4, 4, 4); };
+        h.button(Command::Save)->setFocus(Qt::TabFocusReason);
+        QCOMPARE(h.form->focusFrame()->geometry(), ring(Command::Save));
+        QVERIFY(h.form->focusFrame()->isVisible());
         // Losing the focus leaves the frame where it was.
-        h.form->Calendar1()->setFocus(Qt::TabFocusReason);
-        QCOMPARE(h.form->Shape1()->geometry(), QRect(548, 484, 97, 41));
-        h.button(2)->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(h.form->Shape1()->geometry(), QRect(588, 296, 121, 45));
+        h.form->calendar()->setFocus(Qt::TabFocusReason);
+        QCOMPARE(h.form->focusFrame()->geometry(), ring(Command::Save));
+        h.button(Command::Insert)->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(h.form->focusFrame()->geometry(), ring(Command::Insert));
         // Behind the buttons, not over them.
-        QVERIFY(h.form->centralWidget()->children().indexOf(h.form->Shape1()) <
-                h.form->centralWidget()->children().indexOf(h.button(0)));
+        QVERIFY(h.form->centralWidget()->children().indexOf(h.form->focusFrame()) <
+                h.form->centralWidget()->children().indexOf(h.button(Command::Today)));
     }
 
     void calendarFocusDisablesDelete() {
@@ -622,9 +500,9 @@ class TabButtonCalendarTests : public QObject {
         h.show();
         QTest::mouseClick(h.grid(ListKind::Appuntamenti)->viewport(), Qt::LeftButton, {},
                           h.cellRect(ListKind::Appuntamenti, 0, 1).center());
-        QVERIFY(h.button(3)->isEnabled());
-        h.form->Calendar1()->setFocus(Qt::TabFocusReason);
-        QVERIFY(!h.button(3)->isEnabled());
+        QVERIFY(h.button(Command::Delete)->isEnabled());
+        h.form->calendar()->setFocus(Qt::TabFocusReason);
+        QVERIFY(!h.button(Command::Delete)->isEnabled());
     }
 
     void pagingTheCalendarSelectsTodaysDayNumber_data() {
@@ -646,7 +524,7 @@ class TabButtonCalendarTests : public QObject {
         Harness h;
         h.clock.set(today);
         h.start();
-        QCalendarWidget* calendar = h.form->Calendar1();
+        QCalendarWidget* calendar = h.form->calendar();
         if (months == 12) {
             calendar->showNextYear();
         } else {
@@ -662,18 +540,18 @@ class TabButtonCalendarTests : public QObject {
         h.clock.set(QDate(2026, 3, 15));
         h.start();
         // What a click on a greyed day of the next month does.
-        h.form->Calendar1()->setSelectedDate(QDate(2026, 4, 2));
-        QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 4, 2));
-        QCOMPARE(h.form->Calendar1()->monthShown(), 4);
+        h.form->calendar()->setSelectedDate(QDate(2026, 4, 2));
+        QCOMPARE(h.form->calendar()->selectedDate(), QDate(2026, 4, 2));
+        QCOMPARE(h.form->calendar()->monthShown(), 4);
     }
 
     void todayButtonBringsTheCalendarBack() {
         Harness h;
         h.clock.set(QDate(2026, 3, 15));
         h.start();
-        h.form->Calendar1()->setSelectedDate(QDate(2025, 11, 3));
-        QTest::mouseClick(h.button(0), Qt::LeftButton);
-        QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 3, 15));
+        h.form->calendar()->setSelectedDate(QDate(2025, 11, 3));
+        QTest::mouseClick(h.button(Command::Today), Qt::LeftButton);
+        QCOMPARE(h.form->calendar()->selectedDate(), QDate(2026, 3, 15));
     }
 };
 
@@ -689,7 +567,7 @@ class CommandTests : public QObject {
         h.start();
         h.dialogs.type(QStringLiteral("Dentista"));
         h.dialogs.type(QStringLiteral("14:30"));
-        QTest::mouseClick(h.button(2), Qt::LeftButton);
+        QTest::mouseClick(h.button(Command::Insert), Qt::LeftButton);
         QVERIFY(h.dialogs.scriptUsedUp());
         QCOMPARE(h.folder.read("Ricordel.dat"),
                  QByteArray("7,3,\"Dentista\",\"14:30\"\r\n9,3,\"Dopo\",\"\"\r\n"));
@@ -699,13 +577,13 @@ class CommandTests : public QObject {
         Harness h;
         h.clock.set(QDate(2026, 3, 7));
         h.start();
-        h.form->SSTab1()->setCurrentIndex(1);
-        h.form->Calendar1()->setSelectedDate(QDate(2026, 6, 1));
+        h.form->tabs()->setCurrentIndex(1);
+        h.form->calendar()->setSelectedDate(QDate(2026, 6, 1));
         h.dialogs.type(QStringLiteral("Scade assicurazione"));
-        QTest::mouseClick(h.button(2), Qt::LeftButton);
+        QTest::mouseClick(h.button(Command::Insert), Qt::LeftButton);
         QCOMPARE(h.dialogs.shown.value(0).defaultText, QStringLiteral("Scade "));
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("1,6,\"Scade assicurazione\"\r\n"));
-        QCOMPARE(h.form->SSTab1()->currentIndex(), 1);
+        QCOMPARE(h.form->tabs()->currentIndex(), 1);
     }
 
     void deleteButtonRemovesTheClickedRow() {
@@ -713,11 +591,11 @@ class CommandTests : public QObject {
         h.folder.write("Date.dat", "15,4,\"Bollo\"\r\n16,4,\"Tassa\"\r\n");
         h.start();
         h.show();
-        h.form->SSTab1()->setCurrentIndex(1);
+        h.form->tabs()->setCurrentIndex(1);
         QTest::mouseClick(h.grid(ListKind::Scadenze)->viewport(), Qt::LeftButton, {},
                           h.cellRect(ListKind::Scadenze, 1, 1).center());
         h.dialogs.answer(MsgAnswer::Yes);
-        QTest::mouseClick(h.button(3), Qt::LeftButton);
+        QTest::mouseClick(h.button(Command::Delete), Qt::LeftButton);
         QVERIFY(h.dialogs.scriptUsedUp());
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Bollo\"\r\n"));
     }
@@ -725,7 +603,7 @@ class CommandTests : public QObject {
     void printWithoutPrinterSaysSo() {
         Harness h;
         h.start();
-        QTest::mouseClick(h.button(1), Qt::LeftButton);
+        QTest::mouseClick(h.button(Command::Print), Qt::LeftButton);
         QCOMPARE(h.dialogs.texts(), QStringList{QStringLiteral("Nessuna stampante installata")});
         QCOMPARE(h.printer.printed, 0);
     }
@@ -739,21 +617,21 @@ class CommandTests : public QObject {
         h.agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
         QTest::keyClick(h.grid(ListKind::Scadenze), 'X');
         h.dialogs.answer(MsgAnswer::No);
-        QTest::mouseClick(h.button(4), Qt::LeftButton);
+        QTest::mouseClick(h.button(Command::Exit), Qt::LeftButton);
         QCOMPARE(h.dialogs.texts(),
                  QStringList{QStringLiteral("Salvare le modifiche effettuate ?")});
         QVERIFY(!h.form->isVisible());
-        QVERIFY(h.form->InTray());
+        QVERIFY(h.form->isInTray());
         QVERIFY(h.tray.isShown());
         QVERIFY(h.agenda().ListsModified());
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Bollo\"\r\n"));
 
         // Opened again, a second exit asks again; Yes writes the edit.
-        h.form->OpenMainWindow();
+        h.form->openMainWindow();
         QVERIFY(h.form->isVisible());
-        QVERIFY(!h.form->InTray());
+        QVERIFY(!h.form->isInTray());
         h.dialogs.answer(MsgAnswer::Yes);
-        QTest::mouseClick(h.button(4), Qt::LeftButton);
+        QTest::mouseClick(h.button(Command::Exit), Qt::LeftButton);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"BolloX\"\r\n"));
         QVERIFY(!h.agenda().ListsModified());
         QVERIFY(!h.form->isVisible());
@@ -764,16 +642,16 @@ class CommandTests : public QObject {
         h.folder.write("Ricordel.ini", SettingsBytes(true, false));
         h.folder.write("Ricordel.dat", "9,3,\"Dopo\",\"\"\r\n7,3,\"Prima\",\"\"\r\n");
         h.start();
-        h.form->SSTab1()->setCurrentIndex(2);
+        h.form->tabs()->setCurrentIndex(2);
         h.agenda()
             .list(ListKind::Ricorrenze)
             .append({QStringLiteral("1/5"), QStringLiteral("Anna"), {}, {}});
-        QTest::mouseClick(h.button(5), Qt::LeftButton);
+        QTest::mouseClick(h.button(Command::Save), Qt::LeftButton);
         QCOMPARE(h.folder.read("Ricordel.dat"),
                  QByteArray("7,3,\"Prima\",\"\"\r\n9,3,\"Dopo\",\"\"\r\n"));
         QCOMPARE(h.folder.read("Ricorrenze.dat"), QByteArray("1,5,\"Anna\"\r\n"));
-        QCOMPARE(h.form->SSTab1()->currentIndex(), 2);
-        QCOMPARE(h.button(2)->text(), QStringLiteral("&Inserisci Ricorrenza"));
+        QCOMPARE(h.form->tabs()->currentIndex(), 2);
+        QCOMPARE(h.button(Command::Insert)->text(), QStringLiteral("&Inserisci Ricorrenza"));
     }
 
     void orderItemsSetTheFlagMarksAndFiles() {
@@ -912,7 +790,7 @@ class CommandTests : public QObject {
         // text; a second test replaces the text instead of adding to it.
         AlarmWindow* first = nullptr;
         for (const char* prova : {"mnuProva2", "mnuProva"}) {
-            h.form->HideToTray();
+            h.form->hideToTray();
             h.item(prova)->trigger();
             QVERIFY(h.form->isVisible());
             QVERIFY(!h.tray.isShown());
@@ -925,7 +803,7 @@ class CommandTests : public QObject {
             first = siren;
         }
         first->acknowledge();
-        h.form->HideToTray();
+        h.form->hideToTray();
         QVERIFY(!h.form->isVisible());
         h.item("mnuApriMess")->trigger();
         QVERIFY(h.form->isVisible());
@@ -948,7 +826,7 @@ class CommandTests : public QObject {
         red.save(&png, "PNG");
         h.folder.write("Sfondo.dat", png.data());
         h.start();
-        QCOMPARE(h.form->Background().size(), QSize(5, 5));
+        QCOMPARE(h.form->background().size(), QSize(5, 5));
         QImage shown = h.surface()->grab().toImage();
         QCOMPARE(QColor(shown.pixel(2, 2)), QColor(Qt::red));
         QCOMPARE(QColor(shown.pixel(6, 2)), QColor(Qt::white));
@@ -975,7 +853,7 @@ class CommandTests : public QObject {
         Harness h;
         h.folder.write("Ricorrenze.dat", "7,3,\"Compleanno di Anna\"\r\n");
         h.start();
-        h.form->Form_Load();
+        h.form->load();
         QCOMPARE(h.presenter.lines.size(), 1);
     }
 };

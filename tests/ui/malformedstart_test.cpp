@@ -9,25 +9,7 @@
 #include "notify/notifier.h"
 #include "operations/operations.h"
 #include "support/corpus.h"
-#include "support/fakeclock.h"
-#include "support/fakeplayer.h"
-#include "support/faketray.h"
-#include "support/nodesktop.h"
-#include "support/scripteddialogs.h"
-#include "support/scriptedpresenter.h"
-#include "support/tempfolder.h"
-#include "ui/filedialogs.h"
-#include "ui/form1.h"
-#include "ui/printcommand.h"
-
-namespace {
-
-class NoFiles final : public FileDialogs {
-  public:
-    QString OpenFileName(const QString&) override { return {}; }
-};
-
-}  // namespace
+#include "support/windowrig.h"
 
 class MalformedStartTest : public QObject {
     Q_OBJECT
@@ -38,18 +20,16 @@ class MalformedStartTest : public QObject {
         const QByteArray bytes = ReadCorpusFile(path);
         QVERIFY(!bytes.isEmpty() || QFileInfo(path).size() == 0);
 
-        TempCurrentFolder folder;
+        WindowRig rig;
+        TempCurrentFolder& folder = rig.folder;
         for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
         folder.write("Ricordel.ini", bytes);
 
-        FakeDesktop desktop;
-        NoFiles files;
-        Form1 form(desktop.services(&files));
-        ScriptedDialogs& dialogs = desktop.dialogs;
-        form.Form_Load();
+        rig.start();
+        Form1& form = *rig.form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QVERIFY(dialogs.shown.isEmpty());
+        QVERIFY(rig.dialogs.shown.isEmpty());
 
         for (ListKind kind : kAllListKinds)
             QCOMPARE(form.agenda().list(kind).entryCount(), ParseListRecords(bytes, kind).size());

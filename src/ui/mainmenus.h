@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QPixmap>
+#include <QString>
+
+#include "core/settings.h"
+
+class Agenda;
+class QAction;
+class QActionGroup;
+class QMainWindow;
+class QMenu;
+struct Form1Services;
+
+// The main window's menus: the menu bar ("&Impostazioni", "&Visualizza",
+// "?"), the "&Sposta" popup of the appointments and the notification-area
+// popup, with what their items do. The items that reach beyond the agenda
+// and the desktop services ask the window through signals.
+class MainMenus final : public QObject {
+    Q_OBJECT
+  public:
+    MainMenus(QMainWindow& window, Agenda& agenda, const Form1Services& services);
+
+    QMenu* postponeMenu() const { return postpone_; }
+    QMenu* trayMenu() const { return tray_; }
+
+    // Ticks the items that show the settings: the sort order, the new
+    // message boxes and the alarm warning.
+    void showSettings();
+
+  Q_SIGNALS:
+    void remindersRequested();
+    void alarmTestRequested();
+    void alarmWarningChosen(int minutes);
+    void backgroundChosen(const QPixmap& picture);
+
+  private:
+    void buildSettingsMenu(QMenu* bar);
+    void chooseSoundFile(QString Settings::*sound);
+    void toggleNewMessageBoxes();
+    void chooseBackground();
+    void exportCalendar();
+    void importCalendar();
+
+    QMainWindow& window_;
+    Agenda& agenda_;
+    const Form1Services& services_;
+    QMenu* postpone_ = nullptr;
+    QMenu* tray_ = nullptr;
+    QAction* sortAscending_ = nullptr;
+    QAction* sortDescending_ = nullptr;
+    QAction* newMessageBoxes_ = nullptr;
+    QActionGroup* warningChoices_ = nullptr;
+};

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QAction>
+#include <QDir>
+#include <QPushButton>
+#include <QtTest/QTest>
+
+#include <memory>
+
+#include "core/agenda.h"
+#include "operations/operations.h"
+#include "support/fakeclock.h"
+#include "support/fakeplayer.h"
+#include "support/faketray.h"
+#include "support/scripteddialogs.h"
+#include "support/scriptedpresenter.h"
+#include "support/tempfolder.h"
+#include "ui/filedialogs.h"
+#include "ui/flexgrid.h"
+#include "ui/form1.h"
+#include "ui/printcommand.h"
+
+// A file dialog that answers `answer` and notes the filters it was asked
+// with; with `unexpected` set, being asked at all fails the test.
+class RigFileDialogs final : public FileDialogs {
+  public:
+    QString OpenFileName(const QString& filter) override {
+        if (unexpected) QTest::qFail("unexpected file dialog", __FILE__, __LINE__);
+        filters << filter;
+        // A real dialog may leave the process in the folder it showed last.
+        if (!wanderTo.isEmpty()) QDir::setCurrent(wanderTo);
+        return answer;
+    }
+    QString answer;
+    QString wanderTo;
+    QStringList filters;
+    bool unexpected = false;
+};
+
+class RigArchiveViewer final : public ArchiveViewer {
+  public:
+    bool Open(const QString& path, const QString&) override {
+        opened << path;
+        return true;
+    }
+    QStringList opened;
+};
+
+// `count` printers; every print succeeds.
+class RigPrinter final : public PrinterAccess {
+  public:
+    int PrinterCount() const override { return count; }
+    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString*) override {
+        ++printed;
+        return true;
+    }
+    int count = 0;
+    int printed = 0;
+};
+
+// The settings file "Ricordel.ini" as the program writes it.
+struct SettingsFile {
+    bool ascending = true;
+    QString suono1, suono2, suono3, suono4;
+    bool newMsg = false;
+    int days = 5;
+
+    QByteArray bytes() const {
+        auto flag = [](bool on) { return on ? QByteArray("#TRUE#") : QByteArray("#FALSE#"); };
+        auto text = [](const QString& s) { return "\"" + s.toLatin1() + "\""; };
+        return flag(ascending) + ",\"Ord\"\r\n" + text(suono1) + ",\"Suono1\"\r\n" + text(suono2) +
+               ",\"Suono2\"\r\n" + text(suono3) + ",\"Suono3\"\r\n" + text(suono4) +
+               ",\"Suono4\"\r\n" + flag(newMsg) + ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n" +
+               QByteArray::number(days) + ",\"giorni preavviso\"\r\n";
+    }
+};
+
+// What a main window takes from the desktop, all of it fake: a fixed clock
+// (7 March 2026, 10:00), scripted boxes, an archive viewer that notes what it
+// opens, no printer unless a test sets some, a tray, a digest without windows
+// and a player that only logs.
+struct FakeDesktop {
+    FakeClock clock;
+    ScriptedDialogs dialogs;
+    RigArchiveViewer viewer;
+    RigPrinter printer;
+    FakeTray tray;
+    ScriptedPresenter presenter;
+    std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
+    // The digest in the real reminder box and assistant instead of the script.
+    bool realDigestWindows = false;
+    // The real message and input boxes instead of the script.
+    Dialogs* realBoxes = nullptr;
+
+    Form1Services services(FileDialogs* files) {
+        return Form1Services{&clock,   realBoxes ? realBoxes : &dialogs,
+                             files,    &viewer,
+                             &printer, FakePlayerFactory(sounds),
+                             &tray,    realDigestWindows ? nullptr : &presenter};
+    }
+};
+
+// One main window on the fake desktop over a fresh data folder.
+struct WindowRig : FakeDesktop {
+    TempCurrentFolder folder;
+    RigFileDialogs files;
+    std::unique_ptr<Form1> form;
+
+    // The window, made but not yet loaded.
+    Form1& make() {
+        form = std::make_unique<Form1>(services(&files));
+        return *form;
+    }
+    // The window through its start-up sequence, not yet shown.
+    void start() { make().load(); }
+    void show() {
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    Agenda& agenda() { return form->agenda(); }
+    FlexGrid* grid(ListKind kind) { return form->grid(kind); }
+    QPushButton* button(Command command) { return form->commandButton(command); }
+    QAction* item(const char* name) { return form->findChild<QAction*>(QString::fromLatin1(name)); }
+};
