@@ -32,7 +32,7 @@ using namespace bench;
 struct AgendaWithAppointments {
     AgendaWithAppointments(Clock& clock, bool ascending, const QList<AgendaEntry>& rows)
         : agenda(clock, dialogs) {
-        agenda.settings().SortAscending = ascending;
+        agenda.settings().sortAscending = ascending;
         agenda.appointments().replaceAll(rows);
     }
     SilentDialogs dialogs;

@@ -124,11 +124,11 @@ void FormSiren::AddAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt) 
     if (due && !ringing_) {
         // A due alarm: the sound starts now and again every 3 seconds.
         ringing_ = true;
-        if (mp1_) mp1_->play(settings_.Suono4);
+        if (mp1_) mp1_->play(settings_.alarmSound);
         timer1_->start();
     } else if (!ringing_) {
         // Warnings alone sound once.
-        if (mp1_) mp1_->play(settings_.Suono4);
+        if (mp1_) mp1_->play(settings_.alarmSound);
     }
 }
 
@@ -160,7 +160,7 @@ void FormSiren::AttachNotice(AlarmNotice* notice) {
 }
 
 void FormSiren::Timer1_Timer() {
-    if (ringing_ && mp1_) mp1_->play(settings_.Suono4);
+    if (ringing_ && mp1_) mp1_->play(settings_.alarmSound);
 }
 
 void FormSiren::TxtMsg_Click() {

@@ -109,12 +109,12 @@ void Notifier::ShowReminders() {
     digestRunning_ = true;
     const Settings& settings = agenda_.settings();
     lastReminders_ = GatherRemindersFromFiles(services_.clock->today(), settings);
-    const bool assistant = settings.NewMsg;
+    const bool assistant = settings.newMessageBox;
     if (assistant)
         presenter_->PrepareAssistant(QPixmap(QDir::current().filePath(kAssistantPicture)));
 
     for (const ReminderSection& section :
-         PresentationOrder(lastReminders_, settings.SortAscending)) {
+         PresentationOrder(lastReminders_, settings.sortAscending)) {
         for (const QString& line : section.lines) {
             if (ending_) {
                 digestRunning_ = false;
@@ -167,7 +167,7 @@ bool WindowReminderPresenter::Present(const QString& line, const QString& soundP
 
 void Notifier::StartTimers() {
     timer2_->start();
-    engine_->setWarningMinutes(agenda_.settings().AlarmWarningMinutes);
+    engine_->setWarningMinutes(agenda_.settings().alarmWarningMinutes);
     engine_->setSnoozeFile(QString::fromLatin1(kSnoozeFileName));
     engine_->start();
 }

@@ -91,7 +91,7 @@ class Notifier : public QObject {
     // the digest, then the icon.
     void FinishStartUp();
 
-    // The digest of what falls due from today up to GiorniPreavviso days
+    // The digest of what falls due from today up to daysOfNotice days
     // ahead, read from the list files, one line at a time. Returns when every
     // list has been shown or stopped. A call while a digest is already being
     // shown does nothing.

@@ -328,7 +328,7 @@ bool AddAndSave(Agenda& agenda, const QList<ImportedEntry>& entries) {
         entry.message = e.message;
         entry.time = e.time;
         const std::optional<QDate> date = EntryDate(entry.date, year);
-        list.insertAt(date ? InsertionPlace(list, *date, agenda.settings().SortAscending, year)
+        list.insertAt(date ? InsertionPlace(list, *date, agenda.settings().sortAscending, year)
                            : list.entryCount(),
                       entry);
         added << entry;

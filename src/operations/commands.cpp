@@ -76,7 +76,7 @@ void AskToSaveOnExit(Agenda& agenda) {
 }
 
 void SetSortOrder(Agenda& agenda, bool ascending) {
-    agenda.settings().SortAscending = ascending;
+    agenda.settings().sortAscending = ascending;
     agenda.LoadOrSaveSettings(QStringLiteral("salva"));
     SaveCommand(agenda);
 }

@@ -70,7 +70,7 @@ void InsertEntry(Agenda& agenda, const QDate& calendarDate) {
     // choice of the user's, and half an entry is never inserted.
     if (!agenda.isWriting()) return;
 
-    const int place = InsertionPlace(list, *newDate, agenda.settings().SortAscending, year);
+    const int place = InsertionPlace(list, *newDate, agenda.settings().sortAscending, year);
     list.insertAt(place, entry);
     SaveCommand(agenda);
 }

@@ -19,11 +19,11 @@ bool SaveCommand(Agenda& agenda);
 // Hiding the window is the caller's business.
 void AskToSaveOnExit(Agenda& agenda);
 
-// The order commands: set SortAscending, save the settings, run the save command.
+// The order commands: set sortAscending, save the settings, run the save command.
 void SetSortOrder(Agenda& agenda, bool ascending);
 
 // Puts the appointments in date-and-time order in the direction of
-// SortAscending. Rows whose date cannot be read stay where they are; one
+// sortAscending. Rows whose date cannot be read stay where they are; one
 // "Data non valida" box at most.
 void SortAppointments(Agenda& agenda);
 

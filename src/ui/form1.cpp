@@ -327,7 +327,7 @@ void Form1::BuildMenus() {
         {"mnuAppuntamenti", Traits(ListKind::Appuntamenti).sound},
         {"mnuScadenze", Traits(ListKind::Scadenze).sound},
         {"mnuRicorrenze", Traits(ListKind::Ricorrenze).sound},
-        {"mnuAllarme", &Settings::Suono4},
+        {"mnuAllarme", &Settings::alarmSound},
     };
     const QString soundCaptions[] = {QStringLiteral("Appuntamenti"), QStringLiteral("Scadenze"),
                                      QStringLiteral("Ricorrenze"), QStringLiteral("Allarme")};
@@ -353,7 +353,7 @@ void Form1::BuildMenus() {
         item->setData(minutes);
         warningChoices_->addAction(item);
         connect(item, &QAction::triggered, this, [this, minutes = minutes] {
-            agenda_->settings().AlarmWarningMinutes = minutes;
+            agenda_->settings().alarmWarningMinutes = minutes;
             agenda_->LoadOrSaveSettings(QStringLiteral("salva"));
             notifier_->SetAlarmWarningMinutes(minutes);
         });
@@ -461,11 +461,11 @@ void Form1::SetBackground(const QPixmap& picture) {
 
 void Form1::ShowSettingsInMenu() {
     const Settings& settings = agenda_->settings();
-    mnuOrdCre_->setChecked(settings.SortAscending);
-    mnuOrdDec_->setChecked(!settings.SortAscending);
-    mnuNewMsgbox_->setChecked(settings.NewMsg);
+    mnuOrdCre_->setChecked(settings.sortAscending);
+    mnuOrdDec_->setChecked(!settings.sortAscending);
+    mnuNewMsgbox_->setChecked(settings.newMessageBox);
     for (QAction* item : warningChoices_->actions())
-        item->setChecked(item->data().toInt() == settings.AlarmWarningMinutes);
+        item->setChecked(item->data().toInt() == settings.alarmWarningMinutes);
 }
 
 void Form1::FitOuterSize() {

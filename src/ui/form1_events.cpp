@@ -241,8 +241,8 @@ void Form1::ChooseSoundFile(QString Settings::*sound) {
 
 void Form1::mnuNewMsgbox_Click() {
     Settings& settings = agenda_->settings();
-    settings.NewMsg = !settings.NewMsg;
-    mnuNewMsgbox_->setChecked(settings.NewMsg);
+    settings.newMessageBox = !settings.newMessageBox;
+    mnuNewMsgbox_->setChecked(settings.newMessageBox);
     agenda_->LoadOrSaveSettings(QStringLiteral("salva"));
 }
 

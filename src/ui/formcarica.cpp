@@ -240,12 +240,12 @@ FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new
     SetFolder(current);
 
     Settings& settings = d->agenda.settings();
-    if (settings.PercorsoImmagini.isEmpty()) {
-        settings.PercorsoImmagini = DefaultPictureFolder(d->agenda.StartFolder);
+    if (settings.picturesFolder.isEmpty()) {
+        settings.picturesFolder = DefaultPictureFolder(d->agenda.StartFolder);
     }
     // A folder that has gone away leaves the lists at the current folder,
     // without a message: the user simply browses from there.
-    SetFolder(settings.PercorsoImmagini);
+    SetFolder(settings.picturesFolder);
     ClearPreview();
 }
 
@@ -336,7 +336,7 @@ void FormCarica::done(int result) {
         d->closed = true;
         // Remembered even after a cancel, so the next opening starts where
         // the user left off.
-        d->agenda.StorePathSetting(&Settings::PercorsoImmagini,
+        d->agenda.StorePathSetting(&Settings::picturesFolder,
                                    QDir::toNativeSeparators(d->folder));
     }
     QDialog::done(result);

@@ -96,15 +96,15 @@ private Q_SLOTS:
         QVERIFY(agenda.LoadOrSaveSettings("carica"));  // missing: initial values, silently
         QCOMPARE(agenda.settings(), Settings());
         QVERIFY(!folder.exists("Ricordel.ini"));
-        agenda.settings().GiorniPreavviso = 4;
-        agenda.settings().SortAscending = true;
+        agenda.settings().daysOfNotice = 4;
+        agenda.settings().sortAscending = true;
         QVERIFY(agenda.LoadOrSaveSettings("salva"));
         QCOMPARE(folder.read("Ricordel.ini").count("\r\n"), 9);
 
         Agenda again(clock, dialogs);
         again.LoadOrSaveSettings("carica");
-        QCOMPARE(again.settings().GiorniPreavviso, qint16(4));
-        QVERIFY(again.settings().SortAscending);
+        QCOMPARE(again.settings().daysOfNotice, qint16(4));
+        QVERIFY(again.settings().sortAscending);
         QVERIFY(dialogs.shown.isEmpty());
     }
 

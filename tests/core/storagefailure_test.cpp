@@ -124,7 +124,7 @@ private Q_SLOTS:
             QCOMPARE(scene.agenda.list(ListKind::Scadenze).entryCount(), 1);
             scene.editAndSaveEverything(3);
             scene.checkTold();
-            scene.agenda.settings().GiorniPreavviso = 9;
+            scene.agenda.settings().daysOfNotice = 9;
             QVERIFY(!scene.agenda.LoadOrSaveSettings("salva"));
             QCOMPARE(scene.dialogs.shown.size(), 4);
             QVERIFY(scene.dialogs.shown.last().text.contains("Ricordel.ini"));

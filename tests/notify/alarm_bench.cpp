@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     const double steady = t.nsecsElapsed() / 1e6 / kTicks;
 
     Settings settings;
-    settings.GiorniPreavviso = 7;
+    settings.daysOfNotice = 7;
     t.restart();
     const ReminderLists lists = GatherRemindersFromFiles(day, settings);
     const double digest = t.nsecsElapsed() / 1e6;

@@ -374,7 +374,7 @@ void AlarmTest::windowBringsTheMainWindowBackAndAddsLines() {
     FakeClock clock(at(14, 0, 0));
     ScriptedDialogs dialogs;
     Agenda agenda{clock, dialogs};
-    agenda.settings().Suono4 = folder.file("allarme.wav");
+    agenda.settings().alarmSound = folder.file("allarme.wav");
     QWidget mainWindow;
     FakeTray tray;
     auto sounds = std::make_shared<PlayerLog>();

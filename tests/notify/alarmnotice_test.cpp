@@ -36,7 +36,7 @@ struct NoticeRig {
 
     NoticeRig() {
         folder.write("allarme.wav", "RIFF");
-        agenda.settings().Suono4 = folder.file("allarme.wav");
+        agenda.settings().alarmSound = folder.file("allarme.wav");
         notifier =
             std::make_unique<Notifier>(agenda, &mainWindow,
                                        NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds),

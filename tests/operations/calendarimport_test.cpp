@@ -21,7 +21,7 @@ struct Desk {
     ScriptedDialogs dialogs;
     Agenda agenda{clock, dialogs};
     Desk() {
-        agenda.settings().SortAscending = true;
+        agenda.settings().sortAscending = true;
         agenda.LoadLists();
     }
 };

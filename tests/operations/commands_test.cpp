@@ -39,7 +39,7 @@ class CommandsTest : public QObject {
   private Q_SLOTS:
     void saveWritesAllThreeAndEndsOnItsTab() {
         Fixture f;
-        f.agenda.settings().SortAscending = true;
+        f.agenda.settings().sortAscending = true;
         f.agenda.selectTab(2);
         f.agenda.SetListsModified(true);
         QSignalSpy tabs(&f.agenda, &Agenda::currentTabChanged);
@@ -64,7 +64,7 @@ class CommandsTest : public QObject {
     // later list was written.
     void saveSaysOnceWhichTimesCannotRing() {
         Fixture f;
-        f.agenda.settings().SortAscending = true;
+        f.agenda.settings().sortAscending = true;
         f.agenda.appointments().replaceAll({{"7/3", "Dentista", "16:00Q", {}},
                                             {"8/3", "Corsa", "9h12", {}},
                                             {"6/3", "Ieri", "boh", {}},  // past: no matter
@@ -119,7 +119,7 @@ class CommandsTest : public QObject {
 
     void exitAnsweredYesSavesAllOnTheAppointmentsTab() {
         Fixture f;
-        f.agenda.settings().SortAscending = true;
+        f.agenda.settings().sortAscending = true;
         f.agenda.selectTab(1);
         f.agenda.SetListsModified(true);
         f.dialogs.answer(MsgAnswer::Yes);
@@ -133,23 +133,23 @@ class CommandsTest : public QObject {
 
     void orderCommandStoresTheSettingAndResorts() {
         Fixture f;
-        f.agenda.settings().SortAscending = true;
+        f.agenda.settings().sortAscending = true;
         QVERIFY(SaveCommand(f.agenda));
         SetSortOrder(f.agenda, false);
-        QVERIFY(!f.agenda.settings().SortAscending);
+        QVERIFY(!f.agenda.settings().sortAscending);
         QCOMPARE(
             f.folder.read("Ricordel.dat"),
             QByteArray("9,3,\"tardi\",\"\"\r\n8,3,\"domani\",\"\"\r\n7,3,\"oggi\",\"8:00\"\r\n"));
 
         Settings stored;
-        stored.SortAscending = true;
+        stored.sortAscending = true;
         ParseSettings(f.folder.read("Ricordel.ini"), stored);
-        QVERIFY(!stored.SortAscending);
+        QVERIFY(!stored.sortAscending);
 
         SetSortOrder(f.agenda, true);
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
         ParseSettings(f.folder.read("Ricordel.ini"), stored);
-        QVERIFY(stored.SortAscending);
+        QVERIFY(stored.sortAscending);
     }
 };
 

@@ -64,7 +64,7 @@ class InsertTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs);
-        agenda.settings().SortAscending = true;
+        agenda.settings().sortAscending = true;
         agenda.list(ListKind::Scadenze).replaceAll(Dated({"1/3", "20/3"}));
         agenda.selectTab(1);
         dialogs.type(QString::fromUtf16(u"Scade bollo \"auto\" \u2192 Gy\u0151r"));
@@ -136,7 +136,7 @@ class InsertTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs);
-        agenda.settings().SortAscending = true;
+        agenda.settings().sortAscending = true;
         agenda.appointments().replaceAll({{"10/2", "riunione", "14:00", {}}});
 
         dialogs.type("dentista");

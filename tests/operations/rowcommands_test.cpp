@@ -309,7 +309,7 @@ class RowCommandsTest : public QObject {
     // next postpone changed an entry the user had not chosen.
     void postponeActsOnTheChosenRowAfterARepaint() {
         Fixture f;
-        f.agenda.settings().SortAscending = true;
+        f.agenda.settings().sortAscending = true;
         f.appointments({{"1/3", "scelto", "9:00", {}}, {"9/3", "ultimo", "9:00", {}}}, 0);
         PaintUrgencyColours(f.agenda);
         f.dialogs.answer(MsgAnswer::Yes);

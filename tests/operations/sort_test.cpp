@@ -78,12 +78,12 @@ class SortTest : public QObject {
         const QList<AgendaEntry> rows = {Appt("10/2", "14:00"), Appt("10/2", ""),
                                          Appt("9/2", "18:00")};
         agenda.appointments().replaceAll(rows);
-        agenda.settings().SortAscending = true;
+        agenda.settings().sortAscending = true;
         SortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0), QStringList({"9/2", "10/2", "10/2"}));
         QCOMPARE(Column(agenda.appointments(), 2), QStringList({"18:00", "", "14:00"}));
 
-        agenda.settings().SortAscending = false;
+        agenda.settings().sortAscending = false;
         SortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0), QStringList({"10/2", "10/2", "9/2"}));
         QCOMPARE(Column(agenda.appointments(), 2), QStringList({"14:00", "", "18:00"}));
@@ -98,7 +98,7 @@ class SortTest : public QObject {
             {Appt("5/5", "09:30", "primo", "A"), Appt("5/5", "9:30", "secondo", "B"),
              Appt("1/5", "8:00", "terzo", "C"), Appt("5/5", "9.30", "quarto", "D")});
         for (bool ascending : {true, false}) {
-            agenda.settings().SortAscending = ascending;
+            agenda.settings().sortAscending = ascending;
             SortAppointments(agenda);
             const QStringList expected = ascending
                                              ? QStringList({"terzo", "primo", "secondo", "quarto"})
@@ -113,7 +113,7 @@ class SortTest : public QObject {
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs);
         agenda.appointments().replaceAll({Appt("20/12", "10:00"), Appt("5/1", "10:00")});
-        agenda.settings().SortAscending = true;
+        agenda.settings().sortAscending = true;
         SortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0), QStringList({"5/1", "20/12"}));
     }
@@ -127,7 +127,7 @@ class SortTest : public QObject {
         agenda.appointments().replaceAll({Appt("20/2", ""), Appt("10/2", ""), Appt("29/2", ""),
                                           Appt("5/2", ""), Appt("1/2", ""), Appt("boh", ""),
                                           Appt("3/1", "")});
-        agenda.settings().SortAscending = true;
+        agenda.settings().sortAscending = true;
         SortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0),
                  QStringList({"10/2", "20/2", "29/2", "1/2", "5/2", "boh", "3/1"}));
@@ -163,7 +163,7 @@ class SortTest : public QObject {
             for (bool ascending : {true, false}) {
                 ScriptedDialogs dialogs;
                 Agenda agenda(clock, dialogs);
-                agenda.settings().SortAscending = ascending;
+                agenda.settings().sortAscending = ascending;
                 agenda.appointments().replaceAll(rows);
                 SortAppointments(agenda);
 

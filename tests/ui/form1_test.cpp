@@ -202,7 +202,7 @@ class StartupTests : public QObject {
         QCOMPARE(h.item("mnuOrdCre")->isChecked(), ascending);
         QCOMPARE(h.item("mnuOrdDec")->isChecked(), !ascending);
         QCOMPARE(h.item("mnuNewMsgbox")->isChecked(), newMsg);
-        QCOMPARE(h.agenda().settings().GiorniPreavviso, qint16(5));
+        QCOMPARE(h.agenda().settings().daysOfNotice, qint16(5));
     }
 
     void windowsFolderComesFromTheEnvironment() {
@@ -782,7 +782,7 @@ class CommandTests : public QObject {
         h.folder.write("Ricordel.dat", "7,3,\"Prima\",\"\"\r\n9,3,\"Dopo\",\"\"\r\n");
         h.start();
         h.item("mnuOrdDec")->trigger();
-        QVERIFY(!h.agenda().settings().SortAscending);
+        QVERIFY(!h.agenda().settings().sortAscending);
         QVERIFY(h.item("mnuOrdDec")->isChecked());
         QVERIFY(!h.item("mnuOrdCre")->isChecked());
         QVERIFY(h.folder.read("Ricordel.ini").startsWith("#FALSE#,\"Ord\"\r\n"));
@@ -817,11 +817,11 @@ class CommandTests : public QObject {
 
 
         h.item("mnuNewMsgbox")->trigger();
-        QVERIFY(h.agenda().settings().NewMsg);
+        QVERIFY(h.agenda().settings().newMessageBox);
         QVERIFY(h.item("mnuNewMsgbox")->isChecked());
         QVERIFY(h.folder.read("Ricordel.ini").contains("\r\n#TRUE#,\"NewMsg\"\r\n"));
         h.item("mnuNewMsgbox")->trigger();
-        QVERIFY(!h.agenda().settings().NewMsg);
+        QVERIFY(!h.agenda().settings().newMessageBox);
         QVERIFY(!h.item("mnuNewMsgbox")->isChecked());
         QVERIFY(h.folder.read("Ricordel.ini").contains("\r\n#FALSE#,\"NewMsg\"\r\n"));
     }
@@ -833,10 +833,10 @@ class CommandTests : public QObject {
         const struct {
             const char* item;
             QString Settings::*sound;
-        } cases[] = {{"mnuAppuntamenti", &Settings::Suono2},
-                     {"mnuScadenze", &Settings::Suono1},
-                     {"mnuRicorrenze", &Settings::Suono3},
-                     {"mnuAllarme", &Settings::Suono4}};
+        } cases[] = {{"mnuAppuntamenti", &Settings::appointmentSound},
+                     {"mnuScadenze", &Settings::deadlineSound},
+                     {"mnuRicorrenze", &Settings::anniversarySound},
+                     {"mnuAllarme", &Settings::alarmSound}};
         for (const auto& c : cases) {
             const QString wav =
                 QDir::tempPath() + QStringLiteral("/suoni, miei/") + c.item + ".wav";
@@ -857,7 +857,7 @@ class CommandTests : public QObject {
     void cancelledOrUnstorableSoundChoiceChangesNothing() {
         Harness h;
         h.start();
-        h.agenda().settings().Suono2 = QStringLiteral("old.wav");
+        h.agenda().settings().appointmentSound = QStringLiteral("old.wav");
         h.files.answer = QString();
         h.files.wanderTo = QDir::rootPath();
         const QString folder = QDir::currentPath();
@@ -871,7 +871,7 @@ class CommandTests : public QObject {
         QCOMPARE(h.dialogs.shown.size(), 1);
         QVERIFY2(h.dialogs.shown[0].text.contains(QDir::toNativeSeparators(odd)),
                  qPrintable(h.dialogs.shown[0].text));
-        QCOMPARE(h.agenda().settings().Suono2, QStringLiteral("old.wav"));
+        QCOMPARE(h.agenda().settings().appointmentSound, QStringLiteral("old.wav"));
         QVERIFY(!h.folder.exists("Ricordel.ini"));
     }
 

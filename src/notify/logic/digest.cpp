@@ -111,7 +111,7 @@ ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
                               const QList<ListRecord>& appointments,
                               const QList<ListRecord>& anniversaries, const QDate& today,
                               const Settings& settings) {
-    const int days = settings.GiorniPreavviso;
+    const int days = settings.daysOfNotice;
     ReminderLists lists;
     lists.ComboMess = GatherListLines(deadlines, ListKind::Scadenze, today, days);
     lists.ComboMess2 = GatherListLines(appointments, ListKind::Appuntamenti, today, days);
@@ -120,7 +120,7 @@ ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
 }
 
 ReminderLists GatherRemindersFromFiles(const QDate& today, const Settings& settings) {
-    const int days = settings.GiorniPreavviso;
+    const int days = settings.daysOfNotice;
     ReminderLists lists;
     lists.ComboMess = GatherFileLines(ListKind::Scadenze, today, days);
     lists.ComboMess2 = GatherFileLines(ListKind::Appuntamenti, today, days);

@@ -32,7 +32,7 @@ QString ReminderLine(int daysAhead, const QDate& date, const QString& message,
                      const QString& timeText);
 
 // Gathers the due lines of each list: records whose day falls from today up
-// to `GiorniPreavviso` days ahead, taken in the current year. A record whose
+// to `daysOfNotice` days ahead, taken in the current year. A record whose
 // day and month are no day of this year is skipped.
 QStringList GatherListLines(const QList<ListRecord>& records, ListKind kind, const QDate& today,
                             int giorniPreavviso);
