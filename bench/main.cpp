@@ -91,9 +91,7 @@ constexpr ListKind kSaveOrder[] = {ListKind::Appuntamenti, ListKind::Scadenze,
 std::vector<QByteArray> ReadSavedLists() {
     std::vector<QByteArray> files;
     for (ListKind kind : kSaveOrder) {
-        QByteArray bytes;
-        ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes);
-        files.push_back(bytes);
+        files.push_back(ReadWholeFile(QString::fromLatin1(Traits(kind).fileName)).value_or(QByteArray()));
     }
     return files;
 }
@@ -190,17 +188,17 @@ bool LoadFigure() {
             QElapsedTimer timer;
             timer.start();
             for (ListKind kind : kAllListKinds) {
-                QByteArray bytes;
-                if (ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes)) {
+                const auto bytes = ReadWholeFile(QString::fromLatin1(Traits(kind).fileName));
+                if (!bytes) {
                     std::fprintf(stderr, "floor_decode_3x32766: cannot read the files\n");
                     return false;
                 }
-                texts.push_back(win1252::decode(bytes));
+                texts.push_back(win1252::decode(*bytes));
             }
             floors.push_back(Millis(timer));
         }
         SilentDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QDir::currentPath());
         QElapsedTimer timer;
         timer.start();
         agenda.LoadLists();

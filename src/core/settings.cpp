@@ -86,6 +86,14 @@ void ParseSettings(const QByteArray& bytes, Settings& into) {
     }
 }
 
+void Settings::readFile(const QString& path) {
+    if (const auto bytes = ReadWholeFile(path)) ParseSettings(*bytes, *this);
+}
+
+std::optional<QString> Settings::writeFile(const QString& path) const {
+    return WriteFileAtomically(path, SerializeSettings(*this));
+}
+
 bool SettingsCanHold(const QString& text) {
     return CleanCellText(text) == text;
 }

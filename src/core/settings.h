@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // The user's preferences, kept in "Ricordel.ini" in this order.
 struct Settings {
     bool sortAscending = false;
@@ -19,6 +21,13 @@ struct Settings {
     qint16 daysOfNotice = 0;
     // Minutes of warning before each appointment's alarm (0 to 1440; 0: none).
     int alarmWarningMinutes = 0;
+
+    // Reads the file at `path` as ParseSettings does; a missing or unreadable
+    // file leaves every setting as it is.
+    void readFile(const QString& path);
+    // Writes all the settings to the file at `path`, atomically. Returns the
+    // reason on failure; the file then holds what it held.
+    std::optional<QString> writeFile(const QString& path) const;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

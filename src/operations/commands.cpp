@@ -33,27 +33,24 @@ void ReportTimesThatCannotRing(Agenda& agenda) {
                                 QStringLiteral("ORARIO NON VALIDO"));
 }
 
-bool SaveTab(Agenda& agenda, ListKind kind) {
-    agenda.selectTab(TabOf(kind));
-    agenda.SelectCurrentGrid();
-    return agenda.SaveCurrentList();
+// Writes the lists in `order`, each even when an earlier one failed: each
+// failure has its own box, and the lists that can be saved are. A later
+// successful write clears the unsaved-edits flag, so it is set again when any
+// list did not reach its file: those edits must still be offered on exit.
+bool SaveLists(Agenda& agenda, std::initializer_list<ListKind> order) {
+    bool saved = true;
+    for (ListKind kind : order) saved = agenda.saveList(kind) && saved;
+    if (!saved) agenda.SetListsModified(true);
+    return saved;
 }
 
 }  // namespace
 
 bool SaveCommand(Agenda& agenda) {
-    const int tab = agenda.currentTab();
-    agenda.selectTab(TabOf(ListKind::Appuntamenti));
     SortAppointments(agenda);
-    // Every list is written even when an earlier one failed: each failure has
-    // its own box, and the lists that can be saved are.
-    bool saved = SaveTab(agenda, ListKind::Appuntamenti);
-    saved = SaveTab(agenda, ListKind::Scadenze) && saved;
-    saved = SaveTab(agenda, ListKind::Ricorrenze) && saved;
-    // A later successful write clears the flag; edits that did not reach their
-    // file must still be offered on exit.
-    if (!saved) agenda.SetListsModified(true);
-    agenda.selectTab(tab);
+    const bool saved =
+        SaveLists(agenda, {ListKind::Appuntamenti, ListKind::Scadenze, ListKind::Ricorrenze});
+    agenda.showTab(agenda.currentTab());
     agenda.SelectCurrentGrid();
     PaintUrgencyColours(agenda);
     if (saved) ReportTimesThatCannotRing(agenda);
@@ -67,16 +64,14 @@ void AskToSaveOnExit(Agenda& agenda) {
                                  QString()) != MsgAnswer::Yes) {
         return;
     }
-    agenda.selectTab(TabOf(ListKind::Scadenze));
     SortAppointments(agenda);
-    bool saved = SaveTab(agenda, ListKind::Scadenze);
-    saved = SaveTab(agenda, ListKind::Ricorrenze) && saved;
-    saved = SaveTab(agenda, ListKind::Appuntamenti) && saved;
-    if (!saved) agenda.SetListsModified(true);
+    SaveLists(agenda, {ListKind::Scadenze, ListKind::Ricorrenze, ListKind::Appuntamenti});
+    agenda.showTab(TabOf(ListKind::Appuntamenti));
+    agenda.SelectCurrentGrid();
 }
 
 void SetSortOrder(Agenda& agenda, bool ascending) {
     agenda.settings().sortAscending = ascending;
-    agenda.LoadOrSaveSettings(QStringLiteral("salva"));
+    agenda.saveSettings();
     SaveCommand(agenda);
 }

@@ -21,5 +21,5 @@ void DeleteEntry(Agenda& agenda) {
     // A failed write has been reported and the file still holds the entry.
     // The removal waits in the list for the next save, which the exit
     // command offers.
-    if (!agenda.SaveCurrentList()) agenda.SetListsModified(true);
+    if (!agenda.saveList(command.List().kind())) agenda.SetListsModified(true);
 }

@@ -9,14 +9,16 @@ class Agenda;
 // through its Dialogs seam and reads the time from its Clock, so every branch
 // runs without a window.
 
-// The save command (button 5): sort the appointments, write the three lists,
-// select the tab that was selected before and repaint the colours. Returns
-// false when a file could not be written (the user has been told).
+// The save command: sorts the appointments, writes the three lists, ends as a
+// click on the selected tab (its tab-change handling runs) and repaints the
+// colours. Returns false when a file could not be written (the user has been
+// told).
 bool SaveCommand(Agenda& agenda);
 
-// The question of the exit command (button 4): when there are unsaved edits,
-// asks "Salvare le modifiche effettuate ?" and on Yes saves the three lists.
-// Hiding the window is the caller's business.
+// The question of the exit command: when there are unsaved edits, asks
+// "Salvare le modifiche effettuate ?" and on Yes sorts the appointments,
+// saves the three lists and selects the appointments' tab. Hiding the window
+// is the caller's business.
 void AskToSaveOnExit(Agenda& agenda);
 
 // The order commands: set sortAscending, save the settings, run the save command.

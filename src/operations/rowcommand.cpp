@@ -36,14 +36,9 @@ bool RowCommand::ConfirmedStillThere() const {
 }
 
 bool SaveAppointmentsList(Agenda& agenda) {
-    const int tab = agenda.currentTab();
-    const int appointmentsTab = TabOf(ListKind::Appuntamenti);
-    if (tab != appointmentsTab) agenda.selectTab(appointmentsTab);
+    const bool saved = agenda.saveList(ListKind::Appuntamenti);
+    // Saved from another tab, the command ends as a click on that tab.
+    if (agenda.currentTab() != TabOf(ListKind::Appuntamenti)) agenda.showTab(agenda.currentTab());
     agenda.SelectCurrentGrid();
-    const bool saved = agenda.SaveCurrentList();
-    if (tab != appointmentsTab) {
-        agenda.selectTab(tab);
-        agenda.SelectCurrentGrid();
-    }
     return saved;
 }

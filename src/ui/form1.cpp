@@ -168,7 +168,9 @@ constexpr QRect kShapeGeometry(588, 232, 121, 41);
 Form1::Form1(const Form1Services& services, QWidget* parent)
     : QMainWindow(parent),
       services_(services),
-      agenda_(std::make_unique<Agenda>(*services.clock, *services.dialogs)) {
+      agenda_(std::make_unique<Agenda>(
+          *services.clock, *services.dialogs,
+          services.dataFolder.isEmpty() ? QDir::currentPath() : services.dataFolder)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ricordel by Tobrani - "));
     setWindowIcon(ProgramIcon());
@@ -354,7 +356,7 @@ void Form1::BuildMenus() {
         warningChoices_->addAction(item);
         connect(item, &QAction::triggered, this, [this, minutes = minutes] {
             agenda_->settings().alarmWarningMinutes = minutes;
-            agenda_->LoadOrSaveSettings(QStringLiteral("salva"));
+            agenda_->saveSettings();
             notifier_->SetAlarmWarningMinutes(minutes);
         });
     }
@@ -490,13 +492,12 @@ void Form1::Form_Load() {
                        .arg(RICORDEL_VERSION_MINOR)
                        .arg(RICORDEL_VERSION_PATCH));
     CentreWindow(*this);
-    agenda_->WindowsFolder = qEnvironmentVariable("SystemRoot");
-    agenda_->StartFolder = QDir::currentPath();
+    agenda_->setWindowsFolder(qEnvironmentVariable("SystemRoot"));
     LoadBackground();
     standardButtonColour_ = QApplication::palette().color(QPalette::Button);
     calendar_->setSelectedDate(services_.clock->today());
     agenda_->selectTab(0);
-    agenda_->LoadOrSaveSettings(QStringLiteral("carica"));
+    agenda_->loadSettings();
     ShowSettingsInMenu();
     LayoutGrids();
     agenda_->LoadLists();
@@ -523,7 +524,6 @@ void Form1::StartNotifications() {
 
 // "? -> Esporta calendario...": the saved lists as an iCalendar file.
 void Form1::mnuEsporta_Click() {
-    const QString folder = QDir::currentPath();
     QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     // Not every home has a documents folder.
     if (documents.isEmpty() || !QFileInfo(documents).isDir()) documents = QDir::homePath();
@@ -531,10 +531,8 @@ void Form1::mnuEsporta_Click() {
         services_.files->SaveFileName(QStringLiteral("Esporta calendario"),
                                       QDir(documents).filePath(QStringLiteral("Ricordel.ics")),
                                       QStringLiteral("Calendario iCalendar (*.ics)"));
-    // The list files are addressed relative to the current folder.
-    QDir::setCurrent(folder);
     if (path.isEmpty()) return;
-    const CalendarFileOutcome outcome = ExportCalendarFile(path, agenda_->clock());
+    const CalendarFileOutcome outcome = ExportCalendarFile(agenda_->dataFolder(), path, agenda_->clock());
     const QString title = QStringLiteral("ESPORTA CALENDARIO");
     if (outcome.error) {
         services_.dialogs->Notice(
@@ -554,11 +552,8 @@ void Form1::mnuEsporta_Click() {
 
 // "? -> Importa calendario...": an iCalendar file into the lists.
 void Form1::mnuImporta_Click() {
-    const QString folder = QDir::currentPath();
     const QString path = services_.files->OpenFileName(
         QStringLiteral("Calendario iCalendar (*.ics *.ICS *.ical *.ifb);;Tutti i file (*)"));
-    // The list files are addressed relative to the current folder.
-    QDir::setCurrent(folder);
     if (!path.isEmpty()) ImportCalendarFile(path);
 }
 

@@ -39,6 +39,7 @@ struct Form1Services {
     TrayIcon* tray = nullptr;               // null: the desktop has no notification area
     ReminderPresenter* presenter = nullptr;  // null: the reminder box and the assistant
     DesktopNotifications* notifications = nullptr;  // null: alarms only in the alarm window
+    QString dataFolder;  // the folder of the program's files; empty: the current folder
 };
 
 // The main window: the three lists on their tabs, the calendar, the six

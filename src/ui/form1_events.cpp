@@ -230,11 +230,7 @@ void Form1::Form_MouseMove() {
 }
 
 void Form1::ChooseSoundFile(QString Settings::*sound) {
-    const QString folder = QDir::currentPath();
     const QString name = services_.files->OpenFileName(QStringLiteral("*.wav (*.wav)"));
-    // The list files are addressed relative to the current folder: whatever
-    // the dialog did to it, it goes back.
-    QDir::setCurrent(folder);
     if (name.isEmpty()) return;
     agenda_->StorePathSetting(sound, QDir::toNativeSeparators(name));
 }
@@ -243,7 +239,7 @@ void Form1::mnuNewMsgbox_Click() {
     Settings& settings = agenda_->settings();
     settings.newMessageBox = !settings.newMessageBox;
     mnuNewMsgbox_->setChecked(settings.newMessageBox);
-    agenda_->LoadOrSaveSettings(QStringLiteral("salva"));
+    agenda_->saveSettings();
 }
 
 void Form1::mnuSfondo_Click() {

@@ -241,7 +241,7 @@ FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new
 
     Settings& settings = d->agenda.settings();
     if (settings.picturesFolder.isEmpty()) {
-        settings.picturesFolder = DefaultPictureFolder(d->agenda.StartFolder);
+        settings.picturesFolder = DefaultPictureFolder(d->agenda.dataFolder());
     }
     // A folder that has gone away leaves the lists at the current folder,
     // without a message: the user simply browses from there.
@@ -432,9 +432,12 @@ void FormCarica::ConfirmPicture() {
     if (d->selectedPath.isEmpty() || d->picture.isNull()) return;
     Q_EMIT backgroundChosen(d->picture);
 
-    QByteArray bytes;
-    std::optional<QString> failure = ReadWholeFile(d->selectedPath, bytes);
-    if (!failure) failure = WriteFileAtomically(QString::fromLatin1(kBackgroundFileName), bytes);
+    QString reason;
+    std::optional<QString> failure;
+    if (const auto bytes = ReadWholeFile(d->selectedPath, &reason))
+        failure = WriteFileAtomically(d->agenda.filePath(QString::fromLatin1(kBackgroundFileName)), *bytes);
+    else
+        failure = reason;
     if (failure) {
         // The earlier copy stays whole: the next start shows the old picture.
         ReportSaveFailure(d->agenda.dialogs(), QString::fromLatin1(kBackgroundFileName), *failure);

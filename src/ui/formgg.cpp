@@ -185,6 +185,6 @@ void OpenNoticeDaysDialog(Agenda& agenda, QWidget* parent) {
         dialog.exec();
     }
     if (agenda.settings().daysOfNotice != previousNoticeDays) {
-        agenda.LoadOrSaveSettings(QStringLiteral("salva"));
+        agenda.saveSettings();
     }
 }

@@ -11,10 +11,10 @@ class AgendaTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void emptyFolderGetsThreeEmptyFiles() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         agenda.LoadLists();
         for (const char* name : {"Ricordel.dat", "Date.dat", "Ricorrenze.dat"}) {
             QVERIFY2(folder.exists(name), name);
@@ -25,7 +25,7 @@ private Q_SLOTS:
     }
 
     void preparedFilesLoadAndSaveBackByteForByte() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         const QByteArray appts = "7,3,\"Dentista\",\"10:30\"\r\n29,2,\"Bisestile\",\"\"\r\n";
         const QByteArray deadlines = "25,12,\"Scade bollo\"\r\n1,1,\"Capodanno, festa\"\r\n";
         const QByteArray anniversaries = "3,5,\"E' il Compleanno di Niccol\xf2\"\r\n";
@@ -34,16 +34,15 @@ private Q_SLOTS:
         folder.write("Ricorrenze.dat", anniversaries);
         FakeClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));  // a common year
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         agenda.LoadLists();
         QCOMPARE(agenda.appointments().entryCount(), 2);
         QCOMPARE(agenda.appointments().entry(0), (AgendaEntry{"7/3", "Dentista", "10:30", {}}));
         QCOMPARE(agenda.list(ListKind::Ricorrenze).entry(0).message, QString::fromUtf16(u"E' il Compleanno di Niccolò"));
 
         // Files written back hold the same bytes; the leap day survives a common year.
-        for (int tab : {2, 1, 0}) {
-            agenda.selectTab(tab);
-            QVERIFY(agenda.SaveCurrentList());
+        for (ListKind kind : kAllListKinds) {
+            QVERIFY(agenda.saveList(kind));
         }
         QCOMPARE(folder.read("Ricordel.dat"), appts);
         QCOMPARE(folder.read("Date.dat"), deadlines);
@@ -51,26 +50,25 @@ private Q_SLOTS:
     }
 
     void savingOneListClearsTheSharedFlagAndTouchesNothingElse() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         agenda.LoadLists();
         agenda.list(ListKind::Ricorrenze).append({"2/2", "x", "", {}});
         agenda.appointments().append({"1/1", "y", "", {}});
         agenda.SetListsModified(true);
-        agenda.selectTab(1);
-        QVERIFY(agenda.SaveCurrentList());
+        QVERIFY(agenda.saveList(ListKind::Scadenze));
         QVERIFY(!agenda.ListsModified());
         QCOMPARE(folder.read("Ricorrenze.dat"), QByteArray());
         QCOMPARE(folder.read("Ricordel.dat"), QByteArray());
     }
 
     void failedSaveKeepsOldFileAndFlagAndSaysWhy() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         folder.write("Date.dat", "1,1,\"vecchio\"\r\n");
         agenda.LoadLists();
         agenda.list(ListKind::Scadenze).append({"2/2", "nuovo", "", {}});
@@ -79,8 +77,7 @@ private Q_SLOTS:
         // when the file itself has been replaced by a folder.
         QVERIFY(QFile::remove(folder.file("Date.dat")));
         QVERIFY(QDir(folder.path()).mkdir("Date.dat"));
-        agenda.selectTab(1);
-        QVERIFY(!agenda.SaveCurrentList());
+        QVERIFY(!agenda.saveList(ListKind::Scadenze));
         QVERIFY(agenda.ListsModified());
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(dialogs.shown[0].text.contains("Date.dat"));
@@ -89,20 +86,20 @@ private Q_SLOTS:
     }
 
     void settingsLoadSaveAndMissingFile() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        QVERIFY(agenda.LoadOrSaveSettings("carica"));  // missing: initial values, silently
+        Agenda agenda(clock, dialogs, folder.path());
+        agenda.loadSettings();  // missing: initial values, silently
         QCOMPARE(agenda.settings(), Settings());
         QVERIFY(!folder.exists("Ricordel.ini"));
         agenda.settings().daysOfNotice = 4;
         agenda.settings().sortAscending = true;
-        QVERIFY(agenda.LoadOrSaveSettings("salva"));
+        QVERIFY(agenda.saveSettings());
         QCOMPARE(folder.read("Ricordel.ini").count("\r\n"), 9);
 
-        Agenda again(clock, dialogs);
-        again.LoadOrSaveSettings("carica");
+        Agenda again(clock, dialogs, folder.path());
+        again.loadSettings();
         QCOMPARE(again.settings().daysOfNotice, qint16(4));
         QVERIFY(again.settings().sortAscending);
         QVERIFY(dialogs.shown.isEmpty());
@@ -111,7 +108,7 @@ private Q_SLOTS:
     void tabSelectionAndCurrentGrid() {
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         QSignalSpy spy(&agenda, &Agenda::currentTabChanged);
         agenda.selectTab(2);
         agenda.selectTab(2);

@@ -33,9 +33,9 @@ std::optional<QString> Text(const QVariant& v) {
 // Reads the database file with a connection of the test's own.
 class Reader {
   public:
-    Reader() : name_(QStringLiteral("reader-%1").arg(++counter_)) {
+    explicit Reader(const QString& folder) : name_(QStringLiteral("reader-%1").arg(++counter_)) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(QStringLiteral("Ricordel.mdb"));
+        db.setDatabaseName(QDir(folder).filePath(QStringLiteral("Ricordel.mdb")));
         db.open();
     }
     ~Reader() {
@@ -88,7 +88,7 @@ class DatabaseTest : public QObject {
   private:
     void fillLists();
 
-    std::optional<TempCurrentFolder> folder_;
+    std::optional<TempFolder> folder_;
     FakeClock clock_;
     std::optional<ScriptedDialogs> dialogs_;
     std::optional<Agenda> agenda_;
@@ -97,7 +97,7 @@ class DatabaseTest : public QObject {
 void DatabaseTest::init() {
     folder_.emplace();
     dialogs_.emplace();
-    agenda_.emplace(clock_, *dialogs_);
+    agenda_.emplace(clock_, *dialogs_, folder_->path());
 }
 
 void DatabaseTest::cleanup() {
@@ -124,7 +124,7 @@ void DatabaseTest::copiesEveryListInGridOrder() {
     QCOMPARE(QSqlDatabase::connectionNames(), connectionsBefore);
     QVERIFY(folder_->exists("Ricordel.mdb"));
 
-    Reader db;
+    Reader db(folder_->path());
     const QList<StoredRow> appointments = db.rows("Appuntamenti");
     QCOMPARE(appointments.size(), 3);
     QCOMPARE(appointments[0].data, QString("7/3"));
@@ -160,7 +160,7 @@ void DatabaseTest::secondRunAppendsTheSameRowsAgain() {
     QVERIFY(CopyListsToDatabase(*agenda_));
     QVERIFY(dialogs_->shown.isEmpty());
 
-    Reader db;
+    Reader db(folder_->path());
     const QList<StoredRow> rows = db.rows("Appuntamenti");
     QCOMPARE(rows.size(), 6);
     for (int i = 0; i < 3; ++i) {
@@ -187,7 +187,7 @@ void DatabaseTest::tabsAreSelectedInTurnEndingOnAnniversaries() {
     QCOMPARE(agenda_->currentTab(), 2);
     QCOMPARE(agenda_->currentKind(), ListKind::Ricorrenze);
 
-    Reader db;
+    Reader db(folder_->path());
     const QList<StoredRow> rows = db.rows("Ricorrenze");
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].messaggio, QString("E' il Compleanno di Anna"));
@@ -199,7 +199,7 @@ void DatabaseTest::fieldsAreSetByTheirPositionInTheQuery() {
     // A database made elsewhere, with its columns in another order and rows
     // of its own: the copy keeps the rows and puts each value in its column.
     {
-        Reader db;
+        Reader db(folder_->path());
         QVERIFY(
             db.exec("CREATE TABLE Appuntamenti (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
                     "Ord INTEGER, Ora TEXT, Note TEXT, Messaggio TEXT, Data TEXT)"));
@@ -211,7 +211,7 @@ void DatabaseTest::fieldsAreSetByTheirPositionInTheQuery() {
     QVERIFY(CopyListsToDatabase(*agenda_));
     QVERIFY(dialogs_->shown.isEmpty());
 
-    Reader db;
+    Reader db(folder_->path());
     const QList<StoredRow> rows = db.rows("Appuntamenti");
     QCOMPARE(rows.size(), 4);
     QCOMPARE(rows[0].messaggio, QString("Vecchio"));
@@ -245,7 +245,7 @@ void DatabaseTest::failureHalfwayStoresNothing() {
     // The appointments go in first; the deadlines' table lacks a column, so
     // the run fails there and the appointments must not stay behind.
     {
-        Reader db;
+        Reader db(folder_->path());
         QVERIFY(
             db.exec("CREATE TABLE Appuntamenti (Data TEXT, Messaggio TEXT, Ora TEXT, "
                     "Ord INTEGER, Id INTEGER PRIMARY KEY AUTOINCREMENT)"));
@@ -257,7 +257,7 @@ void DatabaseTest::failureHalfwayStoresNothing() {
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY2(dialogs_->shown[0].text.contains("Ora"), qPrintable(dialogs_->shown[0].text));
 
-    Reader db;
+    Reader db(folder_->path());
     QCOMPARE(db.rows("Appuntamenti").size(), 1);
     QVERIFY(!db.exec("SELECT * FROM Ricorrenze"));
     QCOMPARE(agenda_->currentTab(), 2);
@@ -277,7 +277,7 @@ void DatabaseTest::databaseThatRefusesWritesIsReported() {
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY2(dialogs_->shown[0].text.contains("readonly"), qPrintable(dialogs_->shown[0].text));
     QCOMPARE(folder_->read("Ricordel.mdb"), bytes);
-    Reader db;
+    Reader db(folder_->path());
     QCOMPARE(db.rows("Appuntamenti").size(), 3);
     QCOMPARE(db.rows("Scadenze").size(), 2);
 }

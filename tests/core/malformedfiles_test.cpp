@@ -22,13 +22,13 @@ private Q_SLOTS:
         const QByteArray bytes = ReadCorpusFile(path);
         QVERIFY(!bytes.isEmpty() || QFileInfo(path).size() == 0);
 
-        TempCurrentFolder folder;
+        TempFolder folder;
         for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
         folder.write("Ricordel.ini", bytes);
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        agenda.LoadOrSaveSettings("carica");
+        Agenda agenda(clock, dialogs, folder.path());
+        agenda.loadSettings();
         agenda.LoadLists();
         QVERIFY(dialogs.shown.isEmpty());
 
@@ -43,16 +43,15 @@ private Q_SLOTS:
             QCOMPARE(agenda.list(kind).fileContent(), SerializeList(read, kind));
             loaded << read;
         }
-        for (int tab : {0, 1, 2}) {
-            agenda.selectTab(tab);
-            QVERIFY(agenda.SaveCurrentList());
+        for (ListKind kind : kAllListKinds) {
+            QVERIFY(agenda.saveList(kind));
         }
-        QVERIFY(agenda.LoadOrSaveSettings("salva"));
+        QVERIFY(agenda.saveSettings());
 
         // A fresh load of what was saved gives back every record; only dates
         // that are no day of any year read back as 0/0.
-        Agenda again(clock, dialogs);
-        again.LoadOrSaveSettings("carica");
+        Agenda again(clock, dialogs, folder.path());
+        again.loadSettings();
         again.LoadLists();
         QCOMPARE(again.settings(), agenda.settings());
         for (ListKind kind : kAllListKinds) {

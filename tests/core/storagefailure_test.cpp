@@ -50,15 +50,12 @@ QByteArray readFile(const QString& path) {
 struct Scene {
     FakeClock clock;
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
-    QString old;
+    Agenda agenda;
 
-    explicit Scene(const QString& folder) : old(QDir::currentPath()) {
-        QDir::setCurrent(folder);
+    explicit Scene(const QString& folder) : agenda(clock, dialogs, folder) {
         agenda.LoadLists();
-        agenda.LoadOrSaveSettings("carica");
+        agenda.loadSettings();
     }
-    ~Scene() { QDir::setCurrent(old); }
 
     // An edit, then the save of every list and of the settings.
     void editAndSaveEverything(int entries) {
@@ -66,9 +63,8 @@ struct Scene {
             for (int i = 0; i < entries; ++i)
                 agenda.list(kind).append({"1/2", QString("Nuova voce %1").arg(i), {}, {}});
         agenda.SetListsModified(true);
-        for (int tab : {0, 1, 2}) {
-            agenda.selectTab(tab);
-            QVERIFY(!agenda.SaveCurrentList());
+        for (ListKind kind : kAllListKinds) {
+            QVERIFY(!agenda.saveList(kind));
         }
     }
 
@@ -125,7 +121,7 @@ private Q_SLOTS:
             scene.editAndSaveEverything(3);
             scene.checkTold();
             scene.agenda.settings().daysOfNotice = 9;
-            QVERIFY(!scene.agenda.LoadOrSaveSettings("salva"));
+            QVERIFY(!scene.agenda.saveSettings());
             QCOMPARE(scene.dialogs.shown.size(), 4);
             QVERIFY(scene.dialogs.shown.last().text.contains("Ricordel.ini"));
         }

@@ -344,7 +344,7 @@ void AlarmTest::manyAlarmsInOneMinute() {
     folder.write("Ricordel.dat", bytes);
     FakeClock clock(at(9, 0, 30));
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
+    Agenda agenda{clock, dialogs, folder.path()};
     QWidget mainWindow;
     auto sounds = std::make_shared<PlayerLog>();
     Notifier notifier(
@@ -373,7 +373,7 @@ void AlarmTest::windowBringsTheMainWindowBackAndAddsLines() {
                  "7,3,\"Dopo\",\"14:31\"\r\n");
     FakeClock clock(at(14, 0, 0));
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
+    Agenda agenda{clock, dialogs, folder.path()};
     agenda.settings().alarmSound = folder.file("allarme.wav");
     QWidget mainWindow;
     FakeTray tray;

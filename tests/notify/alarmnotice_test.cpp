@@ -27,7 +27,7 @@ struct NoticeRig {
     TempCurrentFolder folder;
     FakeClock clock{at(9, 0)};
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
+    Agenda agenda{clock, dialogs, folder.path()};
     QWidget mainWindow;
     FakeTray tray;
     FakeNotifications notices;

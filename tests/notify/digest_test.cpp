@@ -77,7 +77,7 @@ struct DigestRig {
     TempCurrentFolder folder;
     FakeClock clock{QDateTime(kToday, QTime(8, 0))};
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
+    Agenda agenda{clock, dialogs, folder.path()};
     QWidget mainWindow;
     std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
     ScriptedPresenter presenter;

@@ -38,7 +38,7 @@ struct TrayRig {
     TempCurrentFolder folder;
     FakeClock clock;
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
+    Agenda agenda{clock, dialogs, folder.path()};
     QWidget mainWindow;
     FakeTray tray;
     QMenu mnuTray;
@@ -322,7 +322,7 @@ void TrayTest::realTrayWhenAvailable() {
     if (!tray.isAvailable()) QSKIP("no notification area on this platform");
     FakeClock clock;
     ScriptedDialogs dialogs;
-    Agenda agenda(clock, dialogs);
+    Agenda agenda(clock, dialogs, QDir::currentPath());
     QWidget window;
     Notifier notifier(agenda, &window, {&clock, &dialogs, nullptr, &tray, nullptr});
     notifier.AddTrayIcon();

@@ -15,12 +15,12 @@ namespace {
 
 const QTimeZone kRome("Europe/Rome");
 
-// The agenda of the current folder, read from its files.
+// The agenda of a data folder, read from its files.
 struct Desk {
     FakeClock clock{QDateTime(QDate(2026, 3, 7), QTime(10, 0))};
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
-    Desk() {
+    Agenda agenda;
+    explicit Desk(const TempFolder& folder) : agenda(clock, dialogs, folder.path()) {
         agenda.settings().sortAscending = true;
         agenda.LoadLists();
     }
@@ -35,7 +35,7 @@ QByteArray Event(const QByteArray& lines) {
            "END:VEVENT\r\n";
 }
 
-QByteArray Lists(const TempCurrentFolder& folder) {
+QByteArray Lists(const TempFolder& folder) {
     return folder.read("Ricordel.dat") + "|" + folder.read("Date.dat") + "|" +
            folder.read("Ricorrenze.dat");
 }
@@ -47,7 +47,7 @@ class CalendarImportTest : public QObject {
 
   private Q_SLOTS:
     void foreignEventsTakenOnceAfterYes() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         folder.write("Ricordel.dat", "8,3,\"Dentista\",\"09:00\"\r\n");
         const QByteArray ics = Calendar(
             Event("DTSTART:20260310T080500Z\r\nDTEND:20260310T090000Z\r\n"
@@ -71,7 +71,7 @@ class CalendarImportTest : public QObject {
         folder.write("invito.ics", ics);
         const QByteArray before = Lists(folder);
 
-        Desk desk;
+        Desk desk(folder);
         desk.dialogs.answer(MsgAnswer::No);
         QCOMPARE(ImportCalendar(desk.agenda, folder.file("invito.ics"), kRome), 0);
         QCOMPARE(Lists(folder), before);
@@ -122,9 +122,9 @@ class CalendarImportTest : public QObject {
                             ParseListRecords(anniversaries, ListKind::Ricorrenze)},
                            clock, QStringLiteral("Europe/Rome"));
 
-        TempCurrentFolder folder;
+        TempFolder folder;
         folder.write("Ricordel.ics", out.ics);
-        Desk desk;
+        Desk desk(folder);
         desk.dialogs.answer(MsgAnswer::Yes);
         QCOMPARE(ImportCalendar(desk.agenda, folder.file("Ricordel.ics"), kRome), 9);
         QCOMPARE(folder.read("Ricordel.dat"),
@@ -161,7 +161,7 @@ class CalendarImportTest : public QObject {
     void badInputChangesNothing() {
         QFETCH(QByteArray, content);
         QFETCH(QString, reason);
-        TempCurrentFolder folder;
+        TempFolder folder;
         folder.write("Ricordel.dat", "8,3,\"Dentista\",\"09:00\"\r\n");
         folder.write("Ricorrenze.dat", "1,5,\"Festa\"\r\n");
         const QString path = folder.file("invito.ics");
@@ -177,7 +177,7 @@ class CalendarImportTest : public QObject {
         if (saveFails) QVERIFY(QDir(folder.path()).mkdir("Date.dat"));
         const QByteArray before = Lists(folder);
 
-        Desk desk;
+        Desk desk(folder);
         if (saveFails) desk.dialogs.answer(MsgAnswer::Yes);
         QCOMPARE(ImportCalendar(desk.agenda, path, kRome), 0);
         QCOMPARE(Lists(folder), before);

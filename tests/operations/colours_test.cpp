@@ -90,7 +90,7 @@ class ColoursTest : public QObject {
         QFETCH(QRgb, colour);
         FakeClock clock(now);
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         agenda.appointments().append({date, message, time, {}});
         PaintUrgencyColours(agenda);
         for (int c = 0; c <= ListModel::ColTime; ++c)
@@ -102,7 +102,7 @@ class ColoursTest : public QObject {
     void paintingKeepsTheCurrentCellAndTheIdColumn() {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         ListModel& list = agenda.appointments();
         list.replaceAll({{"1/3", "a", "", "1"}, {"7/3", "b", "", "2"}, {"20/3", "c", "", "3"}});
         list.setCellBackground(1, ListModel::ColId, Qt::blue);
@@ -133,7 +133,7 @@ class ColoursTest : public QObject {
         auto pick = [&](const QStringList& from) { return from[random.bounded(from.size())]; };
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(14, 30, 45)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         QList<AgendaEntry> rows;
         for (int i = 0; i < 300; ++i) rows.append({pick(dates), pick(messages), pick(times), {}});
         agenda.appointments().replaceAll(rows);
@@ -146,7 +146,7 @@ class ColoursTest : public QObject {
     void repaintFollowsTheClock() {
         FakeClock clock(QDateTime(QDate(2026, 3, 6), QTime(23, 59)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         ListModel& list = agenda.appointments();
         list.replaceAll({{"7/3", "dentista", "0:01", {}}});
         PaintUrgencyColours(agenda);

@@ -13,14 +13,14 @@
 namespace {
 
 struct Fixture {
-    Fixture() : clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0))), agenda(clock, dialogs) {
+    Fixture() : clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0))), agenda(clock, dialogs, folder.path()) {
         agenda.appointments().replaceAll(
             {{"9/3", "tardi", "", "1"}, {"7/3", "oggi", "8:00", "2"}, {"8/3", "domani", "", "3"}});
         agenda.list(ListKind::Scadenze)
             .replaceAll({{"20/3", "Scade b", "", {}}, {"1/3", "Scade a", "", {}}});
         agenda.list(ListKind::Ricorrenze).replaceAll({{"2/2", "E' il Compleanno di Ugo", "", {}}});
     }
-    TempCurrentFolder folder;
+    TempFolder folder;
     FakeClock clock;
     ScriptedDialogs dialogs;
     Agenda agenda;

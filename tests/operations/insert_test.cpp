@@ -60,10 +60,10 @@ class InsertTest : public QObject {
     }
 
     void deadlineKeepsTheOfferedPrefixAndIsSavedAtOnce() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         agenda.settings().sortAscending = true;
         agenda.list(ListKind::Scadenze).replaceAll(Dated({"1/3", "20/3"}));
         agenda.selectTab(1);
@@ -90,10 +90,10 @@ class InsertTest : public QObject {
 
     // Appointments start empty, anniversaries with "E' il Compleanno di ".
     void eachListOffersItsStartOfMessage() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         const QStringList offered = {"", "Scade ", "E' il Compleanno di "};
         for (int tab : {0, 1, 2}) {
             agenda.selectTab(tab);
@@ -108,10 +108,10 @@ class InsertTest : public QObject {
     }
 
     void cancelledMessageAddsAndSavesNothing() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         dialogs.type("");
         InsertEntry(agenda, QDate(2026, 3, 7));
         QVERIFY(agenda.appointments().isEmpty());
@@ -121,10 +121,10 @@ class InsertTest : public QObject {
     // 29 February in a common year is refused: no list could read that date
     // back.
     void dayMissingFromTheCurrentYearIsRefused() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         InsertEntry(agenda, QDate(2028, 2, 29));
         QCOMPARE(dialogs.texts(), QStringList({"Data non valida"}));
         QVERIFY(agenda.appointments().isEmpty());
@@ -132,10 +132,10 @@ class InsertTest : public QObject {
     }
 
     void appointmentTimeIsCheckedAndStoredAsTyped() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         agenda.settings().sortAscending = true;
         agenda.appointments().replaceAll({{"10/2", "riunione", "14:00", {}}});
 
@@ -157,10 +157,10 @@ class InsertTest : public QObject {
     }
 
     void emptyTimeMeansNoTime() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         dialogs.type("palestra");
         dialogs.type("");
         InsertEntry(agenda, QDate(2026, 2, 1));
@@ -169,10 +169,10 @@ class InsertTest : public QObject {
     }
 
     void fullListTakesNoMore() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         agenda.selectTab(1);
         agenda.list(ListKind::Scadenze)
             .replaceAll(QList<AgendaEntry>(ListModel::kMaxEntries, {"1/1", "x", {}, {}}));

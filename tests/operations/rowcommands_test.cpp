@@ -49,12 +49,12 @@ class MeanwhileDialogs final : public Dialogs {
 
 struct Fixture {
     explicit Fixture(const QDateTime& now = QDateTime(QDate(2026, 3, 7), QTime(10, 0)))
-        : clock(now), agenda(clock, dialogs) {}
+        : clock(now), agenda(clock, dialogs, folder.path()) {}
     void appointments(const QList<AgendaEntry>& rows, int current) {
         agenda.appointments().replaceAll(rows);
         agenda.setCurrentCell(ListKind::Appuntamenti, current, ListModel::ColMessage);
     }
-    TempCurrentFolder folder;
+    TempFolder folder;
     FakeClock clock;
     ScriptedDialogs dialogs;
     Agenda agenda;
@@ -116,10 +116,10 @@ class RowCommandsTest : public QObject {
         const QString changed =
             QStringLiteral("La voce è stata cambiata nel frattempo: nessuna modifica effettuata.");
         for (int command = 0; command < 3; ++command) {
-            TempCurrentFolder folder;
+            TempFolder folder;
             FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
             MeanwhileDialogs dialogs;
-            Agenda agenda(clock, dialogs);
+            Agenda agenda(clock, dialogs, folder.path());
             ListModel& list = agenda.appointments();
             list.replaceAll({{"7/3", "cena", "20:00", {}}, {"8/3", "pranzo", "13:00", {}}});
             agenda.setCurrentCell(ListKind::Appuntamenti, 0, ListModel::ColMessage);
@@ -413,7 +413,7 @@ class RowCommandsTest : public QObject {
         Fixture f;
         QDir(f.folder.path()).mkdir("Archivio");
         f.folder.write("Archivio/2026.txt", "7,3,\"cena\",\"\"\r\n");
-        f.agenda.WindowsFolder = "C:\\WINDOWS";
+        f.agenda.setWindowsFolder("C:\\WINDOWS");
         FakeViewer viewer;
         f.dialogs.type(answer);
         OpenArchive(f.agenda, viewer);
@@ -442,7 +442,7 @@ class RowCommandsTest : public QObject {
         Fixture f;
         QDir(f.folder.path()).mkdir("Archivio");
         f.folder.write("Archivio/2026.txt", "");
-        f.agenda.WindowsFolder = "D:\\NOWIN";
+        f.agenda.setWindowsFolder("D:\\NOWIN");
         FakeViewer viewer;
         viewer.failuresLeft = 1;
         f.dialogs.type("2026");
@@ -456,7 +456,7 @@ class RowCommandsTest : public QObject {
         f.dialogs.type("2026");
         OpenArchive(f.agenda, viewer);
         QCOMPARE(viewer.calls.size(), 2);
-        QCOMPARE(f.agenda.WindowsFolder, QStringLiteral("c:\\windows"));
+        QCOMPARE(f.agenda.windowsFolder(), QStringLiteral("c:\\windows"));
         QCOMPARE(f.dialogs.shown.size(), 3);
         QVERIFY(f.dialogs.shown[2].text.contains("Archivio"));
         QCOMPARE(f.dialogs.shown[2].buttons, MsgButtons::Ok);

@@ -74,7 +74,7 @@ class SortTest : public QObject {
     void sortsByDateThenTimeInBothDirections() {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         const QList<AgendaEntry> rows = {Appt("10/2", "14:00"), Appt("10/2", ""),
                                          Appt("9/2", "18:00")};
         agenda.appointments().replaceAll(rows);
@@ -93,7 +93,7 @@ class SortTest : public QObject {
     void equalKeysKeepTheirOrderAndIdsStayPut() {
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll(
             {Appt("5/5", "09:30", "primo", "A"), Appt("5/5", "9:30", "secondo", "B"),
              Appt("1/5", "8:00", "terzo", "C"), Appt("5/5", "9.30", "quarto", "D")});
@@ -111,7 +111,7 @@ class SortTest : public QObject {
     void everyDateFallsInTheCurrentYear() {
         FakeClock clock(QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll({Appt("20/12", "10:00"), Appt("5/1", "10:00")});
         agenda.settings().sortAscending = true;
         SortAppointments(agenda);
@@ -123,7 +123,7 @@ class SortTest : public QObject {
     void unreadableDateIsAWallAndWarnsOnce() {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll({Appt("20/2", ""), Appt("10/2", ""), Appt("29/2", ""),
                                           Appt("5/2", ""), Appt("1/2", ""), Appt("boh", ""),
                                           Appt("3/1", "")});
@@ -140,7 +140,7 @@ class SortTest : public QObject {
     void singleUnreadableRowAsksNothing() {
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll({Appt("31/4", "")});
         SortAppointments(agenda);
         QVERIFY(dialogs.shown.isEmpty());
@@ -162,7 +162,7 @@ class SortTest : public QObject {
             }
             for (bool ascending : {true, false}) {
                 ScriptedDialogs dialogs;
-                Agenda agenda(clock, dialogs);
+                Agenda agenda(clock, dialogs, QString());
                 agenda.settings().sortAscending = ascending;
                 agenda.appointments().replaceAll(rows);
                 SortAppointments(agenda);

@@ -23,11 +23,10 @@ class FormCaricaTest : public QObject {
         TempCurrentFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda{clock, dialogs};
+        Agenda agenda{clock, dialogs, folder.path()};
         FormCarica* dialog = nullptr;
         QSignalSpy* chosen = nullptr;
 
-        Fixture() { agenda.StartFolder = folder.path(); }
         ~Fixture() {
             delete chosen;
             delete dialog;

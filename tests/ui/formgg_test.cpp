@@ -21,7 +21,7 @@ class FormGgTest : public QObject {
         TempCurrentFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda{clock, dialogs};
+        Agenda agenda{clock, dialogs, folder.path()};
         FormGg* dialog = nullptr;
         explicit Fixture(qint16 days) { agenda.settings().daysOfNotice = days; }
         ~Fixture() { delete dialog; }

@@ -58,9 +58,9 @@ class MalformedStartTest : public QObject {
 
         QVERIFY(SaveCommand(form.agenda()));
         for (ListKind kind : kAllListKinds) {
-            QByteArray saved;
-            QVERIFY(!ReadWholeFile(folder.file(Traits(kind).fileName), saved));
-            const auto records = ParseListRecords(saved, kind);
+            const std::optional<QByteArray> saved = ReadWholeFile(folder.file(Traits(kind).fileName));
+            QVERIFY(saved);
+            const auto records = ParseListRecords(*saved, kind);
             QCOMPARE(records.size(), shown[TabOf(kind)].size());
             // Sorting may reorder the appointments: compare the messages as sets.
             QStringList before, after;

@@ -132,9 +132,9 @@ QStringList DueAlarms(const QList<ListRecord>& appointments, const QDate& day,
 }
 
 bool AppointmentFileCache::Refresh() {
-    QByteArray now;
-    if (ReadWholeFile(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName), now))
-        now.clear();  // missing or unreadable: no appointments
+    // A missing or unreadable file holds no appointments.
+    QByteArray now =
+        ReadWholeFile(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName)).value_or(QByteArray());
     if (valid_ && now == bytes_) return false;
     bytes_ = std::move(now);
     valid_ = true;

@@ -253,13 +253,8 @@ void AlarmEngine::setSnoozeFile(const QString& fileName) {
 void AlarmEngine::loadSnoozes() {
     snoozes_.clear();
     if (snoozeFile_.isEmpty() || !QFile::exists(snoozeFile_)) return;
-    QByteArray bytes;
-    bool damaged = false;
-    if (const auto error = ReadWholeFile(snoozeFile_, bytes)) {
-        damaged = true;
-    } else {
-        snoozes_ = ParseSnoozes(bytes, &damaged);
-    }
+    bool damaged = true;
+    if (const auto bytes = ReadWholeFile(snoozeFile_)) snoozes_ = ParseSnoozes(*bytes, &damaged);
     if (!damaged) return;
     const QString aside = snoozeFile_ + QStringLiteral(".danneggiato");
     QFile::remove(aside);

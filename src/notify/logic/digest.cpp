@@ -88,10 +88,10 @@ class DueLines {
 // The lines of one list file, read record by record: only due records are
 // decoded, and nothing of the file is kept.
 QStringList GatherFileLines(ListKind kind, const QDate& today, int giorniPreavviso) {
-    QByteArray bytes;
-    if (ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes)) return {};
+    const auto bytes = ReadWholeFile(QString::fromLatin1(Traits(kind).fileName));
+    if (!bytes) return {};
     DueLines due(kind, today, giorniPreavviso);
-    ForEachRecord(bytes, kind, [&](const RawRecord& raw) {
+    ForEachRecord(*bytes, kind, [&](const RawRecord& raw) {
         due.add(raw.day, raw.month, [&] { return raw.decode(); });
     });
     return due.lines;
