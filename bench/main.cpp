@@ -105,7 +105,7 @@ bool SaveFigure() {
         AgendaWithAppointments list(clock, true, shuffled);
         QElapsedTimer timer;
         timer.start();
-        const bool saved = SaveCommand(list.agenda);
+        const bool saved = saveAll(list.agenda);
         if (millis) *millis = Millis(timer);
         return saved && list.dialogs.shown == 0;
     };
@@ -153,7 +153,7 @@ bool BubbleRatioFigure() {
             AgendaWithAppointments list(clock, ascending, rows);
             QElapsedTimer timer;
             timer.start();
-            SortAppointments(list.agenda);
+            sortAppointments(list.agenda);
             if (ascending) ours.push_back(Millis(timer));
             if (run >= kBubbleRuns) continue;
 
@@ -201,7 +201,7 @@ bool LoadFigure() {
         Agenda agenda(clock, dialogs, QDir::currentPath());
         QElapsedTimer timer;
         timer.start();
-        agenda.LoadLists();
+        agenda.loadLists();
         loads.push_back(Millis(timer));
         for (ListKind kind : kAllListKinds) {
             if (agenda.list(kind).entryCount() != ListModel::kMaxEntries) {

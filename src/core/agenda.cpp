@@ -46,15 +46,15 @@ void Agenda::showTab(int tab) {
     Q_EMIT currentTabChanged(tab);
 }
 
-void Agenda::SelectCurrentGrid() { currentGrid_ = &list(KindForTab(currentTab_)); }
+void Agenda::selectCurrentList() { currentGrid_ = &list(KindForTab(currentTab_)); }
 
-void Agenda::SetListsModified(bool modified) {
+void Agenda::setListsModified(bool modified) {
     if (listsModified_ == modified) return;
     listsModified_ = modified;
     Q_EMIT listsModifiedChanged(modified);
 }
 
-void Agenda::LoadLists() {
+void Agenda::loadLists() {
     // Missing files are created empty, in this order.
     for (ListKind kind : {ListKind::Scadenze, ListKind::Appuntamenti, ListKind::Ricorrenze}) {
         const QString name = QString::fromLatin1(Traits(kind).fileName);
@@ -87,10 +87,10 @@ bool Agenda::saveList(ListKind kind) {
             [&](const char* data, qsizetype size) { return file.write(data, size) == size; });
     };
     if (const auto error = WriteFileAtomically(filePath(name), write)) {
-        ReportSaveFailure(dialogs_, name, *error);
+        reportSaveFailure(dialogs_, name, *error);
         return false;
     }
-    SetListsModified(false);
+    setListsModified(false);
     Q_EMIT listSaved(kind);
     return true;
 }
@@ -101,13 +101,13 @@ bool Agenda::saveSettings() {
     const QString name = QString::fromLatin1(kSettingsFileName);
     if (!writing_) return false;
     if (const auto error = settings_.writeFile(filePath(name))) {
-        ReportSaveFailure(dialogs_, name, *error);
+        reportSaveFailure(dialogs_, name, *error);
         return false;
     }
     return true;
 }
 
-bool Agenda::StorePathSetting(QString Settings::*setting, const QString& path) {
+bool Agenda::storePathSetting(QString Settings::*setting, const QString& path) {
     if (!SettingsCanHold(path)) {
         dialogs_.Notice(QStringLiteral("Il percorso\n%1\ncontiene caratteri che il file delle "
                                        "impostazioni non può conservare: l'impostazione resta "
@@ -121,7 +121,7 @@ bool Agenda::StorePathSetting(QString Settings::*setting, const QString& path) {
     return true;
 }
 
-void ReportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason) {
+void reportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason) {
     dialogs.Notice(QStringLiteral("Impossibile salvare il file \"%1\":\n%2\n\n"
                                   "Il file precedente è rimasto com'era.")
                        .arg(fileName, reason),

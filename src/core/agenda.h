@@ -52,13 +52,13 @@ public:
     // already: the window's tab-change handling runs as after a click on it.
     void showTab(int tab);
 
-    // CurrentGrid is the list of the selected tab, as SelectCurrentGrid last set it.
-    void SelectCurrentGrid();
-    ListModel& CurrentGrid() { return *currentGrid_; }
+    // currentList is the list of the selected tab, as selectCurrentList last set it.
+    void selectCurrentList();
+    ListModel& currentList() { return *currentGrid_; }
     ListKind currentKind() const { return currentGrid_->kind(); }
 
-    bool ListsModified() const { return listsModified_; }
-    void SetListsModified(bool modified);
+    bool listsModified() const { return listsModified_; }
+    void setListsModified(bool modified);
 
     Settings& settings() { return settings_; }
     const Settings& settings() const { return settings_; }
@@ -69,7 +69,7 @@ public:
 
     // Creates a missing list file empty, then appends each file's records to
     // its list. A file that cannot be read is reported and read as empty.
-    void LoadLists();
+    void loadLists();
 
     // Writes the list of `kind` to its file, atomically. On success
     // ListsModified is cleared; on failure the old file stays, a box says why
@@ -86,10 +86,10 @@ public:
     // The program ends: from now on no file is written, so that a command
     // whose questions were abandoned with the program leaves nothing half
     // made. Saves return false without a box.
-    void StopWriting() { writing_ = false; }
+    void stopWriting() { writing_ = false; }
     // Remembers that the user was told about `key` (an appointment whose time
     // cannot ring); false when it was told before.
-    bool MarkTimeReported(const QString& key) { return reportedTimes_.insert(key).second; }
+    bool markTimeReported(const QString& key) { return reportedTimes_.insert(key).second; }
     bool isWriting() const { return writing_; }
 
     // Stores a path chosen in a dialog (a sound file, the pictures folder) in
@@ -98,7 +98,7 @@ public:
     // quote or a line break) would come back changed at the next start: it is
     // refused with a box naming it, and the setting keeps its value. Returns
     // whether the path was stored.
-    bool StorePathSetting(QString Settings::*setting, const QString& path);
+    bool storePathSetting(QString Settings::*setting, const QString& path);
 
 Q_SIGNALS:
     void currentTabChanged(int tab);
@@ -122,4 +122,4 @@ private:
 };
 
 // Reports a file that could not be written, naming it and the reason.
-void ReportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason);
+void reportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason);

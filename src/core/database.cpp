@@ -100,7 +100,7 @@ std::optional<QString> CopyInto(const QString& connection, Agenda& agenda) {
 
 }  // namespace
 
-bool CopyListsToDatabase(Agenda& agenda) {
+bool copyListsToDatabase(Agenda& agenda) {
     // A connection of our own, so the copy never disturbs another user of
     // the default connection and leaves nothing registered behind.
     const QString connection =
@@ -111,7 +111,7 @@ bool CopyListsToDatabase(Agenda& agenda) {
     // Whatever happened, the copy ends showing the anniversaries' tab, the
     // last list it copies, as after a click on that tab.
     agenda.showTab(TabOf(ListKind::Ricorrenze));
-    agenda.SelectCurrentGrid();
+    agenda.selectCurrentList();
 
     if (failure) {
         agenda.dialogs().Message(

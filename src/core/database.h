@@ -7,4 +7,4 @@ class Agenda;
 // reported in a box with the driver's reason. Whatever happened, the copy
 // ends with the anniversaries' tab selected, the last list it copies.
 // Returns whether the rows were stored.
-bool CopyListsToDatabase(Agenda& agenda);
+bool copyListsToDatabase(Agenda& agenda);

@@ -51,7 +51,7 @@ std::optional<QString> AppendArchiveLine(const QString& path, const QByteArray& 
     return std::nullopt;
 }
 
-void ArchiveEntry(Agenda& agenda) {
+void archiveEntry(Agenda& agenda) {
     RowCommand command(agenda);
     if (!command.HasRow()) return;
     Dialogs& dialogs = agenda.dialogs();
@@ -79,10 +79,10 @@ void ArchiveEntry(Agenda& agenda) {
     agenda.appointments().removeAt(command.Row());
     // A failed write has been reported: the entry is in the archive and still
     // in the list file, and the removal waits for the next save.
-    if (!SaveAppointmentsList(agenda)) agenda.SetListsModified(true);
+    if (!saveAppointmentsList(agenda)) agenda.setListsModified(true);
 }
 
-void OpenArchive(Agenda& agenda, ArchiveViewer& viewer) {
+void openArchive(Agenda& agenda, ArchiveViewer& viewer) {
     Dialogs& dialogs = agenda.dialogs();
     const QString answer =
         dialogs.Input(QStringLiteral("Anno ?"), QStringLiteral("Apertura Archivio"),

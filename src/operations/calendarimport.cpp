@@ -333,13 +333,13 @@ bool AddAndSave(Agenda& agenda, const QList<ImportedEntry>& entries) {
                       entry);
         added << entry;
     }
-    if (SaveCommand(agenda)) return true;
+    if (saveAll(agenda)) return true;
     for (qsizetype i = added.size() - 1; i >= 0; --i)
         RemoveLast(agenda.list(entries[i].kind), added[i]);
     for (ListKind kind : kAllListKinds)
         WriteFileAtomically(agenda.filePath(QString::fromLatin1(Traits(kind).fileName)),
                             SerializeList(agenda.list(kind).entries(), kind));
-    PaintUrgencyColours(agenda);
+    paintUrgencyColours(agenda);
     return false;
 }
 

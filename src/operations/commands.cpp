@@ -22,7 +22,7 @@ void ReportTimesThatCannotRing(Agenda& agenda) {
         const std::optional<QDate> day = EntryDate(date, today.year());
         if (!day || *day < today) continue;
         const QString message = list.text(row, ListModel::ColMessage);
-        if (!agenda.MarkTimeReported(date + QLatin1Char('|') + message + QLatin1Char('|') + time))
+        if (!agenda.markTimeReported(date + QLatin1Char('|') + message + QLatin1Char('|') + time))
             continue;
         lines << QStringLiteral("L'ora «%1» dell'appuntamento del %2 «%3» non è un'ora valida: "
                                 "l'allarme non suonerà.")
@@ -40,38 +40,38 @@ void ReportTimesThatCannotRing(Agenda& agenda) {
 bool SaveLists(Agenda& agenda, std::initializer_list<ListKind> order) {
     bool saved = true;
     for (ListKind kind : order) saved = agenda.saveList(kind) && saved;
-    if (!saved) agenda.SetListsModified(true);
+    if (!saved) agenda.setListsModified(true);
     return saved;
 }
 
 }  // namespace
 
-bool SaveCommand(Agenda& agenda) {
-    SortAppointments(agenda);
+bool saveAll(Agenda& agenda) {
+    sortAppointments(agenda);
     const bool saved =
         SaveLists(agenda, {ListKind::Appuntamenti, ListKind::Scadenze, ListKind::Ricorrenze});
     agenda.showTab(agenda.currentTab());
-    agenda.SelectCurrentGrid();
-    PaintUrgencyColours(agenda);
+    agenda.selectCurrentList();
+    paintUrgencyColours(agenda);
     if (saved) ReportTimesThatCannotRing(agenda);
     return saved;
 }
 
-void AskToSaveOnExit(Agenda& agenda) {
-    if (!agenda.ListsModified()) return;
+void askToSaveOnExit(Agenda& agenda) {
+    if (!agenda.listsModified()) return;
     if (agenda.dialogs().Message(QStringLiteral("Salvare le modifiche effettuate ?"),
                                  MsgButtons::YesNo, MsgIcon::Question,
                                  QString()) != MsgAnswer::Yes) {
         return;
     }
-    SortAppointments(agenda);
+    sortAppointments(agenda);
     SaveLists(agenda, {ListKind::Scadenze, ListKind::Ricorrenze, ListKind::Appuntamenti});
     agenda.showTab(TabOf(ListKind::Appuntamenti));
-    agenda.SelectCurrentGrid();
+    agenda.selectCurrentList();
 }
 
-void SetSortOrder(Agenda& agenda, bool ascending) {
+void setSortOrder(Agenda& agenda, bool ascending) {
     agenda.settings().sortAscending = ascending;
     agenda.saveSettings();
-    SaveCommand(agenda);
+    saveAll(agenda);
 }

@@ -35,10 +35,10 @@ QString AskTime(Dialogs& dialogs) {
 
 }  // namespace
 
-void InsertEntry(Agenda& agenda, const QDate& calendarDate) {
+void insertEntry(Agenda& agenda, const QDate& calendarDate) {
     Dialogs& dialogs = agenda.dialogs();
-    agenda.SelectCurrentGrid();
-    ListModel& list = agenda.CurrentGrid();
+    agenda.selectCurrentList();
+    ListModel& list = agenda.currentList();
     const ListTraits& traits = list.traits();
     const int year = agenda.clock().year();
 
@@ -72,5 +72,5 @@ void InsertEntry(Agenda& agenda, const QDate& calendarDate) {
 
     const int place = InsertionPlace(list, *newDate, agenda.settings().sortAscending, year);
     list.insertAt(place, entry);
-    SaveCommand(agenda);
+    saveAll(agenda);
 }

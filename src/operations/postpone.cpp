@@ -40,7 +40,7 @@ QDate MovedByDays(const QDate& date, int days) {
     return QDate(year, month, day);
 }
 
-void PostponeByMinutes(Agenda& agenda, int minutes) {
+void postponeByMinutes(Agenda& agenda, int minutes) {
     RowCommand command(agenda);
     if (!command.HasRow()) return;
     const AgendaEntry entry = command.Entry();
@@ -67,10 +67,10 @@ void PostponeByMinutes(Agenda& agenda, int minutes) {
     ListModel& list = agenda.appointments();
     list.setText(command.Row(), ListModel::ColDate, FormatDateText(moved.date()));
     list.setText(command.Row(), ListModel::ColTime, PostponedTimeText(moved.time()));
-    SaveCommand(agenda);
+    saveAll(agenda);
 }
 
-void PostponeByDays(Agenda& agenda, int days) {
+void postponeByDays(Agenda& agenda, int days) {
     RowCommand command(agenda);
     if (!command.HasRow()) return;
     const AgendaEntry entry = command.Entry();
@@ -84,5 +84,5 @@ void PostponeByDays(Agenda& agenda, int days) {
     if (!command.Confirm(QStringLiteral("CONFERMA SPOSTAMENTO"))) return;
 
     agenda.appointments().setText(command.Row(), ListModel::ColDate, FormatDateText(moved));
-    SaveCommand(agenda);
+    saveAll(agenda);
 }

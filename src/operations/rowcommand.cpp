@@ -35,10 +35,10 @@ bool RowCommand::ConfirmedStillThere() const {
     return false;
 }
 
-bool SaveAppointmentsList(Agenda& agenda) {
+bool saveAppointmentsList(Agenda& agenda) {
     const bool saved = agenda.saveList(ListKind::Appuntamenti);
     // Saved from another tab, the command ends as a click on that tab.
     if (agenda.currentTab() != TabOf(ListKind::Appuntamenti)) agenda.showTab(agenda.currentTab());
-    agenda.SelectCurrentGrid();
+    agenda.selectCurrentList();
     return saved;
 }

@@ -40,4 +40,4 @@ class RowCommand {
 
 // Saves the appointments list; when another tab is on show, ends as a click
 // on that tab. Returns whether it was written.
-bool SaveAppointmentsList(Agenda& agenda);
+bool saveAppointmentsList(Agenda& agenda);

@@ -177,7 +177,7 @@ std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bo
     return order;
 }
 
-void SortAppointments(Agenda& agenda) {
+void sortAppointments(Agenda& agenda) {
     ListModel& list = agenda.appointments();
     const int year = agenda.clock().year();
     const bool ascending = agenda.settings().sortAscending;

@@ -190,8 +190,8 @@ void Form1::ConnectNotifications() {
                          services_.presenter, services_.notifications});
     notifier_->setTrayMenu(popupTray_);
     connect(notifier_.get(), &Notifier::repaintColoursRequested, this,
-            [this] { PaintUrgencyColours(*agenda_); });
-    connect(notifier_.get(), &Notifier::saveAllRequested, this, [this] { SaveCommand(*agenda_); });
+            [this] { paintUrgencyColours(*agenda_); });
+    connect(notifier_.get(), &Notifier::saveAllRequested, this, [this] { saveAll(*agenda_); });
     // Leaves every event loop at once, the nested ones of waiting boxes
     // included; a quit() would wait for them, and do nothing before exec().
     connect(notifier_.get(), &Notifier::quitRequested, qApp, [] { QCoreApplication::exit(0); });
@@ -312,12 +312,12 @@ void Form1::BuildMenus() {
     connect(mnuOrdCre_, &QAction::triggered, this, [this] {
         mnuOrdCre_->setChecked(true);
         mnuOrdDec_->setChecked(false);
-        SetSortOrder(*agenda_, true);
+        setSortOrder(*agenda_, true);
     });
     connect(mnuOrdDec_, &QAction::triggered, this, [this] {
         mnuOrdDec_->setChecked(true);
         mnuOrdCre_->setChecked(false);
-        SetSortOrder(*agenda_, false);
+        setSortOrder(*agenda_, false);
     });
 
     QMenu* suoni = impostazioni->addMenu(QStringLiteral("&Suoni"));
@@ -374,14 +374,14 @@ void Form1::BuildMenus() {
     connect(AddItem(visualizza, "mnuRemember", QStringLiteral("&Ricordel")), &QAction::triggered,
             this, &Form1::ShowReminders);
     connect(AddItem(visualizza, "mnuArchivio", QStringLiteral("&Archivio")), &QAction::triggered,
-            this, [this] { OpenArchive(*agenda_, *services_.archiveViewer); });
+            this, [this] { openArchive(*agenda_, *services_.archiveViewer); });
 
     QMenu* debug = bar->addMenu(QStringLiteral("?"));
     debug->setObjectName(QStringLiteral("mnuDebug"));
     connect(AddItem(debug, "mnuProva2", QStringLiteral("&Prova allarme")), &QAction::triggered,
             this, &Form1::TestAlarm);
     connect(AddItem(debug, "mnuCopiaDB", QStringLiteral("&Copia dati in DB")), &QAction::triggered,
-            this, [this] { CopyListsToDatabase(*agenda_); });
+            this, [this] { copyListsToDatabase(*agenda_); });
     connect(AddItem(debug, "mnuEsporta", QStringLiteral("&Esporta calendario...")),
             &QAction::triggered, this, [this] { mnuEsporta_Click(); });
     connect(AddItem(debug, "mnuImporta", QStringLiteral("&Importa calendario...")),
@@ -395,12 +395,12 @@ void Form1::BuildMenus() {
         const char* caption;
         std::function<void(Agenda&)> command;
     } spostaItems[] = {
-        {"mnuRim30", "&Rimanda di 1/2 ora", [](Agenda& a) { PostponeByMinutes(a, 30); }},
-        {"mnuRim60", "&Rimanda di 1 ora", [](Agenda& a) { PostponeByMinutes(a, 60); }},
-        {"mnuRimGio", "&Rimanda di 1 giorno", [](Agenda& a) { PostponeByDays(a, 1); }},
-        {"mnuRimSet", "&Rimanda di 1 settimana", [](Agenda& a) { PostponeByDays(a, 7); }},
-        {"mnuRimMes", "&Rimanda di 1 mese", [](Agenda& a) { PostponeByDays(a, 30); }},
-        {"mnuArchivia", "&Archivia", [](Agenda& a) { ArchiveEntry(a); }},
+        {"mnuRim30", "&Rimanda di 1/2 ora", [](Agenda& a) { postponeByMinutes(a, 30); }},
+        {"mnuRim60", "&Rimanda di 1 ora", [](Agenda& a) { postponeByMinutes(a, 60); }},
+        {"mnuRimGio", "&Rimanda di 1 giorno", [](Agenda& a) { postponeByDays(a, 1); }},
+        {"mnuRimSet", "&Rimanda di 1 settimana", [](Agenda& a) { postponeByDays(a, 7); }},
+        {"mnuRimMes", "&Rimanda di 1 mese", [](Agenda& a) { postponeByDays(a, 30); }},
+        {"mnuArchivia", "&Archivia", [](Agenda& a) { archiveEntry(a); }},
     };
     for (const auto& item : spostaItems) {
         QAction* action = AddItem(popupSposta_, item.name, QString::fromLatin1(item.caption));
@@ -500,9 +500,9 @@ void Form1::Form_Load() {
     agenda_->loadSettings();
     ShowSettingsInMenu();
     LayoutGrids();
-    agenda_->LoadLists();
-    PaintUrgencyColours(*agenda_);
-    agenda_->SetListsModified(false);
+    agenda_->loadLists();
+    paintUrgencyColours(*agenda_);
+    agenda_->setListsModified(false);
     StartNotifications();
 }
 
@@ -543,7 +543,7 @@ void Form1::mnuEsporta_Click() {
     QString text = QStringLiteral("Calendario esportato in \"%1\".\n%2")
                        .arg(QDir::toNativeSeparators(path),
                             CalendarCountsText(outcome.written, outcome.skipped));
-    if (agenda_->ListsModified())
+    if (agenda_->listsModified())
         text += QStringLiteral(
             "\n\nLe modifiche non ancora salvate non sono comprese: il "
             "calendario riporta le liste come sono state salvate.");

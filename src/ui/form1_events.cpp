@@ -99,17 +99,17 @@ void Form1::Command1_Click(int index) {
             RunPrintCommand(*agenda_, *services_.printer);
             break;
         case 2:
-            InsertEntry(*agenda_, calendar_->selectedDate());
+            insertEntry(*agenda_, calendar_->selectedDate());
             break;
         case 3:
-            DeleteEntry(*agenda_);
+            deleteEntry(*agenda_);
             break;
         case 4:
-            AskToSaveOnExit(*agenda_);
+            askToSaveOnExit(*agenda_);
             HideToTray();
             break;
         case 5:
-            SaveCommand(*agenda_);
+            saveAll(*agenda_);
             break;
         default:
             break;
@@ -144,12 +144,12 @@ void Form1::FGrid_KeyDown(ListKind kind, int key) {
                     model.setText(cell.row(), cell.column(), text);
                 }
             }
-            agenda_->SetListsModified(true);
+            agenda_->setListsModified(true);
             return;
         case Qt::Key_Delete:
             if (!onEntry) return;
             model.setText(cell.row(), cell.column(), QString());
-            agenda_->SetListsModified(true);
+            agenda_->setListsModified(true);
             return;
         case Qt::Key_F5:
             if (kind == ListKind::Appuntamenti && Command1(5)->isEnabled()) Command1_Click(5);
@@ -170,7 +170,7 @@ void Form1::FGrid_KeyPress(ListKind kind, int charCode) {
     if ((charCode >= 32 && charCode <= 125) || (charCode >= 160 && charCode <= 255)) {
         const QString typed(win1252::charFromByte(static_cast<unsigned char>(charCode)));
         model.setText(row, column, CleanCellText(model.text(row, column) + typed));
-        agenda_->SetListsModified(true);
+        agenda_->setListsModified(true);
     }
     if (charCode == 13 && column == ListModel::ColMessage) {
         const QString answer = agenda_->dialogs().Input(QString(), QStringLiteral("Modifica"),
@@ -178,7 +178,7 @@ void Form1::FGrid_KeyPress(ListKind kind, int charCode) {
         // Cancel gives the empty text too: the message stays as it was.
         if (!answer.isEmpty()) {
             model.setText(row, column, CleanCellText(answer));
-            agenda_->SetListsModified(true);
+            agenda_->setListsModified(true);
         }
     }
 }
@@ -232,7 +232,7 @@ void Form1::Form_MouseMove() {
 void Form1::ChooseSoundFile(QString Settings::*sound) {
     const QString name = services_.files->OpenFileName(QStringLiteral("*.wav (*.wav)"));
     if (name.isEmpty()) return;
-    agenda_->StorePathSetting(sound, QDir::toNativeSeparators(name));
+    agenda_->storePathSetting(sound, QDir::toNativeSeparators(name));
 }
 
 void Form1::mnuNewMsgbox_Click() {

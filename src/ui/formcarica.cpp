@@ -336,7 +336,7 @@ void FormCarica::done(int result) {
         d->closed = true;
         // Remembered even after a cancel, so the next opening starts where
         // the user left off.
-        d->agenda.StorePathSetting(&Settings::picturesFolder,
+        d->agenda.storePathSetting(&Settings::picturesFolder,
                                    QDir::toNativeSeparators(d->folder));
     }
     QDialog::done(result);
@@ -440,7 +440,7 @@ void FormCarica::ConfirmPicture() {
         failure = reason;
     if (failure) {
         // The earlier copy stays whole: the next start shows the old picture.
-        ReportSaveFailure(d->agenda.dialogs(), QString::fromLatin1(kBackgroundFileName), *failure);
+        reportSaveFailure(d->agenda.dialogs(), QString::fromLatin1(kBackgroundFileName), *failure);
     }
     accept();
 }

@@ -71,7 +71,7 @@ class ExportMenuTest : public QObject {
 
         // The saved lists are written; typed edits not yet saved are not, and
         // the box says so.
-        form.agenda().SetListsModified(true);
+        form.agenda().setListsModified(true);
         files.answer = folder.file("uscita.ics");
         item->trigger();
         QCOMPARE(folder.read("uscita.ics").count("BEGIN:VEVENT"), 2);

@@ -15,7 +15,7 @@ private Q_SLOTS:
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
-        agenda.LoadLists();
+        agenda.loadLists();
         for (const char* name : {"Ricordel.dat", "Date.dat", "Ricorrenze.dat"}) {
             QVERIFY2(folder.exists(name), name);
             QCOMPARE(folder.read(name), QByteArray());
@@ -35,7 +35,7 @@ private Q_SLOTS:
         FakeClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));  // a common year
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
-        agenda.LoadLists();
+        agenda.loadLists();
         QCOMPARE(agenda.appointments().entryCount(), 2);
         QCOMPARE(agenda.appointments().entry(0), (AgendaEntry{"7/3", "Dentista", "10:30", {}}));
         QCOMPARE(agenda.list(ListKind::Ricorrenze).entry(0).message, QString::fromUtf16(u"E' il Compleanno di Niccolò"));
@@ -54,12 +54,12 @@ private Q_SLOTS:
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
-        agenda.LoadLists();
+        agenda.loadLists();
         agenda.list(ListKind::Ricorrenze).append({"2/2", "x", "", {}});
         agenda.appointments().append({"1/1", "y", "", {}});
-        agenda.SetListsModified(true);
+        agenda.setListsModified(true);
         QVERIFY(agenda.saveList(ListKind::Scadenze));
-        QVERIFY(!agenda.ListsModified());
+        QVERIFY(!agenda.listsModified());
         QCOMPARE(folder.read("Ricorrenze.dat"), QByteArray());
         QCOMPARE(folder.read("Ricordel.dat"), QByteArray());
     }
@@ -70,15 +70,15 @@ private Q_SLOTS:
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
         folder.write("Date.dat", "1,1,\"vecchio\"\r\n");
-        agenda.LoadLists();
+        agenda.loadLists();
         agenda.list(ListKind::Scadenze).append({"2/2", "nuovo", "", {}});
-        agenda.SetListsModified(true);
+        agenda.setListsModified(true);
         // A folder where the file's temporary copy must go cannot take it
         // when the file itself has been replaced by a folder.
         QVERIFY(QFile::remove(folder.file("Date.dat")));
         QVERIFY(QDir(folder.path()).mkdir("Date.dat"));
         QVERIFY(!agenda.saveList(ListKind::Scadenze));
-        QVERIFY(agenda.ListsModified());
+        QVERIFY(agenda.listsModified());
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(dialogs.shown[0].text.contains("Date.dat"));
         QCOMPARE(dialogs.shown[0].title, std::optional<QString>("Errore"));
@@ -114,7 +114,7 @@ private Q_SLOTS:
         agenda.selectTab(2);
         agenda.selectTab(7);
         QCOMPARE(spy.size(), 1);
-        agenda.SelectCurrentGrid();
+        agenda.selectCurrentList();
         QCOMPARE(agenda.currentKind(), ListKind::Ricorrenze);
         QCOMPARE(agenda.currentRow(ListKind::Ricorrenze), -1);
         agenda.list(ListKind::Ricorrenze).append({"1/1", "x", "", {}});

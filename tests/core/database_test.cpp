@@ -119,7 +119,7 @@ void DatabaseTest::fillLists() {
 void DatabaseTest::copiesEveryListInGridOrder() {
     fillLists();
     const QStringList connectionsBefore = QSqlDatabase::connectionNames();
-    QVERIFY(CopyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
     QVERIFY(dialogs_->shown.isEmpty());
     QCOMPARE(QSqlDatabase::connectionNames(), connectionsBefore);
     QVERIFY(folder_->exists("Ricordel.mdb"));
@@ -156,8 +156,8 @@ void DatabaseTest::copiesEveryListInGridOrder() {
 
 void DatabaseTest::secondRunAppendsTheSameRowsAgain() {
     fillLists();
-    QVERIFY(CopyListsToDatabase(*agenda_));
-    QVERIFY(CopyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
     QVERIFY(dialogs_->shown.isEmpty());
 
     Reader db(folder_->path());
@@ -177,9 +177,9 @@ void DatabaseTest::secondRunAppendsTheSameRowsAgain() {
 void DatabaseTest::tabsAreSelectedInTurnEndingOnAnniversaries() {
     agenda_->list(ListKind::Ricorrenze).append(Entry("2/6", "E' il Compleanno di Anna"));
     agenda_->selectTab(1);
-    agenda_->SelectCurrentGrid();
+    agenda_->selectCurrentList();
     QSignalSpy tabs(&*agenda_, &Agenda::currentTabChanged);
-    QVERIFY(CopyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
 
     QList<int> selected;
     for (const QList<QVariant>& args : tabs) selected << args.at(0).toInt();
@@ -208,7 +208,7 @@ void DatabaseTest::fieldsAreSetByTheirPositionInTheQuery() {
                     "VALUES (9, '7:00', 'Vecchio', '1/1')"));
     }
     fillLists();
-    QVERIFY(CopyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
     QVERIFY(dialogs_->shown.isEmpty());
 
     Reader db(folder_->path());
@@ -229,7 +229,7 @@ void DatabaseTest::corruptFileIsReportedAndLeftAlone() {
     fillLists();
     const QStringList connectionsBefore = QSqlDatabase::connectionNames();
 
-    QVERIFY(!CopyListsToDatabase(*agenda_));
+    QVERIFY(!copyListsToDatabase(*agenda_));
     QCOMPARE(dialogs_->shown.size(), 1);
     const auto& box = dialogs_->shown[0];
     QVERIFY(box.text.contains("Ricordel.mdb"));
@@ -253,7 +253,7 @@ void DatabaseTest::failureHalfwayStoresNothing() {
         QVERIFY(db.exec("CREATE TABLE Scadenze (Data TEXT, Messaggio TEXT)"));
     }
     fillLists();
-    QVERIFY(!CopyListsToDatabase(*agenda_));
+    QVERIFY(!copyListsToDatabase(*agenda_));
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY2(dialogs_->shown[0].text.contains("Ora"), qPrintable(dialogs_->shown[0].text));
 
@@ -267,13 +267,13 @@ void DatabaseTest::databaseThatRefusesWritesIsReported() {
     // A file written by a newer engine may be read but not written, whoever
     // the user is (file permissions do not stop an administrator).
     fillLists();
-    QVERIFY(CopyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
     QByteArray bytes = folder_->read("Ricordel.mdb");
     QVERIFY(bytes.size() > 100);
     bytes[18] = 3;  // the header's file-format write version
     folder_->write("Ricordel.mdb", bytes);
 
-    QVERIFY(!CopyListsToDatabase(*agenda_));
+    QVERIFY(!copyListsToDatabase(*agenda_));
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY2(dialogs_->shown[0].text.contains("readonly"), qPrintable(dialogs_->shown[0].text));
     QCOMPARE(folder_->read("Ricordel.mdb"), bytes);
@@ -287,7 +287,7 @@ void DatabaseTest::unopenableDatabaseIsReported() {
     QVERIFY(QDir(folder_->path()).mkdir("Ricordel.mdb"));
     fillLists();
     const QStringList connectionsBefore = QSqlDatabase::connectionNames();
-    QVERIFY(!CopyListsToDatabase(*agenda_));
+    QVERIFY(!copyListsToDatabase(*agenda_));
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY(dialogs_->shown[0].text.contains("Ricordel.mdb"));
     QCOMPARE(QSqlDatabase::connectionNames(), connectionsBefore);

@@ -29,7 +29,7 @@ private Q_SLOTS:
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
         agenda.loadSettings();
-        agenda.LoadLists();
+        agenda.loadLists();
         QVERIFY(dialogs.shown.isEmpty());
 
         // The rows hold what the record reader reads, and write what the
@@ -52,7 +52,7 @@ private Q_SLOTS:
         // that are no day of any year read back as 0/0.
         Agenda again(clock, dialogs, folder.path());
         again.loadSettings();
-        again.LoadLists();
+        again.loadLists();
         QCOMPARE(again.settings(), agenda.settings());
         for (ListKind kind : kAllListKinds) {
             const auto before = loaded[TabOf(kind)];

@@ -53,7 +53,7 @@ struct Scene {
     Agenda agenda;
 
     explicit Scene(const QString& folder) : agenda(clock, dialogs, folder) {
-        agenda.LoadLists();
+        agenda.loadLists();
         agenda.loadSettings();
     }
 
@@ -62,7 +62,7 @@ struct Scene {
         for (ListKind kind : kAllListKinds)
             for (int i = 0; i < entries; ++i)
                 agenda.list(kind).append({"1/2", QString("Nuova voce %1").arg(i), {}, {}});
-        agenda.SetListsModified(true);
+        agenda.setListsModified(true);
         for (ListKind kind : kAllListKinds) {
             QVERIFY(!agenda.saveList(kind));
         }
@@ -75,7 +75,7 @@ struct Scene {
                      qPrintable(s.text));
             QCOMPARE(s.icon, MsgIcon::Critical);
         }
-        QVERIFY(agenda.ListsModified());
+        QVERIFY(agenda.listsModified());
     }
 };
 

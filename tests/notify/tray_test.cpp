@@ -191,7 +191,7 @@ void TrayTest::closeRequestsAreRefused() {
 
 void TrayTest::chiudiCancelChangesNothing() {
     TrayRig rig;
-    rig.agenda.SetListsModified(true);
+    rig.agenda.setListsModified(true);
     QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
     QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
     rig.dialogs.answer(MsgAnswer::Cancel);
@@ -205,17 +205,17 @@ void TrayTest::chiudiCancelChangesNothing() {
     QCOMPARE(quit.count(), 0);
     QCOMPARE(save.count(), 0);
     QVERIFY(rig.tray.isShown());
-    QVERIFY(rig.agenda.ListsModified());
+    QVERIFY(rig.agenda.listsModified());
 }
 
 void TrayTest::chiudiOffersToSaveUnsavedEdits() {
     {
         TrayRig rig;
-        rig.agenda.SetListsModified(true);
+        rig.agenda.setListsModified(true);
         QStringList order;
         connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] {
             order << "save";
-            rig.agenda.SetListsModified(false);
+            rig.agenda.setListsModified(false);
         });
         connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
         rig.dialogs.answer(MsgAnswer::Ok);
@@ -230,7 +230,7 @@ void TrayTest::chiudiOffersToSaveUnsavedEdits() {
     }
     {
         TrayRig rig;
-        rig.agenda.SetListsModified(true);
+        rig.agenda.setListsModified(true);
         QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
         QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
         rig.dialogs.answer(MsgAnswer::Ok);
@@ -251,7 +251,7 @@ void TrayTest::chiudiOffersToSaveUnsavedEdits() {
 
 void TrayTest::chiudiStaysWhenTheSaveFails() {
     TrayRig rig;
-    rig.agenda.SetListsModified(true);
+    rig.agenda.setListsModified(true);
     QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
     // The save runs but cannot write: the edits are still unsaved.
     connect(rig.notifier.get(), &Notifier::saveAllRequested, [] {});
@@ -269,10 +269,10 @@ void TrayTest::chiudiStaysWhenTheSaveFails() {
 
 void TrayTest::sessionEndSavesWithoutEndingTheProgram() {
     TrayRig rig;
-    rig.agenda.SetListsModified(true);
+    rig.agenda.setListsModified(true);
     QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
     connect(rig.notifier.get(), &Notifier::saveAllRequested,
-            [&] { rig.agenda.SetListsModified(false); });
+            [&] { rig.agenda.setListsModified(false); });
     int interactionAsked = 0;
     const auto mayAsk = [&interactionAsked] { return ++interactionAsked > 0; };
     QVERIFY(rig.notifier->SessionEnding(mayAsk));
@@ -286,7 +286,7 @@ void TrayTest::sessionEndSavesWithoutEndingTheProgram() {
     QVERIFY(rig.tray.isShown());
 
     TrayRig failing;  // the save cannot write: the user may stay in the session
-    failing.agenda.SetListsModified(true);
+    failing.agenda.setListsModified(true);
     failing.dialogs.answer(MsgAnswer::Yes);
     QVERIFY(!failing.notifier->SessionEnding(mayAsk));
     QCOMPARE(failing.dialogs.shown.size(), 1);
@@ -301,7 +301,7 @@ void TrayTest::terminationSavesAndEnds() {
     TerminationWatcher watcher;
     if (!watcher.isActive()) QSKIP("no termination signals on this system");
     TrayRig rig;
-    rig.agenda.SetListsModified(true);
+    rig.agenda.setListsModified(true);
     QStringList order;
     connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] { order << "save"; });
     connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
@@ -388,7 +388,7 @@ void TrayTest::staleLockIsTakenOver() {
 
 void TrayTest::quitFromTheSessionEndsAsATermination() {
     TrayRig rig;
-    rig.agenda.SetListsModified(true);
+    rig.agenda.setListsModified(true);
     QStringList order;
     connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] { order << "save"; });
     connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });

@@ -22,7 +22,7 @@ struct Desk {
     Agenda agenda;
     explicit Desk(const TempFolder& folder) : agenda(clock, dialogs, folder.path()) {
         agenda.settings().sortAscending = true;
-        agenda.LoadLists();
+        agenda.loadLists();
     }
 };
 

@@ -92,7 +92,7 @@ class ColoursTest : public QObject {
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
         agenda.appointments().append({date, message, time, {}});
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
         for (int c = 0; c <= ListModel::ColTime; ++c)
             QCOMPARE(agenda.appointments().cellBackground(0, c).rgb(), colour);
     }
@@ -112,7 +112,7 @@ class ColoursTest : public QObject {
         const QModelIndexList selectedBefore =
             agenda.selection(ListKind::Appuntamenti).selectedIndexes();
 
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
 
         const QModelIndex current = agenda.selection(ListKind::Appuntamenti).currentIndex();
         QCOMPARE(current.row(), 1);
@@ -137,7 +137,7 @@ class ColoursTest : public QObject {
         QList<AgendaEntry> rows;
         for (int i = 0; i < 300; ++i) rows.append({pick(dates), pick(messages), pick(times), {}});
         agenda.appointments().replaceAll(rows);
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
         for (int r = 0; r < rows.size(); ++r)
             QCOMPARE(agenda.appointments().cellBackground(r, 1).rgb(),
                      UrgencyColour(rows[r], clock.now()));
@@ -149,13 +149,13 @@ class ColoursTest : public QObject {
         Agenda agenda(clock, dialogs, QString());
         ListModel& list = agenda.appointments();
         list.replaceAll({{"7/3", "dentista", "0:01", {}}});
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
         QCOMPARE(list.cellBackground(0, 0).rgb(), urgency::kLightGreen);
         clock.advanceSecs(60);
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
         QCOMPARE(list.cellBackground(0, 0).rgb(), urgency::kLightYellow);
         clock.advanceSecs(60);
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
         QCOMPARE(list.cellBackground(0, 0).rgb(), urgency::kLightRed);
     }
 };

@@ -41,9 +41,9 @@ class CommandsTest : public QObject {
         Fixture f;
         f.agenda.settings().sortAscending = true;
         f.agenda.selectTab(2);
-        f.agenda.SetListsModified(true);
+        f.agenda.setListsModified(true);
         QSignalSpy tabs(&f.agenda, &Agenda::currentTabChanged);
-        QVERIFY(SaveCommand(f.agenda));
+        QVERIFY(saveAll(f.agenda));
 
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
         QCOMPARE(f.folder.read("Date.dat"), kDeadlinesAsShown);
@@ -51,7 +51,7 @@ class CommandsTest : public QObject {
         QCOMPARE(f.agenda.currentTab(), 2);
         QCOMPARE(f.agenda.currentKind(), ListKind::Ricorrenze);
         QCOMPARE(tabs.size(), 3);  // 0, 1, 2: each tab selected as the user would
-        QVERIFY(!f.agenda.ListsModified());
+        QVERIFY(!f.agenda.listsModified());
         const ListModel& appointments = f.agenda.appointments();
         QCOMPARE(appointments.cellBackground(0, 0).rgb(), urgency::kLightRed);
         QCOMPARE(appointments.cellBackground(1, 0).rgb(), urgency::kLightGreen);
@@ -70,50 +70,50 @@ class CommandsTest : public QObject {
                                             {"6/3", "Ieri", "boh", {}},  // past: no matter
                                             {"9/3", "Giusto", "9:05", {}},
                                             {"9/3", "Senza ora", "", {}}});
-        QVERIFY(SaveCommand(f.agenda));
+        QVERIFY(saveAll(f.agenda));
         QCOMPARE(f.dialogs.texts(),
                  QStringList{"L'ora «16:00Q» dell'appuntamento del 7/3 «Dentista» non è un'ora "
                              "valida: l'allarme non suonerà.\nL'ora «9h12» dell'appuntamento del "
                              "8/3 «Corsa» non è un'ora valida: l'allarme non suonerà."});
         QVERIFY(f.folder.read("Ricordel.dat").contains("\"16:00Q\""));  // saved as typed
-        QVERIFY(SaveCommand(f.agenda));
+        QVERIFY(saveAll(f.agenda));
         QCOMPARE(f.dialogs.shown.size(), 1);  // said once
     }
 
     void failedSaveKeepsTheEditsOfferedOnExit() {
         Fixture f;
         QDir(f.folder.path()).mkdir("Date.dat");
-        f.agenda.SetListsModified(true);
-        QVERIFY(!SaveCommand(f.agenda));
+        f.agenda.setListsModified(true);
+        QVERIFY(!saveAll(f.agenda));
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>("Errore"));
-        QVERIFY(f.agenda.ListsModified());
+        QVERIFY(f.agenda.listsModified());
         QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
     }
 
     void exitWithoutEditsAsksNothing() {
         Fixture f;
-        AskToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda);
         QVERIFY(f.dialogs.shown.isEmpty());
         QVERIFY(!f.folder.exists("Ricordel.dat"));
     }
 
     void exitAnsweredNoKeepsTheEdits() {
         Fixture f;
-        f.agenda.SetListsModified(true);
+        f.agenda.setListsModified(true);
         f.dialogs.answer(MsgAnswer::No);
-        AskToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda);
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("Salvare le modifiche effettuate ?"));
         QCOMPARE(f.dialogs.shown[0].buttons, MsgButtons::YesNo);
         QCOMPARE(f.dialogs.shown[0].icon, MsgIcon::Question);
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>(QString()));
-        QVERIFY(f.agenda.ListsModified());
+        QVERIFY(f.agenda.listsModified());
         QVERIFY(!f.folder.exists("Ricordel.dat"));
         QVERIFY(!f.folder.exists("Date.dat"));
 
         f.dialogs.answer(MsgAnswer::No);
-        AskToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda);
         QCOMPARE(f.dialogs.shown.size(), 2);  // asked again
     }
 
@@ -121,21 +121,21 @@ class CommandsTest : public QObject {
         Fixture f;
         f.agenda.settings().sortAscending = true;
         f.agenda.selectTab(1);
-        f.agenda.SetListsModified(true);
+        f.agenda.setListsModified(true);
         f.dialogs.answer(MsgAnswer::Yes);
-        AskToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda);
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
         QCOMPARE(f.folder.read("Date.dat"), kDeadlinesAsShown);
         QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
         QCOMPARE(f.agenda.currentTab(), 0);
-        QVERIFY(!f.agenda.ListsModified());
+        QVERIFY(!f.agenda.listsModified());
     }
 
     void orderCommandStoresTheSettingAndResorts() {
         Fixture f;
         f.agenda.settings().sortAscending = true;
-        QVERIFY(SaveCommand(f.agenda));
-        SetSortOrder(f.agenda, false);
+        QVERIFY(saveAll(f.agenda));
+        setSortOrder(f.agenda, false);
         QVERIFY(!f.agenda.settings().sortAscending);
         QCOMPARE(
             f.folder.read("Ricordel.dat"),
@@ -146,7 +146,7 @@ class CommandsTest : public QObject {
         ParseSettings(f.folder.read("Ricordel.ini"), stored);
         QVERIFY(!stored.sortAscending);
 
-        SetSortOrder(f.agenda, true);
+        setSortOrder(f.agenda, true);
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
         ParseSettings(f.folder.read("Ricordel.ini"), stored);
         QVERIFY(stored.sortAscending);

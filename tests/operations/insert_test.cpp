@@ -68,7 +68,7 @@ class InsertTest : public QObject {
         agenda.list(ListKind::Scadenze).replaceAll(Dated({"1/3", "20/3"}));
         agenda.selectTab(1);
         dialogs.type(QString::fromUtf16(u"Scade bollo \"auto\" \u2192 Gy\u0151r"));
-        InsertEntry(agenda, QDate(2027, 3, 15));
+        insertEntry(agenda, QDate(2027, 3, 15));
 
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Inserisci il MESSAGGIO"));
@@ -98,12 +98,12 @@ class InsertTest : public QObject {
         for (int tab : {0, 1, 2}) {
             agenda.selectTab(tab);
             dialogs.type(QString());
-            InsertEntry(agenda, QDate(2026, 3, 15));
+            insertEntry(agenda, QDate(2026, 3, 15));
             QCOMPARE(dialogs.shown.last().defaultText, offered[tab]);
         }
         agenda.selectTab(2);
         dialogs.type("E' il Compleanno di Anna");
-        InsertEntry(agenda, QDate(2026, 3, 15));
+        insertEntry(agenda, QDate(2026, 3, 15));
         QCOMPARE(folder.read("Ricorrenze.dat"), QByteArray("15,3,\"E' il Compleanno di Anna\"\r\n"));
     }
 
@@ -113,7 +113,7 @@ class InsertTest : public QObject {
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
         dialogs.type("");
-        InsertEntry(agenda, QDate(2026, 3, 7));
+        insertEntry(agenda, QDate(2026, 3, 7));
         QVERIFY(agenda.appointments().isEmpty());
         QVERIFY(!folder.exists("Ricordel.dat"));
     }
@@ -125,7 +125,7 @@ class InsertTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
-        InsertEntry(agenda, QDate(2028, 2, 29));
+        insertEntry(agenda, QDate(2028, 2, 29));
         QCOMPARE(dialogs.texts(), QStringList({"Data non valida"}));
         QVERIFY(agenda.appointments().isEmpty());
         QVERIFY(!folder.exists("Ricordel.dat"));
@@ -143,7 +143,7 @@ class InsertTest : public QObject {
         dialogs.type("25:00");
         dialogs.type("9:5");
         dialogs.type(" 15.30 ");
-        InsertEntry(agenda, QDate(2026, 2, 10));
+        insertEntry(agenda, QDate(2026, 2, 10));
 
         const QStringList asked = dialogs.texts();
         QCOMPARE(asked.size(), 6);
@@ -163,7 +163,7 @@ class InsertTest : public QObject {
         Agenda agenda(clock, dialogs, folder.path());
         dialogs.type("palestra");
         dialogs.type("");
-        InsertEntry(agenda, QDate(2026, 2, 1));
+        insertEntry(agenda, QDate(2026, 2, 1));
         QCOMPARE(folder.read("Ricordel.dat"), QByteArray("1,2,\"palestra\",\"\"\r\n"));
         QCOMPARE(agenda.appointments().cellBackground(0, 0).rgb(), qRgb(255, 255, 128));
     }
@@ -176,7 +176,7 @@ class InsertTest : public QObject {
         agenda.selectTab(1);
         agenda.list(ListKind::Scadenze)
             .replaceAll(QList<AgendaEntry>(ListModel::kMaxEntries, {"1/1", "x", {}, {}}));
-        InsertEntry(agenda, QDate(2026, 3, 7));
+        insertEntry(agenda, QDate(2026, 3, 7));
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(!dialogs.shown[0].isInput);
         QCOMPARE(agenda.list(ListKind::Scadenze).entryCount(), ListModel::kMaxEntries);

@@ -74,9 +74,9 @@ class RowCommandsTest : public QObject {
             .replaceAll({{"1/4", "Scade caffè", {}, {}}, {"2/4", "Scade bollo", {}, {}}});
         f.agenda.selectTab(1);
         f.agenda.setCurrentCell(ListKind::Scadenze, 0, 1);
-        f.agenda.SetListsModified(true);
+        f.agenda.setListsModified(true);
         f.dialogs.answer(MsgAnswer::Yes);
-        DeleteEntry(f.agenda);
+        deleteEntry(f.agenda);
 
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("Sicuro di voler eliminare SCADE CAFFÈ"));
@@ -86,14 +86,14 @@ class RowCommandsTest : public QObject {
         QCOMPARE(f.folder.read("Date.dat"), QByteArray("2,4,\"Scade bollo\"\r\n"));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
         QVERIFY(!f.folder.exists("Ricorrenze.dat"));
-        QVERIFY(!f.agenda.ListsModified());
+        QVERIFY(!f.agenda.listsModified());
     }
 
     void deleteAnsweredNoChangesNothing() {
         Fixture f;
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::No);
-        DeleteEntry(f.agenda);
+        deleteEntry(f.agenda);
         QCOMPARE(f.agenda.appointments().entry(0).message, QStringLiteral("cena"));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
     }
@@ -104,7 +104,7 @@ class RowCommandsTest : public QObject {
         f.folder.write("Ricordel.dat", "7,3,\"cena\",\"\"\r\n");
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::Yes);
-        DeleteEntry(f.agenda);
+        deleteEntry(f.agenda);
         QVERIFY(f.agenda.appointments().isEmpty());
         QVERIFY(f.folder.exists("Ricordel.dat"));
         QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray());
@@ -126,14 +126,14 @@ class RowCommandsTest : public QObject {
             if (command == 1) {
                 // The row above goes: row 0 now holds another entry.
                 dialogs.meanwhile = [&] { list.removeAt(0); };
-                PostponeByMinutes(agenda, 30);
+                postponeByMinutes(agenda, 30);
                 QCOMPARE(list.entry(0), (AgendaEntry{"8/3", "pranzo", "13:00", {}}));
             } else {
                 dialogs.meanwhile = [&] { list.setText(0, ListModel::ColMessage, "cena!"); };
                 if (command == 0)
-                    DeleteEntry(agenda);
+                    deleteEntry(agenda);
                 else
-                    ArchiveEntry(agenda);
+                    archiveEntry(agenda);
                 QCOMPARE(list.entryCount(), 2);
                 QCOMPARE(list.entry(0), (AgendaEntry{"7/3", "cena!", "20:00", {}}));
             }
@@ -159,7 +159,7 @@ class RowCommandsTest : public QObject {
             QVERIFY(QFile::link(longName, f.folder.file("Ricordel.dat")));
             f.appointments({{"7/3", "cena", "", {}}, {"8/3", "pranzo", "", {}}}, 0);
             f.dialogs.answer(MsgAnswer::Yes);
-            archive ? ArchiveEntry(f.agenda) : DeleteEntry(f.agenda);
+            archive ? archiveEntry(f.agenda) : deleteEntry(f.agenda);
 
             QCOMPARE(f.dialogs.shown.size(), 2);
             QVERIFY2(f.dialogs.shown[1].text.startsWith("Impossibile salvare il file \"Ricordel.dat\""),
@@ -169,20 +169,20 @@ class RowCommandsTest : public QObject {
             if (archive)
                 QCOMPARE(f.folder.read("Archivio/2026.txt"), QByteArray("7,3,\"cena\",\"\"\r\n"));
             QCOMPARE(f.agenda.appointments().entryCount(), 1);
-            QVERIFY(f.agenda.ListsModified());
+            QVERIFY(f.agenda.listsModified());
         }
     }
 
     void rowCommandsWithoutACurrentRowAskNothing() {
         Fixture f;
         f.appointments({{"7/3", "cena", "20:00", {}}}, -1);
-        DeleteEntry(f.agenda);
-        PostponeByMinutes(f.agenda, 30);
-        PostponeByDays(f.agenda, 1);
-        ArchiveEntry(f.agenda);
+        deleteEntry(f.agenda);
+        postponeByMinutes(f.agenda, 30);
+        postponeByDays(f.agenda, 1);
+        archiveEntry(f.agenda);
         f.agenda.appointments().clear();
-        DeleteEntry(f.agenda);
-        ArchiveEntry(f.agenda);
+        deleteEntry(f.agenda);
+        archiveEntry(f.agenda);
         QVERIFY(f.dialogs.shown.isEmpty());
         QVERIFY(!f.folder.exists("Ricordel.dat"));
         QVERIFY(!f.folder.exists("Archivio"));
@@ -255,9 +255,9 @@ class RowCommandsTest : public QObject {
         f.agenda.selectTab(2);
         f.dialogs.answer(MsgAnswer::Yes);
         if (minutes > 0)
-            PostponeByMinutes(f.agenda, minutes);
+            postponeByMinutes(f.agenda, minutes);
         else
-            PostponeByDays(f.agenda, days);
+            postponeByDays(f.agenda, days);
 
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].text, date + QStringLiteral(" - visita"));
@@ -280,12 +280,12 @@ class RowCommandsTest : public QObject {
                         {"31/4", "data", "9:00", {}},
                         {"7/3", "ora", "sera", {}}},
                        0);
-        PostponeByMinutes(f.agenda, 30);
+        postponeByMinutes(f.agenda, 30);
         f.agenda.setCurrentCell(ListKind::Appuntamenti, 1, 1);
-        PostponeByMinutes(f.agenda, 30);
-        PostponeByDays(f.agenda, 7);
+        postponeByMinutes(f.agenda, 30);
+        postponeByDays(f.agenda, 7);
         f.agenda.setCurrentCell(ListKind::Appuntamenti, 2, 1);
-        PostponeByMinutes(f.agenda, 60);
+        postponeByMinutes(f.agenda, 60);
         QCOMPARE(f.dialogs.texts(), QStringList({"Nessun ORARIO impostato", "Data non valida",
                                                  "Data non valida", "Orario non valido"}));
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>("Avviso"));
@@ -297,9 +297,9 @@ class RowCommandsTest : public QObject {
         f.dialogs.shown.clear();
         f.agenda.setCurrentCell(ListKind::Appuntamenti, 0, 1);
         f.dialogs.answer(MsgAnswer::No);
-        PostponeByDays(f.agenda, 1);
+        postponeByDays(f.agenda, 1);
         f.dialogs.answer(MsgAnswer::No);
-        PostponeByMinutes(f.agenda, 30);
+        postponeByMinutes(f.agenda, 30);
         QCOMPARE(f.dialogs.shown.size(), 2);
         QCOMPARE(f.agenda.appointments().entry(0), (AgendaEntry{"7/3", "senza ora", "9:00", {}}));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
@@ -311,9 +311,9 @@ class RowCommandsTest : public QObject {
         Fixture f;
         f.agenda.settings().sortAscending = true;
         f.appointments({{"1/3", "scelto", "9:00", {}}, {"9/3", "ultimo", "9:00", {}}}, 0);
-        PaintUrgencyColours(f.agenda);
+        paintUrgencyColours(f.agenda);
         f.dialogs.answer(MsgAnswer::Yes);
-        PostponeByDays(f.agenda, 7);
+        postponeByDays(f.agenda, 7);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("1/3 - scelto"));
         QCOMPARE(f.folder.read("Ricordel.dat"),
                  QByteArray("8,3,\"scelto\",\"9:00\"\r\n9,3,\"ultimo\",\"9:00\"\r\n"));
@@ -329,7 +329,7 @@ class RowCommandsTest : public QObject {
                         {"6/1", "bis", "", {}}},
                        0);
         f.dialogs.answer(MsgAnswer::Yes);
-        ArchiveEntry(f.agenda);
+        archiveEntry(f.agenda);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("28/12 - cena caffè"));
         QCOMPARE(f.dialogs.shown[0].buttons, MsgButtons::YesNo);
         QCOMPARE(f.dialogs.shown[0].icon, MsgIcon::Question);
@@ -342,9 +342,9 @@ class RowCommandsTest : public QObject {
         // A quote typed in place is written as it stands; an empty time is "".
         f.agenda.appointments().setText(0, ListModel::ColMessage, "medico \"Rossi\"");
         f.dialogs.answer(MsgAnswer::Yes);
-        ArchiveEntry(f.agenda);
+        archiveEntry(f.agenda);
         f.dialogs.answer(MsgAnswer::No);
-        ArchiveEntry(f.agenda);
+        archiveEntry(f.agenda);
         QCOMPARE(
             f.folder.read("Archivio/2027.txt"),
             QByteArray("28,12,\"cena caff\xe8\",\"20:30\"\r\n5,1,\"medico \"Rossi\"\",\"\"\r\n"));
@@ -359,7 +359,7 @@ class RowCommandsTest : public QObject {
         for (int i = 0; i < 2; ++i) {
             f.appointments({{"7/3", "cena", "", {}}}, 0);
             f.dialogs.answer(MsgAnswer::Yes);
-            ArchiveEntry(f.agenda);
+            archiveEntry(f.agenda);
             QVERIFY(f.agenda.appointments().isEmpty());
             QVERIFY(f.folder.exists("Ricordel.dat"));
             QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray());
@@ -376,14 +376,14 @@ class RowCommandsTest : public QObject {
         f.folder.write("Ricordel.dat", "7,3,\"cena\",\"\"\r\n");
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::Yes);
-        ArchiveEntry(f.agenda);
+        archiveEntry(f.agenda);
         QCOMPARE(f.dialogs.shown.size(), 2);
         QCOMPARE(f.dialogs.shown[1].icon, MsgIcon::Critical);
         QCOMPARE(f.agenda.appointments().entryCount(), 1);
         QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray("7,3,\"cena\",\"\"\r\n"));
     }
 
-    void openArchive_data() {
+    void openArchiveStartsTheViewer_data() {
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("opened");  // empty: nothing opened
         QTest::addColumn<QString>("message");
@@ -406,7 +406,7 @@ class RowCommandsTest : public QObject {
                                 << ""
                                 << "";
     }
-    void openArchive() {
+    void openArchiveStartsTheViewer() {
         QFETCH(QString, answer);
         QFETCH(QString, opened);
         QFETCH(QString, message);
@@ -416,7 +416,7 @@ class RowCommandsTest : public QObject {
         f.agenda.setWindowsFolder("C:\\WINDOWS");
         FakeViewer viewer;
         f.dialogs.type(answer);
-        OpenArchive(f.agenda, viewer);
+        openArchive(f.agenda, viewer);
 
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("Anno ?"));
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>("Apertura Archivio"));
@@ -446,7 +446,7 @@ class RowCommandsTest : public QObject {
         FakeViewer viewer;
         viewer.failuresLeft = 1;
         f.dialogs.type("2026");
-        OpenArchive(f.agenda, viewer);
+        openArchive(f.agenda, viewer);
         QCOMPARE(viewer.calls.size(), 2);
         QCOMPARE(viewer.calls[1].windowsFolder, QStringLiteral("c:\\windows"));
         QCOMPARE(f.dialogs.shown.size(), 1);
@@ -454,7 +454,7 @@ class RowCommandsTest : public QObject {
         viewer.calls.clear();
         viewer.failuresLeft = 2;
         f.dialogs.type("2026");
-        OpenArchive(f.agenda, viewer);
+        openArchive(f.agenda, viewer);
         QCOMPARE(viewer.calls.size(), 2);
         QCOMPARE(f.agenda.windowsFolder(), QStringLiteral("c:\\windows"));
         QCOMPARE(f.dialogs.shown.size(), 3);

@@ -79,12 +79,12 @@ class SortTest : public QObject {
                                          Appt("9/2", "18:00")};
         agenda.appointments().replaceAll(rows);
         agenda.settings().sortAscending = true;
-        SortAppointments(agenda);
+        sortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0), QStringList({"9/2", "10/2", "10/2"}));
         QCOMPARE(Column(agenda.appointments(), 2), QStringList({"18:00", "", "14:00"}));
 
         agenda.settings().sortAscending = false;
-        SortAppointments(agenda);
+        sortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0), QStringList({"10/2", "10/2", "9/2"}));
         QCOMPARE(Column(agenda.appointments(), 2), QStringList({"14:00", "", "18:00"}));
         QVERIFY(dialogs.shown.isEmpty());
@@ -99,7 +99,7 @@ class SortTest : public QObject {
              Appt("1/5", "8:00", "terzo", "C"), Appt("5/5", "9.30", "quarto", "D")});
         for (bool ascending : {true, false}) {
             agenda.settings().sortAscending = ascending;
-            SortAppointments(agenda);
+            sortAppointments(agenda);
             const QStringList expected = ascending
                                              ? QStringList({"terzo", "primo", "secondo", "quarto"})
                                              : QStringList({"primo", "secondo", "quarto", "terzo"});
@@ -114,7 +114,7 @@ class SortTest : public QObject {
         Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll({Appt("20/12", "10:00"), Appt("5/1", "10:00")});
         agenda.settings().sortAscending = true;
-        SortAppointments(agenda);
+        sortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0), QStringList({"5/1", "20/12"}));
     }
 
@@ -128,7 +128,7 @@ class SortTest : public QObject {
                                           Appt("5/2", ""), Appt("1/2", ""), Appt("boh", ""),
                                           Appt("3/1", "")});
         agenda.settings().sortAscending = true;
-        SortAppointments(agenda);
+        sortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0),
                  QStringList({"10/2", "20/2", "29/2", "1/2", "5/2", "boh", "3/1"}));
         QCOMPARE(dialogs.shown.size(), 1);
@@ -142,7 +142,7 @@ class SortTest : public QObject {
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll({Appt("31/4", "")});
-        SortAppointments(agenda);
+        sortAppointments(agenda);
         QVERIFY(dialogs.shown.isEmpty());
     }
 
@@ -165,7 +165,7 @@ class SortTest : public QObject {
                 Agenda agenda(clock, dialogs, QString());
                 agenda.settings().sortAscending = ascending;
                 agenda.appointments().replaceAll(rows);
-                SortAppointments(agenda);
+                sortAppointments(agenda);
 
                 ListModel reference(ListKind::Appuntamenti);
                 reference.replaceAll(rows);

@@ -66,7 +66,7 @@ struct Program {
         form->agenda().selectTab(1);
         form->agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
         QTest::keyClick(form->Grid(ListKind::Scadenze), 'X');
-        QVERIFY(form->agenda().ListsModified());
+        QVERIFY(form->agenda().listsModified());
     }
 };
 

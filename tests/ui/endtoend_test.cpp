@@ -279,7 +279,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("5,4,\"Scade bollo\"\r\n"));
     QCOMPARE(p.folder.read("Ricorrenze.dat"),
              QByteArray("8,3,\"E' il Compleanno di Nicol\xF2\"\r\n"));
-    QVERIFY(!p.agenda().ListsModified());
+    QVERIFY(!p.agenda().listsModified());
     QCOMPARE(p.appointments().entryCount(), 3);
     QCOMPARE(RowTexts(p.appointments(), 0),
              (QStringList{QStringLiteral("7/3"), message, QStringLiteral("14:30")}));
@@ -408,7 +408,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     QCOMPARE(p.grid1()->model()->rowCount(), 0);
     // Archiving writes the appointments only.
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("5,4,\"Scade bollo\"\r\n"));
-    QVERIFY(!p.agenda().ListsModified());
+    QVERIFY(!p.agenda().listsModified());
     // Two prompts and four questions, nothing else.
     QCOMPARE(p.dialogs.shown.size(), 6);
 }

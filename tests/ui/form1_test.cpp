@@ -154,7 +154,7 @@ class StartupTests : public QObject {
         QCOMPARE(h.agenda().currentTab(), 0);
         QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 5, 20));
         QCOMPARE(h.form->windowTitle(), QStringLiteral("Ricordel by Tobrani - Versione 2.1.9"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QVERIFY(!h.button(3)->isEnabled());
         QVERIFY(h.button(1)->isEnabled());
         QCOMPARE(h.agenda().dataFolder(), QDir::currentPath());
@@ -183,7 +183,7 @@ class StartupTests : public QObject {
             QCOMPARE(h.grid(kind)->model(), &h.agenda().list(kind));
         }
         // Loading does not count as an edit, and nothing was rewritten.
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo\"\r\n"));
     }
 
@@ -353,14 +353,14 @@ class GridEditingTests : public QObject {
         FlexGrid* g = h.grid(ListKind::Scadenze);
         QTest::keyClick(g, '~');
         QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1), QStringLiteral("Scade bollo"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QTest::keyClick(g, ' ');
         TypeChar(g, QChar(0xE8));    // e grave, code 232
         TypeChar(g, QChar(0x20AC));  // the euro sign is code 128: outside both ranges
         TypeChar(g, QChar(0x0141));  // not in the code page: "?", as the file keeps it
         QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
                  QStringLiteral("Scade bollo \u00E8?"));
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
         // Alt with a letter is an access key, and Ctrl with one a command: not typing.
         QTest::keyClick(g, 'x', Qt::AltModifier);
         QTest::keyClick(g, 'x', Qt::ControlModifier);
@@ -382,20 +382,20 @@ class GridEditingTests : public QObject {
         h.agenda().setCurrentCell(ListKind::Ricorrenze, 0, 1);
         QTest::keyClick(g, Qt::Key_Backspace);
         QCOMPARE(list.text(0, 1), QStringLiteral("Ann"));
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
 
-        h.agenda().SetListsModified(false);
+        h.agenda().setListsModified(false);
         h.agenda().setCurrentCell(ListKind::Ricorrenze, 1, 1);
         QTest::keyClick(g, Qt::Key_Backspace);  // empty cell: still an edit
         QCOMPARE(list.text(1, 1), QString());
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
 
-        h.agenda().SetListsModified(false);
+        h.agenda().setListsModified(false);
         h.agenda().setCurrentCell(ListKind::Ricorrenze, 0, 0);
         QTest::keyClick(g, Qt::Key_Delete);
         QCOMPARE(list.text(0, 0), QString());
         QCOMPARE(list.text(0, 1), QStringLiteral("Ann"));
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
     }
 
     void enterOpensTheEditBoxOnTheMessageOnly() {
@@ -412,7 +412,7 @@ class GridEditingTests : public QObject {
         QVERIFY(h.dialogs.shown.isEmpty());
         QCOMPARE(list.entry(0).date, QStringLiteral("7/3"));
         QCOMPARE(list.entry(0).time, QStringLiteral("9:30"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
 
         h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, 1);
         h.dialogs.type(QString());  // Cancel
@@ -423,13 +423,13 @@ class GridEditingTests : public QObject {
         QCOMPARE(h.dialogs.shown[0].text, QString());
         QCOMPARE(h.dialogs.shown[0].defaultText, QStringLiteral("Dentista"));
         QCOMPARE(list.text(0, 1), QStringLiteral("Dentista"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
 
         // A pasted text shows at once what the file will keep.
         h.dialogs.type(QString::fromUtf16(u"Dentista \"Rossi\"\tore 9 \u2192 10 \U0001F600"));
         QTest::keyClick(g, Qt::Key_Return);
         QCOMPARE(list.text(0, 1), QStringLiteral("Dentista 'Rossi' ore 9 ? 10 ?"));
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
     }
 
     // Only the editing keys, Enter and typed characters are the program's;
@@ -467,7 +467,7 @@ class GridEditingTests : public QObject {
         QTest::keyClick(g, Qt::Key_Delete);
         QTest::keyClick(g, Qt::Key_Return);
         QCOMPARE(h.agenda().appointments().entryCount(), 0);
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QVERIFY(h.dialogs.shown.isEmpty());
     }
 
@@ -481,14 +481,14 @@ class GridEditingTests : public QObject {
         QTest::keyClick(h.grid(ListKind::Scadenze), '!');
         QTest::keyClick(h.grid(ListKind::Scadenze), Qt::Key_F5);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo\"\r\n"));
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
         QTest::keyClick(h.grid(ListKind::Ricorrenze), Qt::Key_F5);
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
 
         h.agenda().selectTab(0);
         QTest::keyClick(h.grid(ListKind::Appuntamenti), Qt::Key_F5);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo!\"\r\n"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QCOMPARE(h.form->SSTab1()->currentIndex(), 0);
     }
 
@@ -745,7 +745,7 @@ class CommandTests : public QObject {
         QVERIFY(!h.form->isVisible());
         QVERIFY(h.form->InTray());
         QVERIFY(h.tray.isShown());
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Bollo\"\r\n"));
 
         // Opened again, a second exit asks again; Yes writes the edit.
@@ -755,7 +755,7 @@ class CommandTests : public QObject {
         h.dialogs.answer(MsgAnswer::Yes);
         QTest::mouseClick(h.button(4), Qt::LeftButton);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"BolloX\"\r\n"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QVERIFY(!h.form->isVisible());
     }
 

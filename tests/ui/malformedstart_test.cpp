@@ -56,7 +56,7 @@ class MalformedStartTest : public QObject {
         QList<QList<AgendaEntry>> shown;
         for (ListKind kind : kAllListKinds) shown << form.agenda().list(kind).entries();
 
-        QVERIFY(SaveCommand(form.agenda()));
+        QVERIFY(saveAll(form.agenda()));
         for (ListKind kind : kAllListKinds) {
             const std::optional<QByteArray> saved = ReadWholeFile(folder.file(Traits(kind).fileName));
             QVERIFY(saved);

@@ -108,7 +108,7 @@ void PrintCommandTest::printsTheAppointmentsOnly() {
     agenda.appointments().append({"7/3", "Dentista", "9:30", {}});
     agenda.list(ListKind::Scadenze).append({"8/3", "Scade bollo", {}, {}});
     agenda.selectTab(1);
-    agenda.SelectCurrentGrid();
+    agenda.selectCurrentList();
     FakePrinters printers;
     printers.count = 2;
 
