@@ -10,11 +10,10 @@
 #include "operations/rowcommand.h"
 
 QDateTime MovedByMinutes(const QDate& date, const QTime& time, int minutes) {
-    // A plain count of minutes, free of daylight-saving gaps and of the time zone.
-    const qint64 total = date.toJulianDay() * 1440 + time.hour() * 60 + time.minute() + minutes;
-    const qint64 day = total >= 0 ? total / 1440 : (total - 1439) / 1440;
-    const int minuteOfDay = static_cast<int>(total - day * 1440);
-    return QDateTime(QDate::fromJulianDay(day), QTime(minuteOfDay / 60, minuteOfDay % 60), Qt::UTC);
+    // Wall minutes, free of daylight-saving gaps and of the time zone.
+    const WallMinute moved =
+        WallMinute::fromIndex(WallMinute::of(QDateTime(date, time, Qt::UTC)).index() + minutes);
+    return QDateTime(moved.day, moved.time(), Qt::UTC);
 }
 
 QString PostponedTimeText(const QTime& time) {
