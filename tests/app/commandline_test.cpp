@@ -8,6 +8,7 @@
 
 #include "notify/singleinstance.h"
 #include "support/tempfolder.h"
+#include "support/records.h"
 
 namespace {
 
@@ -70,8 +71,8 @@ class CommandLineTest : public QObject {
 
     void exportBesideARunningCopy() {
         TempCurrentFolder folder;
-        folder.write("Ricordel.dat", "7,3,\"Dentista\",\"10:30\"\r\n0,0,\"Senza data\",\"\"\r\n");
-        folder.write("Date.dat", "25,12,\"Scade bollo\"\r\n");  // no Ricorrenze.dat: empty
+        folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
+        folder.write("Date.dat", ListFile({{25, 12, "Scade bollo"}}));  // no Ricorrenze.dat: empty
         QLockFile running(folder.file("Ricordel.lock"));        // what a running copy holds
         QVERIFY(running.tryLock(0));
 
@@ -87,7 +88,7 @@ class CommandLineTest : public QObject {
     void launcherTakesTheFileFromWhereTheCommandWasTyped() {
         TempCurrentFolder home;
         QVERIFY(QDir(home.path()).mkpath("data/Ricordel") && QDir(home.path()).mkpath("work/sub"));
-        home.write("data/Ricordel/Ricordel.dat", "7,3,\"Dentista\",\"10:30\"\r\n");
+        home.write("data/Ricordel/Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}}));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
         env.insert("XDG_DATA_HOME", home.file("data"));
@@ -128,7 +129,7 @@ class CommandLineTest : public QObject {
         QCOMPARE(none.code, 1);
         QVERIFY2(none.err.contains("nessuna lista"), qPrintable(none.err));
 
-        folder.write("Ricordel.dat", "7,3,\"Dentista\",\"10:30\"\r\n");
+        folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}}));
         const Run unwritable =
             Ricordel({"--export-ics", folder.file("missing/out.ics")}, folder.path());
         QCOMPARE(unwritable.code, 1);

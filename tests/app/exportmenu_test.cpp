@@ -14,6 +14,7 @@
 #include "support/scripteddialogs.h"
 #include "support/scriptedpresenter.h"
 #include "support/tempfolder.h"
+#include "support/records.h"
 #include "ui/filedialogs.h"
 #include "ui/form1.h"
 #include "ui/printcommand.h"
@@ -43,8 +44,8 @@ class ExportMenuTest : public QObject {
   private Q_SLOTS:
     void exportsTheSavedListsAndSaysHowMany() {
         TempCurrentFolder folder;
-        folder.write("Ricordel.dat", "7,3,\"Dentista\",\"10:30\"\r\n0,0,\"Senza data\",\"\"\r\n");
-        folder.write("Date.dat", "25,12,\"Scade bollo\"\r\n");
+        folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
+        folder.write("Date.dat", ListFile({{25, 12, "Scade bollo"}}));
         FakeDesktop desktop;
         SaveAnswers files;
         Form1 form(desktop.services(&files));
@@ -113,7 +114,7 @@ class ExportMenuTest : public QObject {
         item->trigger();
         QVERIFY2(desktop.dialogs.texts().value(0).contains("- 1 appuntamento"),
                  qPrintable(desktop.dialogs.texts().join('|')));
-        QCOMPARE(folder.read("Ricordel.dat"), QByteArray("20,3,\"Riunione\",\"\"\r\n"));
+        QCOMPARE(folder.read("Ricordel.dat"), ListFile({{20, 3, "Riunione", ""}}));
         QCOMPARE(form.agenda().appointments().entryCount(), 1);
     }
 };

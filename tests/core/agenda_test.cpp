@@ -2,6 +2,7 @@
 // file, and what happens when storage fails.
 #include <QtTest/QtTest>
 
+#include "support/records.h"
 #include "core/agenda.h"
 #include "fakeclock.h"
 #include "scripteddialogs.h"
@@ -26,8 +27,8 @@ private Q_SLOTS:
 
     void preparedFilesLoadAndSaveBackByteForByte() {
         TempFolder folder;
-        const QByteArray appts = "7,3,\"Dentista\",\"10:30\"\r\n29,2,\"Bisestile\",\"\"\r\n";
-        const QByteArray deadlines = "25,12,\"Scade bollo\"\r\n1,1,\"Capodanno, festa\"\r\n";
+        const QByteArray appts = ListFile({{7, 3, "Dentista", "10:30"}, {29, 2, "Bisestile", ""}});
+        const QByteArray deadlines = ListFile({{25, 12, "Scade bollo"}, {1, 1, "Capodanno, festa"}});
         const QByteArray anniversaries = "3,5,\"E' il Compleanno di Niccol\xf2\"\r\n";
         folder.write("Ricordel.dat", appts);
         folder.write("Date.dat", deadlines);
@@ -69,7 +70,7 @@ private Q_SLOTS:
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
-        folder.write("Date.dat", "1,1,\"vecchio\"\r\n");
+        folder.write("Date.dat", ListFile({{1, 1, "vecchio"}}));
         agenda.loadLists();
         agenda.list(ListKind::Scadenze).append({"2/2", "nuovo", "", {}});
         agenda.setListsModified(true);

@@ -14,6 +14,7 @@
 #include "core/agenda.h"
 #include "fakeclock.h"
 #include "scripteddialogs.h"
+#include "support/records.h"
 
 namespace {
 
@@ -79,14 +80,12 @@ struct Scene {
     }
 };
 
-const QByteArray kDeadlines = "25,12,\"Scade bollo\"\r\n";
-const QByteArray kSettingsFile = "#TRUE#,\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
-                                 "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n#FALSE#,\"NewMsg\"\r\n"
-                                 "\"\",\"percorso immagini\"\r\n5,\"giorni preavviso\"\r\n";
+const QByteArray kDeadlines = ListFile({{25, 12, "Scade bollo"}});
+const QByteArray kSettingsFile = SettingsFile().bytes();
 
 void prepare(const QString& folder) {
     for (const auto& [name, bytes] : {std::pair{"Date.dat", kDeadlines},
-                                      std::pair{"Ricordel.dat", QByteArray("7,3,\"Dentista\",\"10:30\"\r\n")},
+                                      std::pair{"Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}})},
                                       std::pair{"Ricorrenze.dat", QByteArray()},
                                       std::pair{"Ricordel.ini", kSettingsFile}}) {
         QFile f(QDir(folder).filePath(name));
@@ -153,7 +152,7 @@ private Q_SLOTS:
         QCOMPARE(readFile(QDir(mount.path()).filePath("Date.dat")), kDeadlines);
         QCOMPARE(readFile(QDir(mount.path()).filePath("Ricordel.ini")), kSettingsFile);
         QCOMPARE(readFile(QDir(mount.path()).filePath("Ricordel.dat")),
-                 QByteArray("7,3,\"Dentista\",\"10:30\"\r\n"));
+                 ListFile({{7, 3, "Dentista", "10:30"}}));
         // No temporary copies are left behind to eat the space.
         const QStringList left = QDir(mount.path()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left.size(), 5);

@@ -9,6 +9,7 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
+#include "support/records.h"
 
 namespace {
 
@@ -27,9 +28,9 @@ struct Fixture {
 };
 
 const QByteArray kSortedRising =
-    "7,3,\"oggi\",\"8:00\"\r\n8,3,\"domani\",\"\"\r\n9,3,\"tardi\",\"\"\r\n";
-const QByteArray kDeadlinesAsShown = "20,3,\"Scade b\"\r\n1,3,\"Scade a\"\r\n";
-const QByteArray kAnniversaries = "2,2,\"E' il Compleanno di Ugo\"\r\n";
+    ListFile({{7, 3, "oggi", "8:00"}, {8, 3, "domani", ""}, {9, 3, "tardi", ""}});
+const QByteArray kDeadlinesAsShown = ListFile({{20, 3, "Scade b"}, {1, 3, "Scade a"}});
+const QByteArray kAnniversaries = ListFile({{2, 2, "E' il Compleanno di Ugo"}});
 
 }  // namespace
 
@@ -139,7 +140,7 @@ class CommandsTest : public QObject {
         QVERIFY(!f.agenda.settings().sortAscending);
         QCOMPARE(
             f.folder.read("Ricordel.dat"),
-            QByteArray("9,3,\"tardi\",\"\"\r\n8,3,\"domani\",\"\"\r\n7,3,\"oggi\",\"8:00\"\r\n"));
+            ListFile({{9, 3, "tardi", ""}, {8, 3, "domani", ""}, {7, 3, "oggi", "8:00"}}));
 
         Settings stored;
         stored.sortAscending = true;

@@ -7,6 +7,7 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
+#include "support/records.h"
 
 namespace {
 
@@ -81,8 +82,7 @@ class InsertTest : public QObject {
         QCOMPARE(agenda.list(ListKind::Scadenze).entry(1),
                  (AgendaEntry{"15/3", "Scade bollo 'auto' ? Gy?r", "", ""}));
         QCOMPARE(folder.read("Date.dat"),
-                 QByteArray("1,3,\"voce 1/3\"\r\n15,3,\"Scade bollo 'auto' ? Gy?r\"\r\n"
-                            "20,3,\"voce 20/3\"\r\n"));
+                 ListFile({{1, 3, "voce 1/3"}, {15, 3, "Scade bollo 'auto' ? Gy?r"}, {20, 3, "voce 20/3"}}));
         QVERIFY(folder.exists("Ricordel.dat"));
         QVERIFY(folder.exists("Ricorrenze.dat"));
         QCOMPARE(agenda.currentTab(), 1);
@@ -104,7 +104,7 @@ class InsertTest : public QObject {
         agenda.selectTab(2);
         dialogs.type("E' il Compleanno di Anna");
         insertEntry(agenda, QDate(2026, 3, 15));
-        QCOMPARE(folder.read("Ricorrenze.dat"), QByteArray("15,3,\"E' il Compleanno di Anna\"\r\n"));
+        QCOMPARE(folder.read("Ricorrenze.dat"), ListFile({{15, 3, "E' il Compleanno di Anna"}}));
     }
 
     void cancelledMessageAddsAndSavesNothing() {
@@ -153,7 +153,7 @@ class InsertTest : public QObject {
         QCOMPARE(dialogs.shown[1].defaultText, QString());
         // Inserted before the other 10/2, then put after it by the save's sort.
         QCOMPARE(folder.read("Ricordel.dat"),
-                 QByteArray("10,2,\"riunione\",\"14:00\"\r\n10,2,\"dentista\",\"15.30\"\r\n"));
+                 ListFile({{10, 2, "riunione", "14:00"}, {10, 2, "dentista", "15.30"}}));
     }
 
     void emptyTimeMeansNoTime() {
@@ -164,7 +164,7 @@ class InsertTest : public QObject {
         dialogs.type("palestra");
         dialogs.type("");
         insertEntry(agenda, QDate(2026, 2, 1));
-        QCOMPARE(folder.read("Ricordel.dat"), QByteArray("1,2,\"palestra\",\"\"\r\n"));
+        QCOMPARE(folder.read("Ricordel.dat"), ListFile({{1, 2, "palestra", ""}}));
         QCOMPARE(agenda.appointments().cellBackground(0, 0).rgb(), qRgb(255, 255, 128));
     }
 

@@ -9,6 +9,7 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
+#include "support/records.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ class RowCommandsTest : public QObject {
         QCOMPARE(f.dialogs.shown[0].buttons, MsgButtons::YesNo);
         QCOMPARE(f.dialogs.shown[0].icon, MsgIcon::None);
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>());
-        QCOMPARE(f.folder.read("Date.dat"), QByteArray("2,4,\"Scade bollo\"\r\n"));
+        QCOMPARE(f.folder.read("Date.dat"), ListFile({{2, 4, "Scade bollo"}}));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
         QVERIFY(!f.folder.exists("Ricorrenze.dat"));
         QVERIFY(!f.agenda.listsModified());
@@ -101,7 +102,7 @@ class RowCommandsTest : public QObject {
     // The last entry can be deleted: the list may become empty.
     void deletingTheOnlyEntryLeavesAnEmptyFile() {
         Fixture f;
-        f.folder.write("Ricordel.dat", "7,3,\"cena\",\"\"\r\n");
+        f.folder.write("Ricordel.dat", ListFile({{7, 3, "cena", ""}}));
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::Yes);
         deleteEntry(f.agenda);
@@ -154,7 +155,7 @@ class RowCommandsTest : public QObject {
             // is as long as a name may be: the save's temporary file beside
             // it cannot be named, so the save fails even for root.
             const QString longName = QString(250, u'x');
-            const QByteArray bytes = "7,3,\"cena\",\"\"\r\n8,3,\"pranzo\",\"\"\r\n";
+            const QByteArray bytes = ListFile({{7, 3, "cena", ""}, {8, 3, "pranzo", ""}});
             f.folder.write(longName, bytes);
             QVERIFY(QFile::link(longName, f.folder.file("Ricordel.dat")));
             f.appointments({{"7/3", "cena", "", {}}, {"8/3", "pranzo", "", {}}}, 0);
@@ -167,7 +168,7 @@ class RowCommandsTest : public QObject {
             QCOMPARE(f.folder.read("Ricordel.dat"), bytes);
             QCOMPARE(f.folder.exists("Archivio/2026.txt"), archive);
             if (archive)
-                QCOMPARE(f.folder.read("Archivio/2026.txt"), QByteArray("7,3,\"cena\",\"\"\r\n"));
+                QCOMPARE(f.folder.read("Archivio/2026.txt"), ListFile({{7, 3, "cena", ""}}));
             QCOMPARE(f.agenda.appointments().entryCount(), 1);
             QVERIFY(f.agenda.listsModified());
         }
@@ -316,7 +317,7 @@ class RowCommandsTest : public QObject {
         postponeByDays(f.agenda, 7);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("1/3 - scelto"));
         QCOMPARE(f.folder.read("Ricordel.dat"),
-                 QByteArray("8,3,\"scelto\",\"9:00\"\r\n9,3,\"ultimo\",\"9:00\"\r\n"));
+                 ListFile({{8, 3, "scelto", "9:00"}, {9, 3, "ultimo", "9:00"}}));
     }
 
     // ---- archive ----
@@ -348,7 +349,7 @@ class RowCommandsTest : public QObject {
         QCOMPARE(
             f.folder.read("Archivio/2027.txt"),
             QByteArray("28,12,\"cena caff\xe8\",\"20:30\"\r\n5,1,\"medico \"Rossi\"\",\"\"\r\n"));
-        QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray("6,1,\"bis\",\"\"\r\n"));
+        QCOMPARE(f.folder.read("Ricordel.dat"), ListFile({{6, 1, "bis", ""}}));
     }
 
     void archivingTheOnlyEntryTwiceGivesTwoLines() {
@@ -367,20 +368,20 @@ class RowCommandsTest : public QObject {
         QVERIFY(!f.folder.exists("Date.dat"));
         QCOMPARE(f.agenda.currentTab(), 1);
         QCOMPARE(f.folder.read("Archivio/2026.txt"),
-                 QByteArray("7,3,\"cena\",\"\"\r\n7,3,\"cena\",\"\"\r\n"));
+                 ListFile({{7, 3, "cena", ""}, {7, 3, "cena", ""}}));
     }
 
     void archiveThatCannotBeWrittenKeepsTheEntry() {
         Fixture f;
         f.folder.write("Archivio", "a file where the folder should be");
-        f.folder.write("Ricordel.dat", "7,3,\"cena\",\"\"\r\n");
+        f.folder.write("Ricordel.dat", ListFile({{7, 3, "cena", ""}}));
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::Yes);
         archiveEntry(f.agenda);
         QCOMPARE(f.dialogs.shown.size(), 2);
         QCOMPARE(f.dialogs.shown[1].icon, MsgIcon::Critical);
         QCOMPARE(f.agenda.appointments().entryCount(), 1);
-        QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray("7,3,\"cena\",\"\"\r\n"));
+        QCOMPARE(f.folder.read("Ricordel.dat"), ListFile({{7, 3, "cena", ""}}));
     }
 
     void openArchiveStartsTheViewer_data() {
@@ -412,7 +413,7 @@ class RowCommandsTest : public QObject {
         QFETCH(QString, message);
         Fixture f;
         QDir(f.folder.path()).mkdir("Archivio");
-        f.folder.write("Archivio/2026.txt", "7,3,\"cena\",\"\"\r\n");
+        f.folder.write("Archivio/2026.txt", ListFile({{7, 3, "cena", ""}}));
         f.agenda.setWindowsFolder("C:\\WINDOWS");
         FakeViewer viewer;
         f.dialogs.type(answer);
