@@ -58,6 +58,8 @@ Notifier::Notifier(Agenda& agenda, QWidget* mainWindow, NotifierServices service
 
     // Alarms begin with the minute after the one the program starts in.
     engine_ = new AlarmEngine(*services_.clock, this);
+    engine_->setAppointmentsFile(
+        agenda_.filePath(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName)));
     connect(engine_, &AlarmEngine::alarmsDue, this, &Notifier::RaiseAlarms);
     // A save of the appointments looks at the current minute again at once.
     connect(&agenda_, &Agenda::listSaved, this, [this](ListKind kind) {
@@ -108,10 +110,10 @@ void Notifier::ShowReminders() {
     if (digestRunning_) return;  // a digest is already waiting for the user
     digestRunning_ = true;
     const Settings& settings = agenda_.settings();
-    lastReminders_ = GatherRemindersFromFiles(services_.clock->today(), settings);
+    lastReminders_ = GatherRemindersFromFiles(QDir(agenda_.dataFolder()), services_.clock->today(), settings);
     const bool assistant = settings.newMessageBox;
     if (assistant)
-        presenter_->PrepareAssistant(QPixmap(QDir::current().filePath(kAssistantPicture)));
+        presenter_->PrepareAssistant(QPixmap(agenda_.filePath(kAssistantPicture)));
 
     for (const ReminderSection& section :
          PresentationOrder(lastReminders_, settings.sortAscending)) {
@@ -168,7 +170,7 @@ bool WindowReminderPresenter::Present(const QString& line, const QString& soundP
 void Notifier::StartTimers() {
     timer2_->start();
     engine_->setWarningMinutes(agenda_.settings().alarmWarningMinutes);
-    engine_->setSnoozeFile(QString::fromLatin1(kSnoozeFileName));
+    engine_->setSnoozeFile(agenda_.filePath(QString::fromLatin1(kSnoozeFileName)));
     engine_->start();
 }
 

@@ -453,7 +453,7 @@ void Form1::LayoutGrids() {
 }
 
 void Form1::LoadBackground() {
-    SetBackground(LoadBackgroundPicture());
+    SetBackground(LoadBackgroundPicture(agenda_->dataFolder()));
 }
 
 void Form1::SetBackground(const QPixmap& picture) {

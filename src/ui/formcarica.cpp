@@ -445,8 +445,8 @@ void FormCarica::ConfirmPicture() {
     accept();
 }
 
-QPixmap LoadBackgroundPicture() {
-    const QFileInfo info{QString::fromLatin1(kBackgroundFileName)};
+QPixmap LoadBackgroundPicture(const QString& dataFolder) {
+    const QFileInfo info{QDir(dataFolder).filePath(QString::fromLatin1(kBackgroundFileName))};
     if (!info.isFile()) return {};
     return QPixmap::fromImage(ReadPicture(info.filePath()));
 }

@@ -46,6 +46,6 @@ class FormCarica : public QDialog {
     Private* d;
 };
 
-// The picture kept in "Sfondo.dat" in the current folder, or a null pixmap
-// when there is none or it cannot be read.
-QPixmap LoadBackgroundPicture();
+// The picture kept in "Sfondo.dat" in the data folder, or a null pixmap when
+// there is none or it cannot be read.
+QPixmap LoadBackgroundPicture(const QString& dataFolder);

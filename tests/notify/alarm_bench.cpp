@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     Settings settings;
     settings.daysOfNotice = 7;
     t.restart();
-    const ReminderLists lists = GatherRemindersFromFiles(day, settings);
+    const ReminderLists lists = GatherRemindersFromFiles(QDir::current(), day, settings);
     const double digest = t.nsecsElapsed() / 1e6;
 
     std::printf("alarm_tick_first_read: %.2f ms\n", first);

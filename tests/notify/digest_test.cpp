@@ -215,7 +215,7 @@ void DigestTest::filesGiveTheLinesOfTheirRecords() {
     for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
     for (const QDate& today : {kToday, QDate(2026, 12, 30), QDate(2028, 2, 28)}) {
         const Settings settings = notice(40);
-        QCOMPARE(GatherRemindersFromFiles(today, settings),
+        QCOMPARE(GatherRemindersFromFiles(QDir::current(), today, settings),
                  GatherReminders(ParseListRecords(bytes, ListKind::Scadenze),
                                  ParseListRecords(bytes, ListKind::Appuntamenti),
                                  ParseListRecords(bytes, ListKind::Ricorrenze), today, settings));

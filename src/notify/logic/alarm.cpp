@@ -121,7 +121,7 @@ QStringList DueAlarms(const QList<ListRecord>& appointments, const QDate& day,
 bool AppointmentFileCache::Refresh() {
     // A missing or unreadable file holds no appointments.
     QByteArray now =
-        ReadWholeFile(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName)).value_or(QByteArray());
+ReadWholeFile(path_).value_or(QByteArray());
     if (valid_ && now == bytes_) return false;
     bytes_ = std::move(now);
     valid_ = true;

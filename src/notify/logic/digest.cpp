@@ -87,8 +87,9 @@ class DueLines {
 
 // The lines of one list file, read record by record: only due records are
 // decoded, and nothing of the file is kept.
-QStringList GatherFileLines(ListKind kind, const QDate& today, int giorniPreavviso) {
-    const auto bytes = ReadWholeFile(QString::fromLatin1(Traits(kind).fileName));
+QStringList GatherFileLines(const QDir& folder, ListKind kind, const QDate& today,
+                            int giorniPreavviso) {
+    const auto bytes = ReadWholeFile(folder.filePath(QString::fromLatin1(Traits(kind).fileName)));
     if (!bytes) return {};
     DueLines due(kind, today, giorniPreavviso);
     ForEachRecord(*bytes, kind, [&](const RawRecord& raw) {
@@ -119,12 +120,13 @@ ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
     return lists;
 }
 
-ReminderLists GatherRemindersFromFiles(const QDate& today, const Settings& settings) {
+ReminderLists GatherRemindersFromFiles(const QDir& folder, const QDate& today,
+                                       const Settings& settings) {
     const int days = settings.daysOfNotice;
     ReminderLists lists;
-    lists.ComboMess = GatherFileLines(ListKind::Scadenze, today, days);
-    lists.ComboMess2 = GatherFileLines(ListKind::Appuntamenti, today, days);
-    lists.ComboMess3 = GatherFileLines(ListKind::Ricorrenze, today, days);
+    lists.ComboMess = GatherFileLines(folder, ListKind::Scadenze, today, days);
+    lists.ComboMess2 = GatherFileLines(folder, ListKind::Appuntamenti, today, days);
+    lists.ComboMess3 = GatherFileLines(folder, ListKind::Ricorrenze, today, days);
     return lists;
 }
 

@@ -42,9 +42,10 @@ ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
                               const QList<ListRecord>& anniversaries, const QDate& today,
                               const Settings& settings);
 
-// The same, reading the three list files of the current folder; a missing
-// or unreadable file reads as an empty list.
-ReminderLists GatherRemindersFromFiles(const QDate& today, const Settings& settings);
+// The same, reading the three list files of `folder`; a missing or unreadable
+// file reads as an empty list.
+ReminderLists GatherRemindersFromFiles(const QDir& folder, const QDate& today,
+                                       const Settings& settings);
 
 // One list as the digest presents it: its kind (which gives its sound) and
 // its lines in the order they are shown.
