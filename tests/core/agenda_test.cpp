@@ -4,9 +4,9 @@
 
 #include "support/records.h"
 #include "core/agenda.h"
-#include "fakeclock.h"
-#include "scripteddialogs.h"
-#include "tempfolder.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
+#include "support/tempfolder.h"
 
 class AgendaTest : public QObject {
     Q_OBJECT
@@ -109,12 +109,14 @@ private Q_SLOTS:
     void tabSelectionAndCurrentGrid() {
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs, folder.path());
+        Agenda agenda(clock, dialogs, QString());
         QSignalSpy spy(&agenda, &Agenda::currentTabChanged);
         agenda.selectTab(2);
         agenda.selectTab(2);
         agenda.selectTab(7);
         QCOMPARE(spy.size(), 1);
+        agenda.showTab(2);  // selected already, yet announced
+        QCOMPARE(spy.size(), 2);
         agenda.selectCurrentList();
         QCOMPARE(agenda.currentKind(), ListKind::Ricorrenze);
         QCOMPARE(agenda.currentRow(ListKind::Ricorrenze), -1);

@@ -13,8 +13,8 @@
 
 #include "core/agenda.h"
 #include "core/listfiles.h"
-#include "fakeclock.h"
-#include "scripteddialogs.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include "core/agenda.h"
 #include "core/dates.h"
 #include "core/listfiles.h"
-#include "corpus.h"
-#include "fakeclock.h"
-#include "scripteddialogs.h"
-#include "tempfolder.h"
+#include "support/corpus.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
+#include "support/tempfolder.h"
 
 class MalformedFilesTest : public QObject {
     Q_OBJECT

@@ -2,6 +2,7 @@
 #include <QtTest/QtTest>
 
 #include "core/settings.h"
+#include "support/records.h"
 
 namespace {
 
@@ -25,16 +26,14 @@ class SettingsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void goldenFile() {
-        QCOMPARE(SerializeSettings(sample()),
-                 QByteArray("#TRUE#,\"Ord\"\r\n"
-                            "\"C:\\Suoni\\scadenza.wav\",\"Suono1\"\r\n"
-                            "\"/home/anna/Suoni, vari/appuntamento.wav\",\"Suono2\"\r\n"
-                            "\"\",\"Suono3\"\r\n"
-                            "\"/home/anna/citt\xe0/sveglia.wav\",\"Suono4\"\r\n"
-                            "#FALSE#,\"NewMsg\"\r\n"
-                            "\"C:\\Programmi\\Ricordel\\Img\",\"percorso immagini\"\r\n"
-                            "5,\"giorni preavviso\"\r\n"
-                            "15,\"minuti preavviso\"\r\n"));
+        const SettingsFile golden{true,
+                                  {"C:\\Suoni\\scadenza.wav", "/home/anna/Suoni, vari/appuntamento.wav",
+                                   "", "/home/anna/citt\xe0/sveglia.wav"},
+                                  false,
+                                  "C:\\Programmi\\Ricordel\\Img",
+                                  5,
+                                  15};
+        QCOMPARE(SerializeSettings(sample()), golden.bytes());
         Settings neg;
         neg.daysOfNotice = -3;
         QVERIFY(SerializeSettings(neg).endsWith(

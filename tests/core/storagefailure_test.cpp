@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include "core/agenda.h"
-#include "fakeclock.h"
-#include "scripteddialogs.h"
+#include "support/fakeclock.h"
+#include "support/scripteddialogs.h"
 #include "support/records.h"
 
 namespace {
