@@ -48,7 +48,7 @@ class CommandLineTest : public QObject {
 
   private Q_SLOTS:
     void helpVersionAndWrongOptions() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         const Run help = Ricordel({"--help"}, folder.path());
         QCOMPARE(help.code, 0);
         QVERIFY2(help.out.startsWith("Uso: ricordel") && help.out.contains("--export-ics FILE"),
@@ -70,7 +70,7 @@ class CommandLineTest : public QObject {
     }
 
     void exportBesideARunningCopy() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
         folder.write("Date.dat", ListFile({{25, 12, "Scade bollo"}}));  // no Ricorrenze.dat: empty
         QLockFile running(folder.file("Ricordel.lock"));        // what a running copy holds
@@ -86,7 +86,7 @@ class CommandLineTest : public QObject {
     }
 
     void launcherTakesTheFileFromWhereTheCommandWasTyped() {
-        TempCurrentFolder home;
+        TempFolder home;
         QVERIFY(QDir(home.path()).mkpath("data/Ricordel") && QDir(home.path()).mkpath("work/sub"));
         home.write("data/Ricordel/Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}}));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -106,7 +106,7 @@ class CommandLineTest : public QObject {
         // The copy running on the data folder is this test's own listener; the
         // launcher enters the folder and keeps the file named where the
         // command was typed.
-        TempCurrentFolder home;
+        TempFolder home;
         QVERIFY(QDir(home.path()).mkpath("data/Ricordel") && QDir(home.path()).mkpath("work"));
         SingleInstance running(home.file("data/Ricordel"));
         QCOMPARE(running.Acquire(), SingleInstance::Outcome::First);
@@ -124,7 +124,7 @@ class CommandLineTest : public QObject {
     }
 
     void cannotReadOrWrite() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         const Run none = Ricordel({"--export-ics=out.ics"}, folder.path());
         QCOMPARE(none.code, 1);
         QVERIFY2(none.err.contains("nessuna lista"), qPrintable(none.err));

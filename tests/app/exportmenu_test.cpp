@@ -43,12 +43,14 @@ class ExportMenuTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void exportsTheSavedListsAndSaysHowMany() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
         folder.write("Date.dat", ListFile({{25, 12, "Scade bollo"}}));
         FakeDesktop desktop;
         SaveAnswers files;
-        Form1 form(desktop.services(&files));
+        Form1Services services = desktop.services(&files);
+        services.dataFolder = folder.path();
+        Form1 form(services);
         ScriptedDialogs& dialogs = desktop.dialogs;
         form.Form_Load();
 
@@ -92,14 +94,16 @@ class ExportMenuTest : public QObject {
     }
 
     void importsTheChosenFileAfterYes() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         folder.write("invito.ics",
                      "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\n"
                      "UID:1@prova\r\nDTSTART;VALUE=DATE:20260320\r\n"
                      "SUMMARY:Riunione\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
         FakeDesktop desktop;
         SaveAnswers files;
-        Form1 form(desktop.services(&files));
+        Form1Services services = desktop.services(&files);
+        services.dataFolder = folder.path();
+        Form1 form(services);
         form.Form_Load();
 
         const QList<QAction*> items = form.findChild<QMenu*>("mnuDebug")->actions();
