@@ -31,7 +31,7 @@ using namespace bench;
 // An agenda whose appointments are `rows`, in the given sort order.
 struct AgendaWithAppointments {
     AgendaWithAppointments(Clock& clock, bool ascending, const QList<AgendaEntry>& rows)
-        : agenda(clock, dialogs) {
+        : agenda(clock, dialogs, QDir::currentPath()) {
         agenda.settings().sortAscending = ascending;
         agenda.appointments().replaceAll(rows);
     }
