@@ -476,7 +476,3 @@ std::optional<QString> WriteFileAtomically(const QString& path,
     return std::nullopt;
 }
 
-QList<ListRecord> ReadListFile(const QDir& folder, ListKind kind) {
-    const auto bytes = ReadWholeFile(folder.filePath(QString::fromLatin1(Traits(kind).fileName)));
-    return bytes ? ParseListRecords(*bytes, kind) : QList<ListRecord>();
-}

@@ -140,7 +140,3 @@ std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray
 std::optional<QString> WriteFileAtomically(const QString& path,
                                            const std::function<bool(QIODevice&)>& write);
 
-// The records of a list file in `folder`; a missing or unreadable file reads
-// as an empty list. Used by the digest and the alarm check, which see what was
-// last saved.
-QList<ListRecord> ReadListFile(const QDir& folder, ListKind kind);

@@ -46,7 +46,8 @@ void postponeByDays(Agenda& agenda, int days);  // 30 is the calendar-month step
 class ArchiveViewer {
 public:
     virtual ~ArchiveViewer() = default;
-    // path: the archive file relative to the current folder, '/' separated;
+    // path: the archive file relative to the data folder (the process's
+    // current folder, which the program never changes), '/' separated;
     // windowsFolder: where the Windows text editor lives (ignored elsewhere).
     virtual bool Open(const QString& path, const QString& windowsFolder) = 0;
 };
