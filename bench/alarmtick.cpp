@@ -65,7 +65,7 @@ bool AlarmTickFigure() {
     SteppedClock clock(BenchNow().addSecs(30));
     SilentDialogs dialogs;
     SkippingPresenter presenter;
-    Agenda agenda(clock, dialogs);
+    Agenda agenda(clock, dialogs, QDir::currentPath());
     Notifier notifier(
         agenda, nullptr,
         NotifierServices{&clock, &dialogs,

@@ -48,7 +48,7 @@ bool WriteListFiles(int perList, quint32 seed) {
     }
     // A week of notice, as a user who relies on the digest would set it.
     Settings settings;
-    settings.GiorniPreavviso = 7;
+    settings.daysOfNotice = 7;
     if (const auto error = WriteFileAtomically(QString::fromLatin1(kSettingsFileName),
                                                SerializeSettings(settings))) {
         std::fprintf(stderr, "cannot write the settings: %s\n", qPrintable(*error));

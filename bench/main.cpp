@@ -31,8 +31,8 @@ using namespace bench;
 // An agenda whose appointments are `rows`, in the given sort order.
 struct AgendaWithAppointments {
     AgendaWithAppointments(Clock& clock, bool ascending, const QList<AgendaEntry>& rows)
-        : agenda(clock, dialogs) {
-        agenda.settings().SortAscending = ascending;
+        : agenda(clock, dialogs, QDir::currentPath()) {
+        agenda.settings().sortAscending = ascending;
         agenda.appointments().replaceAll(rows);
     }
     SilentDialogs dialogs;
@@ -91,9 +91,7 @@ constexpr ListKind kSaveOrder[] = {ListKind::Appuntamenti, ListKind::Scadenze,
 std::vector<QByteArray> ReadSavedLists() {
     std::vector<QByteArray> files;
     for (ListKind kind : kSaveOrder) {
-        QByteArray bytes;
-        ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes);
-        files.push_back(bytes);
+        files.push_back(ReadWholeFile(QString::fromLatin1(Traits(kind).fileName)).value_or(QByteArray()));
     }
     return files;
 }
@@ -107,7 +105,7 @@ bool SaveFigure() {
         AgendaWithAppointments list(clock, true, shuffled);
         QElapsedTimer timer;
         timer.start();
-        const bool saved = SaveCommand(list.agenda);
+        const bool saved = saveAll(list.agenda);
         if (millis) *millis = Millis(timer);
         return saved && list.dialogs.shown == 0;
     };
@@ -155,7 +153,7 @@ bool BubbleRatioFigure() {
             AgendaWithAppointments list(clock, ascending, rows);
             QElapsedTimer timer;
             timer.start();
-            SortAppointments(list.agenda);
+            sortAppointments(list.agenda);
             if (ascending) ours.push_back(Millis(timer));
             if (run >= kBubbleRuns) continue;
 
@@ -190,20 +188,20 @@ bool LoadFigure() {
             QElapsedTimer timer;
             timer.start();
             for (ListKind kind : kAllListKinds) {
-                QByteArray bytes;
-                if (ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes)) {
+                const auto bytes = ReadWholeFile(QString::fromLatin1(Traits(kind).fileName));
+                if (!bytes) {
                     std::fprintf(stderr, "floor_decode_3x32766: cannot read the files\n");
                     return false;
                 }
-                texts.push_back(win1252::decode(bytes));
+                texts.push_back(win1252::decode(*bytes));
             }
             floors.push_back(Millis(timer));
         }
         SilentDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QDir::currentPath());
         QElapsedTimer timer;
         timer.start();
-        agenda.LoadLists();
+        agenda.loadLists();
         loads.push_back(Millis(timer));
         for (ListKind kind : kAllListKinds) {
             if (agenda.list(kind).entryCount() != ListModel::kMaxEntries) {

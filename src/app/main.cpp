@@ -125,7 +125,7 @@ std::optional<int> RunCommandLine(int argc, char* argv[], QString& calendarFile)
         QCoreApplication::setApplicationName(QStringLiteral("Ricordel"));
         const QString file = parser.value(exportIcs);
         SystemClock clock;
-        const CalendarFileOutcome outcome = ExportCalendarFile(file, clock);
+        const CalendarFileOutcome outcome = ExportCalendarFile(QDir::current(), file, clock);
         if (outcome.error) {
             Print(stderr, QStringLiteral("ricordel: %1.\n").arg(*outcome.error));
             return 1;
@@ -176,7 +176,8 @@ int main(int argc, char* argv[]) {
     SystemTrayIcon tray;
     const auto notifications = MakeSystemNotifications(&tray);
     Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer,
-                             SystemSoundPlayerFactory(), &tray, nullptr, notifications.get()});
+                             SystemSoundPlayerFactory(), &tray, nullptr, notifications.get(),
+                             QDir::currentPath()});
     dialogs.setParentWidget(&form);
     files.setParentWidget(&form);
 

@@ -4,8 +4,8 @@
 
 #include "core/listfiles.h"
 
-Agenda::Agenda(Clock& clock, Dialogs& dialogs, QObject* parent)
-    : QObject(parent), clock_(clock), dialogs_(dialogs) {
+Agenda::Agenda(Clock& clock, Dialogs& dialogs, const QString& dataFolder, QObject* parent)
+    : QObject(parent), clock_(clock), dialogs_(dialogs), folder_(QDir(dataFolder).absolutePath()) {
     for (ListKind kind : kAllListKinds) {
         const auto i = static_cast<size_t>(kind);
         lists_[i] = std::make_unique<ListModel>(kind);
@@ -40,20 +40,26 @@ void Agenda::selectTab(int tab) {
     Q_EMIT currentTabChanged(tab);
 }
 
-void Agenda::SelectCurrentGrid() { currentGrid_ = &list(KindForTab(currentTab_)); }
+void Agenda::showTab(int tab) {
+    if (tab < 0 || tab > 2) return;
+    currentTab_ = tab;
+    Q_EMIT currentTabChanged(tab);
+}
 
-void Agenda::SetListsModified(bool modified) {
+void Agenda::selectCurrentList() { currentGrid_ = &list(KindForTab(currentTab_)); }
+
+void Agenda::setListsModified(bool modified) {
     if (listsModified_ == modified) return;
     listsModified_ = modified;
     Q_EMIT listsModifiedChanged(modified);
 }
 
-void Agenda::LoadLists() {
+void Agenda::loadLists() {
     // Missing files are created empty, in this order.
     for (ListKind kind : {ListKind::Scadenze, ListKind::Appuntamenti, ListKind::Ricorrenze}) {
         const QString name = QString::fromLatin1(Traits(kind).fileName);
-        if (QFile::exists(name)) continue;
-        QFile f(name);
+        if (QFile::exists(filePath(name))) continue;
+        QFile f(filePath(name));
         if (!f.open(QIODevice::WriteOnly))
             dialogs_.Notice(QStringLiteral("Impossibile creare il file \"%1\":\n%2")
                                 .arg(name, f.errorString()),
@@ -61,52 +67,47 @@ void Agenda::LoadLists() {
     }
     for (ListKind kind : kAllListKinds) {
         const QString name = QString::fromLatin1(Traits(kind).fileName);
-        QByteArray bytes;
-        if (const auto error = ReadWholeFile(name, bytes)) {
-            if (QFile::exists(name))
-                dialogs_.Notice(QStringLiteral("Impossibile leggere il file \"%1\":\n%2")
-                                    .arg(name, *error),
-                                MsgIcon::Critical, QStringLiteral("Errore"));
-            continue;
+        QString error;
+        if (const auto bytes = ReadWholeFile(filePath(name), &error)) {
+            list(kind).appendFileContent(*bytes);
+        } else if (QFile::exists(filePath(name))) {
+            dialogs_.Notice(
+                QStringLiteral("Impossibile leggere il file \"%1\":\n%2").arg(name, error),
+                MsgIcon::Critical, QStringLiteral("Errore"));
         }
-        list(kind).appendFileContent(bytes);
     }
 }
 
-bool Agenda::SaveCurrentList() {
-    SelectCurrentGrid();
-    const ListModel& grid = *currentGrid_;
+bool Agenda::saveList(ListKind kind) {
+    const ListModel& grid = list(kind);
     const QString name = QString::fromLatin1(grid.traits().fileName);
     if (!writing_) return false;
     const auto write = [&](QIODevice& file) {
         return grid.writeFileContent(
             [&](const char* data, qsizetype size) { return file.write(data, size) == size; });
     };
-    if (const auto error = WriteFileAtomically(name, write)) {
-        ReportSaveFailure(dialogs_, name, *error);
+    if (const auto error = WriteFileAtomically(filePath(name), write)) {
+        reportSaveFailure(dialogs_, name, *error);
         return false;
     }
-    SetListsModified(false);
-    Q_EMIT listSaved(grid.kind());
+    setListsModified(false);
+    Q_EMIT listSaved(kind);
     return true;
 }
 
-bool Agenda::LoadOrSaveSettings(const QString& mode) {
+void Agenda::loadSettings() { settings_.readFile(filePath(QString::fromLatin1(kSettingsFileName))); }
+
+bool Agenda::saveSettings() {
     const QString name = QString::fromLatin1(kSettingsFileName);
-    if (mode == u"carica") {
-        QByteArray bytes;
-        if (!ReadWholeFile(name, bytes)) ParseSettings(bytes, settings_);
-        return true;
-    }
     if (!writing_) return false;
-    if (const auto error = WriteFileAtomically(name, SerializeSettings(settings_))) {
-        ReportSaveFailure(dialogs_, name, *error);
+    if (const auto error = settings_.writeFile(filePath(name))) {
+        reportSaveFailure(dialogs_, name, *error);
         return false;
     }
     return true;
 }
 
-bool Agenda::StorePathSetting(QString Settings::*setting, const QString& path) {
+bool Agenda::storePathSetting(QString Settings::*setting, const QString& path) {
     if (!SettingsCanHold(path)) {
         dialogs_.Notice(QStringLiteral("Il percorso\n%1\ncontiene caratteri che il file delle "
                                        "impostazioni non può conservare: l'impostazione resta "
@@ -116,11 +117,11 @@ bool Agenda::StorePathSetting(QString Settings::*setting, const QString& path) {
         return false;
     }
     settings_.*setting = path;
-    LoadOrSaveSettings(QStringLiteral("salva"));
+    saveSettings();
     return true;
 }
 
-void ReportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason) {
+void reportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason) {
     dialogs.Notice(QStringLiteral("Impossibile salvare il file \"%1\":\n%2\n\n"
                                   "Il file precedente è rimasto com'era.")
                        .arg(fileName, reason),

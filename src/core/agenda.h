@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QItemSelectionModel>
 #include <QObject>
 #include <QString>
@@ -16,13 +17,18 @@
 
 // The state of the main window that needs no window: the three lists with
 // their current cells, the settings, the selected tab and the unsaved-edits
-// flag. The operations work on it; the window shows it. Files are addressed
-// by bare names in the process's current folder.
+// flag. The operations work on it; the window shows it. Every file the
+// program keeps lives in the data folder given at construction; boxes name
+// the files by their names in it.
 class Agenda : public QObject {
     Q_OBJECT
 public:
-    Agenda(Clock& clock, Dialogs& dialogs, QObject* parent = nullptr);
+    Agenda(Clock& clock, Dialogs& dialogs, const QString& dataFolder, QObject* parent = nullptr);
     ~Agenda() override;
+
+    // The data folder, as an absolute path, and the path of a file in it.
+    QString dataFolder() const { return folder_.absolutePath(); }
+    QString filePath(const QString& name) const { return folder_.absoluteFilePath(name); }
 
     Clock& clock() const { return clock_; }
     Dialogs& dialogs() const { return dialogs_; }
@@ -42,42 +48,48 @@ public:
     // selects it.
     int currentTab() const { return currentTab_; }
     void selectTab(int tab);
+    // Selects `tab` and emits currentTabChanged even when it is selected
+    // already: the window's tab-change handling runs as after a click on it.
+    void showTab(int tab);
 
-    // CurrentGrid is the list of the selected tab, as SelectCurrentGrid last set it.
-    void SelectCurrentGrid();
-    ListModel& CurrentGrid() { return *currentGrid_; }
+    // currentList is the list of the selected tab, as selectCurrentList last set it.
+    void selectCurrentList();
+    ListModel& currentList() { return *currentGrid_; }
     ListKind currentKind() const { return currentGrid_->kind(); }
 
-    bool ListsModified() const { return listsModified_; }
-    void SetListsModified(bool modified);
+    bool listsModified() const { return listsModified_; }
+    void setListsModified(bool modified);
 
     Settings& settings() { return settings_; }
     const Settings& settings() const { return settings_; }
 
-    QString WindowsFolder;
-    QString StartFolder;
+    // The Windows folder the archive's text editor is started from.
+    const QString& windowsFolder() const { return windowsFolder_; }
+    void setWindowsFolder(const QString& folder) { windowsFolder_ = folder; }
 
     // Creates a missing list file empty, then appends each file's records to
     // its list. A file that cannot be read is reported and read as empty.
-    void LoadLists();
+    void loadLists();
 
-    // Writes the list of the selected tab to its file, atomically. On success
+    // Writes the list of `kind` to its file, atomically. On success
     // ListsModified is cleared; on failure the old file stays, a box says why
     // and the flag stays as it was. Returns whether the file was written.
-    bool SaveCurrentList();
+    bool saveList(ListKind kind);
 
-    // "carica" reads "Ricordel.ini" (a missing or short file leaves the unread
-    // settings as they are); any other mode writes all eight settings. Returns
-    // false when the file could not be written (the user has been told).
-    bool LoadOrSaveSettings(const QString& mode);
+    // Reads "Ricordel.ini"; a missing or short file leaves the unread settings
+    // as they are.
+    void loadSettings();
+    // Writes all the settings to "Ricordel.ini". Returns false when the file
+    // could not be written (the user has been told).
+    bool saveSettings();
 
     // The program ends: from now on no file is written, so that a command
     // whose questions were abandoned with the program leaves nothing half
     // made. Saves return false without a box.
-    void StopWriting() { writing_ = false; }
+    void stopWriting() { writing_ = false; }
     // Remembers that the user was told about `key` (an appointment whose time
     // cannot ring); false when it was told before.
-    bool MarkTimeReported(const QString& key) { return reportedTimes_.insert(key).second; }
+    bool markTimeReported(const QString& key) { return reportedTimes_.insert(key).second; }
     bool isWriting() const { return writing_; }
 
     // Stores a path chosen in a dialog (a sound file, the pictures folder) in
@@ -86,7 +98,7 @@ public:
     // quote or a line break) would come back changed at the next start: it is
     // refused with a box naming it, and the setting keeps its value. Returns
     // whether the path was stored.
-    bool StorePathSetting(QString Settings::*setting, const QString& path);
+    bool storePathSetting(QString Settings::*setting, const QString& path);
 
 Q_SIGNALS:
     void currentTabChanged(int tab);
@@ -97,6 +109,8 @@ Q_SIGNALS:
 private:
     Clock& clock_;
     Dialogs& dialogs_;
+    QDir folder_;
+    QString windowsFolder_;
     std::array<std::unique_ptr<ListModel>, 3> lists_;
     std::array<std::unique_ptr<QItemSelectionModel>, 3> selections_;
     ListModel* currentGrid_ = nullptr;
@@ -108,4 +122,4 @@ private:
 };
 
 // Reports a file that could not be written, naming it and the reason.
-void ReportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason);
+void reportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason);

@@ -82,16 +82,13 @@ std::optional<QString> AppendList(QSqlDatabase& db, const ListModel& list) {
 std::optional<QString> CopyInto(const QString& connection, Agenda& agenda) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     if (!db.isValid()) return Reason(db.lastError());
-    db.setDatabaseName(kDatabaseFile);
+    db.setDatabaseName(agenda.filePath(kDatabaseFile));
     if (!db.open()) return Reason(db.lastError());
     if (!db.transaction()) return Reason(db.lastError());
 
     std::optional<QString> failure;
     for (ListKind kind : kAllListKinds) {
-        // Selecting the tab has the effects of the user selecting it.
-        agenda.selectTab(TabOf(kind));
-        agenda.SelectCurrentGrid();
-        failure = AppendList(db, agenda.CurrentGrid());
+        failure = AppendList(db, agenda.list(kind));
         if (failure) break;
     }
     if (!failure && !db.commit()) failure = Reason(db.lastError());
@@ -103,7 +100,7 @@ std::optional<QString> CopyInto(const QString& connection, Agenda& agenda) {
 
 }  // namespace
 
-bool CopyListsToDatabase(Agenda& agenda) {
+bool copyListsToDatabase(Agenda& agenda) {
     // A connection of our own, so the copy never disturbs another user of
     // the default connection and leaves nothing registered behind.
     const QString connection =
@@ -111,9 +108,10 @@ bool CopyListsToDatabase(Agenda& agenda) {
     const std::optional<QString> failure = CopyInto(connection, agenda);
     QSqlDatabase::removeDatabase(connection);
 
-    // Whatever happened, the copy ends on the anniversaries' tab.
-    agenda.selectTab(TabOf(ListKind::Ricorrenze));
-    agenda.SelectCurrentGrid();
+    // Whatever happened, the copy ends showing the anniversaries' tab, the
+    // last list it copies, as after a click on that tab.
+    agenda.showTab(TabOf(ListKind::Ricorrenze));
+    agenda.selectCurrentList();
 
     if (failure) {
         agenda.dialogs().Message(

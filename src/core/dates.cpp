@@ -75,3 +75,16 @@ std::optional<QTime> ParseTimeText(const QString& timeText) {
 QString FormatTimeText(const QTime& time) {
     return time.toString(QStringLiteral("H:mm"));
 }
+
+qint64 WallSeconds(const QDateTime& t) {
+    return t.date().toJulianDay() * 86400 + t.time().msecsSinceStartOfDay() / 1000;
+}
+
+WallMinute WallMinute::of(const QDateTime& t) {
+    return {t.date(), t.time().hour() * 60 + t.time().minute()};
+}
+
+WallMinute WallMinute::fromIndex(qint64 index) {
+    const qint64 day = index >= 0 ? index / 1440 : (index - 1439) / 1440;
+    return {QDate::fromJulianDay(day), static_cast<int>(index - day * 1440)};
+}

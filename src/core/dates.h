@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 
@@ -40,6 +41,27 @@ std::optional<QTime> ParseTimeText(const QString& timeText);
 // "9:05": hours without a leading zero, ":", two-digit minutes, the way the
 // alarm and the program's own lists write a time of day.
 QString FormatTimeText(const QTime& time);
+
+// A minute of the wall clock: a day and the minute of that day (0 to 1439).
+// Wall minutes are what the user reads on the clock, so an hour an autumn
+// clock change repeats is the same hour twice.
+struct WallMinute {
+    QDate day;
+    int minute = 0;
+
+    static WallMinute of(const QDateTime& t);
+    // Minutes counted from a fixed origin: wall minutes compare and subtract
+    // as these numbers.
+    qint64 index() const { return day.toJulianDay() * 1440 + minute; }
+    static WallMinute fromIndex(qint64 index);
+    QTime time() const { return QTime(minute / 60, minute % 60); }
+    bool isValid() const { return day.isValid(); }
+    friend bool operator==(const WallMinute&, const WallMinute&) = default;
+};
+
+// Seconds of the wall clock counted from a fixed origin: the day and time
+// of day as they read, whatever the time zone and its changes.
+qint64 WallSeconds(const QDateTime& t);
 
 // The program's name in window titles and the title of boxes that have none
 // of their own.

@@ -448,11 +448,13 @@ QByteArray SerializeList(const QList<AgendaEntry>& entries, ListKind kind) {
     return out;
 }
 
-std::optional<QString> ReadWholeFile(const QString& path, QByteArray& out) {
+std::optional<QByteArray> ReadWholeFile(const QString& path, QString* error) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
-    out = f.readAll();
-    if (f.error() != QFileDevice::NoError) return f.errorString();
+    if (f.open(QIODevice::ReadOnly)) {
+        QByteArray bytes = f.readAll();
+        if (f.error() == QFileDevice::NoError) return bytes;
+    }
+    if (error) *error = f.errorString();
     return std::nullopt;
 }
 
@@ -474,8 +476,3 @@ std::optional<QString> WriteFileAtomically(const QString& path,
     return std::nullopt;
 }
 
-QList<ListRecord> ReadListFile(ListKind kind) {
-    QByteArray bytes;
-    if (ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes)) return {};
-    return ParseListRecords(bytes, kind);
-}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QIODevice>
 #include <QList>
 #include <QString>
@@ -127,8 +128,9 @@ QByteArray SerializeList(const QList<AgendaEntry>& entries, ListKind kind);
 qsizetype RecordSizeBound(const AgendaEntry& entry, ListKind kind);
 char* WriteRecord(char* out, const AgendaEntry& entry, ListKind kind);
 
-// Reads a whole file. Returns the system's reason on failure.
-std::optional<QString> ReadWholeFile(const QString& path, QByteArray& out);
+// The whole content of a file, or nothing when it cannot be read; then
+// `error`, when given, receives the system's reason.
+std::optional<QByteArray> ReadWholeFile(const QString& path, QString* error = nullptr);
 
 // Replaces a file's content atomically: afterwards the file holds the old
 // content or the new, never part of either. Returns the reason on failure.
@@ -138,7 +140,3 @@ std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray
 std::optional<QString> WriteFileAtomically(const QString& path,
                                            const std::function<bool(QIODevice&)>& write);
 
-// The records of a list file in the current folder; a missing or unreadable
-// file reads as an empty list. Used by the digest and the alarm check, which
-// see what was last saved.
-QList<ListRecord> ReadListFile(ListKind kind);

@@ -23,13 +23,13 @@ struct Field {
 
 // The records in file order.
 const Field kFields[] = {
-    {Kind::Boolean, "Ord", &Settings::SortAscending, nullptr},
-    {Kind::Text, "Suono1", nullptr, &Settings::Suono1},
-    {Kind::Text, "Suono2", nullptr, &Settings::Suono2},
-    {Kind::Text, "Suono3", nullptr, &Settings::Suono3},
-    {Kind::Text, "Suono4", nullptr, &Settings::Suono4},
-    {Kind::Boolean, "NewMsg", &Settings::NewMsg, nullptr},
-    {Kind::Text, "percorso immagini", nullptr, &Settings::PercorsoImmagini},
+    {Kind::Boolean, "Ord", &Settings::sortAscending, nullptr},
+    {Kind::Text, "Suono1", nullptr, &Settings::deadlineSound},
+    {Kind::Text, "Suono2", nullptr, &Settings::appointmentSound},
+    {Kind::Text, "Suono3", nullptr, &Settings::anniversarySound},
+    {Kind::Text, "Suono4", nullptr, &Settings::alarmSound},
+    {Kind::Boolean, "NewMsg", &Settings::newMessageBox, nullptr},
+    {Kind::Text, "percorso immagini", nullptr, &Settings::picturesFolder},
     {Kind::Integer, "giorni preavviso", nullptr, nullptr},
     {Kind::Minutes, "minuti preavviso", nullptr, nullptr},
 };
@@ -55,7 +55,7 @@ bool hasDigit(const QString& s) {
 
 void ParseSettings(const QByteArray& bytes, Settings& into) {
     ItemReader reader(bytes);
-    into.AlarmWarningMinutes = 0;
+    into.alarmWarningMinutes = 0;
     for (const Field& field : kFields) {
         reader.skipBlankLines();
         if (reader.atEnd()) return;
@@ -76,14 +76,22 @@ void ParseSettings(const QByteArray& bytes, Settings& into) {
                 break;
             case Kind::Integer: {
                 if (value.quoted || !hasDigit(value.text)) break;
-                if (const auto n = ToInt16(NumericValue(value.text))) into.GiorniPreavviso = *n;
+                if (const auto n = ToInt16(NumericValue(value.text))) into.daysOfNotice = *n;
                 break;
             }
             case Kind::Minutes:
-                into.AlarmWarningMinutes = WarningMinutes(value).value_or(0);
+                into.alarmWarningMinutes = WarningMinutes(value).value_or(0);
                 break;
         }
     }
+}
+
+void Settings::readFile(const QString& path) {
+    if (const auto bytes = ReadWholeFile(path)) ParseSettings(*bytes, *this);
+}
+
+std::optional<QString> Settings::writeFile(const QString& path) const {
+    return WriteFileAtomically(path, SerializeSettings(*this));
 }
 
 bool SettingsCanHold(const QString& text) {
@@ -101,10 +109,10 @@ QByteArray SerializeSettings(const Settings& settings) {
                 out += '"' + win1252::encode(CleanCellText(settings.*field.text)) + '"';
                 break;
             case Kind::Integer:
-                out += QByteArray::number(settings.GiorniPreavviso);
+                out += QByteArray::number(settings.daysOfNotice);
                 break;
             case Kind::Minutes:
-                out += QByteArray::number(std::clamp(settings.AlarmWarningMinutes, 0, 1440));
+                out += QByteArray::number(std::clamp(settings.alarmWarningMinutes, 0, 1440));
                 break;
         }
         out += ",\"";

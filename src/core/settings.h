@@ -3,18 +3,31 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // The user's preferences, kept in "Ricordel.ini" in this order.
 struct Settings {
-    bool SortAscending = false;
-    QString Suono1;  // deadlines
-    QString Suono2;  // appointments
-    QString Suono3;  // anniversaries
-    QString Suono4;  // the alarm
-    bool NewMsg = false;
-    QString PercorsoImmagini;
-    qint16 GiorniPreavviso = 0;
+    bool sortAscending = false;
+    // The sound files of the deadlines, appointments and anniversaries
+    // notices, and of the alarm.
+    QString deadlineSound;
+    QString appointmentSound;
+    QString anniversarySound;
+    QString alarmSound;
+    // Notices are shown by the assistant instead of a message box.
+    bool newMessageBox = false;
+    QString picturesFolder;
+    // Days ahead that the start-up notice looks for what falls due.
+    qint16 daysOfNotice = 0;
     // Minutes of warning before each appointment's alarm (0 to 1440; 0: none).
-    int AlarmWarningMinutes = 0;
+    int alarmWarningMinutes = 0;
+
+    // Reads the file at `path` as ParseSettings does; a missing or unreadable
+    // file leaves every setting as it is.
+    void readFile(const QString& path);
+    // Writes all the settings to the file at `path`, atomically. Returns the
+    // reason on failure; the file then holds what it held.
+    std::optional<QString> writeFile(const QString& path) const;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -22,6 +22,8 @@ AlarmRinger::AlarmRinger(Agenda& agenda, const Clock& clock, SoundPlayerFactory 
       makePlayer_(std::move(makePlayer)),
       engine_(new AlarmEngine(clock, this)),
       notice_(new AlarmNotice(notifications, this)) {
+    engine_->setAppointmentsFile(
+        agenda_.filePath(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName)));
     connect(engine_, &AlarmEngine::alarmsDue, this, &AlarmRinger::raiseAlarms);
     // A save of the appointments looks at the current minute again at once.
     connect(&agenda_, &Agenda::listSaved, this, [this](ListKind kind) {
@@ -32,8 +34,8 @@ AlarmRinger::AlarmRinger(Agenda& agenda, const Clock& clock, SoundPlayerFactory 
 AlarmRinger::~AlarmRinger() { delete window_.data(); }
 
 void AlarmRinger::start() {
-    engine_->setWarningMinutes(agenda_.settings().AlarmWarningMinutes);
-    engine_->setSnoozeFile(QString::fromLatin1(kSnoozeFileName));
+    engine_->setWarningMinutes(agenda_.settings().alarmWarningMinutes);
+    engine_->setSnoozeFile(agenda_.filePath(QString::fromLatin1(kSnoozeFileName)));
     engine_->start();
 }
 

@@ -124,11 +124,11 @@ void AlarmWindow::addAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt
     if (due && !ringing_) {
         // A due alarm: the sound starts now and again every 3 seconds.
         ringing_ = true;
-        if (player_) player_->play(settings_.Suono4);
+        if (player_) player_->play(settings_.alarmSound);
         soundTimer_->start();
     } else if (!ringing_) {
         // Warnings alone sound once.
-        if (player_) player_->play(settings_.Suono4);
+        if (player_) player_->play(settings_.alarmSound);
     }
 }
 
@@ -160,7 +160,7 @@ void AlarmWindow::attachNotice(AlarmNotice* notice) {
 }
 
 void AlarmWindow::restartSound() {
-    if (ringing_ && player_) player_->play(settings_.Suono4);
+    if (ringing_ && player_) player_->play(settings_.alarmSound);
 }
 
 void AlarmWindow::acknowledge() {

@@ -24,7 +24,7 @@ struct Settings;
 // until the user clicks the text; warnings alone play the sound once.
 // Clicking the text (or closing the window in any other way) silences it and
 // destroys it, text and all; the next alarm builds a fresh, empty one. Its
-// sound is the setting Suono4 as it stands at each start, so a sound chosen
+// sound is the setting alarmSound as it stands at each start, so a sound chosen
 // while the window rings is heard from the next one. "Ripeti tra..." below
 // the text, and the text's context menu, acknowledge it and ask for the same
 // lines again some minutes later.

@@ -22,13 +22,13 @@ void DigestRunner::run() {
     if (running_) return;  // a digest is already waiting for the user
     running_ = true;
     const Settings& settings = agenda_.settings();
-    lastReminders_ = GatherRemindersFromFiles(clock_.today(), settings);
-    const bool assistant = settings.NewMsg;
+    lastReminders_ = GatherRemindersFromFiles(QDir(agenda_.dataFolder()), clock_.today(), settings);
+    const bool assistant = settings.newMessageBox;
     if (assistant)
-        presenter_.prepareAssistant(QPixmap(QDir::current().filePath(kAssistantPicture)));
+        presenter_.prepareAssistant(QPixmap(agenda_.filePath(kAssistantPicture)));
 
     for (const ReminderSection& section :
-         PresentationOrder(lastReminders_, settings.SortAscending)) {
+         PresentationOrder(lastReminders_, settings.sortAscending)) {
         for (const QString& line : section.lines) {
             if (cancelled_) {
                 running_ = false;

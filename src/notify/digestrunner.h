@@ -6,7 +6,7 @@ class Agenda;
 class Clock;
 class ReminderPresenter;
 
-// The reminder digest: what falls due from today up to GiorniPreavviso days
+// The reminder digest: what falls due from today up to daysOfNotice days
 // ahead, read from the list files and put in front of the user one line at a
 // time, list by list, each with its list's sound.
 class DigestRunner {

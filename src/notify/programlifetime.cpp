@@ -51,7 +51,7 @@ void ProgramLifetime::closeProgram() {
         dialogs_.Message(closeWarning(), MsgButtons::OkCancel, MsgIcon::Question,
                          QStringLiteral("Conferma chiusura del programma"));
     if (answer == MsgAnswer::Cancel || ending_) return;
-    if (agenda_.ListsModified()) {
+    if (agenda_.listsModified()) {
         const MsgAnswer save =
             dialogs_.Message(QStringLiteral("Salvare le modifiche effettuate ?"),
                              MsgButtons::YesNo, MsgIcon::Question, QString());
@@ -60,11 +60,11 @@ void ProgramLifetime::closeProgram() {
             Q_EMIT saveAllRequested();
             // The save said why it failed; ending now would lose the edits.
             // Nothing was stopped yet: timers and icon go on as before.
-            if (agenda_.ListsModified()) return;
+            if (agenda_.listsModified()) return;
         }
     }
     endProgram();
-    agenda_.StopWriting();
+    agenda_.stopWriting();
 }
 
 void ProgramLifetime::endProgram() {
@@ -87,9 +87,9 @@ bool ProgramLifetime::sessionEnding(const std::function<bool()>& mayAsk) {
     // up: the session manager is asked for interaction only when the save
     // failed. The program itself goes on until the session tells it to
     // quit: a cancelled logout leaves it as it was.
-    if (!agenda_.ListsModified()) return true;
+    if (!agenda_.listsModified()) return true;
     Q_EMIT saveAllRequested();
-    if (!agenda_.ListsModified() || !mayAsk || !mayAsk()) return true;
+    if (!agenda_.listsModified() || !mayAsk || !mayAsk()) return true;
     // The save said why it failed: the user may stay in the session rather
     // than lose the edits.
     const MsgAnswer stay = dialogs_.Message(
@@ -101,19 +101,19 @@ bool ProgramLifetime::sessionEnding(const std::function<bool()>& mayAsk) {
 
 void ProgramLifetime::terminate() {
     if (ending_) return;
-    const bool unsaved = agenda_.ListsModified();
+    const bool unsaved = agenda_.listsModified();
     // First out of every waiting box, so that nothing can hold the ending
     // up (a box that reported a failing save would wait for a click).
     endProgram();
     if (unsaved) {
         Q_EMIT saveAllRequested();
-        if (agenda_.ListsModified())
+        if (agenda_.listsModified())
             qWarning(
                 "Ricordel: le modifiche non salvate sono andate perse (salvataggio non riuscito)");
     }
     // The commands that were waiting for an answer return with none: what
     // they go on to write would be half made.
-    agenda_.StopWriting();
+    agenda_.stopWriting();
 }
 
 bool ProgramLifetime::eventFilter(QObject* watched, QEvent* event) {

@@ -51,7 +51,7 @@ std::optional<QString> AppendArchiveLine(const QString& path, const QByteArray& 
     return std::nullopt;
 }
 
-void ArchiveEntry(Agenda& agenda) {
+void archiveEntry(Agenda& agenda) {
     RowCommand command(agenda);
     if (!command.HasRow()) return;
     Dialogs& dialogs = agenda.dialogs();
@@ -68,7 +68,7 @@ void ArchiveEntry(Agenda& agenda) {
 
     const QString path = ArchivePath(agenda.clock().year());
     const std::optional<QString> failure =
-        AppendArchiveLine(path, ArchiveLine(dayMonth->day, dayMonth->month, command.Entry()));
+        AppendArchiveLine(agenda.filePath(path), ArchiveLine(dayMonth->day, dayMonth->month, command.Entry()));
     if (failure) {
         dialogs.Notice(QStringLiteral("Impossibile scrivere nell'archivio %1: %2.\n"
                                       "L'appuntamento resta nella lista.")
@@ -79,10 +79,10 @@ void ArchiveEntry(Agenda& agenda) {
     agenda.appointments().removeAt(command.Row());
     // A failed write has been reported: the entry is in the archive and still
     // in the list file, and the removal waits for the next save.
-    if (!SaveAppointmentsList(agenda)) agenda.SetListsModified(true);
+    if (!saveAppointmentsList(agenda)) agenda.setListsModified(true);
 }
 
-void OpenArchive(Agenda& agenda, ArchiveViewer& viewer) {
+void openArchive(Agenda& agenda, ArchiveViewer& viewer) {
     Dialogs& dialogs = agenda.dialogs();
     const QString answer =
         dialogs.Input(QStringLiteral("Anno ?"), QStringLiteral("Apertura Archivio"),
@@ -103,16 +103,16 @@ void OpenArchive(Agenda& agenda, ArchiveViewer& viewer) {
     }
 
     const QString path = ArchivePath(*year);
-    if (!QFileInfo(path).isFile()) {
+    if (!QFileInfo(agenda.filePath(path)).isFile()) {
         dialogs.Notice(QStringLiteral("Archivio Anno %1 non esistente").arg(*year),
                        MsgIcon::Exclamation, QString());
         return;
     }
-    if (viewer.Open(path, agenda.WindowsFolder)) return;
+    if (viewer.Open(path, agenda.windowsFolder())) return;
     // The environment may name a Windows folder that does not hold the editor;
     // the usual one is tried once and kept from then on.
-    agenda.WindowsFolder = QString::fromLatin1(kFallbackWindowsFolder);
-    if (viewer.Open(path, agenda.WindowsFolder)) return;
+    agenda.setWindowsFolder(QString::fromLatin1(kFallbackWindowsFolder));
+    if (viewer.Open(path, agenda.windowsFolder())) return;
     dialogs.Notice(QStringLiteral("Impossibile avviare un programma per visualizzare "
                                   "l'archivio %1.")
                        .arg(QDir::toNativeSeparators(path)),

@@ -11,7 +11,7 @@
 
 inline constexpr char kArchiveFolder[] = "Archivio";
 
-// "Archivio/2026.txt": the archive file of a year, relative to the current folder.
+// "Archivio/2026.txt": the archive file of a year, relative to the data folder.
 QString ArchivePath(int year);
 
 // One archive line: day, month, quoted message, quoted time, CR LF, in

@@ -280,28 +280,30 @@ QString SystemZoneId() {
     return QString::fromUtf8(QTimeZone::systemTimeZoneId());
 }
 
-CalendarFileOutcome ExportCalendarFile(const QString& path, const Clock& clock) {
+CalendarFileOutcome ExportCalendarFile(const QDir& dataFolder, const QString& path,
+                                       const Clock& clock) {
     CalendarFileOutcome outcome;
     CalendarLists lists;
     QList<ListRecord>* targets[] = {&lists.appointments, &lists.deadlines, &lists.anniversaries};
     int found = 0;
     for (ListKind kind : kAllListKinds) {
         const QString name = QString::fromLatin1(Traits(kind).fileName);
-        if (!QFile::exists(name)) continue;
+        if (!dataFolder.exists(name)) continue;
         ++found;
-        QByteArray bytes;
-        if (const auto reason = ReadWholeFile(name, bytes)) {
+        QString reason;
+        const auto bytes = ReadWholeFile(dataFolder.filePath(name), &reason);
+        if (!bytes) {
             outcome.error =
-                QStringLiteral("impossibile leggere il file \"%1\": %2").arg(name, *reason);
+                QStringLiteral("impossibile leggere il file \"%1\": %2").arg(name, reason);
             return outcome;
         }
-        *targets[TabOf(kind)] = ParseListRecords(bytes, kind);
+        *targets[TabOf(kind)] = ParseListRecords(*bytes, kind);
     }
     if (found == 0) {
         outcome.error = QStringLiteral(
                             "nessuna lista di Ricordel (Ricordel.dat, Date.dat, "
                             "Ricorrenze.dat) nella cartella %1")
-                            .arg(QDir::toNativeSeparators(QDir::currentPath()));
+                            .arg(QDir::toNativeSeparators(dataFolder.absolutePath()));
         return outcome;
     }
     const CalendarExport calendar = ExportCalendar(lists, clock, SystemZoneId());

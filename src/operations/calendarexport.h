@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QList>
 #include <QString>
 
@@ -50,11 +51,12 @@ struct CalendarFileOutcome {
     int skipped = 0;
 };
 
-// Reads the three list files of the current folder (what was last saved)
+// Reads the three list files of `dataFolder` (what was last saved)
 // and writes the calendar to path atomically. A missing list file is an
 // empty list, but a folder without any of the three is an error: it is not
 // an agenda.
-CalendarFileOutcome ExportCalendarFile(const QString& path, const Clock& clock);
+CalendarFileOutcome ExportCalendarFile(const QDir& dataFolder, const QString& path,
+                                       const Clock& clock);
 
 // Text as calendars take it: the control characters a damaged list file can
 // carry (NUL and the others below a space, DEL, the C1 range) are dropped,

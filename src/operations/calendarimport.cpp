@@ -328,18 +328,18 @@ bool AddAndSave(Agenda& agenda, const QList<ImportedEntry>& entries) {
         entry.message = e.message;
         entry.time = e.time;
         const std::optional<QDate> date = EntryDate(entry.date, year);
-        list.insertAt(date ? InsertionPlace(list, *date, agenda.settings().SortAscending, year)
+        list.insertAt(date ? InsertionPlace(list, *date, agenda.settings().sortAscending, year)
                            : list.entryCount(),
                       entry);
         added << entry;
     }
-    if (SaveCommand(agenda)) return true;
+    if (saveAll(agenda)) return true;
     for (qsizetype i = added.size() - 1; i >= 0; --i)
         RemoveLast(agenda.list(entries[i].kind), added[i]);
     for (ListKind kind : kAllListKinds)
-        WriteFileAtomically(QString::fromLatin1(Traits(kind).fileName),
+        WriteFileAtomically(agenda.filePath(QString::fromLatin1(Traits(kind).fileName)),
                             SerializeList(agenda.list(kind).entries(), kind));
-    PaintUrgencyColours(agenda);
+    paintUrgencyColours(agenda);
     return false;
 }
 
@@ -372,7 +372,7 @@ CalendarImportPlan PlanCalendarFileImport(const QString& path, const Agenda& age
                                           const QTimeZone& zone) {
     CalendarImportPlan plan;
     const QFileInfo info(path);
-    QByteArray bytes;
+    QString reason;
     if (!info.exists()) {
         plan.error = QStringLiteral("il file non esiste");
     } else if (info.isDir()) {
@@ -381,10 +381,10 @@ CalendarImportPlan PlanCalendarFileImport(const QString& path, const Agenda& age
         plan.error = QStringLiteral("il file è troppo grande (%1 MB; il massimo è %2 MB)")
                          .arg((info.size() + 1024 * 1024 - 1) / (1024 * 1024))
                          .arg(kMaxCalendarFileBytes / (1024 * 1024));
-    } else if (const auto reason = ReadWholeFile(path, bytes)) {
-        plan.error = QStringLiteral("impossibile leggerlo (%1)").arg(*reason);
+    } else if (const auto bytes = ReadWholeFile(path, &reason)) {
+        return PlanCalendarImport(*bytes, agenda, zone);
     } else {
-        return PlanCalendarImport(bytes, agenda, zone);
+        plan.error = QStringLiteral("impossibile leggerlo (%1)").arg(reason);
     }
     return plan;
 }

@@ -44,7 +44,7 @@ QRgb UrgencyColour(const AgendaEntry& entry, const QDateTime& now) {
         entry.date, entry.time, [&] { return entry.message; }, now);
 }
 
-void PaintUrgencyColours(Agenda& agenda) {
+void paintUrgencyColours(Agenda& agenda) {
     ListModel& list = agenda.appointments();
     const QDateTime now = agenda.clock().now();
     // Rows that hold a shared date text take that text's distance from

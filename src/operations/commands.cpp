@@ -22,7 +22,7 @@ void ReportTimesThatCannotRing(Agenda& agenda) {
         const std::optional<QDate> day = EntryDate(date, today.year());
         if (!day || *day < today) continue;
         const QString message = list.text(row, ListModel::ColMessage);
-        if (!agenda.MarkTimeReported(date + QLatin1Char('|') + message + QLatin1Char('|') + time))
+        if (!agenda.markTimeReported(date + QLatin1Char('|') + message + QLatin1Char('|') + time))
             continue;
         lines << QStringLiteral("L'ora «%1» dell'appuntamento del %2 «%3» non è un'ora valida: "
                                 "l'allarme non suonerà.")
@@ -33,50 +33,45 @@ void ReportTimesThatCannotRing(Agenda& agenda) {
                                 QStringLiteral("ORARIO NON VALIDO"));
 }
 
-bool SaveTab(Agenda& agenda, ListKind kind) {
-    agenda.selectTab(TabOf(kind));
-    agenda.SelectCurrentGrid();
-    return agenda.SaveCurrentList();
+// Writes the lists in `order`, each even when an earlier one failed: each
+// failure has its own box, and the lists that can be saved are. A later
+// successful write clears the unsaved-edits flag, so it is set again when any
+// list did not reach its file: those edits must still be offered on exit.
+bool SaveLists(Agenda& agenda, std::initializer_list<ListKind> order) {
+    bool saved = true;
+    for (ListKind kind : order) saved = agenda.saveList(kind) && saved;
+    if (!saved) agenda.setListsModified(true);
+    return saved;
 }
 
 }  // namespace
 
-bool SaveCommand(Agenda& agenda) {
-    const int tab = agenda.currentTab();
-    agenda.selectTab(TabOf(ListKind::Appuntamenti));
-    SortAppointments(agenda);
-    // Every list is written even when an earlier one failed: each failure has
-    // its own box, and the lists that can be saved are.
-    bool saved = SaveTab(agenda, ListKind::Appuntamenti);
-    saved = SaveTab(agenda, ListKind::Scadenze) && saved;
-    saved = SaveTab(agenda, ListKind::Ricorrenze) && saved;
-    // A later successful write clears the flag; edits that did not reach their
-    // file must still be offered on exit.
-    if (!saved) agenda.SetListsModified(true);
-    agenda.selectTab(tab);
-    agenda.SelectCurrentGrid();
-    PaintUrgencyColours(agenda);
+bool saveAll(Agenda& agenda) {
+    sortAppointments(agenda);
+    const bool saved =
+        SaveLists(agenda, {ListKind::Appuntamenti, ListKind::Scadenze, ListKind::Ricorrenze});
+    agenda.showTab(agenda.currentTab());
+    agenda.selectCurrentList();
+    paintUrgencyColours(agenda);
     if (saved) ReportTimesThatCannotRing(agenda);
     return saved;
 }
 
-void AskToSaveOnExit(Agenda& agenda) {
-    if (!agenda.ListsModified()) return;
+void askToSaveOnExit(Agenda& agenda) {
+    if (!agenda.listsModified()) return;
     if (agenda.dialogs().Message(QStringLiteral("Salvare le modifiche effettuate ?"),
                                  MsgButtons::YesNo, MsgIcon::Question,
                                  QString()) != MsgAnswer::Yes) {
         return;
     }
-    agenda.selectTab(TabOf(ListKind::Scadenze));
-    SortAppointments(agenda);
-    bool saved = SaveTab(agenda, ListKind::Scadenze);
-    saved = SaveTab(agenda, ListKind::Ricorrenze) && saved;
-    saved = SaveTab(agenda, ListKind::Appuntamenti) && saved;
-    if (!saved) agenda.SetListsModified(true);
+    sortAppointments(agenda);
+    SaveLists(agenda, {ListKind::Scadenze, ListKind::Ricorrenze, ListKind::Appuntamenti});
+    agenda.showTab(TabOf(ListKind::Appuntamenti));
+    agenda.selectCurrentList();
 }
 
-void SetSortOrder(Agenda& agenda, bool ascending) {
-    agenda.settings().SortAscending = ascending;
-    agenda.LoadOrSaveSettings(QStringLiteral("salva"));
-    SaveCommand(agenda);
+void setSortOrder(Agenda& agenda, bool ascending) {
+    agenda.settings().sortAscending = ascending;
+    agenda.saveSettings();
+    saveAll(agenda);
 }

@@ -3,8 +3,8 @@
 #include "operations/operations.h"
 #include "operations/rowcommand.h"
 
-void DeleteEntry(Agenda& agenda) {
-    agenda.SelectCurrentGrid();
+void deleteEntry(Agenda& agenda) {
+    agenda.selectCurrentList();
     const RowCommand command(agenda, agenda.currentKind());
     // With no entry chosen there is nothing to ask about.
     if (!command.HasRow()) return;
@@ -21,5 +21,5 @@ void DeleteEntry(Agenda& agenda) {
     // A failed write has been reported and the file still holds the entry.
     // The removal waits in the list for the next save, which the exit
     // command offers.
-    if (!agenda.SaveCurrentList()) agenda.SetListsModified(true);
+    if (!agenda.saveList(command.List().kind())) agenda.setListsModified(true);
 }

@@ -35,10 +35,10 @@ QString AskTime(Dialogs& dialogs) {
 
 }  // namespace
 
-void InsertEntry(Agenda& agenda, const QDate& calendarDate) {
+void insertEntry(Agenda& agenda, const QDate& calendarDate) {
     Dialogs& dialogs = agenda.dialogs();
-    agenda.SelectCurrentGrid();
-    ListModel& list = agenda.CurrentGrid();
+    agenda.selectCurrentList();
+    ListModel& list = agenda.currentList();
     const ListTraits& traits = list.traits();
     const int year = agenda.clock().year();
 
@@ -70,7 +70,7 @@ void InsertEntry(Agenda& agenda, const QDate& calendarDate) {
     // choice of the user's, and half an entry is never inserted.
     if (!agenda.isWriting()) return;
 
-    const int place = InsertionPlace(list, *newDate, agenda.settings().SortAscending, year);
+    const int place = InsertionPlace(list, *newDate, agenda.settings().sortAscending, year);
     list.insertAt(place, entry);
-    SaveCommand(agenda);
+    saveAll(agenda);
 }

@@ -9,42 +9,45 @@ class Agenda;
 // through its Dialogs seam and reads the time from its Clock, so every branch
 // runs without a window.
 
-// The save command (button 5): sort the appointments, write the three lists,
-// select the tab that was selected before and repaint the colours. Returns
-// false when a file could not be written (the user has been told).
-bool SaveCommand(Agenda& agenda);
+// The save command: sorts the appointments, writes the three lists, ends as a
+// click on the selected tab (its tab-change handling runs) and repaints the
+// colours. Returns false when a file could not be written (the user has been
+// told).
+bool saveAll(Agenda& agenda);
 
-// The question of the exit command (button 4): when there are unsaved edits,
-// asks "Salvare le modifiche effettuate ?" and on Yes saves the three lists.
-// Hiding the window is the caller's business.
-void AskToSaveOnExit(Agenda& agenda);
+// The question of the exit command: when there are unsaved edits, asks
+// "Salvare le modifiche effettuate ?" and on Yes sorts the appointments,
+// saves the three lists and selects the appointments' tab. Hiding the window
+// is the caller's business.
+void askToSaveOnExit(Agenda& agenda);
 
-// The order commands: set SortAscending, save the settings, run the save command.
-void SetSortOrder(Agenda& agenda, bool ascending);
+// The order commands: set sortAscending, save the settings, run the save command.
+void setSortOrder(Agenda& agenda, bool ascending);
 
 // Puts the appointments in date-and-time order in the direction of
-// SortAscending. Rows whose date cannot be read stay where they are; one
+// sortAscending. Rows whose date cannot be read stay where they are; one
 // "Data non valida" box at most.
-void SortAppointments(Agenda& agenda);
+void sortAppointments(Agenda& agenda);
 
 // Tints the appointments by urgency. Never moves the current cell.
-void PaintUrgencyColours(Agenda& agenda);
+void paintUrgencyColours(Agenda& agenda);
 
 // Adds an entry on the calendar's day to the list of the selected tab.
-void InsertEntry(Agenda& agenda, const QDate& calendarDate);
+void insertEntry(Agenda& agenda, const QDate& calendarDate);
 
 // Removes the current entry of the selected tab's list after a question.
-void DeleteEntry(Agenda& agenda);
+void deleteEntry(Agenda& agenda);
 
 // Moves the current appointment later (the postpone popup).
-void PostponeByMinutes(Agenda& agenda, int minutes);
-void PostponeByDays(Agenda& agenda, int days);  // 30 is the calendar-month step
+void postponeByMinutes(Agenda& agenda, int minutes);
+void postponeByDays(Agenda& agenda, int days);  // 30 is the calendar-month step
 
 // Starts the program that shows an archive file. Returns whether it started.
 class ArchiveViewer {
 public:
     virtual ~ArchiveViewer() = default;
-    // path: the archive file relative to the current folder, '/' separated;
+    // path: the archive file relative to the data folder (the process's
+    // current folder, which the program never changes), '/' separated;
     // windowsFolder: where the Windows text editor lives (ignored elsewhere).
     virtual bool Open(const QString& path, const QString& windowsFolder) = 0;
 };
@@ -57,7 +60,7 @@ public:
 };
 
 // Appends the current appointment to this year's archive file and removes it.
-void ArchiveEntry(Agenda& agenda);
+void archiveEntry(Agenda& agenda);
 
 // Asks for a year and opens its archive file.
-void OpenArchive(Agenda& agenda, ArchiveViewer& viewer);
+void openArchive(Agenda& agenda, ArchiveViewer& viewer);

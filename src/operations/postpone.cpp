@@ -10,11 +10,10 @@
 #include "operations/rowcommand.h"
 
 QDateTime MovedByMinutes(const QDate& date, const QTime& time, int minutes) {
-    // A plain count of minutes, free of daylight-saving gaps and of the time zone.
-    const qint64 total = date.toJulianDay() * 1440 + time.hour() * 60 + time.minute() + minutes;
-    const qint64 day = total >= 0 ? total / 1440 : (total - 1439) / 1440;
-    const int minuteOfDay = static_cast<int>(total - day * 1440);
-    return QDateTime(QDate::fromJulianDay(day), QTime(minuteOfDay / 60, minuteOfDay % 60), Qt::UTC);
+    // Wall minutes, free of daylight-saving gaps and of the time zone.
+    const WallMinute moved =
+        WallMinute::fromIndex(WallMinute::of(QDateTime(date, time, Qt::UTC)).index() + minutes);
+    return QDateTime(moved.day, moved.time(), Qt::UTC);
 }
 
 QString PostponedTimeText(const QTime& time) {
@@ -40,7 +39,7 @@ QDate MovedByDays(const QDate& date, int days) {
     return QDate(year, month, day);
 }
 
-void PostponeByMinutes(Agenda& agenda, int minutes) {
+void postponeByMinutes(Agenda& agenda, int minutes) {
     RowCommand command(agenda);
     if (!command.HasRow()) return;
     const AgendaEntry entry = command.Entry();
@@ -67,10 +66,10 @@ void PostponeByMinutes(Agenda& agenda, int minutes) {
     ListModel& list = agenda.appointments();
     list.setText(command.Row(), ListModel::ColDate, FormatDateText(moved.date()));
     list.setText(command.Row(), ListModel::ColTime, PostponedTimeText(moved.time()));
-    SaveCommand(agenda);
+    saveAll(agenda);
 }
 
-void PostponeByDays(Agenda& agenda, int days) {
+void postponeByDays(Agenda& agenda, int days) {
     RowCommand command(agenda);
     if (!command.HasRow()) return;
     const AgendaEntry entry = command.Entry();
@@ -84,5 +83,5 @@ void PostponeByDays(Agenda& agenda, int days) {
     if (!command.Confirm(QStringLiteral("CONFERMA SPOSTAMENTO"))) return;
 
     agenda.appointments().setText(command.Row(), ListModel::ColDate, FormatDateText(moved));
-    SaveCommand(agenda);
+    saveAll(agenda);
 }

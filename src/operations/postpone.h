@@ -15,10 +15,10 @@ QDateTime MovedByMinutes(const QDate& date, const QTime& time, int minutes);
 // minutes (09:35).
 QString PostponedTimeText(const QTime& time);
 
-// The date after PostponeByDays(days). 30 is the calendar-month step: the
+// The date after postponeByDays(days). 30 is the calendar-month step: the
 // next month on the same day, or its last day when it is shorter; landing on
 // 29 February gives 28 February. Any other value adds that many days.
 QDate MovedByDays(const QDate& date, int days);
 
-// The argument of PostponeByDays that means "one month".
+// The argument of postponeByDays that means "one month".
 inline constexpr int kMonthStep = 30;

@@ -35,15 +35,10 @@ bool RowCommand::ConfirmedStillThere() const {
     return false;
 }
 
-bool SaveAppointmentsList(Agenda& agenda) {
-    const int tab = agenda.currentTab();
-    const int appointmentsTab = TabOf(ListKind::Appuntamenti);
-    if (tab != appointmentsTab) agenda.selectTab(appointmentsTab);
-    agenda.SelectCurrentGrid();
-    const bool saved = agenda.SaveCurrentList();
-    if (tab != appointmentsTab) {
-        agenda.selectTab(tab);
-        agenda.SelectCurrentGrid();
-    }
+bool saveAppointmentsList(Agenda& agenda) {
+    const bool saved = agenda.saveList(ListKind::Appuntamenti);
+    // Saved from another tab, the command ends as a click on that tab.
+    if (agenda.currentTab() != TabOf(ListKind::Appuntamenti)) agenda.showTab(agenda.currentTab());
+    agenda.selectCurrentList();
     return saved;
 }

@@ -38,6 +38,6 @@ class RowCommand {
     AgendaEntry entry_;
 };
 
-// Saves the appointments list through SaveCurrentList, selecting its tab for
-// the moment when another tab is on show. Returns whether it was written.
-bool SaveAppointmentsList(Agenda& agenda);
+// Saves the appointments list; when another tab is on show, ends as a click
+// on that tab. Returns whether it was written.
+bool saveAppointmentsList(Agenda& agenda);

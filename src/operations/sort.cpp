@@ -177,10 +177,10 @@ std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bo
     return order;
 }
 
-void SortAppointments(Agenda& agenda) {
+void sortAppointments(Agenda& agenda) {
     ListModel& list = agenda.appointments();
     const int year = agenda.clock().year();
-    const bool ascending = agenda.settings().SortAscending;
+    const bool ascending = agenda.settings().sortAscending;
     const int n = list.entryCount();
     // Rows that hold shared date and time texts take the keys of those
     // texts, each read once.

@@ -61,7 +61,9 @@ constexpr QRect kShapeGeometry(588, 232, 121, 41);
 Form1::Form1(const Form1Services& services, QWidget* parent)
     : QMainWindow(parent),
       services_(services),
-      agenda_(std::make_unique<Agenda>(*services.clock, *services.dialogs)) {
+      agenda_(std::make_unique<Agenda>(
+          *services.clock, *services.dialogs,
+          services.dataFolder.isEmpty() ? QDir::currentPath() : services.dataFolder)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ricordel by Tobrani - "));
     setWindowIcon(ProgramIcon());
@@ -86,8 +88,8 @@ void Form1::connectNotifications() {
             [this](int minutes) { notifier_->setAlarmWarningMinutes(minutes); });
     connect(menus_, &MainMenus::backgroundChosen, this, &Form1::setBackground);
     connect(notifier_.get(), &Notifier::repaintColoursRequested, this,
-            [this] { PaintUrgencyColours(*agenda_); });
-    connect(notifier_.get(), &Notifier::saveAllRequested, this, [this] { SaveCommand(*agenda_); });
+            [this] { paintUrgencyColours(*agenda_); });
+    connect(notifier_.get(), &Notifier::saveAllRequested, this, [this] { saveAll(*agenda_); });
     // Leaves every event loop at once, the nested ones of waiting boxes
     // included; a quit() would wait for them, and do nothing before exec().
     connect(notifier_.get(), &Notifier::quitRequested, qApp, [] { QCoreApplication::exit(0); });
@@ -224,7 +226,7 @@ void Form1::layoutGrids() {
 }
 
 void Form1::loadBackground() {
-    setBackground(LoadBackgroundPicture());
+    setBackground(LoadBackgroundPicture(agenda_->dataFolder()));
 }
 
 void Form1::setBackground(const QPixmap& picture) {
@@ -254,18 +256,17 @@ void Form1::load() {
                        .arg(RICORDEL_VERSION_MINOR)
                        .arg(RICORDEL_VERSION_PATCH));
     CentreWindow(*this);
-    agenda_->WindowsFolder = qEnvironmentVariable("SystemRoot");
-    agenda_->StartFolder = QDir::currentPath();
+    agenda_->setWindowsFolder(qEnvironmentVariable("SystemRoot"));
     loadBackground();
     standardButtonColour_ = QApplication::palette().color(QPalette::Button);
     calendar_->setSelectedDate(services_.clock->today());
     agenda_->selectTab(0);
-    agenda_->LoadOrSaveSettings(QStringLiteral("carica"));
+    agenda_->loadSettings();
     menus_->showSettings();
     layoutGrids();
-    agenda_->LoadLists();
-    PaintUrgencyColours(*agenda_);
-    agenda_->SetListsModified(false);
+    agenda_->loadLists();
+    paintUrgencyColours(*agenda_);
+    agenda_->setListsModified(false);
     // The digest of what falls due, then the alarm check (Timer1, every
     // minute) and the caption clock (Timer2, every second), and last the
     // program's icon in the notification area.

@@ -38,6 +38,7 @@ struct Form1Services {
     TrayIcon* tray = nullptr;               // null: the desktop has no notification area
     ReminderPresenter* presenter = nullptr;  // null: the reminder box and the assistant
     DesktopNotifications* notifications = nullptr;  // null: alarms only in the alarm window
+    QString dataFolder;  // the folder of the program's files; empty: the current folder
 };
 
 // The six command buttons, named for what they do. The value is the button's

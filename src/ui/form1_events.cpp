@@ -105,17 +105,17 @@ void Form1::runCommand(Command command) {
             RunPrintCommand(*agenda_, *services_.printer);
             break;
         case Command::Insert:
-            InsertEntry(*agenda_, calendar_->selectedDate());
+            insertEntry(*agenda_, calendar_->selectedDate());
             break;
         case Command::Delete:
-            DeleteEntry(*agenda_);
+            deleteEntry(*agenda_);
             break;
         case Command::Exit:
-            AskToSaveOnExit(*agenda_);
+            askToSaveOnExit(*agenda_);
             hideToTray();
             break;
         case Command::Save:
-            SaveCommand(*agenda_);
+            saveAll(*agenda_);
             break;
     }
 }
@@ -140,12 +140,12 @@ void Form1::applyGridKey(ListKind kind, int key) {
             const QString text = model.text(cell.row(), cell.column());
             if (!text.isEmpty())
                 model.setText(cell.row(), cell.column(), cellediting::withoutLastCharacter(text));
-            agenda_->SetListsModified(true);
+            agenda_->setListsModified(true);
             return;
         }
         case cellediting::KeyAction::ClearCell:
             model.setText(cell.row(), cell.column(), QString());
-            agenda_->SetListsModified(true);
+            agenda_->setListsModified(true);
             return;
         case cellediting::KeyAction::Save:
             if (commandButton(Command::Save)->isEnabled()) runCommand(Command::Save);
@@ -165,7 +165,7 @@ void Form1::typeIntoGrid(ListKind kind, int charCode) {
 
     if (const std::optional<QChar> typed = cellediting::typedCharacter(charCode)) {
         model.setText(row, column, CleanCellText(model.text(row, column) + *typed));
-        agenda_->SetListsModified(true);
+        agenda_->setListsModified(true);
     }
     if (cellediting::opensMessageEditor(charCode, column)) {
         const QString answer = agenda_->dialogs().Input(QString(), QStringLiteral("Modifica"),
@@ -173,7 +173,7 @@ void Form1::typeIntoGrid(ListKind kind, int charCode) {
         // Cancel gives the empty text too: the message stays as it was.
         if (!answer.isEmpty()) {
             model.setText(row, column, CleanCellText(answer));
-            agenda_->SetListsModified(true);
+            agenda_->setListsModified(true);
         }
     }
 }

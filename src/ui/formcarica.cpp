@@ -240,12 +240,12 @@ FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new
     SetFolder(current);
 
     Settings& settings = d->agenda.settings();
-    if (settings.PercorsoImmagini.isEmpty()) {
-        settings.PercorsoImmagini = DefaultPictureFolder(d->agenda.StartFolder);
+    if (settings.picturesFolder.isEmpty()) {
+        settings.picturesFolder = DefaultPictureFolder(d->agenda.dataFolder());
     }
     // A folder that has gone away leaves the lists at the current folder,
     // without a message: the user simply browses from there.
-    SetFolder(settings.PercorsoImmagini);
+    SetFolder(settings.picturesFolder);
     ClearPreview();
 }
 
@@ -336,7 +336,7 @@ void FormCarica::done(int result) {
         d->closed = true;
         // Remembered even after a cancel, so the next opening starts where
         // the user left off.
-        d->agenda.StorePathSetting(&Settings::PercorsoImmagini,
+        d->agenda.storePathSetting(&Settings::picturesFolder,
                                    QDir::toNativeSeparators(d->folder));
     }
     QDialog::done(result);
@@ -432,18 +432,21 @@ void FormCarica::ConfirmPicture() {
     if (d->selectedPath.isEmpty() || d->picture.isNull()) return;
     Q_EMIT backgroundChosen(d->picture);
 
-    QByteArray bytes;
-    std::optional<QString> failure = ReadWholeFile(d->selectedPath, bytes);
-    if (!failure) failure = WriteFileAtomically(QString::fromLatin1(kBackgroundFileName), bytes);
+    QString reason;
+    std::optional<QString> failure;
+    if (const auto bytes = ReadWholeFile(d->selectedPath, &reason))
+        failure = WriteFileAtomically(d->agenda.filePath(QString::fromLatin1(kBackgroundFileName)), *bytes);
+    else
+        failure = reason;
     if (failure) {
         // The earlier copy stays whole: the next start shows the old picture.
-        ReportSaveFailure(d->agenda.dialogs(), QString::fromLatin1(kBackgroundFileName), *failure);
+        reportSaveFailure(d->agenda.dialogs(), QString::fromLatin1(kBackgroundFileName), *failure);
     }
     accept();
 }
 
-QPixmap LoadBackgroundPicture() {
-    const QFileInfo info{QString::fromLatin1(kBackgroundFileName)};
+QPixmap LoadBackgroundPicture(const QString& dataFolder) {
+    const QFileInfo info{QDir(dataFolder).filePath(QString::fromLatin1(kBackgroundFileName))};
     if (!info.isFile()) return {};
     return QPixmap::fromImage(ReadPicture(info.filePath()));
 }

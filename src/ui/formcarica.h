@@ -8,7 +8,7 @@ class QSize;
 class QTreeWidgetItem;
 
 // The background picture chooser. Shown modally by the main window; however
-// it closes it stores the folder it shows in PercorsoImmagini and saves the
+// it closes it stores the folder it shows in picturesFolder and saves the
 // settings. On confirmation it emits backgroundChosen with the whole picture
 // and copies the file to "Sfondo.dat".
 class FormCarica : public QDialog {
@@ -46,6 +46,6 @@ class FormCarica : public QDialog {
     Private* d;
 };
 
-// The picture kept in "Sfondo.dat" in the current folder, or a null pixmap
-// when there is none or it cannot be read.
-QPixmap LoadBackgroundPicture();
+// The picture kept in "Sfondo.dat" in the data folder, or a null pixmap when
+// there is none or it cannot be read.
+QPixmap LoadBackgroundPicture(const QString& dataFolder);

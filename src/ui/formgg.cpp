@@ -35,7 +35,7 @@ struct FormGg::Private {
 };
 
 FormGg::FormGg(Agenda& agenda, QWidget* parent)
-    : QDialog(parent), d(new Private{agenda, agenda.settings().GiorniPreavviso}) {
+    : QDialog(parent), d(new Private{agenda, agenda.settings().daysOfNotice}) {
     setObjectName(QStringLiteral("FormGg"));
     setWindowTitle(QStringLiteral("Impostazione giorni preavviso"));
     setFixedSize(337, 164);
@@ -96,7 +96,7 @@ FormGg::FormGg(Agenda& agenda, QWidget* parent)
     connect(d->btnAnnulla, &QPushButton::clicked, this, [this] { BtnAnnulla_Click(); });
 
     CentreWindow(*this);
-    d->txtGG->setText(QString::number(d->agenda.settings().GiorniPreavviso));
+    d->txtGG->setText(QString::number(d->agenda.settings().daysOfNotice));
     // The text box has the focus at opening, so the frame surrounds it even
     // before the window system delivers the first focus event.
     const QRect box = d->txtGG->geometry();
@@ -169,22 +169,22 @@ void FormGg::BtnOk_Click() {
         d->txtGG->selectAll();
         return;
     }
-    d->agenda.settings().GiorniPreavviso = *days;
+    d->agenda.settings().daysOfNotice = *days;
     accept();
 }
 
 void FormGg::BtnAnnulla_Click() {
-    d->agenda.settings().GiorniPreavviso = d->previousNoticeDays;
+    d->agenda.settings().daysOfNotice = d->previousNoticeDays;
     reject();
 }
 
 void OpenNoticeDaysDialog(Agenda& agenda, QWidget* parent) {
-    const qint16 previousNoticeDays = agenda.settings().GiorniPreavviso;
+    const qint16 previousNoticeDays = agenda.settings().daysOfNotice;
     {
         FormGg dialog(agenda, parent);
         dialog.exec();
     }
-    if (agenda.settings().GiorniPreavviso != previousNoticeDays) {
-        agenda.LoadOrSaveSettings(QStringLiteral("salva"));
+    if (agenda.settings().daysOfNotice != previousNoticeDays) {
+        agenda.saveSettings();
     }
 }

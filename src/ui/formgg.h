@@ -7,7 +7,7 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-// The notice-days dialog: shows GiorniPreavviso and changes it on OK.
+// The notice-days dialog: shows daysOfNotice and changes it on OK.
 class FormGg : public QDialog {
     Q_OBJECT
   public:

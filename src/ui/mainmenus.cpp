@@ -49,13 +49,13 @@ MainMenus::MainMenus(QMainWindow& window, Agenda& agenda, const Form1Services& s
     connect(addItem(view, "mnuRemember", QStringLiteral("&Ricordel")), &QAction::triggered, this,
             &MainMenus::remindersRequested);
     connect(addItem(view, "mnuArchivio", QStringLiteral("&Archivio")), &QAction::triggered, this,
-            [this] { OpenArchive(agenda_, *services_.archiveViewer); });
+            [this] { openArchive(agenda_, *services_.archiveViewer); });
 
     QMenu* help = addMenu(bar, nullptr, "mnuDebug", QStringLiteral("?"));
     connect(addItem(help, "mnuProva2", QStringLiteral("&Prova allarme")), &QAction::triggered, this,
             &MainMenus::alarmTestRequested);
     connect(addItem(help, "mnuCopiaDB", QStringLiteral("&Copia dati in DB")), &QAction::triggered,
-            this, [this] { CopyListsToDatabase(agenda_); });
+            this, [this] { copyListsToDatabase(agenda_); });
     connect(addItem(help, "mnuEsporta", QStringLiteral("&Esporta calendario...")),
             &QAction::triggered, this, [this] { exportCalendar(); });
     connect(addItem(help, "mnuImporta", QStringLiteral("&Importa calendario...")),
@@ -69,12 +69,12 @@ MainMenus::MainMenus(QMainWindow& window, Agenda& agenda, const Form1Services& s
         const char* caption;
         std::function<void(Agenda&)> command;
     } postponeItems[] = {
-        {"mnuRim30", "&Rimanda di 1/2 ora", [](Agenda& a) { PostponeByMinutes(a, 30); }},
-        {"mnuRim60", "&Rimanda di 1 ora", [](Agenda& a) { PostponeByMinutes(a, 60); }},
-        {"mnuRimGio", "&Rimanda di 1 giorno", [](Agenda& a) { PostponeByDays(a, 1); }},
-        {"mnuRimSet", "&Rimanda di 1 settimana", [](Agenda& a) { PostponeByDays(a, 7); }},
-        {"mnuRimMes", "&Rimanda di 1 mese", [](Agenda& a) { PostponeByDays(a, 30); }},
-        {"mnuArchivia", "&Archivia", [](Agenda& a) { ArchiveEntry(a); }},
+        {"mnuRim30", "&Rimanda di 1/2 ora", [](Agenda& a) { postponeByMinutes(a, 30); }},
+        {"mnuRim60", "&Rimanda di 1 ora", [](Agenda& a) { postponeByMinutes(a, 60); }},
+        {"mnuRimGio", "&Rimanda di 1 giorno", [](Agenda& a) { postponeByDays(a, 1); }},
+        {"mnuRimSet", "&Rimanda di 1 settimana", [](Agenda& a) { postponeByDays(a, 7); }},
+        {"mnuRimMes", "&Rimanda di 1 mese", [](Agenda& a) { postponeByDays(a, 30); }},
+        {"mnuArchivia", "&Archivia", [](Agenda& a) { archiveEntry(a); }},
     };
     for (const auto& item : postponeItems) {
         QAction* action = addItem(postpone_, item.name, QString::fromLatin1(item.caption));
@@ -107,12 +107,12 @@ void MainMenus::buildSettingsMenu(QMenu* settings) {
     connect(sortAscending_, &QAction::triggered, this, [this] {
         sortAscending_->setChecked(true);
         sortDescending_->setChecked(false);
-        SetSortOrder(agenda_, true);
+        setSortOrder(agenda_, true);
     });
     connect(sortDescending_, &QAction::triggered, this, [this] {
         sortDescending_->setChecked(true);
         sortAscending_->setChecked(false);
-        SetSortOrder(agenda_, false);
+        setSortOrder(agenda_, false);
     });
 
     QMenu* sounds = addMenu(nullptr, settings, "mnuSuoni", QStringLiteral("&Suoni"));
@@ -124,7 +124,7 @@ void MainMenus::buildSettingsMenu(QMenu* settings) {
         {"mnuAppuntamenti", "Appuntamenti", Traits(ListKind::Appuntamenti).sound},
         {"mnuScadenze", "Scadenze", Traits(ListKind::Scadenze).sound},
         {"mnuRicorrenze", "Ricorrenze", Traits(ListKind::Ricorrenze).sound},
-        {"mnuAllarme", "Allarme", &Settings::Suono4},
+        {"mnuAllarme", "Allarme", &Settings::alarmSound},
     };
     for (const auto& item : soundItems) {
         QAction* action = addItem(sounds, item.name, QString::fromLatin1(item.caption));
@@ -148,8 +148,8 @@ void MainMenus::buildSettingsMenu(QMenu* settings) {
         item->setData(minutes);
         warningChoices_->addAction(item);
         connect(item, &QAction::triggered, this, [this, minutes = minutes] {
-            agenda_.settings().AlarmWarningMinutes = minutes;
-            agenda_.LoadOrSaveSettings(QStringLiteral("salva"));
+            agenda_.settings().alarmWarningMinutes = minutes;
+            agenda_.saveSettings();
             Q_EMIT alarmWarningChosen(minutes);
         });
     }
@@ -165,28 +165,24 @@ void MainMenus::buildSettingsMenu(QMenu* settings) {
 
 void MainMenus::showSettings() {
     const Settings& settings = agenda_.settings();
-    sortAscending_->setChecked(settings.SortAscending);
-    sortDescending_->setChecked(!settings.SortAscending);
-    newMessageBoxes_->setChecked(settings.NewMsg);
+    sortAscending_->setChecked(settings.sortAscending);
+    sortDescending_->setChecked(!settings.sortAscending);
+    newMessageBoxes_->setChecked(settings.newMessageBox);
     for (QAction* item : warningChoices_->actions())
-        item->setChecked(item->data().toInt() == settings.AlarmWarningMinutes);
+        item->setChecked(item->data().toInt() == settings.alarmWarningMinutes);
 }
 
 void MainMenus::chooseSoundFile(QString Settings::*sound) {
-    const QString folder = QDir::currentPath();
     const QString name = services_.files->OpenFileName(QStringLiteral("*.wav (*.wav)"));
-    // The list files are addressed relative to the current folder: whatever
-    // the dialog did to it, it goes back.
-    QDir::setCurrent(folder);
     if (name.isEmpty()) return;
-    agenda_.StorePathSetting(sound, QDir::toNativeSeparators(name));
+    agenda_.storePathSetting(sound, QDir::toNativeSeparators(name));
 }
 
 void MainMenus::toggleNewMessageBoxes() {
     Settings& settings = agenda_.settings();
-    settings.NewMsg = !settings.NewMsg;
-    newMessageBoxes_->setChecked(settings.NewMsg);
-    agenda_.LoadOrSaveSettings(QStringLiteral("salva"));
+    settings.newMessageBox = !settings.newMessageBox;
+    newMessageBoxes_->setChecked(settings.newMessageBox);
+    agenda_.saveSettings();
 }
 
 void MainMenus::chooseBackground() {
@@ -197,7 +193,6 @@ void MainMenus::chooseBackground() {
 
 // "? -> Esporta calendario...": the saved lists as an iCalendar file.
 void MainMenus::exportCalendar() {
-    const QString folder = QDir::currentPath();
     QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     // Not every home has a documents folder.
     if (documents.isEmpty() || !QFileInfo(documents).isDir()) documents = QDir::homePath();
@@ -205,10 +200,9 @@ void MainMenus::exportCalendar() {
         services_.files->SaveFileName(QStringLiteral("Esporta calendario"),
                                       QDir(documents).filePath(QStringLiteral("Ricordel.ics")),
                                       QStringLiteral("Calendario iCalendar (*.ics)"));
-    // The list files are addressed relative to the current folder.
-    QDir::setCurrent(folder);
     if (path.isEmpty()) return;
-    const CalendarFileOutcome outcome = ExportCalendarFile(path, agenda_.clock());
+    const CalendarFileOutcome outcome =
+        ExportCalendarFile(agenda_.dataFolder(), path, agenda_.clock());
     const QString title = QStringLiteral("ESPORTA CALENDARIO");
     if (outcome.error) {
         services_.dialogs->Notice(
@@ -219,7 +213,7 @@ void MainMenus::exportCalendar() {
     QString text = QStringLiteral("Calendario esportato in \"%1\".\n%2")
                        .arg(QDir::toNativeSeparators(path),
                             CalendarCountsText(outcome.written, outcome.skipped));
-    if (agenda_.ListsModified())
+    if (agenda_.listsModified())
         text += QStringLiteral(
             "\n\nLe modifiche non ancora salvate non sono comprese: il "
             "calendario riporta le liste come sono state salvate.");
@@ -228,10 +222,7 @@ void MainMenus::exportCalendar() {
 
 // "? -> Importa calendario...": an iCalendar file into the lists.
 void MainMenus::importCalendar() {
-    const QString folder = QDir::currentPath();
     const QString path = services_.files->OpenFileName(
         QStringLiteral("Calendario iCalendar (*.ics *.ICS *.ical *.ifb);;Tutti i file (*)"));
-    // The list files are addressed relative to the current folder.
-    QDir::setCurrent(folder);
     if (!path.isEmpty()) ImportCalendar(agenda_, path);
 }

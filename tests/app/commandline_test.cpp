@@ -8,6 +8,7 @@
 
 #include "notify/singleinstance.h"
 #include "support/tempfolder.h"
+#include "support/records.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ class CommandLineTest : public QObject {
 
   private Q_SLOTS:
     void helpVersionAndWrongOptions() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         const Run help = Ricordel({"--help"}, folder.path());
         QCOMPARE(help.code, 0);
         QVERIFY2(help.out.startsWith("Uso: ricordel") && help.out.contains("--export-ics FILE"),
@@ -69,9 +70,9 @@ class CommandLineTest : public QObject {
     }
 
     void exportBesideARunningCopy() {
-        TempCurrentFolder folder;
-        folder.write("Ricordel.dat", "7,3,\"Dentista\",\"10:30\"\r\n0,0,\"Senza data\",\"\"\r\n");
-        folder.write("Date.dat", "25,12,\"Scade bollo\"\r\n");  // no Ricorrenze.dat: empty
+        TempFolder folder;
+        folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
+        folder.write("Date.dat", ListFile({{25, 12, "Scade bollo"}}));  // no Ricorrenze.dat: empty
         QLockFile running(folder.file("Ricordel.lock"));        // what a running copy holds
         QVERIFY(running.tryLock(0));
 
@@ -85,9 +86,9 @@ class CommandLineTest : public QObject {
     }
 
     void launcherTakesTheFileFromWhereTheCommandWasTyped() {
-        TempCurrentFolder home;
+        TempFolder home;
         QVERIFY(QDir(home.path()).mkpath("data/Ricordel") && QDir(home.path()).mkpath("work/sub"));
-        home.write("data/Ricordel/Ricordel.dat", "7,3,\"Dentista\",\"10:30\"\r\n");
+        home.write("data/Ricordel/Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}}));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
         env.insert("XDG_DATA_HOME", home.file("data"));
@@ -105,7 +106,7 @@ class CommandLineTest : public QObject {
         // The copy running on the data folder is this test's own listener; the
         // launcher enters the folder and keeps the file named where the
         // command was typed.
-        TempCurrentFolder home;
+        TempFolder home;
         QVERIFY(QDir(home.path()).mkpath("data/Ricordel") && QDir(home.path()).mkpath("work"));
         SingleInstance running(home.file("data/Ricordel"));
         QCOMPARE(running.Acquire(), SingleInstance::Outcome::First);
@@ -123,12 +124,12 @@ class CommandLineTest : public QObject {
     }
 
     void cannotReadOrWrite() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         const Run none = Ricordel({"--export-ics=out.ics"}, folder.path());
         QCOMPARE(none.code, 1);
         QVERIFY2(none.err.contains("nessuna lista"), qPrintable(none.err));
 
-        folder.write("Ricordel.dat", "7,3,\"Dentista\",\"10:30\"\r\n");
+        folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}}));
         const Run unwritable =
             Ricordel({"--export-ics", folder.file("missing/out.ics")}, folder.path());
         QCOMPARE(unwritable.code, 1);

@@ -14,6 +14,7 @@
 #include "support/scriptedpresenter.h"
 #include "support/tempfolder.h"
 #include "support/windowrig.h"
+#include "support/records.h"
 #include "ui/filedialogs.h"
 #include "ui/form1.h"
 #include "ui/printcommand.h"
@@ -42,12 +43,12 @@ class ExportMenuTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void exportsTheSavedListsAndSaysHowMany() {
-        TempCurrentFolder folder;
-        folder.write("Ricordel.dat", "7,3,\"Dentista\",\"10:30\"\r\n0,0,\"Senza data\",\"\"\r\n");
-        folder.write("Date.dat", "25,12,\"Scade bollo\"\r\n");
+        TempFolder folder;
+        folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
+        folder.write("Date.dat", ListFile({{25, 12, "Scade bollo"}}));
         FakeDesktop desktop;
         SaveAnswers files;
-        Form1 form(desktop.services(&files));
+        Form1 form(desktop.services(&files, folder.path()));
         ScriptedDialogs& dialogs = desktop.dialogs;
         form.load();
 
@@ -71,10 +72,9 @@ class ExportMenuTest : public QObject {
 
         // The saved lists are written; typed edits not yet saved are not, and
         // the box says so.
-        form.agenda().SetListsModified(true);
+        form.agenda().setListsModified(true);
         files.answer = folder.file("uscita.ics");
         item->trigger();
-        QCOMPARE(QDir::currentPath(), folder.path());
         QCOMPARE(folder.read("uscita.ics").count("BEGIN:VEVENT"), 2);
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY2(dialogs.shown[0].icon == MsgIcon::Information &&
@@ -92,14 +92,14 @@ class ExportMenuTest : public QObject {
     }
 
     void importsTheChosenFileAfterYes() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         folder.write("invito.ics",
                      "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\n"
                      "UID:1@prova\r\nDTSTART;VALUE=DATE:20260320\r\n"
                      "SUMMARY:Riunione\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
         FakeDesktop desktop;
         SaveAnswers files;
-        Form1 form(desktop.services(&files));
+        Form1 form(desktop.services(&files, folder.path()));
         form.load();
 
         const QList<QAction*> items = form.findChild<QMenu*>("mnuDebug")->actions();
@@ -112,10 +112,9 @@ class ExportMenuTest : public QObject {
         files.openAnswer = folder.file("invito.ics");
         desktop.dialogs.answer(MsgAnswer::Yes);
         item->trigger();
-        QCOMPARE(QDir::currentPath(), folder.path());
         QVERIFY2(desktop.dialogs.texts().value(0).contains("- 1 appuntamento"),
                  qPrintable(desktop.dialogs.texts().join('|')));
-        QCOMPARE(folder.read("Ricordel.dat"), QByteArray("20,3,\"Riunione\",\"\"\r\n"));
+        QCOMPARE(folder.read("Ricordel.dat"), ListFile({{20, 3, "Riunione", ""}}));
         QCOMPARE(form.agenda().appointments().entryCount(), 1);
     }
 };

@@ -2,20 +2,21 @@
 // file, and what happens when storage fails.
 #include <QtTest/QtTest>
 
+#include "support/records.h"
 #include "core/agenda.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 class AgendaTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void emptyFolderGetsThreeEmptyFiles() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        agenda.LoadLists();
+        Agenda agenda(clock, dialogs, folder.path());
+        agenda.loadLists();
         for (const char* name : {"Ricordel.dat", "Date.dat", "Ricorrenze.dat"}) {
             QVERIFY2(folder.exists(name), name);
             QCOMPARE(folder.read(name), QByteArray());
@@ -25,25 +26,24 @@ private Q_SLOTS:
     }
 
     void preparedFilesLoadAndSaveBackByteForByte() {
-        TempCurrentFolder folder;
-        const QByteArray appts = "7,3,\"Dentista\",\"10:30\"\r\n29,2,\"Bisestile\",\"\"\r\n";
-        const QByteArray deadlines = "25,12,\"Scade bollo\"\r\n1,1,\"Capodanno, festa\"\r\n";
+        TempFolder folder;
+        const QByteArray appts = ListFile({{7, 3, "Dentista", "10:30"}, {29, 2, "Bisestile", ""}});
+        const QByteArray deadlines = ListFile({{25, 12, "Scade bollo"}, {1, 1, "Capodanno, festa"}});
         const QByteArray anniversaries = "3,5,\"E' il Compleanno di Niccol\xf2\"\r\n";
         folder.write("Ricordel.dat", appts);
         folder.write("Date.dat", deadlines);
         folder.write("Ricorrenze.dat", anniversaries);
         FakeClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));  // a common year
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        agenda.LoadLists();
+        Agenda agenda(clock, dialogs, folder.path());
+        agenda.loadLists();
         QCOMPARE(agenda.appointments().entryCount(), 2);
         QCOMPARE(agenda.appointments().entry(0), (AgendaEntry{"7/3", "Dentista", "10:30", {}}));
         QCOMPARE(agenda.list(ListKind::Ricorrenze).entry(0).message, QString::fromUtf16(u"E' il Compleanno di Niccolò"));
 
         // Files written back hold the same bytes; the leap day survives a common year.
-        for (int tab : {2, 1, 0}) {
-            agenda.selectTab(tab);
-            QVERIFY(agenda.SaveCurrentList());
+        for (ListKind kind : kAllListKinds) {
+            QVERIFY(agenda.saveList(kind));
         }
         QCOMPARE(folder.read("Ricordel.dat"), appts);
         QCOMPARE(folder.read("Date.dat"), deadlines);
@@ -51,37 +51,35 @@ private Q_SLOTS:
     }
 
     void savingOneListClearsTheSharedFlagAndTouchesNothingElse() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        agenda.LoadLists();
+        Agenda agenda(clock, dialogs, folder.path());
+        agenda.loadLists();
         agenda.list(ListKind::Ricorrenze).append({"2/2", "x", "", {}});
         agenda.appointments().append({"1/1", "y", "", {}});
-        agenda.SetListsModified(true);
-        agenda.selectTab(1);
-        QVERIFY(agenda.SaveCurrentList());
-        QVERIFY(!agenda.ListsModified());
+        agenda.setListsModified(true);
+        QVERIFY(agenda.saveList(ListKind::Scadenze));
+        QVERIFY(!agenda.listsModified());
         QCOMPARE(folder.read("Ricorrenze.dat"), QByteArray());
         QCOMPARE(folder.read("Ricordel.dat"), QByteArray());
     }
 
     void failedSaveKeepsOldFileAndFlagAndSaysWhy() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        folder.write("Date.dat", "1,1,\"vecchio\"\r\n");
-        agenda.LoadLists();
+        Agenda agenda(clock, dialogs, folder.path());
+        folder.write("Date.dat", ListFile({{1, 1, "vecchio"}}));
+        agenda.loadLists();
         agenda.list(ListKind::Scadenze).append({"2/2", "nuovo", "", {}});
-        agenda.SetListsModified(true);
+        agenda.setListsModified(true);
         // A folder where the file's temporary copy must go cannot take it
         // when the file itself has been replaced by a folder.
         QVERIFY(QFile::remove(folder.file("Date.dat")));
         QVERIFY(QDir(folder.path()).mkdir("Date.dat"));
-        agenda.selectTab(1);
-        QVERIFY(!agenda.SaveCurrentList());
-        QVERIFY(agenda.ListsModified());
+        QVERIFY(!agenda.saveList(ListKind::Scadenze));
+        QVERIFY(agenda.listsModified());
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(dialogs.shown[0].text.contains("Date.dat"));
         QCOMPARE(dialogs.shown[0].title, std::optional<QString>("Errore"));
@@ -89,35 +87,37 @@ private Q_SLOTS:
     }
 
     void settingsLoadSaveAndMissingFile() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        QVERIFY(agenda.LoadOrSaveSettings("carica"));  // missing: initial values, silently
+        Agenda agenda(clock, dialogs, folder.path());
+        agenda.loadSettings();  // missing: initial values, silently
         QCOMPARE(agenda.settings(), Settings());
         QVERIFY(!folder.exists("Ricordel.ini"));
-        agenda.settings().GiorniPreavviso = 4;
-        agenda.settings().SortAscending = true;
-        QVERIFY(agenda.LoadOrSaveSettings("salva"));
+        agenda.settings().daysOfNotice = 4;
+        agenda.settings().sortAscending = true;
+        QVERIFY(agenda.saveSettings());
         QCOMPARE(folder.read("Ricordel.ini").count("\r\n"), 9);
 
-        Agenda again(clock, dialogs);
-        again.LoadOrSaveSettings("carica");
-        QCOMPARE(again.settings().GiorniPreavviso, qint16(4));
-        QVERIFY(again.settings().SortAscending);
+        Agenda again(clock, dialogs, folder.path());
+        again.loadSettings();
+        QCOMPARE(again.settings().daysOfNotice, qint16(4));
+        QVERIFY(again.settings().sortAscending);
         QVERIFY(dialogs.shown.isEmpty());
     }
 
     void tabSelectionAndCurrentGrid() {
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         QSignalSpy spy(&agenda, &Agenda::currentTabChanged);
         agenda.selectTab(2);
         agenda.selectTab(2);
         agenda.selectTab(7);
         QCOMPARE(spy.size(), 1);
-        agenda.SelectCurrentGrid();
+        agenda.showTab(2);  // selected already, yet announced
+        QCOMPARE(spy.size(), 2);
+        agenda.selectCurrentList();
         QCOMPARE(agenda.currentKind(), ListKind::Ricorrenze);
         QCOMPARE(agenda.currentRow(ListKind::Ricorrenze), -1);
         agenda.list(ListKind::Ricorrenze).append({"1/1", "x", "", {}});

@@ -12,7 +12,7 @@
 #include "core/database.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 namespace {
 
@@ -33,9 +33,9 @@ std::optional<QString> Text(const QVariant& v) {
 // Reads the database file with a connection of the test's own.
 class Reader {
   public:
-    Reader() : name_(QStringLiteral("reader-%1").arg(++counter_)) {
+    explicit Reader(const QString& folder) : name_(QStringLiteral("reader-%1").arg(++counter_)) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(QStringLiteral("Ricordel.mdb"));
+        db.setDatabaseName(QDir(folder).filePath(QStringLiteral("Ricordel.mdb")));
         db.open();
     }
     ~Reader() {
@@ -78,7 +78,7 @@ class DatabaseTest : public QObject {
 
     void copiesEveryListInGridOrder();
     void secondRunAppendsTheSameRowsAgain();
-    void tabsAreSelectedInTurnEndingOnAnniversaries();
+    void copyEndsShowingTheAnniversaries();
     void fieldsAreSetByTheirPositionInTheQuery();
     void corruptFileIsReportedAndLeftAlone();
     void failureHalfwayStoresNothing();
@@ -88,7 +88,7 @@ class DatabaseTest : public QObject {
   private:
     void fillLists();
 
-    std::optional<TempCurrentFolder> folder_;
+    std::optional<TempFolder> folder_;
     FakeClock clock_;
     std::optional<ScriptedDialogs> dialogs_;
     std::optional<Agenda> agenda_;
@@ -97,7 +97,7 @@ class DatabaseTest : public QObject {
 void DatabaseTest::init() {
     folder_.emplace();
     dialogs_.emplace();
-    agenda_.emplace(clock_, *dialogs_);
+    agenda_.emplace(clock_, *dialogs_, folder_->path());
 }
 
 void DatabaseTest::cleanup() {
@@ -119,12 +119,12 @@ void DatabaseTest::fillLists() {
 void DatabaseTest::copiesEveryListInGridOrder() {
     fillLists();
     const QStringList connectionsBefore = QSqlDatabase::connectionNames();
-    QVERIFY(CopyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
     QVERIFY(dialogs_->shown.isEmpty());
     QCOMPARE(QSqlDatabase::connectionNames(), connectionsBefore);
     QVERIFY(folder_->exists("Ricordel.mdb"));
 
-    Reader db;
+    Reader db(folder_->path());
     const QList<StoredRow> appointments = db.rows("Appuntamenti");
     QCOMPARE(appointments.size(), 3);
     QCOMPARE(appointments[0].data, QString("7/3"));
@@ -156,11 +156,11 @@ void DatabaseTest::copiesEveryListInGridOrder() {
 
 void DatabaseTest::secondRunAppendsTheSameRowsAgain() {
     fillLists();
-    QVERIFY(CopyListsToDatabase(*agenda_));
-    QVERIFY(CopyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
     QVERIFY(dialogs_->shown.isEmpty());
 
-    Reader db;
+    Reader db(folder_->path());
     const QList<StoredRow> rows = db.rows("Appuntamenti");
     QCOMPARE(rows.size(), 6);
     for (int i = 0; i < 3; ++i) {
@@ -174,20 +174,20 @@ void DatabaseTest::secondRunAppendsTheSameRowsAgain() {
     QCOMPARE(db.rows("Ricorrenze").size(), 0);
 }
 
-void DatabaseTest::tabsAreSelectedInTurnEndingOnAnniversaries() {
+void DatabaseTest::copyEndsShowingTheAnniversaries() {
     agenda_->list(ListKind::Ricorrenze).append(Entry("2/6", "E' il Compleanno di Anna"));
     agenda_->selectTab(1);
-    agenda_->SelectCurrentGrid();
+    agenda_->selectCurrentList();
     QSignalSpy tabs(&*agenda_, &Agenda::currentTabChanged);
-    QVERIFY(CopyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
 
     QList<int> selected;
     for (const QList<QVariant>& args : tabs) selected << args.at(0).toInt();
-    QCOMPARE(selected, (QList<int>{0, 1, 2}));
+    QCOMPARE(selected, QList<int>{2});  // as after a click on that tab
     QCOMPARE(agenda_->currentTab(), 2);
     QCOMPARE(agenda_->currentKind(), ListKind::Ricorrenze);
 
-    Reader db;
+    Reader db(folder_->path());
     const QList<StoredRow> rows = db.rows("Ricorrenze");
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0].messaggio, QString("E' il Compleanno di Anna"));
@@ -199,7 +199,7 @@ void DatabaseTest::fieldsAreSetByTheirPositionInTheQuery() {
     // A database made elsewhere, with its columns in another order and rows
     // of its own: the copy keeps the rows and puts each value in its column.
     {
-        Reader db;
+        Reader db(folder_->path());
         QVERIFY(
             db.exec("CREATE TABLE Appuntamenti (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
                     "Ord INTEGER, Ora TEXT, Note TEXT, Messaggio TEXT, Data TEXT)"));
@@ -208,10 +208,10 @@ void DatabaseTest::fieldsAreSetByTheirPositionInTheQuery() {
                     "VALUES (9, '7:00', 'Vecchio', '1/1')"));
     }
     fillLists();
-    QVERIFY(CopyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
     QVERIFY(dialogs_->shown.isEmpty());
 
-    Reader db;
+    Reader db(folder_->path());
     const QList<StoredRow> rows = db.rows("Appuntamenti");
     QCOMPARE(rows.size(), 4);
     QCOMPARE(rows[0].messaggio, QString("Vecchio"));
@@ -229,7 +229,7 @@ void DatabaseTest::corruptFileIsReportedAndLeftAlone() {
     fillLists();
     const QStringList connectionsBefore = QSqlDatabase::connectionNames();
 
-    QVERIFY(!CopyListsToDatabase(*agenda_));
+    QVERIFY(!copyListsToDatabase(*agenda_));
     QCOMPARE(dialogs_->shown.size(), 1);
     const auto& box = dialogs_->shown[0];
     QVERIFY(box.text.contains("Ricordel.mdb"));
@@ -245,7 +245,7 @@ void DatabaseTest::failureHalfwayStoresNothing() {
     // The appointments go in first; the deadlines' table lacks a column, so
     // the run fails there and the appointments must not stay behind.
     {
-        Reader db;
+        Reader db(folder_->path());
         QVERIFY(
             db.exec("CREATE TABLE Appuntamenti (Data TEXT, Messaggio TEXT, Ora TEXT, "
                     "Ord INTEGER, Id INTEGER PRIMARY KEY AUTOINCREMENT)"));
@@ -253,11 +253,11 @@ void DatabaseTest::failureHalfwayStoresNothing() {
         QVERIFY(db.exec("CREATE TABLE Scadenze (Data TEXT, Messaggio TEXT)"));
     }
     fillLists();
-    QVERIFY(!CopyListsToDatabase(*agenda_));
+    QVERIFY(!copyListsToDatabase(*agenda_));
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY2(dialogs_->shown[0].text.contains("Ora"), qPrintable(dialogs_->shown[0].text));
 
-    Reader db;
+    Reader db(folder_->path());
     QCOMPARE(db.rows("Appuntamenti").size(), 1);
     QVERIFY(!db.exec("SELECT * FROM Ricorrenze"));
     QCOMPARE(agenda_->currentTab(), 2);
@@ -267,17 +267,17 @@ void DatabaseTest::databaseThatRefusesWritesIsReported() {
     // A file written by a newer engine may be read but not written, whoever
     // the user is (file permissions do not stop an administrator).
     fillLists();
-    QVERIFY(CopyListsToDatabase(*agenda_));
+    QVERIFY(copyListsToDatabase(*agenda_));
     QByteArray bytes = folder_->read("Ricordel.mdb");
     QVERIFY(bytes.size() > 100);
     bytes[18] = 3;  // the header's file-format write version
     folder_->write("Ricordel.mdb", bytes);
 
-    QVERIFY(!CopyListsToDatabase(*agenda_));
+    QVERIFY(!copyListsToDatabase(*agenda_));
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY2(dialogs_->shown[0].text.contains("readonly"), qPrintable(dialogs_->shown[0].text));
     QCOMPARE(folder_->read("Ricordel.mdb"), bytes);
-    Reader db;
+    Reader db(folder_->path());
     QCOMPARE(db.rows("Appuntamenti").size(), 3);
     QCOMPARE(db.rows("Scadenze").size(), 2);
 }
@@ -287,7 +287,7 @@ void DatabaseTest::unopenableDatabaseIsReported() {
     QVERIFY(QDir(folder_->path()).mkdir("Ricordel.mdb"));
     fillLists();
     const QStringList connectionsBefore = QSqlDatabase::connectionNames();
-    QVERIFY(!CopyListsToDatabase(*agenda_));
+    QVERIFY(!copyListsToDatabase(*agenda_));
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY(dialogs_->shown[0].text.contains("Ricordel.mdb"));
     QCOMPARE(QSqlDatabase::connectionNames(), connectionsBefore);

@@ -1,6 +1,7 @@
 // The list files: byte-exact records, round trips and damaged content.
 #include <QtTest/QtTest>
 
+#include "support/records.h"
 #include "core/dates.h"
 #include "core/listfiles.h"
 #include "core/win1252.h"
@@ -42,12 +43,12 @@ class ListFilesTest : public QObject {
 private Q_SLOTS:
     void goldenRecords() {
         QCOMPARE(SerializeList(entries({{"7/3", "Dentista", "10:30", {}}}), ListKind::Appuntamenti),
-                 QByteArray("7,3,\"Dentista\",\"10:30\"\r\n"));
+                 ListFile({{7, 3, "Dentista", "10:30"}}));
         QCOMPARE(SerializeList(entries({{"25/12", "Scade bollo", {}, {}}}), ListKind::Scadenze),
-                 QByteArray("25,12,\"Scade bollo\"\r\n"));
+                 ListFile({{25, 12, "Scade bollo"}}));
         // The other lists carry no time, whatever the cell holds.
         QCOMPARE(SerializeList(entries({{"1/1", "x", "9:00", {}}}), ListKind::Ricorrenze),
-                 QByteArray("1,1,\"x\"\r\n"));
+                 ListFile({{1, 1, "x"}}));
         QCOMPARE(SerializeList({}, ListKind::Appuntamenti), QByteArray());
     }
 
@@ -56,8 +57,7 @@ private Q_SLOTS:
             entries({{"07/03", "a", "", {}}, {"31/4", "b", "", {}}, {"abc", "c", "", {}},
                      {"7/3/2025", "d", "", {}}, {"", "e", "", {}}, {"29/2", "f", "", {}}}),
             ListKind::Appuntamenti);
-        QCOMPARE(out, QByteArray("7,3,\"a\",\"\"\r\n0,0,\"b\",\"\"\r\n0,0,\"c\",\"\"\r\n"
-                                 "0,0,\"d\",\"\"\r\n0,0,\"e\",\"\"\r\n29,2,\"f\",\"\"\r\n"));
+        QCOMPARE(out, ListFile({{7, 3, "a", ""}, {0, 0, "b", ""}, {0, 0, "c", ""}, {0, 0, "d", ""}, {0, 0, "e", ""}, {29, 2, "f", ""}}));
     }
 
     void roundTrip_data() {
@@ -117,10 +117,10 @@ private Q_SLOTS:
     void textsThatWouldBreakAFileAreCleaned() {
         const auto out = SerializeList(entries({{"1/2", "dice \"ciao\"\tpoi\r\nfine", "9:00", {}}}),
                                        ListKind::Appuntamenti);
-        QCOMPARE(out, QByteArray("1,2,\"dice 'ciao' poi  fine\",\"9:00\"\r\n"));
+        QCOMPARE(out, ListFile({{1, 2, "dice 'ciao' poi  fine", "9:00"}}));
         QCOMPARE(ParseListRecords(out, ListKind::Appuntamenti).size(), 1);
         QCOMPARE(SerializeList(entries({{"1/2", QString::fromUtf16(u"日本"), "", {}}}), ListKind::Scadenze),
-                 QByteArray("1,2,\"??\"\r\n"));
+                 ListFile({{1, 2, "??"}}));
     }
 
     void otherWritersLeadingZerosAndSpaces() {
@@ -181,9 +181,7 @@ private Q_SLOTS:
         const QString path = dir.filePath("Ricordel.dat");
         QVERIFY(!WriteFileAtomically(path, "old\r\n"));
         QVERIFY(!WriteFileAtomically(path, "new\r\n"));
-        QByteArray back;
-        QVERIFY(!ReadWholeFile(path, back));
-        QCOMPARE(back, QByteArray("new\r\n"));
+        QCOMPARE(ReadWholeFile(path), QByteArray("new\r\n"));
         // A folder in the way cannot be replaced: the failure has a reason.
         QVERIFY(QDir(dir.path()).mkdir("blocked"));
         const auto error = WriteFileAtomically(dir.filePath("blocked"), "x");

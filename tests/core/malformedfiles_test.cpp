@@ -6,10 +6,10 @@
 #include "core/agenda.h"
 #include "core/dates.h"
 #include "core/listfiles.h"
-#include "corpus.h"
+#include "support/corpus.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 class MalformedFilesTest : public QObject {
     Q_OBJECT
@@ -22,14 +22,14 @@ private Q_SLOTS:
         const QByteArray bytes = ReadCorpusFile(path);
         QVERIFY(!bytes.isEmpty() || QFileInfo(path).size() == 0);
 
-        TempCurrentFolder folder;
+        TempFolder folder;
         for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
         folder.write("Ricordel.ini", bytes);
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        agenda.LoadOrSaveSettings("carica");
-        agenda.LoadLists();
+        Agenda agenda(clock, dialogs, folder.path());
+        agenda.loadSettings();
+        agenda.loadLists();
         QVERIFY(dialogs.shown.isEmpty());
 
         // The rows hold what the record reader reads, and write what the
@@ -43,17 +43,16 @@ private Q_SLOTS:
             QCOMPARE(agenda.list(kind).fileContent(), SerializeList(read, kind));
             loaded << read;
         }
-        for (int tab : {0, 1, 2}) {
-            agenda.selectTab(tab);
-            QVERIFY(agenda.SaveCurrentList());
+        for (ListKind kind : kAllListKinds) {
+            QVERIFY(agenda.saveList(kind));
         }
-        QVERIFY(agenda.LoadOrSaveSettings("salva"));
+        QVERIFY(agenda.saveSettings());
 
         // A fresh load of what was saved gives back every record; only dates
         // that are no day of any year read back as 0/0.
-        Agenda again(clock, dialogs);
-        again.LoadOrSaveSettings("carica");
-        again.LoadLists();
+        Agenda again(clock, dialogs, folder.path());
+        again.loadSettings();
+        again.loadLists();
         QCOMPARE(again.settings(), agenda.settings());
         for (ListKind kind : kAllListKinds) {
             const auto before = loaded[TabOf(kind)];

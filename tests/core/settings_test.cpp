@@ -2,20 +2,21 @@
 #include <QtTest/QtTest>
 
 #include "core/settings.h"
+#include "support/records.h"
 
 namespace {
 
 Settings sample() {
     Settings s;
-    s.SortAscending = true;
-    s.Suono1 = "C:\\Suoni\\scadenza.wav";
-    s.Suono2 = "/home/anna/Suoni, vari/appuntamento.wav";
-    s.Suono3 = "";
-    s.Suono4 = QString::fromUtf16(u"/home/anna/città/sveglia.wav");
-    s.NewMsg = false;
-    s.PercorsoImmagini = "C:\\Programmi\\Ricordel\\Img";
-    s.GiorniPreavviso = 5;
-    s.AlarmWarningMinutes = 15;
+    s.sortAscending = true;
+    s.deadlineSound = "C:\\Suoni\\scadenza.wav";
+    s.appointmentSound = "/home/anna/Suoni, vari/appuntamento.wav";
+    s.anniversarySound = "";
+    s.alarmSound = QString::fromUtf16(u"/home/anna/città/sveglia.wav");
+    s.newMessageBox = false;
+    s.picturesFolder = "C:\\Programmi\\Ricordel\\Img";
+    s.daysOfNotice = 5;
+    s.alarmWarningMinutes = 15;
     return s;
 }
 
@@ -25,18 +26,16 @@ class SettingsTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void goldenFile() {
-        QCOMPARE(SerializeSettings(sample()),
-                 QByteArray("#TRUE#,\"Ord\"\r\n"
-                            "\"C:\\Suoni\\scadenza.wav\",\"Suono1\"\r\n"
-                            "\"/home/anna/Suoni, vari/appuntamento.wav\",\"Suono2\"\r\n"
-                            "\"\",\"Suono3\"\r\n"
-                            "\"/home/anna/citt\xe0/sveglia.wav\",\"Suono4\"\r\n"
-                            "#FALSE#,\"NewMsg\"\r\n"
-                            "\"C:\\Programmi\\Ricordel\\Img\",\"percorso immagini\"\r\n"
-                            "5,\"giorni preavviso\"\r\n"
-                            "15,\"minuti preavviso\"\r\n"));
+        const SettingsFile golden{true,
+                                  {"C:\\Suoni\\scadenza.wav", "/home/anna/Suoni, vari/appuntamento.wav",
+                                   "", "/home/anna/citt\xe0/sveglia.wav"},
+                                  false,
+                                  "C:\\Programmi\\Ricordel\\Img",
+                                  5,
+                                  15};
+        QCOMPARE(SerializeSettings(sample()), golden.bytes());
         Settings neg;
-        neg.GiorniPreavviso = -3;
+        neg.daysOfNotice = -3;
         QVERIFY(SerializeSettings(neg).endsWith(
             "-3,\"giorni preavviso\"\r\n0,\"minuti preavviso\"\r\n"));
     }
@@ -47,18 +46,18 @@ private Q_SLOTS:
         QByteArray eight = SerializeSettings(sample());
         eight.chop(QByteArray("15,\"minuti preavviso\"\r\n").size());
         Settings s;
-        s.AlarmWarningMinutes = 30;
+        s.alarmWarningMinutes = 30;
         ParseSettings(eight, s);
-        QCOMPARE(s.AlarmWarningMinutes, 0);
+        QCOMPARE(s.alarmWarningMinutes, 0);
         QCOMPARE(SerializeSettings(s), eight + "0,\"minuti preavviso\"\r\n");
         for (const char* bad : {"1441", "-5", "7.5", "\"15\"", "15x", "abc", ""}) {
             Settings t = sample();
             ParseSettings(eight + bad + ",\"minuti preavviso\"\r\n", t);
-            QVERIFY2(t.AlarmWarningMinutes == 0, bad);
+            QVERIFY2(t.alarmWarningMinutes == 0, bad);
         }
         Settings u;
         ParseSettings(eight + "1440,\"minuti preavviso\"\r\n", u);
-        QCOMPARE(u.AlarmWarningMinutes, 1440);
+        QCOMPARE(u.alarmWarningMinutes, 1440);
     }
 
     void roundTrip() {
@@ -73,21 +72,21 @@ private Q_SLOTS:
                                  "\"e\",\"giorni preavviso\"\r\n7,\"percorso immagini\"\r\n";
         Settings s;
         ParseSettings(bytes, s);
-        QCOMPARE(s.SortAscending, false);
-        QCOMPARE(s.Suono1, QString("a"));
-        QCOMPARE(s.Suono4, QString("d"));
-        QCOMPARE(s.NewMsg, true);
-        QCOMPARE(s.PercorsoImmagini, QString("e"));
-        QCOMPARE(s.GiorniPreavviso, qint16(7));
+        QCOMPARE(s.sortAscending, false);
+        QCOMPARE(s.deadlineSound, QString("a"));
+        QCOMPARE(s.alarmSound, QString("d"));
+        QCOMPARE(s.newMessageBox, true);
+        QCOMPARE(s.picturesFolder, QString("e"));
+        QCOMPARE(s.daysOfNotice, qint16(7));
     }
 
     void shortOrDamagedFilesKeepTheInitialValues() {
         Settings s;
         ParseSettings("#TRUE#,\"Ord\"\r\n\"x.wav\",\"Suono1\"\r\n", s);
-        QCOMPARE(s.SortAscending, true);
-        QCOMPARE(s.Suono1, QString("x.wav"));
-        QCOMPARE(s.Suono2, QString());
-        QCOMPARE(s.GiorniPreavviso, qint16(0));
+        QCOMPARE(s.sortAscending, true);
+        QCOMPARE(s.deadlineSound, QString("x.wav"));
+        QCOMPARE(s.appointmentSound, QString());
+        QCOMPARE(s.daysOfNotice, qint16(0));
 
         Settings t;
         ParseSettings("maybe,\"Ord\"\r\n\"\",\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n12,\"NewMsg\"\r\n\"\"\r\n"
@@ -97,7 +96,7 @@ private Q_SLOTS:
 
         Settings u;
         ParseSettings(QByteArray("\0\xff\r\n\"", 5), u);
-        QCOMPARE(u.SortAscending, false);
+        QCOMPARE(u.sortAscending, false);
         Settings v;
         ParseSettings("", v);
         QCOMPARE(v, Settings());

@@ -14,6 +14,7 @@
 #include "core/agenda.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
+#include "support/records.h"
 
 namespace {
 
@@ -50,25 +51,21 @@ QByteArray readFile(const QString& path) {
 struct Scene {
     FakeClock clock;
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
-    QString old;
+    Agenda agenda;
 
-    explicit Scene(const QString& folder) : old(QDir::currentPath()) {
-        QDir::setCurrent(folder);
-        agenda.LoadLists();
-        agenda.LoadOrSaveSettings("carica");
+    explicit Scene(const QString& folder) : agenda(clock, dialogs, folder) {
+        agenda.loadLists();
+        agenda.loadSettings();
     }
-    ~Scene() { QDir::setCurrent(old); }
 
     // An edit, then the save of every list and of the settings.
     void editAndSaveEverything(int entries) {
         for (ListKind kind : kAllListKinds)
             for (int i = 0; i < entries; ++i)
                 agenda.list(kind).append({"1/2", QString("Nuova voce %1").arg(i), {}, {}});
-        agenda.SetListsModified(true);
-        for (int tab : {0, 1, 2}) {
-            agenda.selectTab(tab);
-            QVERIFY(!agenda.SaveCurrentList());
+        agenda.setListsModified(true);
+        for (ListKind kind : kAllListKinds) {
+            QVERIFY(!agenda.saveList(kind));
         }
     }
 
@@ -79,18 +76,16 @@ struct Scene {
                      qPrintable(s.text));
             QCOMPARE(s.icon, MsgIcon::Critical);
         }
-        QVERIFY(agenda.ListsModified());
+        QVERIFY(agenda.listsModified());
     }
 };
 
-const QByteArray kDeadlines = "25,12,\"Scade bollo\"\r\n";
-const QByteArray kSettingsFile = "#TRUE#,\"Ord\"\r\n\"\",\"Suono1\"\r\n\"\",\"Suono2\"\r\n"
-                                 "\"\",\"Suono3\"\r\n\"\",\"Suono4\"\r\n#FALSE#,\"NewMsg\"\r\n"
-                                 "\"\",\"percorso immagini\"\r\n5,\"giorni preavviso\"\r\n";
+const QByteArray kDeadlines = ListFile({{25, 12, "Scade bollo"}});
+const QByteArray kSettingsFile = SettingsFile().bytes();
 
 void prepare(const QString& folder) {
     for (const auto& [name, bytes] : {std::pair{"Date.dat", kDeadlines},
-                                      std::pair{"Ricordel.dat", QByteArray("7,3,\"Dentista\",\"10:30\"\r\n")},
+                                      std::pair{"Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}})},
                                       std::pair{"Ricorrenze.dat", QByteArray()},
                                       std::pair{"Ricordel.ini", kSettingsFile}}) {
         QFile f(QDir(folder).filePath(name));
@@ -124,8 +119,8 @@ private Q_SLOTS:
             QCOMPARE(scene.agenda.list(ListKind::Scadenze).entryCount(), 1);
             scene.editAndSaveEverything(3);
             scene.checkTold();
-            scene.agenda.settings().GiorniPreavviso = 9;
-            QVERIFY(!scene.agenda.LoadOrSaveSettings("salva"));
+            scene.agenda.settings().daysOfNotice = 9;
+            QVERIFY(!scene.agenda.saveSettings());
             QCOMPARE(scene.dialogs.shown.size(), 4);
             QVERIFY(scene.dialogs.shown.last().text.contains("Ricordel.ini"));
         }
@@ -157,7 +152,7 @@ private Q_SLOTS:
         QCOMPARE(readFile(QDir(mount.path()).filePath("Date.dat")), kDeadlines);
         QCOMPARE(readFile(QDir(mount.path()).filePath("Ricordel.ini")), kSettingsFile);
         QCOMPARE(readFile(QDir(mount.path()).filePath("Ricordel.dat")),
-                 QByteArray("7,3,\"Dentista\",\"10:30\"\r\n"));
+                 ListFile({{7, 3, "Dentista", "10:30"}}));
         // No temporary copies are left behind to eat the space.
         const QStringList left = QDir(mount.path()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left.size(), 5);

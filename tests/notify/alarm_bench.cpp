@@ -44,9 +44,9 @@ int main(int argc, char** argv) {
     const double steady = t.nsecsElapsed() / 1e6 / kTicks;
 
     Settings settings;
-    settings.GiorniPreavviso = 7;
+    settings.daysOfNotice = 7;
     t.restart();
-    const ReminderLists lists = GatherRemindersFromFiles(day, settings);
+    const ReminderLists lists = GatherRemindersFromFiles(QDir::current(), day, settings);
     const double digest = t.nsecsElapsed() / 1e6;
 
     std::printf("alarm_tick_first_read: %.2f ms\n", first);

@@ -358,7 +358,7 @@ void AlarmTest::windowBringsTheMainWindowBackAndAddsLines() {
     rig.folder.write("Ricordel.dat",
                      "7,3,\"Riunione\",\"14:30\"\r\n7,3,\"Telefonata\",\"14:30\"\r\n"
                      "7,3,\"Dopo\",\"14:31\"\r\n");
-    rig.agenda.settings().Suono4 = rig.folder.file("allarme.wav");
+    rig.agenda.settings().alarmSound = rig.folder.file("allarme.wav");
     Notifier& notifier = *rig.notifier;
     FakeClock& clock = rig.clock;
     QWidget& mainWindow = rig.mainWindow;

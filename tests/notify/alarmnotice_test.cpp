@@ -25,7 +25,7 @@ struct Notices {
 struct NoticeRig : Notices, NotifierRig {
     NoticeRig() : NotifierRig({.start = at(9, 0), .notifications = &notices}) {
         folder.write("allarme.wav", "RIFF");
-        agenda.settings().Suono4 = folder.file("allarme.wav");
+        agenda.settings().alarmSound = folder.file("allarme.wav");
     }
     void tickAt(const QDateTime& t) {
         clock.set(t);

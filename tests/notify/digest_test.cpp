@@ -32,8 +32,8 @@ ListRecord record(int day, int month, const QString& message, const QString& tim
 
 Settings notice(int days, bool ascending = true) {
     Settings s;
-    s.GiorniPreavviso = static_cast<qint16>(days);
-    s.SortAscending = ascending;
+    s.daysOfNotice = static_cast<qint16>(days);
+    s.sortAscending = ascending;
     return s;
 }
 
@@ -94,7 +94,7 @@ void DigestTest::labelsAndTimes() {
         record(7, 3, "Dentista", "9:30"), record(7, 3, "Senza ora"),
         record(8, 3, "Riunione", "14:00"), record(10, 3, "Cena", "20:00")};
     const QStringList lines =
-        GatherListLines(appointments, ListKind::Appuntamenti, kToday, notice(5).GiorniPreavviso);
+        GatherListLines(appointments, ListKind::Appuntamenti, kToday, notice(5).daysOfNotice);
     QCOMPARE(lines, QStringList({"Oggi  Dentista   Ore 9:30", "Oggi  Senza ora",
                                  "Domani  Riunione   Ore 14:00",
                                  QString::fromUtf8("Martedì Cena   Ore 20:00")}));
@@ -155,7 +155,7 @@ void DigestTest::filesGiveTheLinesOfTheirRecords() {
     for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
     for (const QDate& today : {kToday, QDate(2026, 12, 30), QDate(2028, 2, 28)}) {
         const Settings settings = notice(40);
-        QCOMPARE(GatherRemindersFromFiles(today, settings),
+        QCOMPARE(GatherRemindersFromFiles(QDir::current(), today, settings),
                  GatherReminders(ParseListRecords(bytes, ListKind::Scadenze),
                                  ParseListRecords(bytes, ListKind::Appuntamenti),
                                  ParseListRecords(bytes, ListKind::Ricorrenze), today, settings));
@@ -182,11 +182,11 @@ void DigestTest::showRemindersReadsTheFilesWithEachListsSound() {
               "7,3,\"E' il Compleanno di Anna\"\r\n");
     rig.folder.write("scadenze.wav", "RIFF");
     Settings& s = rig.agenda.settings();
-    s.GiorniPreavviso = 1;
-    s.SortAscending = false;
-    s.Suono1 = rig.folder.file("scadenze.wav");
-    s.Suono2 = rig.folder.file("manca.wav");  // names no file: no sound
-    s.Suono3 = QString();
+    s.daysOfNotice = 1;
+    s.sortAscending = false;
+    s.deadlineSound = rig.folder.file("scadenze.wav");
+    s.appointmentSound = rig.folder.file("manca.wav");  // names no file: no sound
+    s.anniversarySound = QString();
     // What the grid holds but the file does not is not announced.
     rig.agenda.list(ListKind::Appuntamenti).append({"7/3", "Non salvato", "10:00", {}});
 
@@ -205,7 +205,7 @@ void DigestTest::stopEndsOnlyTheCurrentList() {
     NotifierRig rig;
     rig.files("7,3,\"Scadenza uno\"\r\n7,3,\"Scadenza due\"\r\n", "",
               "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
-    rig.agenda.settings().SortAscending = true;
+    rig.agenda.settings().sortAscending = true;
     rig.presenter.stopAfter = [](const QString& line) { return line == "Oggi  Anniversario uno"; };
     rig.notifier->showReminders();
     QCOMPARE(rig.presenter.lines,
@@ -221,7 +221,7 @@ void DigestTest::stopEndsOnlyTheCurrentList() {
 void DigestTest::assistantModeLoadsThePictureOnce() {
     NotifierRig rig;
     rig.files("7,3,\"S\"\r\n", "7,3,\"A\",\"\"\r\n", "");
-    rig.agenda.settings().NewMsg = true;
+    rig.agenda.settings().newMessageBox = true;
     rig.notifier->showReminders();
     QCOMPARE(rig.presenter.assistantPrepared, 1);
     QVERIFY(rig.presenter.assistantPicture.isNull());  // no "img/msgbox.jpg" here
@@ -283,8 +283,8 @@ void DigestTest::reminderBoxesDrivenByTheirButtons() {
               "7,3,\"Appuntamento uno\",\"9:05\"\r\n7,3,\"Appuntamento due\",\"\"\r\n",
               "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
     rig.folder.write("ricorrenze.wav", "RIFF");
-    rig.agenda.settings().SortAscending = true;
-    rig.agenda.settings().Suono3 = rig.folder.file("ricorrenze.wav");
+    rig.agenda.settings().sortAscending = true;
+    rig.agenda.settings().anniversarySound = rig.folder.file("ricorrenze.wav");
 
     // STOP on the first anniversary; OK on the first deadline; Esc on the
     // second leaves the flag off; STOP on the first appointment.
@@ -306,10 +306,10 @@ void DigestTest::assistantDrivenByItsButtons() {
     NotifierRig rig({.windows = true});
     rig.files("7,3,\"Scadenza\"\r\n", "",
               "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
-    rig.agenda.settings().SortAscending = true;
-    rig.agenda.settings().NewMsg = true;
+    rig.agenda.settings().sortAscending = true;
+    rig.agenda.settings().newMessageBox = true;
     rig.folder.write("scadenze.wav", "RIFF");
-    rig.agenda.settings().Suono1 = rig.folder.file("scadenze.wav");
+    rig.agenda.settings().deadlineSound = rig.folder.file("scadenze.wav");
 
     QStringList seen;
     QStringList presses{"Button2", "Button1"};

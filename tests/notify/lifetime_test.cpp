@@ -50,7 +50,7 @@ void LifetimeTest::closeRequestsAreRefused() {
 void LifetimeTest::chiudiCancelChangesNothing() {
     NotifierRig rig;
     rig.showWithIcon();
-    rig.agenda.SetListsModified(true);
+    rig.agenda.setListsModified(true);
     QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
     QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
     rig.dialogs.answer(MsgAnswer::Cancel);
@@ -64,18 +64,18 @@ void LifetimeTest::chiudiCancelChangesNothing() {
     QCOMPARE(quit.count(), 0);
     QCOMPARE(save.count(), 0);
     QVERIFY(rig.tray.isShown());
-    QVERIFY(rig.agenda.ListsModified());
+    QVERIFY(rig.agenda.listsModified());
 }
 
 void LifetimeTest::chiudiOffersToSaveUnsavedEdits() {
     {
         NotifierRig rig;
         rig.showWithIcon();
-        rig.agenda.SetListsModified(true);
+        rig.agenda.setListsModified(true);
         QStringList order;
         connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] {
             order << "save";
-            rig.agenda.SetListsModified(false);
+            rig.agenda.setListsModified(false);
         });
         connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
         rig.dialogs.answer(MsgAnswer::Ok);
@@ -91,7 +91,7 @@ void LifetimeTest::chiudiOffersToSaveUnsavedEdits() {
     {
         NotifierRig rig;
         rig.showWithIcon();
-        rig.agenda.SetListsModified(true);
+        rig.agenda.setListsModified(true);
         QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
         QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
         rig.dialogs.answer(MsgAnswer::Ok);
@@ -114,7 +114,7 @@ void LifetimeTest::chiudiOffersToSaveUnsavedEdits() {
 void LifetimeTest::chiudiStaysWhenTheSaveFails() {
     NotifierRig rig;
     rig.showWithIcon();
-    rig.agenda.SetListsModified(true);
+    rig.agenda.setListsModified(true);
     QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
     // The save runs but cannot write: the edits are still unsaved.
     connect(rig.notifier.get(), &Notifier::saveAllRequested, [] {});
@@ -133,10 +133,10 @@ void LifetimeTest::chiudiStaysWhenTheSaveFails() {
 void LifetimeTest::sessionEndSavesWithoutEndingTheProgram() {
     NotifierRig rig;
     rig.showWithIcon();
-    rig.agenda.SetListsModified(true);
+    rig.agenda.setListsModified(true);
     QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
     connect(rig.notifier.get(), &Notifier::saveAllRequested,
-            [&] { rig.agenda.SetListsModified(false); });
+            [&] { rig.agenda.setListsModified(false); });
     int interactionAsked = 0;
     const auto mayAsk = [&interactionAsked] { return ++interactionAsked > 0; };
     QVERIFY(rig.notifier->lifetime().sessionEnding(mayAsk));
@@ -150,7 +150,7 @@ void LifetimeTest::sessionEndSavesWithoutEndingTheProgram() {
     QVERIFY(rig.tray.isShown());
 
     NotifierRig failing;  // the save cannot write: the user may stay in the session
-    failing.agenda.SetListsModified(true);
+    failing.agenda.setListsModified(true);
     failing.dialogs.answer(MsgAnswer::Yes);
     QVERIFY(!failing.notifier->lifetime().sessionEnding(mayAsk));
     QCOMPARE(failing.dialogs.shown.size(), 1);
@@ -166,7 +166,7 @@ void LifetimeTest::terminationSavesAndEnds() {
     if (!watcher.isActive()) QSKIP("no termination signals on this system");
     NotifierRig rig;
     rig.showWithIcon();
-    rig.agenda.SetListsModified(true);
+    rig.agenda.setListsModified(true);
     QStringList order;
     connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] { order << "save"; });
     connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
@@ -185,7 +185,7 @@ void LifetimeTest::terminationSavesAndEnds() {
 void LifetimeTest::quitFromTheSessionEndsAsATermination() {
     NotifierRig rig;
     rig.showWithIcon();
-    rig.agenda.SetListsModified(true);
+    rig.agenda.setListsModified(true);
     QStringList order;
     connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] { order << "save"; });
     connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });

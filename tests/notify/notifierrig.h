@@ -25,10 +25,10 @@ struct NotifierRig {
         DesktopNotifications* notifications = nullptr;
     };
 
-    TempCurrentFolder folder;
+    TempFolder folder;
     FakeClock clock;
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
+    Agenda agenda{clock, dialogs, folder.path()};
     QWidget mainWindow;
     FakeTray tray;
     QMenu mnuTray;

@@ -108,7 +108,7 @@ class SoundTest : public QObject {
         QTest::qWait(500);
 
         Settings settings;
-        settings.Suono4 = wav;
+        settings.alarmSound = wav;
         {
             AlarmWindow siren(SystemSoundPlayerFactory()(), settings);
             const QDateTime now = QDateTime::currentDateTime();

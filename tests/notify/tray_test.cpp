@@ -107,7 +107,7 @@ void TrayTest::realTrayWhenAvailable() {
     if (!tray.isAvailable()) QSKIP("no notification area on this platform");
     FakeClock clock;
     ScriptedDialogs dialogs;
-    Agenda agenda(clock, dialogs);
+    Agenda agenda(clock, dialogs, QDir::currentPath());
     QWidget window;
     Notifier notifier(agenda, &window, {&clock, &dialogs, nullptr, &tray, nullptr});
     notifier.tray().addIcon();

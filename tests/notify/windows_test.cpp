@@ -52,7 +52,7 @@ void WindowsTest::sirenSoundFollowsItsAlarms() {
     auto log = std::make_shared<PlayerLog>();
     const QString path = folder.file("allarme.wav");
     Settings settings;
-    settings.Suono4 = path;
+    settings.alarmSound = path;
     auto* siren = new AlarmWindow(FakePlayerFactory(log)(), settings);
     QPointer<AlarmWindow> guard(siren);
     const QDateTime now(QDate(2026, 3, 7), QTime(9, 50));
@@ -68,9 +68,9 @@ void WindowsTest::sirenSoundFollowsItsAlarms() {
     QVERIFY(siren->isRinging() && siren->timer()->isActive());
     QCOMPARE(siren->timer()->interval(), 3000);
     // A sound chosen while the window rings is the one that starts next.
-    settings.Suono4 = folder.file("gong.wav");
+    settings.alarmSound = folder.file("gong.wav");
     siren->restartSound();
-    QCOMPARE(log->events, QStringList({"play " + path, "play " + path, "play " + settings.Suono4}));
+    QCOMPARE(log->events, QStringList({"play " + path, "play " + path, "play " + settings.alarmSound}));
     QCOMPARE(siren->findChild<QPlainTextEdit*>("TxtMsg")->toPlainText(),
              "Tra 10 minuti (ore 10:00): Dentista\nRiunione");
     // A click on the text silences and destroys it.

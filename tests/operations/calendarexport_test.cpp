@@ -4,6 +4,7 @@
 
 #include <libical/ical.h>
 
+#include "support/records.h"
 #include "operations/calendarexport.h"
 #include "support/fakeclock.h"
 
@@ -83,8 +84,8 @@ class CalendarExportTest : public QObject {
                   "29,3,\"Salto\",\"2:30\"\r\n8,3,\"Spesa\",\"\"\r\n"
                   "9,3,\"Pranzo\",\"dopo pranzo\"\r\n1,1,\"Capodanno (ny)\",\"9.05\"\r\n"
                   "2,1,\"Passato\",\"08:00\"\r\n0,0,\"Data persa\",\"10:00\"\r\nabc,\"Rotto\"\r\n",
-                  "25,12,\"Scade bollo\"\r\n29,2,\"Scade bisestile\"\r\n",
-                  "14,7,\"Anna\"\r\n29,2,\"Leo\"\r\n31,4,\"Mai\"\r\n"),
+                  ListFile({{25, 12, "Scade bollo"}, {29, 2, "Scade bisestile"}}),
+                  ListFile({{14, 7, "Anna"}, {29, 2, "Leo"}, {31, 4, "Mai"}})),
             kMarch2026, QStringLiteral("Europe/Rome"));
         QCOMPARE(out.written, 10);
         QCOMPARE(out.skipped, 4);  // 0/0, the unreadable record, 29/2 in 2026, 31/4
@@ -119,8 +120,8 @@ class CalendarExportTest : public QObject {
         // In 2028 29/2 is a day of every list, but a past "(ny)" one has none
         // next year. No zone: floating time and no VTIMEZONE.
         const CalendarExport out =
-            ExportCalendar(Lists("29,2,\"Bisestile (ny)\",\"\"\r\n7,3,\"Dentista\",\"10:30\"\r\n",
-                                 "29,2,\"Scade\"\r\n", "29,2,\"Leo\"\r\n"),
+            ExportCalendar(Lists(ListFile({{29, 2, "Bisestile (ny)", ""}, {7, 3, "Dentista", "10:30"}}),
+                                 ListFile({{29, 2, "Scade"}}), ListFile({{29, 2, "Leo"}})),
                            FakeClock(QDateTime(QDate(2028, 3, 7), QTime(10, 0))), QString());
         QCOMPARE(out.skipped, 1);
         const ReadBack cal(out.ics);
@@ -178,15 +179,15 @@ class CalendarExportTest : public QObject {
     }
 
     void uidsAreStableAndUnique() {
-        const QByteArray twins = "5,5,\"Riunione\",\"9:00\"\r\n5,5,\"Riunione\",\"9:00\"\r\n";
-        const QByteArray others = "6,5,\"Altro\",\"\"\r\n";
+        const QByteArray twins = ListFile({{5, 5, "Riunione", "9:00"}, {5, 5, "Riunione", "9:00"}});
+        const QByteArray others = ListFile({{6, 5, "Altro", ""}});
         const ReadBack first(
-            ExportCalendar(Lists(twins + others, "5,5,\"Riunione\"\r\n", "5,5,\"Riunione\"\r\n"),
+            ExportCalendar(Lists(twins + others, ListFile({{5, 5, "Riunione"}}), ListFile({{5, 5, "Riunione"}})),
                            kMarch2026, {})
                 .ics);
         // Later, in another zone, with an entry added in front.
-        const ReadBack again(ExportCalendar(Lists("1,5,\"Nuovo\",\"\"\r\n" + twins + others,
-                                                  "5,5,\"Riunione\"\r\n", "5,5,\"Riunione\"\r\n"),
+        const ReadBack again(ExportCalendar(Lists(ListFile({{1, 5, "Nuovo", ""}}) + twins + others,
+                                                  ListFile({{5, 5, "Riunione"}}), ListFile({{5, 5, "Riunione"}})),
                                             FakeClock(QDateTime(QDate(2026, 6, 1), QTime(18, 45))),
                                             QStringLiteral("Europe/Rome"))
                                  .ics);

@@ -10,19 +10,20 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
+#include "support/records.h"
 
 namespace {
 
 const QTimeZone kRome("Europe/Rome");
 
-// The agenda of the current folder, read from its files.
+// The agenda of a data folder, read from its files.
 struct Desk {
     FakeClock clock{QDateTime(QDate(2026, 3, 7), QTime(10, 0))};
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs};
-    Desk() {
-        agenda.settings().SortAscending = true;
-        agenda.LoadLists();
+    Agenda agenda;
+    explicit Desk(const TempFolder& folder) : agenda(clock, dialogs, folder.path()) {
+        agenda.settings().sortAscending = true;
+        agenda.loadLists();
     }
 };
 
@@ -35,7 +36,7 @@ QByteArray Event(const QByteArray& lines) {
            "END:VEVENT\r\n";
 }
 
-QByteArray Lists(const TempCurrentFolder& folder) {
+QByteArray Lists(const TempFolder& folder) {
     return folder.read("Ricordel.dat") + "|" + folder.read("Date.dat") + "|" +
            folder.read("Ricorrenze.dat");
 }
@@ -47,8 +48,8 @@ class CalendarImportTest : public QObject {
 
   private Q_SLOTS:
     void foreignEventsTakenOnceAfterYes() {
-        TempCurrentFolder folder;
-        folder.write("Ricordel.dat", "8,3,\"Dentista\",\"09:00\"\r\n");
+        TempFolder folder;
+        folder.write("Ricordel.dat", ListFile({{8, 3, "Dentista", "09:00"}}));
         const QByteArray ics = Calendar(
             Event("DTSTART:20260310T080500Z\r\nDTEND:20260310T090000Z\r\n"
                   "SUMMARY:Cena da \"Gino\" \xF0\x9F\x8D\x95 \xC3\xA8\\, ok\r\n") +
@@ -71,7 +72,7 @@ class CalendarImportTest : public QObject {
         folder.write("invito.ics", ics);
         const QByteArray before = Lists(folder);
 
-        Desk desk;
+        Desk desk(folder);
         desk.dialogs.answer(MsgAnswer::No);
         QCOMPARE(ImportCalendar(desk.agenda, folder.file("invito.ics"), kRome), 0);
         QCOMPARE(Lists(folder), before);
@@ -94,8 +95,8 @@ class CalendarImportTest : public QObject {
                             "15,3,\"Ora locale\",\"21:15\"\r\n"
                             "16,3,\"Palestra\",\"18:00\"\r\n"
                             "1,4,\"Gita\",\"\"\r\n"));
-        QCOMPARE(folder.read("Date.dat"), QByteArray("30,6,\"Dichiarazione\"\r\n"));
-        QCOMPARE(folder.read("Ricorrenze.dat"), QByteArray("20,5,\"Compleanno Anna\"\r\n"));
+        QCOMPARE(folder.read("Date.dat"), ListFile({{30, 6, "Dichiarazione"}}));
+        QCOMPARE(folder.read("Ricorrenze.dat"), ListFile({{20, 5, "Compleanno Anna"}}));
 
         // The same file again adds nothing and asks nothing.
         const QByteArray once = Lists(folder);
@@ -113,8 +114,8 @@ class CalendarImportTest : public QObject {
             "1,1,\"Passato\",\"9:00\"\r\n7,3,\"Oggi\",\"10:30\"\r\n8,3,\"Spesa\",\"\"\r\n"
             "9,3,\"Pranzo\",\"dopo pranzo\"\r\n20,3,\"Visita \x80 10, s\xEC\",\"9:05\"\r\n"
             "2,1,\"Capodanno (ny)\",\"8:00\"\r\n";
-        const QByteArray deadlines = "1,2,\"Scaduta\"\r\n25,12,\"Bollo\"\r\n";
-        const QByteArray anniversaries = "14,1,\"Anna\"\r\n29,2,\"Leo\"\r\n14,7,\"Mario\"\r\n";
+        const QByteArray deadlines = ListFile({{1, 2, "Scaduta"}, {25, 12, "Bollo"}});
+        const QByteArray anniversaries = ListFile({{14, 1, "Anna"}, {29, 2, "Leo"}, {14, 7, "Mario"}});
         const FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         const CalendarExport out =
             ExportCalendar({ParseListRecords(appointments, ListKind::Appuntamenti),
@@ -122,16 +123,16 @@ class CalendarImportTest : public QObject {
                             ParseListRecords(anniversaries, ListKind::Ricorrenze)},
                            clock, QStringLiteral("Europe/Rome"));
 
-        TempCurrentFolder folder;
+        TempFolder folder;
         folder.write("Ricordel.ics", out.ics);
-        Desk desk;
+        Desk desk(folder);
         desk.dialogs.answer(MsgAnswer::Yes);
         QCOMPARE(ImportCalendar(desk.agenda, folder.file("Ricordel.ics"), kRome), 9);
         QCOMPARE(folder.read("Ricordel.dat"),
                  QByteArray("2,1,\"Capodanno (ny)\",\"8:00\"\r\n7,3,\"Oggi\",\"10:30\"\r\n"
                             "8,3,\"Spesa\",\"\"\r\n9,3,\"Pranzo\",\"dopo pranzo\"\r\n"
                             "20,3,\"Visita \x80 10, s\xEC\",\"9:05\"\r\n"));
-        QCOMPARE(folder.read("Date.dat"), QByteArray("25,12,\"Bollo\"\r\n"));
+        QCOMPARE(folder.read("Date.dat"), ListFile({{25, 12, "Bollo"}}));
         QCOMPARE(folder.read("Ricorrenze.dat"), anniversaries);
     }
 
@@ -161,9 +162,9 @@ class CalendarImportTest : public QObject {
     void badInputChangesNothing() {
         QFETCH(QByteArray, content);
         QFETCH(QString, reason);
-        TempCurrentFolder folder;
-        folder.write("Ricordel.dat", "8,3,\"Dentista\",\"09:00\"\r\n");
-        folder.write("Ricorrenze.dat", "1,5,\"Festa\"\r\n");
+        TempFolder folder;
+        folder.write("Ricordel.dat", ListFile({{8, 3, "Dentista", "09:00"}}));
+        folder.write("Ricorrenze.dat", ListFile({{1, 5, "Festa"}}));
         const QString path = folder.file("invito.ics");
         if (content == "<dir>") {
             QVERIFY(QDir(folder.path()).mkdir("invito.ics"));
@@ -177,7 +178,7 @@ class CalendarImportTest : public QObject {
         if (saveFails) QVERIFY(QDir(folder.path()).mkdir("Date.dat"));
         const QByteArray before = Lists(folder);
 
-        Desk desk;
+        Desk desk(folder);
         if (saveFails) desk.dialogs.answer(MsgAnswer::Yes);
         QCOMPARE(ImportCalendar(desk.agenda, path, kRome), 0);
         QCOMPARE(Lists(folder), before);

@@ -90,9 +90,9 @@ class ColoursTest : public QObject {
         QFETCH(QRgb, colour);
         FakeClock clock(now);
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         agenda.appointments().append({date, message, time, {}});
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
         for (int c = 0; c <= ListModel::ColTime; ++c)
             QCOMPARE(agenda.appointments().cellBackground(0, c).rgb(), colour);
     }
@@ -102,7 +102,7 @@ class ColoursTest : public QObject {
     void paintingKeepsTheCurrentCellAndTheIdColumn() {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         ListModel& list = agenda.appointments();
         list.replaceAll({{"1/3", "a", "", "1"}, {"7/3", "b", "", "2"}, {"20/3", "c", "", "3"}});
         list.setCellBackground(1, ListModel::ColId, Qt::blue);
@@ -112,7 +112,7 @@ class ColoursTest : public QObject {
         const QModelIndexList selectedBefore =
             agenda.selection(ListKind::Appuntamenti).selectedIndexes();
 
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
 
         const QModelIndex current = agenda.selection(ListKind::Appuntamenti).currentIndex();
         QCOMPARE(current.row(), 1);
@@ -133,11 +133,11 @@ class ColoursTest : public QObject {
         auto pick = [&](const QStringList& from) { return from[random.bounded(from.size())]; };
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(14, 30, 45)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         QList<AgendaEntry> rows;
         for (int i = 0; i < 300; ++i) rows.append({pick(dates), pick(messages), pick(times), {}});
         agenda.appointments().replaceAll(rows);
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
         for (int r = 0; r < rows.size(); ++r)
             QCOMPARE(agenda.appointments().cellBackground(r, 1).rgb(),
                      UrgencyColour(rows[r], clock.now()));
@@ -146,16 +146,16 @@ class ColoursTest : public QObject {
     void repaintFollowsTheClock() {
         FakeClock clock(QDateTime(QDate(2026, 3, 6), QTime(23, 59)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         ListModel& list = agenda.appointments();
         list.replaceAll({{"7/3", "dentista", "0:01", {}}});
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
         QCOMPARE(list.cellBackground(0, 0).rgb(), urgency::kLightGreen);
         clock.advanceSecs(60);
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
         QCOMPARE(list.cellBackground(0, 0).rgb(), urgency::kLightYellow);
         clock.advanceSecs(60);
-        PaintUrgencyColours(agenda);
+        paintUrgencyColours(agenda);
         QCOMPARE(list.cellBackground(0, 0).rgb(), urgency::kLightRed);
     }
 };

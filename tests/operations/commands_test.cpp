@@ -9,27 +9,28 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
+#include "support/records.h"
 
 namespace {
 
 struct Fixture {
-    Fixture() : clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0))), agenda(clock, dialogs) {
+    Fixture() : clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0))), agenda(clock, dialogs, folder.path()) {
         agenda.appointments().replaceAll(
             {{"9/3", "tardi", "", "1"}, {"7/3", "oggi", "8:00", "2"}, {"8/3", "domani", "", "3"}});
         agenda.list(ListKind::Scadenze)
             .replaceAll({{"20/3", "Scade b", "", {}}, {"1/3", "Scade a", "", {}}});
         agenda.list(ListKind::Ricorrenze).replaceAll({{"2/2", "E' il Compleanno di Ugo", "", {}}});
     }
-    TempCurrentFolder folder;
+    TempFolder folder;
     FakeClock clock;
     ScriptedDialogs dialogs;
     Agenda agenda;
 };
 
 const QByteArray kSortedRising =
-    "7,3,\"oggi\",\"8:00\"\r\n8,3,\"domani\",\"\"\r\n9,3,\"tardi\",\"\"\r\n";
-const QByteArray kDeadlinesAsShown = "20,3,\"Scade b\"\r\n1,3,\"Scade a\"\r\n";
-const QByteArray kAnniversaries = "2,2,\"E' il Compleanno di Ugo\"\r\n";
+    ListFile({{7, 3, "oggi", "8:00"}, {8, 3, "domani", ""}, {9, 3, "tardi", ""}});
+const QByteArray kDeadlinesAsShown = ListFile({{20, 3, "Scade b"}, {1, 3, "Scade a"}});
+const QByteArray kAnniversaries = ListFile({{2, 2, "E' il Compleanno di Ugo"}});
 
 }  // namespace
 
@@ -39,19 +40,19 @@ class CommandsTest : public QObject {
   private Q_SLOTS:
     void saveWritesAllThreeAndEndsOnItsTab() {
         Fixture f;
-        f.agenda.settings().SortAscending = true;
+        f.agenda.settings().sortAscending = true;
         f.agenda.selectTab(2);
-        f.agenda.SetListsModified(true);
+        f.agenda.setListsModified(true);
         QSignalSpy tabs(&f.agenda, &Agenda::currentTabChanged);
-        QVERIFY(SaveCommand(f.agenda));
+        QVERIFY(saveAll(f.agenda));
 
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
         QCOMPARE(f.folder.read("Date.dat"), kDeadlinesAsShown);
         QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
         QCOMPARE(f.agenda.currentTab(), 2);
         QCOMPARE(f.agenda.currentKind(), ListKind::Ricorrenze);
-        QCOMPARE(tabs.size(), 3);  // 0, 1, 2: each tab selected as the user would
-        QVERIFY(!f.agenda.ListsModified());
+        QCOMPARE(tabs.size(), 1);  // ends as a click on the tab it was on
+        QVERIFY(!f.agenda.listsModified());
         const ListModel& appointments = f.agenda.appointments();
         QCOMPARE(appointments.cellBackground(0, 0).rgb(), urgency::kLightRed);
         QCOMPARE(appointments.cellBackground(1, 0).rgb(), urgency::kLightGreen);
@@ -64,92 +65,92 @@ class CommandsTest : public QObject {
     // later list was written.
     void saveSaysOnceWhichTimesCannotRing() {
         Fixture f;
-        f.agenda.settings().SortAscending = true;
+        f.agenda.settings().sortAscending = true;
         f.agenda.appointments().replaceAll({{"7/3", "Dentista", "16:00Q", {}},
                                             {"8/3", "Corsa", "9h12", {}},
                                             {"6/3", "Ieri", "boh", {}},  // past: no matter
                                             {"9/3", "Giusto", "9:05", {}},
                                             {"9/3", "Senza ora", "", {}}});
-        QVERIFY(SaveCommand(f.agenda));
+        QVERIFY(saveAll(f.agenda));
         QCOMPARE(f.dialogs.texts(),
                  QStringList{"L'ora «16:00Q» dell'appuntamento del 7/3 «Dentista» non è un'ora "
                              "valida: l'allarme non suonerà.\nL'ora «9h12» dell'appuntamento del "
                              "8/3 «Corsa» non è un'ora valida: l'allarme non suonerà."});
         QVERIFY(f.folder.read("Ricordel.dat").contains("\"16:00Q\""));  // saved as typed
-        QVERIFY(SaveCommand(f.agenda));
+        QVERIFY(saveAll(f.agenda));
         QCOMPARE(f.dialogs.shown.size(), 1);  // said once
     }
 
     void failedSaveKeepsTheEditsOfferedOnExit() {
         Fixture f;
         QDir(f.folder.path()).mkdir("Date.dat");
-        f.agenda.SetListsModified(true);
-        QVERIFY(!SaveCommand(f.agenda));
+        f.agenda.setListsModified(true);
+        QVERIFY(!saveAll(f.agenda));
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>("Errore"));
-        QVERIFY(f.agenda.ListsModified());
+        QVERIFY(f.agenda.listsModified());
         QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
     }
 
     void exitWithoutEditsAsksNothing() {
         Fixture f;
-        AskToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda);
         QVERIFY(f.dialogs.shown.isEmpty());
         QVERIFY(!f.folder.exists("Ricordel.dat"));
     }
 
     void exitAnsweredNoKeepsTheEdits() {
         Fixture f;
-        f.agenda.SetListsModified(true);
+        f.agenda.setListsModified(true);
         f.dialogs.answer(MsgAnswer::No);
-        AskToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda);
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("Salvare le modifiche effettuate ?"));
         QCOMPARE(f.dialogs.shown[0].buttons, MsgButtons::YesNo);
         QCOMPARE(f.dialogs.shown[0].icon, MsgIcon::Question);
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>(QString()));
-        QVERIFY(f.agenda.ListsModified());
+        QVERIFY(f.agenda.listsModified());
         QVERIFY(!f.folder.exists("Ricordel.dat"));
         QVERIFY(!f.folder.exists("Date.dat"));
 
         f.dialogs.answer(MsgAnswer::No);
-        AskToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda);
         QCOMPARE(f.dialogs.shown.size(), 2);  // asked again
     }
 
     void exitAnsweredYesSavesAllOnTheAppointmentsTab() {
         Fixture f;
-        f.agenda.settings().SortAscending = true;
+        f.agenda.settings().sortAscending = true;
         f.agenda.selectTab(1);
-        f.agenda.SetListsModified(true);
+        f.agenda.setListsModified(true);
         f.dialogs.answer(MsgAnswer::Yes);
-        AskToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda);
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
         QCOMPARE(f.folder.read("Date.dat"), kDeadlinesAsShown);
         QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
         QCOMPARE(f.agenda.currentTab(), 0);
-        QVERIFY(!f.agenda.ListsModified());
+        QVERIFY(!f.agenda.listsModified());
     }
 
     void orderCommandStoresTheSettingAndResorts() {
         Fixture f;
-        f.agenda.settings().SortAscending = true;
-        QVERIFY(SaveCommand(f.agenda));
-        SetSortOrder(f.agenda, false);
-        QVERIFY(!f.agenda.settings().SortAscending);
+        f.agenda.settings().sortAscending = true;
+        QVERIFY(saveAll(f.agenda));
+        setSortOrder(f.agenda, false);
+        QVERIFY(!f.agenda.settings().sortAscending);
         QCOMPARE(
             f.folder.read("Ricordel.dat"),
-            QByteArray("9,3,\"tardi\",\"\"\r\n8,3,\"domani\",\"\"\r\n7,3,\"oggi\",\"8:00\"\r\n"));
+            ListFile({{9, 3, "tardi", ""}, {8, 3, "domani", ""}, {7, 3, "oggi", "8:00"}}));
 
         Settings stored;
-        stored.SortAscending = true;
+        stored.sortAscending = true;
         ParseSettings(f.folder.read("Ricordel.ini"), stored);
-        QVERIFY(!stored.SortAscending);
+        QVERIFY(!stored.sortAscending);
 
-        SetSortOrder(f.agenda, true);
+        setSortOrder(f.agenda, true);
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
         ParseSettings(f.folder.read("Ricordel.ini"), stored);
-        QVERIFY(stored.SortAscending);
+        QVERIFY(stored.sortAscending);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
+#include "support/records.h"
 
 namespace {
 
@@ -60,15 +61,15 @@ class InsertTest : public QObject {
     }
 
     void deadlineKeepsTheOfferedPrefixAndIsSavedAtOnce() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        agenda.settings().SortAscending = true;
+        Agenda agenda(clock, dialogs, folder.path());
+        agenda.settings().sortAscending = true;
         agenda.list(ListKind::Scadenze).replaceAll(Dated({"1/3", "20/3"}));
         agenda.selectTab(1);
         dialogs.type(QString::fromUtf16(u"Scade bollo \"auto\" \u2192 Gy\u0151r"));
-        InsertEntry(agenda, QDate(2027, 3, 15));
+        insertEntry(agenda, QDate(2027, 3, 15));
 
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Inserisci il MESSAGGIO"));
@@ -81,8 +82,7 @@ class InsertTest : public QObject {
         QCOMPARE(agenda.list(ListKind::Scadenze).entry(1),
                  (AgendaEntry{"15/3", "Scade bollo 'auto' ? Gy?r", "", ""}));
         QCOMPARE(folder.read("Date.dat"),
-                 QByteArray("1,3,\"voce 1/3\"\r\n15,3,\"Scade bollo 'auto' ? Gy?r\"\r\n"
-                            "20,3,\"voce 20/3\"\r\n"));
+                 ListFile({{1, 3, "voce 1/3"}, {15, 3, "Scade bollo 'auto' ? Gy?r"}, {20, 3, "voce 20/3"}}));
         QVERIFY(folder.exists("Ricordel.dat"));
         QVERIFY(folder.exists("Ricorrenze.dat"));
         QCOMPARE(agenda.currentTab(), 1);
@@ -90,30 +90,30 @@ class InsertTest : public QObject {
 
     // Appointments start empty, anniversaries with "E' il Compleanno di ".
     void eachListOffersItsStartOfMessage() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         const QStringList offered = {"", "Scade ", "E' il Compleanno di "};
         for (int tab : {0, 1, 2}) {
             agenda.selectTab(tab);
             dialogs.type(QString());
-            InsertEntry(agenda, QDate(2026, 3, 15));
+            insertEntry(agenda, QDate(2026, 3, 15));
             QCOMPARE(dialogs.shown.last().defaultText, offered[tab]);
         }
         agenda.selectTab(2);
         dialogs.type("E' il Compleanno di Anna");
-        InsertEntry(agenda, QDate(2026, 3, 15));
-        QCOMPARE(folder.read("Ricorrenze.dat"), QByteArray("15,3,\"E' il Compleanno di Anna\"\r\n"));
+        insertEntry(agenda, QDate(2026, 3, 15));
+        QCOMPARE(folder.read("Ricorrenze.dat"), ListFile({{15, 3, "E' il Compleanno di Anna"}}));
     }
 
     void cancelledMessageAddsAndSavesNothing() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         dialogs.type("");
-        InsertEntry(agenda, QDate(2026, 3, 7));
+        insertEntry(agenda, QDate(2026, 3, 7));
         QVERIFY(agenda.appointments().isEmpty());
         QVERIFY(!folder.exists("Ricordel.dat"));
     }
@@ -121,29 +121,29 @@ class InsertTest : public QObject {
     // 29 February in a common year is refused: no list could read that date
     // back.
     void dayMissingFromTheCurrentYearIsRefused() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        InsertEntry(agenda, QDate(2028, 2, 29));
+        Agenda agenda(clock, dialogs, folder.path());
+        insertEntry(agenda, QDate(2028, 2, 29));
         QCOMPARE(dialogs.texts(), QStringList({"Data non valida"}));
         QVERIFY(agenda.appointments().isEmpty());
         QVERIFY(!folder.exists("Ricordel.dat"));
     }
 
     void appointmentTimeIsCheckedAndStoredAsTyped() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
-        agenda.settings().SortAscending = true;
+        Agenda agenda(clock, dialogs, folder.path());
+        agenda.settings().sortAscending = true;
         agenda.appointments().replaceAll({{"10/2", "riunione", "14:00", {}}});
 
         dialogs.type("dentista");
         dialogs.type("25:00");
         dialogs.type("9:5");
         dialogs.type(" 15.30 ");
-        InsertEntry(agenda, QDate(2026, 2, 10));
+        insertEntry(agenda, QDate(2026, 2, 10));
 
         const QStringList asked = dialogs.texts();
         QCOMPARE(asked.size(), 6);
@@ -153,30 +153,30 @@ class InsertTest : public QObject {
         QCOMPARE(dialogs.shown[1].defaultText, QString());
         // Inserted before the other 10/2, then put after it by the save's sort.
         QCOMPARE(folder.read("Ricordel.dat"),
-                 QByteArray("10,2,\"riunione\",\"14:00\"\r\n10,2,\"dentista\",\"15.30\"\r\n"));
+                 ListFile({{10, 2, "riunione", "14:00"}, {10, 2, "dentista", "15.30"}}));
     }
 
     void emptyTimeMeansNoTime() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         dialogs.type("palestra");
         dialogs.type("");
-        InsertEntry(agenda, QDate(2026, 2, 1));
-        QCOMPARE(folder.read("Ricordel.dat"), QByteArray("1,2,\"palestra\",\"\"\r\n"));
+        insertEntry(agenda, QDate(2026, 2, 1));
+        QCOMPARE(folder.read("Ricordel.dat"), ListFile({{1, 2, "palestra", ""}}));
         QCOMPARE(agenda.appointments().cellBackground(0, 0).rgb(), qRgb(255, 255, 128));
     }
 
     void fullListTakesNoMore() {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, folder.path());
         agenda.selectTab(1);
         agenda.list(ListKind::Scadenze)
             .replaceAll(QList<AgendaEntry>(ListModel::kMaxEntries, {"1/1", "x", {}, {}}));
-        InsertEntry(agenda, QDate(2026, 3, 7));
+        insertEntry(agenda, QDate(2026, 3, 7));
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(!dialogs.shown[0].isInput);
         QCOMPARE(agenda.list(ListKind::Scadenze).entryCount(), ListModel::kMaxEntries);

@@ -9,6 +9,7 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
+#include "support/records.h"
 
 namespace {
 
@@ -49,12 +50,12 @@ class MeanwhileDialogs final : public Dialogs {
 
 struct Fixture {
     explicit Fixture(const QDateTime& now = QDateTime(QDate(2026, 3, 7), QTime(10, 0)))
-        : clock(now), agenda(clock, dialogs) {}
+        : clock(now), agenda(clock, dialogs, folder.path()) {}
     void appointments(const QList<AgendaEntry>& rows, int current) {
         agenda.appointments().replaceAll(rows);
         agenda.setCurrentCell(ListKind::Appuntamenti, current, ListModel::ColMessage);
     }
-    TempCurrentFolder folder;
+    TempFolder folder;
     FakeClock clock;
     ScriptedDialogs dialogs;
     Agenda agenda;
@@ -74,26 +75,26 @@ class RowCommandsTest : public QObject {
             .replaceAll({{"1/4", "Scade caffè", {}, {}}, {"2/4", "Scade bollo", {}, {}}});
         f.agenda.selectTab(1);
         f.agenda.setCurrentCell(ListKind::Scadenze, 0, 1);
-        f.agenda.SetListsModified(true);
+        f.agenda.setListsModified(true);
         f.dialogs.answer(MsgAnswer::Yes);
-        DeleteEntry(f.agenda);
+        deleteEntry(f.agenda);
 
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("Sicuro di voler eliminare SCADE CAFFÈ"));
         QCOMPARE(f.dialogs.shown[0].buttons, MsgButtons::YesNo);
         QCOMPARE(f.dialogs.shown[0].icon, MsgIcon::None);
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>());
-        QCOMPARE(f.folder.read("Date.dat"), QByteArray("2,4,\"Scade bollo\"\r\n"));
+        QCOMPARE(f.folder.read("Date.dat"), ListFile({{2, 4, "Scade bollo"}}));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
         QVERIFY(!f.folder.exists("Ricorrenze.dat"));
-        QVERIFY(!f.agenda.ListsModified());
+        QVERIFY(!f.agenda.listsModified());
     }
 
     void deleteAnsweredNoChangesNothing() {
         Fixture f;
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::No);
-        DeleteEntry(f.agenda);
+        deleteEntry(f.agenda);
         QCOMPARE(f.agenda.appointments().entry(0).message, QStringLiteral("cena"));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
     }
@@ -101,10 +102,10 @@ class RowCommandsTest : public QObject {
     // The last entry can be deleted: the list may become empty.
     void deletingTheOnlyEntryLeavesAnEmptyFile() {
         Fixture f;
-        f.folder.write("Ricordel.dat", "7,3,\"cena\",\"\"\r\n");
+        f.folder.write("Ricordel.dat", ListFile({{7, 3, "cena", ""}}));
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::Yes);
-        DeleteEntry(f.agenda);
+        deleteEntry(f.agenda);
         QVERIFY(f.agenda.appointments().isEmpty());
         QVERIFY(f.folder.exists("Ricordel.dat"));
         QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray());
@@ -116,24 +117,24 @@ class RowCommandsTest : public QObject {
         const QString changed =
             QStringLiteral("La voce è stata cambiata nel frattempo: nessuna modifica effettuata.");
         for (int command = 0; command < 3; ++command) {
-            TempCurrentFolder folder;
+            TempFolder folder;
             FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
             MeanwhileDialogs dialogs;
-            Agenda agenda(clock, dialogs);
+            Agenda agenda(clock, dialogs, folder.path());
             ListModel& list = agenda.appointments();
             list.replaceAll({{"7/3", "cena", "20:00", {}}, {"8/3", "pranzo", "13:00", {}}});
             agenda.setCurrentCell(ListKind::Appuntamenti, 0, ListModel::ColMessage);
             if (command == 1) {
                 // The row above goes: row 0 now holds another entry.
                 dialogs.meanwhile = [&] { list.removeAt(0); };
-                PostponeByMinutes(agenda, 30);
+                postponeByMinutes(agenda, 30);
                 QCOMPARE(list.entry(0), (AgendaEntry{"8/3", "pranzo", "13:00", {}}));
             } else {
                 dialogs.meanwhile = [&] { list.setText(0, ListModel::ColMessage, "cena!"); };
                 if (command == 0)
-                    DeleteEntry(agenda);
+                    deleteEntry(agenda);
                 else
-                    ArchiveEntry(agenda);
+                    archiveEntry(agenda);
                 QCOMPARE(list.entryCount(), 2);
                 QCOMPARE(list.entry(0), (AgendaEntry{"7/3", "cena!", "20:00", {}}));
             }
@@ -154,12 +155,12 @@ class RowCommandsTest : public QObject {
             // is as long as a name may be: the save's temporary file beside
             // it cannot be named, so the save fails even for root.
             const QString longName = QString(250, u'x');
-            const QByteArray bytes = "7,3,\"cena\",\"\"\r\n8,3,\"pranzo\",\"\"\r\n";
+            const QByteArray bytes = ListFile({{7, 3, "cena", ""}, {8, 3, "pranzo", ""}});
             f.folder.write(longName, bytes);
             QVERIFY(QFile::link(longName, f.folder.file("Ricordel.dat")));
             f.appointments({{"7/3", "cena", "", {}}, {"8/3", "pranzo", "", {}}}, 0);
             f.dialogs.answer(MsgAnswer::Yes);
-            archive ? ArchiveEntry(f.agenda) : DeleteEntry(f.agenda);
+            archive ? archiveEntry(f.agenda) : deleteEntry(f.agenda);
 
             QCOMPARE(f.dialogs.shown.size(), 2);
             QVERIFY2(f.dialogs.shown[1].text.startsWith("Impossibile salvare il file \"Ricordel.dat\""),
@@ -167,22 +168,22 @@ class RowCommandsTest : public QObject {
             QCOMPARE(f.folder.read("Ricordel.dat"), bytes);
             QCOMPARE(f.folder.exists("Archivio/2026.txt"), archive);
             if (archive)
-                QCOMPARE(f.folder.read("Archivio/2026.txt"), QByteArray("7,3,\"cena\",\"\"\r\n"));
+                QCOMPARE(f.folder.read("Archivio/2026.txt"), ListFile({{7, 3, "cena", ""}}));
             QCOMPARE(f.agenda.appointments().entryCount(), 1);
-            QVERIFY(f.agenda.ListsModified());
+            QVERIFY(f.agenda.listsModified());
         }
     }
 
     void rowCommandsWithoutACurrentRowAskNothing() {
         Fixture f;
         f.appointments({{"7/3", "cena", "20:00", {}}}, -1);
-        DeleteEntry(f.agenda);
-        PostponeByMinutes(f.agenda, 30);
-        PostponeByDays(f.agenda, 1);
-        ArchiveEntry(f.agenda);
+        deleteEntry(f.agenda);
+        postponeByMinutes(f.agenda, 30);
+        postponeByDays(f.agenda, 1);
+        archiveEntry(f.agenda);
         f.agenda.appointments().clear();
-        DeleteEntry(f.agenda);
-        ArchiveEntry(f.agenda);
+        deleteEntry(f.agenda);
+        archiveEntry(f.agenda);
         QVERIFY(f.dialogs.shown.isEmpty());
         QVERIFY(!f.folder.exists("Ricordel.dat"));
         QVERIFY(!f.folder.exists("Archivio"));
@@ -255,9 +256,9 @@ class RowCommandsTest : public QObject {
         f.agenda.selectTab(2);
         f.dialogs.answer(MsgAnswer::Yes);
         if (minutes > 0)
-            PostponeByMinutes(f.agenda, minutes);
+            postponeByMinutes(f.agenda, minutes);
         else
-            PostponeByDays(f.agenda, days);
+            postponeByDays(f.agenda, days);
 
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].text, date + QStringLiteral(" - visita"));
@@ -280,12 +281,12 @@ class RowCommandsTest : public QObject {
                         {"31/4", "data", "9:00", {}},
                         {"7/3", "ora", "sera", {}}},
                        0);
-        PostponeByMinutes(f.agenda, 30);
+        postponeByMinutes(f.agenda, 30);
         f.agenda.setCurrentCell(ListKind::Appuntamenti, 1, 1);
-        PostponeByMinutes(f.agenda, 30);
-        PostponeByDays(f.agenda, 7);
+        postponeByMinutes(f.agenda, 30);
+        postponeByDays(f.agenda, 7);
         f.agenda.setCurrentCell(ListKind::Appuntamenti, 2, 1);
-        PostponeByMinutes(f.agenda, 60);
+        postponeByMinutes(f.agenda, 60);
         QCOMPARE(f.dialogs.texts(), QStringList({"Nessun ORARIO impostato", "Data non valida",
                                                  "Data non valida", "Orario non valido"}));
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>("Avviso"));
@@ -297,9 +298,9 @@ class RowCommandsTest : public QObject {
         f.dialogs.shown.clear();
         f.agenda.setCurrentCell(ListKind::Appuntamenti, 0, 1);
         f.dialogs.answer(MsgAnswer::No);
-        PostponeByDays(f.agenda, 1);
+        postponeByDays(f.agenda, 1);
         f.dialogs.answer(MsgAnswer::No);
-        PostponeByMinutes(f.agenda, 30);
+        postponeByMinutes(f.agenda, 30);
         QCOMPARE(f.dialogs.shown.size(), 2);
         QCOMPARE(f.agenda.appointments().entry(0), (AgendaEntry{"7/3", "senza ora", "9:00", {}}));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
@@ -309,14 +310,14 @@ class RowCommandsTest : public QObject {
     // next postpone changed an entry the user had not chosen.
     void postponeActsOnTheChosenRowAfterARepaint() {
         Fixture f;
-        f.agenda.settings().SortAscending = true;
+        f.agenda.settings().sortAscending = true;
         f.appointments({{"1/3", "scelto", "9:00", {}}, {"9/3", "ultimo", "9:00", {}}}, 0);
-        PaintUrgencyColours(f.agenda);
+        paintUrgencyColours(f.agenda);
         f.dialogs.answer(MsgAnswer::Yes);
-        PostponeByDays(f.agenda, 7);
+        postponeByDays(f.agenda, 7);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("1/3 - scelto"));
         QCOMPARE(f.folder.read("Ricordel.dat"),
-                 QByteArray("8,3,\"scelto\",\"9:00\"\r\n9,3,\"ultimo\",\"9:00\"\r\n"));
+                 ListFile({{8, 3, "scelto", "9:00"}, {9, 3, "ultimo", "9:00"}}));
     }
 
     // ---- archive ----
@@ -329,7 +330,7 @@ class RowCommandsTest : public QObject {
                         {"6/1", "bis", "", {}}},
                        0);
         f.dialogs.answer(MsgAnswer::Yes);
-        ArchiveEntry(f.agenda);
+        archiveEntry(f.agenda);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("28/12 - cena caffè"));
         QCOMPARE(f.dialogs.shown[0].buttons, MsgButtons::YesNo);
         QCOMPARE(f.dialogs.shown[0].icon, MsgIcon::Question);
@@ -342,13 +343,13 @@ class RowCommandsTest : public QObject {
         // A quote typed in place is written as it stands; an empty time is "".
         f.agenda.appointments().setText(0, ListModel::ColMessage, "medico \"Rossi\"");
         f.dialogs.answer(MsgAnswer::Yes);
-        ArchiveEntry(f.agenda);
+        archiveEntry(f.agenda);
         f.dialogs.answer(MsgAnswer::No);
-        ArchiveEntry(f.agenda);
+        archiveEntry(f.agenda);
         QCOMPARE(
             f.folder.read("Archivio/2027.txt"),
             QByteArray("28,12,\"cena caff\xe8\",\"20:30\"\r\n5,1,\"medico \"Rossi\"\",\"\"\r\n"));
-        QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray("6,1,\"bis\",\"\"\r\n"));
+        QCOMPARE(f.folder.read("Ricordel.dat"), ListFile({{6, 1, "bis", ""}}));
     }
 
     void archivingTheOnlyEntryTwiceGivesTwoLines() {
@@ -359,7 +360,7 @@ class RowCommandsTest : public QObject {
         for (int i = 0; i < 2; ++i) {
             f.appointments({{"7/3", "cena", "", {}}}, 0);
             f.dialogs.answer(MsgAnswer::Yes);
-            ArchiveEntry(f.agenda);
+            archiveEntry(f.agenda);
             QVERIFY(f.agenda.appointments().isEmpty());
             QVERIFY(f.folder.exists("Ricordel.dat"));
             QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray());
@@ -367,23 +368,23 @@ class RowCommandsTest : public QObject {
         QVERIFY(!f.folder.exists("Date.dat"));
         QCOMPARE(f.agenda.currentTab(), 1);
         QCOMPARE(f.folder.read("Archivio/2026.txt"),
-                 QByteArray("7,3,\"cena\",\"\"\r\n7,3,\"cena\",\"\"\r\n"));
+                 ListFile({{7, 3, "cena", ""}, {7, 3, "cena", ""}}));
     }
 
     void archiveThatCannotBeWrittenKeepsTheEntry() {
         Fixture f;
         f.folder.write("Archivio", "a file where the folder should be");
-        f.folder.write("Ricordel.dat", "7,3,\"cena\",\"\"\r\n");
+        f.folder.write("Ricordel.dat", ListFile({{7, 3, "cena", ""}}));
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::Yes);
-        ArchiveEntry(f.agenda);
+        archiveEntry(f.agenda);
         QCOMPARE(f.dialogs.shown.size(), 2);
         QCOMPARE(f.dialogs.shown[1].icon, MsgIcon::Critical);
         QCOMPARE(f.agenda.appointments().entryCount(), 1);
-        QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray("7,3,\"cena\",\"\"\r\n"));
+        QCOMPARE(f.folder.read("Ricordel.dat"), ListFile({{7, 3, "cena", ""}}));
     }
 
-    void openArchive_data() {
+    void openArchiveStartsTheViewer_data() {
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("opened");  // empty: nothing opened
         QTest::addColumn<QString>("message");
@@ -406,17 +407,17 @@ class RowCommandsTest : public QObject {
                                 << ""
                                 << "";
     }
-    void openArchive() {
+    void openArchiveStartsTheViewer() {
         QFETCH(QString, answer);
         QFETCH(QString, opened);
         QFETCH(QString, message);
         Fixture f;
         QDir(f.folder.path()).mkdir("Archivio");
-        f.folder.write("Archivio/2026.txt", "7,3,\"cena\",\"\"\r\n");
-        f.agenda.WindowsFolder = "C:\\WINDOWS";
+        f.folder.write("Archivio/2026.txt", ListFile({{7, 3, "cena", ""}}));
+        f.agenda.setWindowsFolder("C:\\WINDOWS");
         FakeViewer viewer;
         f.dialogs.type(answer);
-        OpenArchive(f.agenda, viewer);
+        openArchive(f.agenda, viewer);
 
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("Anno ?"));
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>("Apertura Archivio"));
@@ -442,11 +443,11 @@ class RowCommandsTest : public QObject {
         Fixture f;
         QDir(f.folder.path()).mkdir("Archivio");
         f.folder.write("Archivio/2026.txt", "");
-        f.agenda.WindowsFolder = "D:\\NOWIN";
+        f.agenda.setWindowsFolder("D:\\NOWIN");
         FakeViewer viewer;
         viewer.failuresLeft = 1;
         f.dialogs.type("2026");
-        OpenArchive(f.agenda, viewer);
+        openArchive(f.agenda, viewer);
         QCOMPARE(viewer.calls.size(), 2);
         QCOMPARE(viewer.calls[1].windowsFolder, QStringLiteral("c:\\windows"));
         QCOMPARE(f.dialogs.shown.size(), 1);
@@ -454,9 +455,9 @@ class RowCommandsTest : public QObject {
         viewer.calls.clear();
         viewer.failuresLeft = 2;
         f.dialogs.type("2026");
-        OpenArchive(f.agenda, viewer);
+        openArchive(f.agenda, viewer);
         QCOMPARE(viewer.calls.size(), 2);
-        QCOMPARE(f.agenda.WindowsFolder, QStringLiteral("c:\\windows"));
+        QCOMPARE(f.agenda.windowsFolder(), QStringLiteral("c:\\windows"));
         QCOMPARE(f.dialogs.shown.size(), 3);
         QVERIFY(f.dialogs.shown[2].text.contains("Archivio"));
         QCOMPARE(f.dialogs.shown[2].buttons, MsgButtons::Ok);

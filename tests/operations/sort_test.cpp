@@ -74,17 +74,17 @@ class SortTest : public QObject {
     void sortsByDateThenTimeInBothDirections() {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         const QList<AgendaEntry> rows = {Appt("10/2", "14:00"), Appt("10/2", ""),
                                          Appt("9/2", "18:00")};
         agenda.appointments().replaceAll(rows);
-        agenda.settings().SortAscending = true;
-        SortAppointments(agenda);
+        agenda.settings().sortAscending = true;
+        sortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0), QStringList({"9/2", "10/2", "10/2"}));
         QCOMPARE(Column(agenda.appointments(), 2), QStringList({"18:00", "", "14:00"}));
 
-        agenda.settings().SortAscending = false;
-        SortAppointments(agenda);
+        agenda.settings().sortAscending = false;
+        sortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0), QStringList({"10/2", "10/2", "9/2"}));
         QCOMPARE(Column(agenda.appointments(), 2), QStringList({"14:00", "", "18:00"}));
         QVERIFY(dialogs.shown.isEmpty());
@@ -93,13 +93,13 @@ class SortTest : public QObject {
     void equalKeysKeepTheirOrderAndIdsStayPut() {
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll(
             {Appt("5/5", "09:30", "primo", "A"), Appt("5/5", "9:30", "secondo", "B"),
              Appt("1/5", "8:00", "terzo", "C"), Appt("5/5", "9.30", "quarto", "D")});
         for (bool ascending : {true, false}) {
-            agenda.settings().SortAscending = ascending;
-            SortAppointments(agenda);
+            agenda.settings().sortAscending = ascending;
+            sortAppointments(agenda);
             const QStringList expected = ascending
                                              ? QStringList({"terzo", "primo", "secondo", "quarto"})
                                              : QStringList({"primo", "secondo", "quarto", "terzo"});
@@ -111,10 +111,10 @@ class SortTest : public QObject {
     void everyDateFallsInTheCurrentYear() {
         FakeClock clock(QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll({Appt("20/12", "10:00"), Appt("5/1", "10:00")});
-        agenda.settings().SortAscending = true;
-        SortAppointments(agenda);
+        agenda.settings().sortAscending = true;
+        sortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0), QStringList({"5/1", "20/12"}));
     }
 
@@ -123,12 +123,12 @@ class SortTest : public QObject {
     void unreadableDateIsAWallAndWarnsOnce() {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll({Appt("20/2", ""), Appt("10/2", ""), Appt("29/2", ""),
                                           Appt("5/2", ""), Appt("1/2", ""), Appt("boh", ""),
                                           Appt("3/1", "")});
-        agenda.settings().SortAscending = true;
-        SortAppointments(agenda);
+        agenda.settings().sortAscending = true;
+        sortAppointments(agenda);
         QCOMPARE(Column(agenda.appointments(), 0),
                  QStringList({"10/2", "20/2", "29/2", "1/2", "5/2", "boh", "3/1"}));
         QCOMPARE(dialogs.shown.size(), 1);
@@ -140,9 +140,9 @@ class SortTest : public QObject {
     void singleUnreadableRowAsksNothing() {
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs);
+        Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll({Appt("31/4", "")});
-        SortAppointments(agenda);
+        sortAppointments(agenda);
         QVERIFY(dialogs.shown.isEmpty());
     }
 
@@ -162,10 +162,10 @@ class SortTest : public QObject {
             }
             for (bool ascending : {true, false}) {
                 ScriptedDialogs dialogs;
-                Agenda agenda(clock, dialogs);
-                agenda.settings().SortAscending = ascending;
+                Agenda agenda(clock, dialogs, QString());
+                agenda.settings().sortAscending = ascending;
                 agenda.appointments().replaceAll(rows);
-                SortAppointments(agenda);
+                sortAppointments(agenda);
 
                 ListModel reference(ListKind::Appuntamenti);
                 reference.replaceAll(rows);

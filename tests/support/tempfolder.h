@@ -6,14 +6,12 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A fresh temporary folder made the current folder for the life of the
-// object; the old current folder comes back afterwards.
-class TempCurrentFolder {
+// A fresh temporary data folder, removed with the object.
+class TempFolder {
 public:
-    TempCurrentFolder() : old_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
-    ~TempCurrentFolder() { QDir::setCurrent(old_); }
-    TempCurrentFolder(const TempCurrentFolder&) = delete;
-    TempCurrentFolder& operator=(const TempCurrentFolder&) = delete;
+    TempFolder() = default;
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
 
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
@@ -29,6 +27,17 @@ public:
     bool exists(const QString& name) const { return QFile::exists(file(name)); }
 
 private:
-    QString old_;
     QTemporaryDir dir_;
+};
+
+// A temporary data folder that is also the current folder for the life of the
+// object, for code that names files relative to the current folder; the old
+// current folder comes back afterwards.
+class TempCurrentFolder : public TempFolder {
+public:
+    TempCurrentFolder() : old_(QDir::currentPath()) { QDir::setCurrent(path()); }
+    ~TempCurrentFolder() { QDir::setCurrent(old_); }
+
+private:
+    QString old_;
 };

@@ -12,6 +12,7 @@
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
 #include "support/faketray.h"
+#include "support/records.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedpresenter.h"
 #include "support/tempfolder.h"
@@ -58,23 +59,6 @@ class RigPrinter final : public PrinterAccess {
     int printed = 0;
 };
 
-// The settings file "Ricordel.ini" as the program writes it.
-struct SettingsFile {
-    bool ascending = true;
-    QString suono1, suono2, suono3, suono4;
-    bool newMsg = false;
-    int days = 5;
-
-    QByteArray bytes() const {
-        auto flag = [](bool on) { return on ? QByteArray("#TRUE#") : QByteArray("#FALSE#"); };
-        auto text = [](const QString& s) { return "\"" + s.toLatin1() + "\""; };
-        return flag(ascending) + ",\"Ord\"\r\n" + text(suono1) + ",\"Suono1\"\r\n" + text(suono2) +
-               ",\"Suono2\"\r\n" + text(suono3) + ",\"Suono3\"\r\n" + text(suono4) +
-               ",\"Suono4\"\r\n" + flag(newMsg) + ",\"NewMsg\"\r\n\"\",\"percorso immagini\"\r\n" +
-               QByteArray::number(days) + ",\"giorni preavviso\"\r\n";
-    }
-};
-
 // What a main window takes from the desktop, all of it fake: a fixed clock
 // (7 March 2026, 10:00), scripted boxes, an archive viewer that notes what it
 // opens, no printer unless a test sets some, a tray, a digest without windows
@@ -92,23 +76,26 @@ struct FakeDesktop {
     // The real message and input boxes instead of the script.
     Dialogs* realBoxes = nullptr;
 
-    Form1Services services(FileDialogs* files) {
-        return Form1Services{&clock,   realBoxes ? realBoxes : &dialogs,
-                             files,    &viewer,
-                             &printer, FakePlayerFactory(sounds),
-                             &tray,    realDigestWindows ? nullptr : &presenter};
+    // The services of a window whose files are in `dataFolder`.
+    Form1Services services(FileDialogs* files, const QString& dataFolder) {
+        Form1Services s{&clock,   realBoxes ? realBoxes : &dialogs,
+                        files,    &viewer,
+                        &printer, FakePlayerFactory(sounds),
+                        &tray,    realDigestWindows ? nullptr : &presenter};
+        s.dataFolder = dataFolder;
+        return s;
     }
 };
 
 // One main window on the fake desktop over a fresh data folder.
 struct WindowRig : FakeDesktop {
-    TempCurrentFolder folder;
+    TempFolder folder;
     RigFileDialogs files;
     std::unique_ptr<Form1> form;
 
     // The window, made but not yet loaded.
     Form1& make() {
-        form = std::make_unique<Form1>(services(&files));
+        form = std::make_unique<Form1>(services(&files, folder.path()));
         return *form;
     }
     // The window through its start-up sequence, not yet shown.

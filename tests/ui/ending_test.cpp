@@ -51,7 +51,7 @@ struct Program : WindowRig {
         form->agenda().selectTab(1);
         form->agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
         QTest::keyClick(form->grid(ListKind::Scadenze), 'X');
-        QVERIFY(form->agenda().ListsModified());
+        QVERIFY(form->agenda().listsModified());
     }
 };
 

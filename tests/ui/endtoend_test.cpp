@@ -178,7 +178,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     const QString alarm = p.soundFile(QStringLiteral("allarme.wav"));
     SettingsFile ini;
     ini.days = 3;
-    ini.suono4 = alarm;
+    ini.sounds[3] = alarm.toLatin1();
     p.folder.write("Ricordel.ini", ini.bytes());
     // Written by hand, out of order and with leading zeros: the first save
     // must put the appointments in order and rewrite all three files.
@@ -219,7 +219,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("5,4,\"Scade bollo\"\r\n"));
     QCOMPARE(p.folder.read("Ricorrenze.dat"),
              QByteArray("8,3,\"E' il Compleanno di Nicol\xF2\"\r\n"));
-    QVERIFY(!p.agenda().ListsModified());
+    QVERIFY(!p.agenda().listsModified());
     QCOMPARE(p.appointments().entryCount(), 3);
     QCOMPARE(RowTexts(p.appointments(), 0),
              (QStringList{QStringLiteral("7/3"), message, QStringLiteral("14:30")}));
@@ -348,7 +348,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     QCOMPARE(p.grid1()->model()->rowCount(), 0);
     // Archiving writes the appointments only.
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("5,4,\"Scade bollo\"\r\n"));
-    QVERIFY(!p.agenda().ListsModified());
+    QVERIFY(!p.agenda().listsModified());
     // Two prompts and four questions, nothing else.
     QCOMPARE(p.dialogs.shown.size(), 6);
 }
@@ -368,10 +368,10 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     SettingsFile ini;
     ini.days = 3;
     ini.newMsg = assistant;
-    ini.suono3 = bell;                             // anniversaries
-    ini.suono1 = gong;                             // deadlines
-    ini.suono2 = p.folder.file("cancellato.wav");  // appointments: no such file
-    ini.suono4 = p.soundFile(QStringLiteral("allarme.wav"));
+    ini.sounds[2] = bell.toLatin1();                            // anniversaries
+    ini.sounds[0] = gong.toLatin1();                            // deadlines
+    ini.sounds[1] = p.folder.file("cancellato.wav").toLatin1();  // appointments: no such file
+    ini.sounds[3] = p.soundFile(QStringLiteral("allarme.wav")).toLatin1();
     p.folder.write("Ricordel.ini", ini.bytes());
     p.folder.write("Ricorrenze.dat",
                    "7,3,\"E' il Compleanno di Nicol\xF2\"\r\n"
@@ -383,10 +383,10 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     p.folder.write("Ricordel.dat",
                    "7,3,\"Dentista\",\"9:30\"\r\n7,3,\"Telefonare\",\"10:01\"\r\n"
                    "8,3,\"Riunione\",\"\"\r\n10,3,\"Cena\",\"20:00\"\r\n");
-    QDir().mkdir(QStringLiteral("img"));
+    QDir(p.folder.path()).mkdir(QStringLiteral("img"));
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(QColor(200, 0, 0));
-    QVERIFY(picture.save(QStringLiteral("img/msgbox.jpg"), "JPG"));
+    QVERIFY(picture.save(p.folder.file("img/msgbox.jpg"), "JPG"));
 
     // ---- The digest at start-up. STOP on the first anniversary, OK through
     // the deadlines, STOP on the second appointment.
@@ -485,12 +485,12 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     AlarmWindow* siren = p.form->notifier().alarms().alarmWindow();
     QVERIFY(siren);
     QVERIFY(siren->isVisible());
-    QVERIFY(p.sounds->playing().contains(ini.suono4));
+    QVERIFY(p.sounds->playing().contains(QString::fromLatin1(ini.sounds[3])));
     QVERIFY(p.form->isVisible());
     QTest::mouseClick(siren->findChild<QPlainTextEdit*>(QStringLiteral("TxtMsg"))->viewport(),
                       Qt::LeftButton);
     QVERIFY(!p.form->notifier().alarms().alarmWindow());
-    QVERIFY(!p.sounds->playing().contains(ini.suono4));
+    QVERIFY(!p.sounds->playing().contains(QString::fromLatin1(ini.sounds[3])));
 }
 
 QTEST_MAIN(EndToEndTests)

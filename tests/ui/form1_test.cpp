@@ -81,10 +81,10 @@ class StartupTests : public QObject {
         QCOMPARE(h.agenda().currentTab(), 0);
         QCOMPARE(h.form->calendar()->selectedDate(), QDate(2026, 5, 20));
         QCOMPARE(h.form->windowTitle(), QStringLiteral("Ricordel by Tobrani - Versione 2.1.9"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QVERIFY(!h.button(Command::Delete)->isEnabled());
         QVERIFY(h.button(Command::Print)->isEnabled());
-        QCOMPARE(h.agenda().StartFolder, QDir::currentPath());
+        QCOMPARE(h.agenda().dataFolder(), h.folder.path());
         QVERIFY(h.dialogs.shown.isEmpty());
     }
 
@@ -110,7 +110,7 @@ class StartupTests : public QObject {
             QCOMPARE(h.grid(kind)->model(), &h.agenda().list(kind));
         }
         // Loading does not count as an edit, and nothing was rewritten.
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo\"\r\n"));
     }
 
@@ -129,7 +129,7 @@ class StartupTests : public QObject {
         QCOMPARE(h.item("mnuOrdCre")->isChecked(), ascending);
         QCOMPARE(h.item("mnuOrdDec")->isChecked(), !ascending);
         QCOMPARE(h.item("mnuNewMsgbox")->isChecked(), newMsg);
-        QCOMPARE(h.agenda().settings().GiorniPreavviso, qint16(5));
+        QCOMPARE(h.agenda().settings().daysOfNotice, qint16(5));
     }
 
     void windowsFolderComesFromTheEnvironment() {
@@ -138,13 +138,13 @@ class StartupTests : public QObject {
         {
             Harness h;
             h.start();
-            QCOMPARE(h.agenda().WindowsFolder, QString());
+            QCOMPARE(h.agenda().windowsFolder(), QString());
         }
         qputenv("SystemRoot", "C:\\Windows");
         {
             Harness h;
             h.start();
-            QCOMPARE(h.agenda().WindowsFolder, QStringLiteral("C:\\Windows"));
+            QCOMPARE(h.agenda().windowsFolder(), QStringLiteral("C:\\Windows"));
         }
         if (old.isNull())
             qunsetenv("SystemRoot");
@@ -228,14 +228,14 @@ class GridEditingTests : public QObject {
         FlexGrid* g = h.grid(ListKind::Scadenze);
         QTest::keyClick(g, '~');
         QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1), QStringLiteral("Scade bollo"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QTest::keyClick(g, ' ');
         TypeChar(g, QChar(0xE8));    // e grave, code 232
         TypeChar(g, QChar(0x20AC));  // the euro sign is code 128: outside both ranges
         TypeChar(g, QChar(0x0141));  // not in the code page: "?", as the file keeps it
         QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
                  QStringLiteral("Scade bollo \u00E8?"));
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
         // Alt with a letter is an access key, and Ctrl with one a command: not typing.
         QTest::keyClick(g, 'x', Qt::AltModifier);
         QTest::keyClick(g, 'x', Qt::ControlModifier);
@@ -257,20 +257,20 @@ class GridEditingTests : public QObject {
         h.agenda().setCurrentCell(ListKind::Ricorrenze, 0, 1);
         QTest::keyClick(g, Qt::Key_Backspace);
         QCOMPARE(list.text(0, 1), QStringLiteral("Ann"));
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
 
-        h.agenda().SetListsModified(false);
+        h.agenda().setListsModified(false);
         h.agenda().setCurrentCell(ListKind::Ricorrenze, 1, 1);
         QTest::keyClick(g, Qt::Key_Backspace);  // empty cell: still an edit
         QCOMPARE(list.text(1, 1), QString());
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
 
-        h.agenda().SetListsModified(false);
+        h.agenda().setListsModified(false);
         h.agenda().setCurrentCell(ListKind::Ricorrenze, 0, 0);
         QTest::keyClick(g, Qt::Key_Delete);
         QCOMPARE(list.text(0, 0), QString());
         QCOMPARE(list.text(0, 1), QStringLiteral("Ann"));
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
     }
 
     void enterOpensTheEditBoxOnTheMessageOnly() {
@@ -287,7 +287,7 @@ class GridEditingTests : public QObject {
         QVERIFY(h.dialogs.shown.isEmpty());
         QCOMPARE(list.entry(0).date, QStringLiteral("7/3"));
         QCOMPARE(list.entry(0).time, QStringLiteral("9:30"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
 
         h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, 1);
         h.dialogs.type(QString());  // Cancel
@@ -298,13 +298,13 @@ class GridEditingTests : public QObject {
         QCOMPARE(h.dialogs.shown[0].text, QString());
         QCOMPARE(h.dialogs.shown[0].defaultText, QStringLiteral("Dentista"));
         QCOMPARE(list.text(0, 1), QStringLiteral("Dentista"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
 
         // A pasted text shows at once what the file will keep.
         h.dialogs.type(QString::fromUtf16(u"Dentista \"Rossi\"\tore 9 \u2192 10 \U0001F600"));
         QTest::keyClick(g, Qt::Key_Return);
         QCOMPARE(list.text(0, 1), QStringLiteral("Dentista 'Rossi' ore 9 ? 10 ?"));
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
     }
 
     // Only the editing keys, Enter and typed characters are the program's;
@@ -342,7 +342,7 @@ class GridEditingTests : public QObject {
         QTest::keyClick(g, Qt::Key_Delete);
         QTest::keyClick(g, Qt::Key_Return);
         QCOMPARE(h.agenda().appointments().entryCount(), 0);
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QVERIFY(h.dialogs.shown.isEmpty());
     }
 
@@ -356,14 +356,14 @@ class GridEditingTests : public QObject {
         QTest::keyClick(h.grid(ListKind::Scadenze), '!');
         QTest::keyClick(h.grid(ListKind::Scadenze), Qt::Key_F5);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo\"\r\n"));
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
         QTest::keyClick(h.grid(ListKind::Ricorrenze), Qt::Key_F5);
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
 
         h.agenda().selectTab(0);
         QTest::keyClick(h.grid(ListKind::Appuntamenti), Qt::Key_F5);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo!\"\r\n"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QCOMPARE(h.form->tabs()->currentIndex(), 0);
     }
 
@@ -623,7 +623,7 @@ class CommandTests : public QObject {
         QVERIFY(!h.form->isVisible());
         QVERIFY(h.form->isInTray());
         QVERIFY(h.tray.isShown());
-        QVERIFY(h.agenda().ListsModified());
+        QVERIFY(h.agenda().listsModified());
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Bollo\"\r\n"));
 
         // Opened again, a second exit asks again; Yes writes the edit.
@@ -633,7 +633,7 @@ class CommandTests : public QObject {
         h.dialogs.answer(MsgAnswer::Yes);
         QTest::mouseClick(h.button(Command::Exit), Qt::LeftButton);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"BolloX\"\r\n"));
-        QVERIFY(!h.agenda().ListsModified());
+        QVERIFY(!h.agenda().listsModified());
         QVERIFY(!h.form->isVisible());
     }
 
@@ -660,7 +660,7 @@ class CommandTests : public QObject {
         h.folder.write("Ricordel.dat", "7,3,\"Prima\",\"\"\r\n9,3,\"Dopo\",\"\"\r\n");
         h.start();
         h.item("mnuOrdDec")->trigger();
-        QVERIFY(!h.agenda().settings().SortAscending);
+        QVERIFY(!h.agenda().settings().sortAscending);
         QVERIFY(h.item("mnuOrdDec")->isChecked());
         QVERIFY(!h.item("mnuOrdCre")->isChecked());
         QVERIFY(h.folder.read("Ricordel.ini").startsWith("#FALSE#,\"Ord\"\r\n"));
@@ -695,11 +695,11 @@ class CommandTests : public QObject {
 
 
         h.item("mnuNewMsgbox")->trigger();
-        QVERIFY(h.agenda().settings().NewMsg);
+        QVERIFY(h.agenda().settings().newMessageBox);
         QVERIFY(h.item("mnuNewMsgbox")->isChecked());
         QVERIFY(h.folder.read("Ricordel.ini").contains("\r\n#TRUE#,\"NewMsg\"\r\n"));
         h.item("mnuNewMsgbox")->trigger();
-        QVERIFY(!h.agenda().settings().NewMsg);
+        QVERIFY(!h.agenda().settings().newMessageBox);
         QVERIFY(!h.item("mnuNewMsgbox")->isChecked());
         QVERIFY(h.folder.read("Ricordel.ini").contains("\r\n#FALSE#,\"NewMsg\"\r\n"));
     }
@@ -707,21 +707,19 @@ class CommandTests : public QObject {
     void soundItemsStoreTheChosenFileAndKeepTheFolder() {
         Harness h;
         h.start();
-        const QString folder = QDir::currentPath();
         const struct {
             const char* item;
             QString Settings::*sound;
-        } cases[] = {{"mnuAppuntamenti", &Settings::Suono2},
-                     {"mnuScadenze", &Settings::Suono1},
-                     {"mnuRicorrenze", &Settings::Suono3},
-                     {"mnuAllarme", &Settings::Suono4}};
+        } cases[] = {{"mnuAppuntamenti", &Settings::appointmentSound},
+                     {"mnuScadenze", &Settings::deadlineSound},
+                     {"mnuRicorrenze", &Settings::anniversarySound},
+                     {"mnuAllarme", &Settings::alarmSound}};
         for (const auto& c : cases) {
             const QString wav =
                 QDir::tempPath() + QStringLiteral("/suoni, miei/") + c.item + ".wav";
             h.files.answer = wav;
             h.files.wanderTo = QDir::rootPath();
             h.item(c.item)->trigger();
-            QCOMPARE(QDir::currentPath(), folder);
             QCOMPARE(h.agenda().settings().*(c.sound), QDir::toNativeSeparators(wav));
         }
         QCOMPARE(h.files.filters.value(0), QStringLiteral("*.wav (*.wav)"));
@@ -735,12 +733,10 @@ class CommandTests : public QObject {
     void cancelledOrUnstorableSoundChoiceChangesNothing() {
         Harness h;
         h.start();
-        h.agenda().settings().Suono2 = QStringLiteral("old.wav");
+        h.agenda().settings().appointmentSound = QStringLiteral("old.wav");
         h.files.answer = QString();
         h.files.wanderTo = QDir::rootPath();
-        const QString folder = QDir::currentPath();
         h.item("mnuAppuntamenti")->trigger();
-        QCOMPARE(QDir::currentPath(), folder);
         QVERIFY(h.dialogs.shown.isEmpty());
 
         const QString odd = QString::fromUtf16(u"/home/anna/suoni/Gy\u0151r.wav");
@@ -749,7 +745,7 @@ class CommandTests : public QObject {
         QCOMPARE(h.dialogs.shown.size(), 1);
         QVERIFY2(h.dialogs.shown[0].text.contains(QDir::toNativeSeparators(odd)),
                  qPrintable(h.dialogs.shown[0].text));
-        QCOMPARE(h.agenda().settings().Suono2, QStringLiteral("old.wav"));
+        QCOMPARE(h.agenda().settings().appointmentSound, QStringLiteral("old.wav"));
         QVERIFY(!h.folder.exists("Ricordel.ini"));
     }
 

@@ -23,11 +23,10 @@ class FormCaricaTest : public QObject {
         TempCurrentFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda{clock, dialogs};
+        Agenda agenda{clock, dialogs, folder.path()};
         FormCarica* dialog = nullptr;
         QSignalSpy* chosen = nullptr;
 
-        Fixture() { agenda.StartFolder = folder.path(); }
         ~Fixture() {
             delete chosen;
             delete dialog;
@@ -154,10 +153,10 @@ class FormCaricaTest : public QObject {
         QCOMPARE(f.chosen->size(), 1);
         QCOMPARE(f.chosen->first().first().value<QPixmap>().size(), QSize(1610, 1000));
         QCOMPARE(f.folder.read("Sfondo.dat"), f.folder.read("Img/foto.jpg"));
-        QCOMPARE(LoadBackgroundPicture().size(), QSize(1610, 1000));
+        QCOMPARE(LoadBackgroundPicture(QDir::currentPath()).size(), QSize(1610, 1000));
         Settings saved;
         ParseSettings(f.folder.read("Ricordel.ini"), saved);
-        QCOMPARE(QDir(saved.PercorsoImmagini), QDir(f.folder.file("Img")));
+        QCOMPARE(QDir(saved.picturesFolder), QDir(f.folder.file("Img")));
     }
 
     // Nothing selected, or a file that is no picture: nothing to confirm.
@@ -238,7 +237,7 @@ class FormCaricaTest : public QObject {
         QCOMPARE(f.folder.read("Sfondo.dat"), QByteArray("old"));
         Settings saved;
         ParseSettings(f.folder.read("Ricordel.ini"), saved);
-        QCOMPARE(QDir(saved.PercorsoImmagini), QDir(other));
+        QCOMPARE(QDir(saved.picturesFolder), QDir(other));
         QCOMPARE(QDir(FormCarica(f.agenda).Folder()), QDir(other));
     }
 
@@ -249,14 +248,14 @@ class FormCaricaTest : public QObject {
         Fixture f;
         f.makeFolder("Img");
         const QString odd = f.makeFolder(QString::fromUtf16(u"Img/Gy\u0151r"));
-        f.agenda.settings().PercorsoImmagini = QDir::toNativeSeparators(f.folder.file("Img"));
+        f.agenda.settings().picturesFolder = QDir::toNativeSeparators(f.folder.file("Img"));
         FormCarica& dialog = f.open();
         QVERIFY(dialog.SetFolder(odd));
         dialog.reject();
         QCOMPARE(f.dialogs.shown.size(), 1);
         QVERIFY2(f.dialogs.shown[0].text.contains(QDir::toNativeSeparators(odd)),
                  qPrintable(f.dialogs.shown[0].text));
-        QCOMPARE(f.agenda.settings().PercorsoImmagini,
+        QCOMPARE(f.agenda.settings().picturesFolder,
                  QDir::toNativeSeparators(f.folder.file("Img")));
         QVERIFY(!f.folder.exists("Ricordel.ini"));
     }
@@ -276,9 +275,9 @@ class FormCaricaTest : public QObject {
     // No copy, or one that is no picture: the plain background.
     void missingOrBrokenBackgroundIsNull() {
         Fixture f;
-        QVERIFY(LoadBackgroundPicture().isNull());
+        QVERIFY(LoadBackgroundPicture(QDir::currentPath()).isNull());
         f.folder.write("Sfondo.dat", "not a picture");
-        QVERIFY(LoadBackgroundPicture().isNull());
+        QVERIFY(LoadBackgroundPicture(QDir::currentPath()).isNull());
     }
 };
 

@@ -21,9 +21,9 @@ class FormGgTest : public QObject {
         TempCurrentFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
-        Agenda agenda{clock, dialogs};
+        Agenda agenda{clock, dialogs, folder.path()};
         FormGg* dialog = nullptr;
-        explicit Fixture(qint16 days) { agenda.settings().GiorniPreavviso = days; }
+        explicit Fixture(qint16 days) { agenda.settings().daysOfNotice = days; }
         ~Fixture() { delete dialog; }
         FormGg& open() {
             dialog = new FormGg(agenda);
@@ -43,7 +43,7 @@ class FormGgTest : public QObject {
             QTest::keyClick(box(), Qt::Key_Delete);
             QTest::keyClicks(box(), typed);
         }
-        qint16 days() const { return agenda.settings().GiorniPreavviso; }
+        qint16 days() const { return agenda.settings().daysOfNotice; }
     };
 
   private Q_SLOTS:

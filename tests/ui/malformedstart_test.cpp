@@ -21,7 +21,7 @@ class MalformedStartTest : public QObject {
         QVERIFY(!bytes.isEmpty() || QFileInfo(path).size() == 0);
 
         WindowRig rig;
-        TempCurrentFolder& folder = rig.folder;
+        TempFolder& folder = rig.folder;
         for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
         folder.write("Ricordel.ini", bytes);
 
@@ -36,11 +36,11 @@ class MalformedStartTest : public QObject {
         QList<QList<AgendaEntry>> shown;
         for (ListKind kind : kAllListKinds) shown << form.agenda().list(kind).entries();
 
-        QVERIFY(SaveCommand(form.agenda()));
+        QVERIFY(saveAll(form.agenda()));
         for (ListKind kind : kAllListKinds) {
-            QByteArray saved;
-            QVERIFY(!ReadWholeFile(folder.file(Traits(kind).fileName), saved));
-            const auto records = ParseListRecords(saved, kind);
+            const std::optional<QByteArray> saved = ReadWholeFile(folder.file(Traits(kind).fileName));
+            QVERIFY(saved);
+            const auto records = ParseListRecords(*saved, kind);
             QCOMPARE(records.size(), shown[TabOf(kind)].size());
             // Sorting may reorder the appointments: compare the messages as sets.
             QStringList before, after;

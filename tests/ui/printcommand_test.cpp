@@ -84,7 +84,7 @@ class PrintCommandTest : public QObject {
 void PrintCommandTest::noPrinterSaysSoAndPrintsNothing() {
     FakeClock clock;
     ScriptedDialogs dialogs;
-    Agenda agenda(clock, dialogs);
+    Agenda agenda(clock, dialogs, QDir::currentPath());
     agenda.appointments().append({"7/3", "Dentista", "9:30", {}});
     FakePrinters printers;
     printers.count = 0;
@@ -104,11 +104,11 @@ void PrintCommandTest::noPrinterSaysSoAndPrintsNothing() {
 void PrintCommandTest::printsTheAppointmentsOnly() {
     FakeClock clock(QDateTime(QDate(2026, 12, 20), QTime(8, 0)));
     ScriptedDialogs dialogs;
-    Agenda agenda(clock, dialogs);
+    Agenda agenda(clock, dialogs, QDir::currentPath());
     agenda.appointments().append({"7/3", "Dentista", "9:30", {}});
     agenda.list(ListKind::Scadenze).append({"8/3", "Scade bollo", {}, {}});
     agenda.selectTab(1);
-    agenda.SelectCurrentGrid();
+    agenda.selectCurrentList();
     FakePrinters printers;
     printers.count = 2;
 
@@ -126,7 +126,7 @@ void PrintCommandTest::printsTheAppointmentsOnly() {
 void PrintCommandTest::printerFailureIsReportedWithItsReason() {
     FakeClock clock;
     ScriptedDialogs dialogs;
-    Agenda agenda(clock, dialogs);
+    Agenda agenda(clock, dialogs, QDir::currentPath());
     FakePrinters printers;
     printers.failure = QStringLiteral("carta esaurita");
 
@@ -139,7 +139,7 @@ void PrintCommandTest::printerFailureIsReportedWithItsReason() {
 void PrintCommandTest::pageThatCannotBeDrawnIsNotASuccess() {
     FakeClock clock;
     ScriptedDialogs dialogs;
-    Agenda agenda(clock, dialogs);
+    Agenda agenda(clock, dialogs, QDir::currentPath());
     DeadPrinter printer;
 
     RunPrintCommand(agenda, printer);

@@ -12,19 +12,6 @@ bool TimeRingsAt(const QString& timeText, const QTime& minute) {
     return t && t->hour() == minute.hour() && t->minute() == minute.minute();
 }
 
-qint64 WallSeconds(const QDateTime& t) {
-    return t.date().toJulianDay() * 86400 + t.time().msecsSinceStartOfDay() / 1000;
-}
-
-WallMinute WallMinute::of(const QDateTime& t) {
-    return {t.date(), t.time().hour() * 60 + t.time().minute()};
-}
-
-WallMinute WallMinute::fromIndex(qint64 index) {
-    const qint64 day = index >= 0 ? index / 1440 : (index - 1439) / 1440;
-    return {QDate::fromJulianDay(day), static_cast<int>(index - day * 1440)};
-}
-
 QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt) {
     const WallMinute due = WallMinute::of(alarm.at);
     const WallMinute now = WallMinute::of(shownAt);
@@ -132,9 +119,9 @@ QStringList DueAlarms(const QList<ListRecord>& appointments, const QDate& day,
 }
 
 bool AppointmentFileCache::Refresh() {
-    QByteArray now;
-    if (ReadWholeFile(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName), now))
-        now.clear();  // missing or unreadable: no appointments
+    // A missing or unreadable file holds no appointments.
+    QByteArray now =
+ReadWholeFile(path_).value_or(QByteArray());
     if (valid_ && now == bytes_) return false;
     bytes_ = std::move(now);
     valid_ = true;

@@ -9,33 +9,13 @@
 
 #include <vector>
 
+#include "core/dates.h"
 #include "core/listfiles.h"
 
 // True when an appointment's time text rings at the given minute: the text
 // reads as a time of day (hours 0-23, ":" or ".", minutes 00-59, so "9:05",
 // "09:05" and "9.05" alike) equal to the minute's hour and minute.
 bool TimeRingsAt(const QString& timeText, const QTime& minute);
-
-// A minute of the wall clock: a day and the minute of that day (0 to 1439).
-// Wall minutes are what the user reads on the clock, so an hour an autumn
-// clock change repeats is the same hour twice.
-struct WallMinute {
-    QDate day;
-    int minute = 0;
-
-    static WallMinute of(const QDateTime& t);
-    // Minutes counted from a fixed origin: wall minutes compare and subtract
-    // as these numbers.
-    qint64 index() const { return day.toJulianDay() * 1440 + minute; }
-    static WallMinute fromIndex(qint64 index);
-    QTime time() const { return QTime(minute / 60, minute % 60); }
-    bool isValid() const { return day.isValid(); }
-    friend bool operator==(const WallMinute&, const WallMinute&) = default;
-};
-
-// Seconds of the wall clock counted from a fixed origin: the day and time
-// of day as they read, whatever the time zone and its changes.
-qint64 WallSeconds(const QDateTime& t);
 
 // What rings. A due alarm is an appointment at its minute; a warning comes
 // some minutes before that minute; a snoozed alarm is a line the user asked
@@ -108,13 +88,20 @@ class AlarmIndex {
 // Records without an entry date or without a readable time never ring.
 QStringList DueAlarms(const QList<ListRecord>& appointments, const QDate& day, const QTime& minute);
 
-// The appointments file of the current folder, parsed again only when its
+// The appointments file ("Ricordel.dat", relative to the current folder
+// unless a path is set), parsed again only when its
 // content changed. Each refresh reads the bytes (cheap: one small file from
 // the page cache) and compares them with the last ones: a save with the same
 // size within the file system's timestamp granularity is still seen. A
 // missing file reads as no appointments.
 class AppointmentFileCache {
   public:
+    // The file read from now on; the next refresh reads it.
+    void setPath(const QString& path) {
+        path_ = path;
+        valid_ = false;
+    }
+    const QString& path() const { return path_; }
     // Reads the file again; true when its content changed since the last read.
     bool Refresh();
     // The index for `year`, from the content of the last refresh.
@@ -127,6 +114,7 @@ class AppointmentFileCache {
     int loads() const { return loads_; }
 
   private:
+    QString path_ = QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName);
     bool valid_ = false;
     QByteArray bytes_;
     // The years asked for since the content last changed (at most a few).

@@ -18,10 +18,6 @@ namespace {
 const QString kSnoozeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 constexpr qint64 kMinutesPerDay = 1440;
 
-QString AppointmentsFile() {
-    return QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName);
-}
-
 QString identity(const Alarm& alarm) {
     const qint64 at =
         alarm.kind == AlarmKind::Snoozed ? WallSeconds(alarm.at) : WallMinute::of(alarm.at).index();
@@ -89,7 +85,7 @@ void AlarmEngine::poll() {
     if (!running_) return;
     const QDateTime now = clock_.now();
     if (!(WallMinute::of(now) == last_) || snoozeDue(now) ||
-        !(stampOf(AppointmentsFile()) == stamp_)) {
+        !(stampOf(appointments_.path()) == stamp_)) {
         check();
     }
 }
@@ -157,7 +153,7 @@ void AlarmEngine::check() {
     const qint64 today = current.day.toJulianDay();
 
     // The stamp first: a write after it is seen by the next look.
-    stamp_ = stampOf(AppointmentsFile());
+    stamp_ = stampOf(appointments_.path());
     appointments_.Refresh();
     if (!seeded_) seedStartUpMinute();
     forgetAcrossDays(current);
@@ -245,6 +241,8 @@ QList<Alarm> ParseSnoozes(const QByteArray& bytes, bool* damaged) {
     return out;
 }
 
+void AlarmEngine::setAppointmentsFile(const QString& path) { appointments_.setPath(path); }
+
 void AlarmEngine::setSnoozeFile(const QString& fileName) {
     snoozeFile_ = fileName;
     loadSnoozes();
@@ -253,13 +251,8 @@ void AlarmEngine::setSnoozeFile(const QString& fileName) {
 void AlarmEngine::loadSnoozes() {
     snoozes_.clear();
     if (snoozeFile_.isEmpty() || !QFile::exists(snoozeFile_)) return;
-    QByteArray bytes;
-    bool damaged = false;
-    if (const auto error = ReadWholeFile(snoozeFile_, bytes)) {
-        damaged = true;
-    } else {
-        snoozes_ = ParseSnoozes(bytes, &damaged);
-    }
+    bool damaged = true;
+    if (const auto bytes = ReadWholeFile(snoozeFile_)) snoozes_ = ParseSnoozes(*bytes, &damaged);
     if (!damaged) return;
     const QString aside = snoozeFile_ + QStringLiteral(".danneggiato");
     QFile::remove(aside);

@@ -45,7 +45,11 @@ class AlarmEngine : public QObject {
     void setWarningMinutes(int minutes);
     int warningMinutes() const { return warningMinutes_; }
 
-    // Where pending snoozes are kept, relative to the current folder, and
+    // The appointments file the alarms are read from ("Ricordel.dat" in the
+    // current folder unless set).
+    void setAppointmentsFile(const QString& path);
+
+    // Where pending snoozes are kept, and
     // loads the ones it holds. An unreadable or damaged file is set aside
     // (renamed with ".danneggiato") with a line on standard error; the
     // records that could be read are kept. An empty name keeps them in memory.

@@ -87,11 +87,12 @@ class DueLines {
 
 // The lines of one list file, read record by record: only due records are
 // decoded, and nothing of the file is kept.
-QStringList GatherFileLines(ListKind kind, const QDate& today, int giorniPreavviso) {
-    QByteArray bytes;
-    if (ReadWholeFile(QString::fromLatin1(Traits(kind).fileName), bytes)) return {};
+QStringList GatherFileLines(const QDir& folder, ListKind kind, const QDate& today,
+                            int giorniPreavviso) {
+    const auto bytes = ReadWholeFile(folder.filePath(QString::fromLatin1(Traits(kind).fileName)));
+    if (!bytes) return {};
     DueLines due(kind, today, giorniPreavviso);
-    ForEachRecord(bytes, kind, [&](const RawRecord& raw) {
+    ForEachRecord(*bytes, kind, [&](const RawRecord& raw) {
         due.add(raw.day, raw.month, [&] { return raw.decode(); });
     });
     return due.lines;
@@ -111,7 +112,7 @@ ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
                               const QList<ListRecord>& appointments,
                               const QList<ListRecord>& anniversaries, const QDate& today,
                               const Settings& settings) {
-    const int days = settings.GiorniPreavviso;
+    const int days = settings.daysOfNotice;
     ReminderLists lists;
     lists.deadlines = GatherListLines(deadlines, ListKind::Scadenze, today, days);
     lists.appointments = GatherListLines(appointments, ListKind::Appuntamenti, today, days);
@@ -119,12 +120,13 @@ ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
     return lists;
 }
 
-ReminderLists GatherRemindersFromFiles(const QDate& today, const Settings& settings) {
-    const int days = settings.GiorniPreavviso;
+ReminderLists GatherRemindersFromFiles(const QDir& folder, const QDate& today,
+                                       const Settings& settings) {
+    const int days = settings.daysOfNotice;
     ReminderLists lists;
-    lists.deadlines = GatherFileLines(ListKind::Scadenze, today, days);
-    lists.appointments = GatherFileLines(ListKind::Appuntamenti, today, days);
-    lists.anniversaries = GatherFileLines(ListKind::Ricorrenze, today, days);
+    lists.deadlines = GatherFileLines(folder, ListKind::Scadenze, today, days);
+    lists.appointments = GatherFileLines(folder, ListKind::Appuntamenti, today, days);
+    lists.anniversaries = GatherFileLines(folder, ListKind::Ricorrenze, today, days);
     return lists;
 }
 

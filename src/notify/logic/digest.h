@@ -32,7 +32,7 @@ QString ReminderLine(int daysAhead, const QDate& date, const QString& message,
                      const QString& timeText);
 
 // Gathers the due lines of each list: records whose day falls from today up
-// to `GiorniPreavviso` days ahead, taken in the current year. A record whose
+// to `daysOfNotice` days ahead, taken in the current year. A record whose
 // day and month are no day of this year is skipped.
 QStringList GatherListLines(const QList<ListRecord>& records, ListKind kind, const QDate& today,
                             int giorniPreavviso);
@@ -42,9 +42,10 @@ ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
                               const QList<ListRecord>& anniversaries, const QDate& today,
                               const Settings& settings);
 
-// The same, reading the three list files of the current folder; a missing
-// or unreadable file reads as an empty list.
-ReminderLists GatherRemindersFromFiles(const QDate& today, const Settings& settings);
+// The same, reading the three list files of `folder`; a missing or unreadable
+// file reads as an empty list.
+ReminderLists GatherRemindersFromFiles(const QDir& folder, const QDate& today,
+                                       const Settings& settings);
 
 // One list as the digest presents it: its kind (which gives its sound) and
 // its lines in the order they are shown.
