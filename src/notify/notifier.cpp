@@ -13,6 +13,7 @@
 #include "core/clock.h"
 #include "core/dialogs.h"
 #include "core/settings.h"
+#include "core/version.h"
 #include "notify/formmsgbox.h"
 #include "notify/formsiren.h"
 #include "notify/logic/alarmnotice.h"
@@ -34,11 +35,7 @@ std::unique_ptr<SoundPlayer> newPlayer(const SoundPlayerFactory& factory) {
 }  // namespace
 
 QString Notifier::CaptionText(int ticks) {
-    return QStringLiteral("Ricordel by Tobrani - Versione %1.%2.%3 (%4)")
-        .arg(RICORDEL_VERSION_MAJOR)
-        .arg(RICORDEL_VERSION_MINOR)
-        .arg(RICORDEL_VERSION_PATCH)
-        .arg(ticks);
+    return QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)").arg(ticks);
 }
 
 Notifier::Notifier(Agenda& agenda, QWidget* mainWindow, NotifierServices services, QObject* parent)

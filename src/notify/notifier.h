@@ -157,7 +157,7 @@ class Notifier : public QObject {
     // as the calls under way return, and close requests are let through.
     bool isEnding() const { return ending_; }
 
-    // The caption the clock writes: "Ricordel by Tobrani - Versione 2.1.9 (n)".
+    // The caption the clock writes: "Ricordel by Tobrani - Versione <version> (n)".
     static QString CaptionText(int ticks);
 
   Q_SIGNALS:

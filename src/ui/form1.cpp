@@ -27,6 +27,7 @@
 #include "core/database.h"
 #include "core/dialogs.h"
 #include "core/listmodel.h"
+#include "core/version.h"
 #include "notify/centrewindow.h"
 #include "notify/notifier.h"
 #include "notify/pictures.h"
@@ -485,10 +486,7 @@ void Form1::Form_Load() {
     loaded_ = true;
 
     FitOuterSize();
-    setWindowTitle(QStringLiteral("Ricordel by Tobrani - Versione %1.%2.%3")
-                       .arg(RICORDEL_VERSION_MAJOR)
-                       .arg(RICORDEL_VERSION_MINOR)
-                       .arg(RICORDEL_VERSION_PATCH));
+    setWindowTitle(QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT));
     CentreWindow(*this);
     agenda_->WindowsFolder = qEnvironmentVariable("SystemRoot");
     agenda_->StartFolder = QDir::currentPath();

@@ -12,6 +12,7 @@
 #include <csignal>
 
 #include "core/agenda.h"
+#include "core/version.h"
 #include "fakeclock.h"
 #include "fakeplayer.h"
 #include "faketray.h"
@@ -87,15 +88,15 @@ void TrayTest::captionClockCountsAndRepaints() {
     QSignalSpy captions(rig.notifier.get(), &Notifier::captionChanged);
     QSignalSpy repaints(rig.notifier.get(), &Notifier::repaintColoursRequested);
     rig.notifier->Timer2_Timer();
-    QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione 2.1.9 (0)");
+    QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (0)");
     for (int i = 1; i <= 59; ++i) rig.notifier->Timer2_Timer();
-    QCOMPARE(captions.last().at(0).toString(), "Ricordel by Tobrani - Versione 2.1.9 (59)");
+    QCOMPARE(captions.last().at(0).toString(), "Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (59)");
     QCOMPARE(repaints.count(), 0);
     rig.notifier->Timer2_Timer();
-    QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione 2.1.9 (60)");
+    QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (60)");
     QCOMPARE(repaints.count(), 1);  // the tick that shows 60 repaints
     rig.notifier->Timer2_Timer();
-    QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione 2.1.9 (1)");
+    QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (1)");
     for (int i = 2; i <= 60; ++i) rig.notifier->Timer2_Timer();
     QCOMPARE(repaints.count(), 2);
     QCOMPARE(captions.count(), 121);
