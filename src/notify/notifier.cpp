@@ -35,7 +35,8 @@ std::unique_ptr<SoundPlayer> newPlayer(const SoundPlayerFactory& factory) {
 }  // namespace
 
 QString Notifier::CaptionText(int ticks) {
-    return QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)").arg(ticks);
+    return QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)")
+        .arg(ticks);
 }
 
 Notifier::Notifier(Agenda& agenda, QWidget* mainWindow, NotifierServices services, QObject* parent)

@@ -53,7 +53,8 @@ class CommandLineTest : public QObject {
         QCOMPARE(help.code, 0);
         QVERIFY2(help.out.startsWith("Uso: ricordel") && help.out.contains("--export-ics FILE"),
                  qPrintable(help.out + help.err));
-        QCOMPARE(Ricordel({"--version"}, folder.path()).out, QStringLiteral("Ricordel " RICORDEL_VERSION_TEXT "\n"));
+        QCOMPARE(Ricordel({"--version"}, folder.path()).out,
+                 QStringLiteral("Ricordel " RICORDEL_VERSION_TEXT "\n"));
 
         const Run unknown = Ricordel({"--bogus"}, folder.path());
         QCOMPARE(unknown.code, 2);

@@ -87,16 +87,18 @@ void TrayTest::captionClockCountsAndRepaints() {
     TrayRig rig;
     QSignalSpy captions(rig.notifier.get(), &Notifier::captionChanged);
     QSignalSpy repaints(rig.notifier.get(), &Notifier::repaintColoursRequested);
+    const QString caption =
+        QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)");
     rig.notifier->Timer2_Timer();
-    QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (0)");
+    QCOMPARE(rig.mainWindow.windowTitle(), caption.arg(0));
     for (int i = 1; i <= 59; ++i) rig.notifier->Timer2_Timer();
-    QCOMPARE(captions.last().at(0).toString(), "Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (59)");
+    QCOMPARE(captions.last().at(0).toString(), caption.arg(59));
     QCOMPARE(repaints.count(), 0);
     rig.notifier->Timer2_Timer();
-    QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (60)");
+    QCOMPARE(rig.mainWindow.windowTitle(), caption.arg(60));
     QCOMPARE(repaints.count(), 1);  // the tick that shows 60 repaints
     rig.notifier->Timer2_Timer();
-    QCOMPARE(rig.mainWindow.windowTitle(), "Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (1)");
+    QCOMPARE(rig.mainWindow.windowTitle(), caption.arg(1));
     for (int i = 2; i <= 60; ++i) rig.notifier->Timer2_Timer();
     QCOMPARE(repaints.count(), 2);
     QCOMPARE(captions.count(), 121);

@@ -154,7 +154,8 @@ class StartupTests : public QObject {
         QCOMPARE(h.form->SSTab1()->currentIndex(), 0);
         QCOMPARE(h.agenda().currentTab(), 0);
         QCOMPARE(h.form->Calendar1()->selectedDate(), QDate(2026, 5, 20));
-        QCOMPARE(h.form->windowTitle(), QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT));
+        QCOMPARE(h.form->windowTitle(),
+                 QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT));
         QVERIFY(!h.agenda().ListsModified());
         QVERIFY(!h.button(3)->isEnabled());
         QVERIFY(h.button(1)->isEnabled());
