@@ -345,7 +345,7 @@ int RunStartupChild(int argc, char** argv) {
     LoadItalianTranslation(app);
     InstallFontSubstitutes();
     Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer, silent, nullptr,
-                             &presenter});
+                             &presenter, nullptr, QDir::currentPath()});
     const double builtMs = Millis(timer);
     form.load();
     const double loadedMs = Millis(timer);

@@ -12,16 +12,12 @@ set(RICORDEL_PROGRAM_DIR "${CMAKE_INSTALL_LIBEXECDIR}/${RICORDEL_PACKAGE_NAME}")
 set(RICORDEL_DOC_DIR "${CMAKE_INSTALL_DATADIR}/doc/${RICORDEL_PACKAGE_NAME}")
 
 if(WIN32)
-  if(TARGET ricordel)
-    install(TARGETS ricordel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  endif()
+  install(TARGETS ricordel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   return()
 endif()
 
-if(TARGET ricordel)
-  install(TARGETS ricordel RUNTIME DESTINATION ${RICORDEL_PROGRAM_DIR})
-endif()
+install(TARGETS ricordel RUNTIME DESTINATION ${RICORDEL_PROGRAM_DIR})
 
 # The launcher finds the executable relative to itself, so the same file
 # works under any prefix and inside a DESTDIR or package staging root.
@@ -95,8 +91,10 @@ endforeach()
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${RICORDEL_DOC_DIR})
 # One page serves both commands.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/ricordel.1.in
+               ${PROJECT_BINARY_DIR}/packaging/ricordel.1 @ONLY)
 foreach(command ricordel ricordel-launcher)
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/ricordel.1
+  install(FILES ${PROJECT_BINARY_DIR}/packaging/ricordel.1
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 RENAME ${command}.1)
 endforeach()
 

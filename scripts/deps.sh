@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the program need,
-# when any of them is missing. Sourced by scripts/run and scripts/test.
+# when any of them is missing. Sourced by scripts/run, scripts/test,
+# scripts/package, tools/fuzz/run-fuzzers and .ci/run.
 set -euo pipefail
 
 RICORDEL_PACKAGES=(
@@ -14,10 +15,17 @@ RICORDEL_PACKAGES=(
   pulseaudio pulseaudio-utils gstreamer1.0-pulseaudio
 )
 
+# The checks CI adds: the format check, clang-tidy, and clang with its
+# runtime libraries for the fuzzers (libFuzzer, AddressSanitizer).
+RICORDEL_CHECK_PACKAGES=(
+  git clang clang-format clang-tidy libclang-rt-14-dev
+)
+
+# ricordel_install_deps [extra package...]
 ricordel_install_deps() {
   local missing=()
   local p
-  for p in "${RICORDEL_PACKAGES[@]}"; do
+  for p in "${RICORDEL_PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -32,6 +40,12 @@ ricordel_build() {
   local root build
   root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
   build="${RICORDEL_BUILD_DIR:-$root/build}"
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+  # RICORDEL_WERROR=ON (set by .ci/run) makes every warning an error.
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" \
+    -DRICORDEL_WERROR="${RICORDEL_WERROR:-OFF}" >/dev/null
   cmake --build "$build" --parallel "$(nproc)"
+}
+
+ricordel_install_check_deps() {
+  ricordel_install_deps "${RICORDEL_CHECK_PACKAGES[@]}"
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/clock.h"
+#include "core/version.h"
 #include "notify/notifier.h"
 #include "notify/singleinstance.h"
 #include "notify/soundplayer.h"
@@ -25,10 +26,7 @@
 namespace {
 
 QString ProgramVersion() {
-    return QStringLiteral("%1.%2.%3")
-        .arg(RICORDEL_VERSION_MAJOR)
-        .arg(RICORDEL_VERSION_MINOR)
-        .arg(RICORDEL_VERSION_PATCH);
+    return QStringLiteral(RICORDEL_VERSION_TEXT);
 }
 
 QString HelpText() {

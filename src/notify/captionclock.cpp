@@ -3,12 +3,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "core/version.h"
+
 QString CaptionClock::captionText(int ticks) {
-    return QStringLiteral("Ricordel by Tobrani - Versione %1.%2.%3 (%4)")
-        .arg(RICORDEL_VERSION_MAJOR)
-        .arg(RICORDEL_VERSION_MINOR)
-        .arg(RICORDEL_VERSION_PATCH)
-        .arg(ticks);
+    return QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)").arg(ticks);
 }
 
 CaptionClock::CaptionClock(QWidget* mainWindow, QObject* parent)

@@ -23,7 +23,7 @@ class CaptionClock : public QObject {
     int ticks() const { return ticks_; }
     QTimer* timer() const { return timer_; }
 
-    // The caption: "Ricordel by Tobrani - Versione 2.1.9 (n)".
+    // The caption: "Ricordel by Tobrani - Versione <version> (n)".
     static QString captionText(int ticks);
 
   Q_SIGNALS:

@@ -14,6 +14,7 @@
 #include "core/clock.h"
 #include "core/dates.h"
 #include "core/listkind.h"
+#include "core/version.h"
 
 namespace {
 
@@ -23,9 +24,7 @@ struct ComponentDeleter {
 using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 
 QByteArray ProgramVersion() {
-    return QByteArray::number(RICORDEL_VERSION_MAJOR) + '.' +
-           QByteArray::number(RICORDEL_VERSION_MINOR) + '.' +
-           QByteArray::number(RICORDEL_VERSION_PATCH);
+    return QByteArrayLiteral(RICORDEL_VERSION_TEXT);
 }
 
 icaltimetype DateValue(const QDate& date) {

@@ -12,6 +12,7 @@
 #include "core/agenda.h"
 #include "core/clock.h"
 #include "core/listmodel.h"
+#include "core/version.h"
 #include "notify/centrewindow.h"
 #include "notify/notifier.h"
 #include "notify/pictures.h"
@@ -251,10 +252,7 @@ void Form1::load() {
     loaded_ = true;
 
     fitOuterSize();
-    setWindowTitle(QStringLiteral("Ricordel by Tobrani - Versione %1.%2.%3")
-                       .arg(RICORDEL_VERSION_MAJOR)
-                       .arg(RICORDEL_VERSION_MINOR)
-                       .arg(RICORDEL_VERSION_PATCH));
+    setWindowTitle(QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT));
     CentreWindow(*this);
     agenda_->setWindowsFolder(qEnvironmentVariable("SystemRoot"));
     loadBackground();

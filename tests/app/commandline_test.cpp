@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QtTest/QTest>
 
+#include "core/version.h"
 #include "notify/singleinstance.h"
 #include "support/tempfolder.h"
 #include "support/records.h"
@@ -53,7 +54,8 @@ class CommandLineTest : public QObject {
         QCOMPARE(help.code, 0);
         QVERIFY2(help.out.startsWith("Uso: ricordel") && help.out.contains("--export-ics FILE"),
                  qPrintable(help.out + help.err));
-        QCOMPARE(Ricordel({"--version"}, folder.path()).out, QStringLiteral("Ricordel 2.1.9\n"));
+        QCOMPARE(Ricordel({"--version"}, folder.path()).out,
+                 QStringLiteral("Ricordel " RICORDEL_VERSION_TEXT "\n"));
 
         const Run unknown = Ricordel({"--bogus"}, folder.path());
         QCOMPARE(unknown.code, 2);

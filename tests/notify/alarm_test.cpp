@@ -9,7 +9,7 @@
 
 #include <QRandomGenerator>
 
-#include "notifierrig.h"
+#include "support/notifierrig.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/alarm.h"
 #include "notify/logic/alarmengine.h"

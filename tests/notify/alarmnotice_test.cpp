@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 #include <QtTest/QTest>
 
-#include "notifierrig.h"
+#include "support/notifierrig.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/alarmnotice.h"
 #include "notify/systemnotifications.h"

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <QtTest/QTest>
 
+#include "core/version.h"
 #include "notify/captionclock.h"
 
 class CaptionClockTest : public QObject {
@@ -14,19 +15,22 @@ class CaptionClockTest : public QObject {
 };
 
 void CaptionClockTest::countsTheSecondsAndRepaintsEachMinute() {
+    const auto caption = [](int ticks) {
+        return QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)").arg(ticks);
+    };
     QWidget mainWindow;
     CaptionClock clock(&mainWindow);
     QSignalSpy repaints(&clock, &CaptionClock::repaintColoursRequested);
     clock.tick();
-    QCOMPARE(mainWindow.windowTitle(), "Ricordel by Tobrani - Versione 2.1.9 (0)");
+    QCOMPARE(mainWindow.windowTitle(), caption(0));
     for (int i = 1; i <= 59; ++i) clock.tick();
-    QCOMPARE(mainWindow.windowTitle(), "Ricordel by Tobrani - Versione 2.1.9 (59)");
+    QCOMPARE(mainWindow.windowTitle(), caption(59));
     QCOMPARE(repaints.count(), 0);
     clock.tick();
-    QCOMPARE(mainWindow.windowTitle(), "Ricordel by Tobrani - Versione 2.1.9 (60)");
+    QCOMPARE(mainWindow.windowTitle(), caption(60));
     QCOMPARE(repaints.count(), 1);  // the tick that shows 60 repaints
     clock.tick();
-    QCOMPARE(mainWindow.windowTitle(), "Ricordel by Tobrani - Versione 2.1.9 (1)");
+    QCOMPARE(mainWindow.windowTitle(), caption(1));
     for (int i = 2; i <= 60; ++i) clock.tick();
     QCOMPARE(repaints.count(), 2);
     clock.start();

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "core/settings.h"
-#include "notifierrig.h"
+#include "support/notifierrig.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/digest.h"
 #include "notify/msgassistant.h"

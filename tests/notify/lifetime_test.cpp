@@ -9,7 +9,7 @@
 
 #include <csignal>
 
-#include "notifierrig.h"
+#include "support/notifierrig.h"
 #include "notify/singleinstance.h"
 #include "notify/termination.h"
 

@@ -4,7 +4,7 @@
 #include <QSystemTrayIcon>
 #include <QtTest/QTest>
 
-#include "notifierrig.h"
+#include "support/notifierrig.h"
 
 class TrayTest : public QObject {
     Q_OBJECT

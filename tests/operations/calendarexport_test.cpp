@@ -5,6 +5,7 @@
 #include <libical/ical.h>
 
 #include "support/records.h"
+#include "core/version.h"
 #include "operations/calendarexport.h"
 #include "support/fakeclock.h"
 
@@ -89,7 +90,8 @@ class CalendarExportTest : public QObject {
             kMarch2026, QStringLiteral("Europe/Rome"));
         QCOMPARE(out.written, 10);
         QCOMPARE(out.skipped, 4);  // 0/0, the unreadable record, 29/2 in 2026, 31/4
-        QVERIFY(out.ics.contains("\r\nPRODID:-//Tobrani//Ricordel 2.1.9//IT\r\n"));
+        QVERIFY(
+            out.ics.contains("\r\nPRODID:-//Tobrani//Ricordel " RICORDEL_VERSION_TEXT "//IT\r\n"));
         QVERIFY(out.ics.contains("\r\nRRULE:FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=29\r\n"));
         const ReadBack cal(out.ics);
         QCOMPARE(cal.zone, QStringLiteral("Europe/Rome"));

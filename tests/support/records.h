@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 
 // The bytes of the program's files, built by hand so that a test does not
 // make its input with the code it checks.
@@ -12,6 +13,9 @@
 // One record of a list file: day, month, the quoted message and, for the
 // appointments, the quoted time; CR LF. Texts are Windows-1252 bytes.
 struct ListLine {
+    ListLine(int day, int month, QByteArray message, std::optional<QByteArray> time = {})
+        : day(day), month(month), message(std::move(message)), time(std::move(time)) {}
+
     int day = 0;
     int month = 0;
     QByteArray message;

@@ -78,12 +78,11 @@ struct FakeDesktop {
 
     // The services of a window whose files are in `dataFolder`.
     Form1Services services(FileDialogs* files, const QString& dataFolder) {
-        Form1Services s{&clock,   realBoxes ? realBoxes : &dialogs,
-                        files,    &viewer,
-                        &printer, FakePlayerFactory(sounds),
-                        &tray,    realDigestWindows ? nullptr : &presenter};
-        s.dataFolder = dataFolder;
-        return s;
+        return Form1Services{&clock,   realBoxes ? realBoxes : &dialogs,
+                             files,    &viewer,
+                             &printer, FakePlayerFactory(sounds),
+                             &tray,    realDigestWindows ? nullptr : &presenter,
+                             nullptr,  dataFolder};
     }
 };
 

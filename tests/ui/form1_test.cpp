@@ -22,6 +22,7 @@
 
 #include "core/agenda.h"
 #include "core/listmodel.h"
+#include "core/version.h"
 #include "notify/alarmwindow.h"
 #include "notify/notifier.h"
 #include "operations/operations.h"
@@ -80,7 +81,7 @@ class StartupTests : public QObject {
         QCOMPARE(h.form->tabs()->currentIndex(), 0);
         QCOMPARE(h.agenda().currentTab(), 0);
         QCOMPARE(h.form->calendar()->selectedDate(), QDate(2026, 5, 20));
-        QCOMPARE(h.form->windowTitle(), QStringLiteral("Ricordel by Tobrani - Versione 2.1.9"));
+        QCOMPARE(h.form->windowTitle(), QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT));
         QVERIFY(!h.agenda().listsModified());
         QVERIFY(!h.button(Command::Delete)->isEnabled());
         QVERIFY(h.button(Command::Print)->isEnabled());

@@ -13,6 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Settings second;
     ParseSettings(written, second);
     if (!(second == first)) abort();
-    if (written.count("\r\n") != 8) abort();
+    // Whatever was read, the file written has one line per record, as many
+    // as a file of the default settings.
+    static const qsizetype kRecords = SerializeSettings(Settings()).count("\r\n");
+    if (written.count("\r\n") != kRecords) abort();
     return 0;
 }
