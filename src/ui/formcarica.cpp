@@ -220,8 +220,8 @@ FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new
     connect(d->dir1, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { OpenFolderItem(item); });
 
-    // The lists start at the current folder, on its drive.
-    const QString current = QDir::currentPath();
+    // The lists start at the program's folder, on its drive.
+    const QString current = d->agenda.dataFolder();
     const QString currentRoot = VolumeRootOf(current);
     int currentDrive = -1;
     for (const Volume& volume : AvailableVolumes()) {

@@ -14,7 +14,7 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    TempCurrentFolder folder;
+    TempFolder folder;
     constexpr int kEntries = 32766;
     QByteArray bytes;
     for (int i = 0; i < kEntries; ++i) {
@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
 
     const QDate day(2026, 3, 7);
     AppointmentFileCache cache;
+    cache.setPath(folder.file("Ricordel.dat"));
     QElapsedTimer t;
     t.start();
     cache.Refresh();
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
     Settings settings;
     settings.daysOfNotice = 7;
     t.restart();
-    const ReminderLists lists = GatherRemindersFromFiles(QDir::current(), day, settings);
+    const ReminderLists lists = GatherRemindersFromFiles(QDir(folder.path()), day, settings);
     const double digest = t.nsecsElapsed() / 1e6;
 
     std::printf("alarm_tick_first_read: %.2f ms\n", first);

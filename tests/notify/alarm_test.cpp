@@ -33,7 +33,7 @@ ListRecord appointment(int day, int month, const QString& message, const QString
 // An engine over a temporary folder and a fake clock; what it rings is
 // written down as the lines the window would show at that moment.
 struct EngineRig {
-    TempCurrentFolder folder;
+    TempFolder folder;
     FakeClock clock;
     std::unique_ptr<AlarmEngine> engine;
     QStringList rang;
@@ -44,7 +44,8 @@ struct EngineRig {
         clock.set(t);
         engine = std::make_unique<AlarmEngine>(clock);
         engine->setWarningMinutes(warningMinutes);
-        engine->setSnoozeFile("Ripeti.dat");
+        engine->setAppointmentsFile(folder.file("Ricordel.dat"));
+        engine->setSnoozeFile(folder.file("Ripeti.dat"));
         QObject::connect(engine.get(), &AlarmEngine::alarmsDue, [this](const QList<Alarm>& alarms) {
             for (const Alarm& a : alarms) rang << AlarmLine(a, clock.now());
         });

@@ -151,11 +151,11 @@ void DigestTest::filesGiveTheLinesOfTheirRecords() {
         bytes += QByteArray::number(random.bounded(-1, 33)) + ',' +
                  QByteArray::number(random.bounded(0, 14)) + ",\"m" + QByteArray::number(i) +
                  "\",\"" + QByteArray::number(random.bounded(25)) + ":05\"\r\n";
-    TempCurrentFolder folder;
+    TempFolder folder;
     for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
     for (const QDate& today : {kToday, QDate(2026, 12, 30), QDate(2028, 2, 28)}) {
         const Settings settings = notice(40);
-        QCOMPARE(GatherRemindersFromFiles(QDir::current(), today, settings),
+        QCOMPARE(GatherRemindersFromFiles(QDir(folder.path()), today, settings),
                  GatherReminders(ParseListRecords(bytes, ListKind::Scadenze),
                                  ParseListRecords(bytes, ListKind::Appuntamenti),
                                  ParseListRecords(bytes, ListKind::Ricorrenze), today, settings));

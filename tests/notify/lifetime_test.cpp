@@ -201,8 +201,8 @@ void LifetimeTest::quitFromTheSessionEndsAsATermination() {
 }
 
 void LifetimeTest::secondCopyAsksTheFirstToShow() {
-    TempCurrentFolder folder;
-    TempCurrentFolder other;
+    TempFolder folder;
+    TempFolder other;
     SingleInstance first(folder.path());
     QCOMPARE(first.Acquire(), SingleInstance::Outcome::First);
     QVERIFY(first.listening());
@@ -230,7 +230,7 @@ void LifetimeTest::secondCopyAsksTheFirstToShow() {
 }
 
 void LifetimeTest::staleLockIsTakenOver() {
-    TempCurrentFolder folder;
+    TempFolder folder;
     // A copy that died without unlocking: its lock names a process that is gone.
     QProcess gone;
     gone.start("true", {});

@@ -46,7 +46,7 @@ class WindowsTest : public QObject {
 };
 
 void WindowsTest::sirenSoundFollowsItsAlarms() {
-    TempCurrentFolder folder;
+    TempFolder folder;
     folder.write("allarme.wav", "RIFF");
     folder.write("gong.wav", "RIFF");
     auto log = std::make_shared<PlayerLog>();
@@ -205,7 +205,7 @@ void WindowsTest::longLineIsCappedAndWraps() {
 }
 
 void WindowsTest::boxButtonsSetTheStopFlag() {
-    TempCurrentFolder folder;
+    TempFolder folder;
     folder.write("s.wav", "RIFF");
     auto log = std::make_shared<PlayerLog>();
     bool stop = false;
@@ -284,7 +284,7 @@ void WindowsTest::assistantIgnoresANestedCall() {
 }
 
 void WindowsTest::realPlayerPlaysNothingForAMissingFile() {
-    TempCurrentFolder folder;
+    TempFolder folder;
     MediaSoundPlayer player;
     player.play(folder.file("manca.wav"));
     QCOMPARE(player.mediaPlayer()->playbackState(), QMediaPlayer::StoppedState);

@@ -29,15 +29,3 @@ public:
 private:
     QTemporaryDir dir_;
 };
-
-// A temporary data folder that is also the current folder for the life of the
-// object, for code that names files relative to the current folder; the old
-// current folder comes back afterwards.
-class TempCurrentFolder : public TempFolder {
-public:
-    TempCurrentFolder() : old_(QDir::currentPath()) { QDir::setCurrent(path()); }
-    ~TempCurrentFolder() { QDir::setCurrent(old_); }
-
-private:
-    QString old_;
-};

@@ -20,7 +20,7 @@ class FormCaricaTest : public QObject {
     Q_OBJECT
 
     struct Fixture {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda{clock, dialogs, folder.path()};
@@ -153,7 +153,7 @@ class FormCaricaTest : public QObject {
         QCOMPARE(f.chosen->size(), 1);
         QCOMPARE(f.chosen->first().first().value<QPixmap>().size(), QSize(1610, 1000));
         QCOMPARE(f.folder.read("Sfondo.dat"), f.folder.read("Img/foto.jpg"));
-        QCOMPARE(LoadBackgroundPicture(QDir::currentPath()).size(), QSize(1610, 1000));
+        QCOMPARE(LoadBackgroundPicture(f.folder.path()).size(), QSize(1610, 1000));
         Settings saved;
         ParseSettings(f.folder.read("Ricordel.ini"), saved);
         QCOMPARE(QDir(saved.picturesFolder), QDir(f.folder.file("Img")));
@@ -275,9 +275,9 @@ class FormCaricaTest : public QObject {
     // No copy, or one that is no picture: the plain background.
     void missingOrBrokenBackgroundIsNull() {
         Fixture f;
-        QVERIFY(LoadBackgroundPicture(QDir::currentPath()).isNull());
+        QVERIFY(LoadBackgroundPicture(f.folder.path()).isNull());
         f.folder.write("Sfondo.dat", "not a picture");
-        QVERIFY(LoadBackgroundPicture(QDir::currentPath()).isNull());
+        QVERIFY(LoadBackgroundPicture(f.folder.path()).isNull());
     }
 };
 

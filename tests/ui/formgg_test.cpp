@@ -18,7 +18,7 @@ class FormGgTest : public QObject {
     Q_OBJECT
 
     struct Fixture {
-        TempCurrentFolder folder;
+        TempFolder folder;
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda{clock, dialogs, folder.path()};
