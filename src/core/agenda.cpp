@@ -95,12 +95,12 @@ bool Agenda::saveList(ListKind kind) {
     return true;
 }
 
-void Agenda::loadSettings() { settings_.readFile(filePath(QString::fromLatin1(kSettingsFileName))); }
+void Agenda::loadSettings() { settings_.load(filePath(QString::fromLatin1(kSettingsFileName))); }
 
 bool Agenda::saveSettings() {
     const QString name = QString::fromLatin1(kSettingsFileName);
     if (!writing_) return false;
-    if (const auto error = settings_.writeFile(filePath(name))) {
+    if (const auto error = settings_.save(filePath(name))) {
         reportSaveFailure(dialogs_, name, *error);
         return false;
     }

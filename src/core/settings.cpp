@@ -86,11 +86,11 @@ void ParseSettings(const QByteArray& bytes, Settings& into) {
     }
 }
 
-void Settings::readFile(const QString& path) {
+void Settings::load(const QString& path) {
     if (const auto bytes = ReadWholeFile(path)) ParseSettings(*bytes, *this);
 }
 
-std::optional<QString> Settings::writeFile(const QString& path) const {
+std::optional<QString> Settings::save(const QString& path) const {
     return WriteFileAtomically(path, SerializeSettings(*this));
 }
 

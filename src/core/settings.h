@@ -24,10 +24,10 @@ struct Settings {
 
     // Reads the file at `path` as ParseSettings does; a missing or unreadable
     // file leaves every setting as it is.
-    void readFile(const QString& path);
+    void load(const QString& path);
     // Writes all the settings to the file at `path`, atomically. Returns the
     // reason on failure; the file then holds what it held.
-    std::optional<QString> writeFile(const QString& path) const;
+    std::optional<QString> save(const QString& path) const;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

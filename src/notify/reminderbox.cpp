@@ -14,7 +14,7 @@ namespace {
 constexpr int kBaseWidth = 3690;  // fits a line of 32 characters
 constexpr int kBaseLabelWidth = 2655;
 constexpr int kTwipsPerExtraChar = 80;
-constexpr int kDesignHeight = 1575;
+constexpr int kBaseHeight = 1575;
 constexpr int kLabelLeft = 840;
 constexpr int kLabelTop = 300;
 constexpr int kLabelHeight = 375;
@@ -71,9 +71,9 @@ void ReminderBox::setMessage(const QString& text) {
     int width = TwipsToPixels(static_cast<int>(qMin<qint64>(kBaseWidth + extra, 1 << 30)));
     int labelWidth =
         TwipsToPixels(static_cast<int>(qMin<qint64>(kBaseLabelWidth + extra, 1 << 30)));
-    // The widths were designed for a font of about 80 twips a character; the
-    // fonts standing in for it here can be wider, and a line must never be
-    // cut off: the label and the box grow to what the text needs.
+    // The widths above allow about 80 twips a character; the font in use can
+    // be wider, and a line must never be cut off: the label and the box grow
+    // to what the text needs.
     const int needed = label1_->fontMetrics().horizontalAdvance(text) + 4;
     if (needed > labelWidth) {
         width += needed - labelWidth;
@@ -103,7 +103,7 @@ void ReminderBox::setMessage(const QString& text) {
     btnOk_->setGeometry(TwipsToPixels(180), buttonTop, buttonWidth, TwipsToPixels(kButtonHeight));
     btnStop_->setGeometry(width - buttonWidth - TwipsToPixels(300), buttonTop, buttonWidth,
                           TwipsToPixels(kButtonHeight));
-    setFixedSize(width, TwipsToPixels(kDesignHeight) + grow);
+    setFixedSize(width, TwipsToPixels(kBaseHeight) + grow);
     CentreWindow(*this);
 }
 
