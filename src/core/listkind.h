@@ -1,25 +1,23 @@
 #pragma once
 
-#include <QColor>
 #include <QString>
 
 #include <array>
 
 struct Settings;
 
-// The three lists, in tab order.
+// The three lists, in the order the agenda keeps them.
 enum class ListKind { Appuntamenti = 0, Scadenze = 1, Ricorrenze = 2 };
 
 inline constexpr std::array<ListKind, 3> kAllListKinds{ListKind::Appuntamenti, ListKind::Scadenze,
                                                        ListKind::Ricorrenze};
 
-// Everything that differs between the lists, in one table, so the code
-// looks a trait up instead of switching on the kind.
+// Everything that differs between the lists' data, in one table, so the code
+// looks a trait up instead of switching on the kind. How a list looks on
+// screen is the window's business (ui/listview.h).
 struct ListTraits {
     ListKind kind;
-    int tab;                       // index of the list's tab in SSTab1
-    const char* tabCaption;        // "Appuntamenti"
-    const char* gridName;          // "FGrid1"
+    const char* tabCaption;        // "Appuntamenti", also the calendar category
     const char* fileBase;          // "Ricordel"
     const char* fileName;          // "Ricordel.dat"
     const char* tableName;         // database table
@@ -28,9 +26,6 @@ struct ListTraits {
     bool hasTime;                  // appointments carry a time
     int itemsPerRecord;            // items of one record in the list file
     QString Settings::*sound;      // the list's sound setting
-    QRgb tabColour;                // TabColour, also the grid's header colour
-    QRgb emptyAreaColour;          // the grid's area below the last row
-    std::array<int, 4> columnTwips;  // column widths; 0 hides a column
     std::array<const char*, 4> headers;
 };
 

@@ -1,6 +1,5 @@
 #include "core/listmodel.h"
 
-#include <QBrush>
 
 #include <algorithm>
 #include <cstring>
@@ -20,9 +19,7 @@ bool BytesHoldNotYearlyMark(const char* message, qsizetype size) {
 
 }  // namespace
 
-ListModel::ListModel(ListKind kind, QObject* parent) : QAbstractTableModel(parent), kind_(kind) {
-    setObjectName(QString::fromLatin1(Traits(kind).gridName) + QStringLiteral("Model"));
-}
+ListModel::ListModel(ListKind kind, QObject* parent) : QAbstractTableModel(parent), kind_(kind) {}
 
 QString& ListModel::cell(AgendaEntry& entry, int column) {
     switch (column) {
@@ -138,11 +135,11 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         case Qt::EditRole:
         case Qt::AccessibleTextRole:
             return cellText(rows_[row], index.column());
-        case Qt::BackgroundRole: {
+        case CellColourRole: {
             if (background_.empty()) return {};
-            const QRgb c = background_[row][static_cast<size_t>(index.column())];
+            const quint32 c = background_[row][static_cast<size_t>(index.column())];
             if (c == 0) return {};
-            return QBrush(QColor::fromRgb(c));
+            return c;
         }
         default:
             return {};
@@ -153,7 +150,6 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
     if (orientation == Qt::Horizontal && section >= 0 && section < ColumnCount) {
         if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
             return QString::fromLatin1(traits().headers[static_cast<size_t>(section)]);
-        if (role == Qt::BackgroundRole) return QBrush(QColor::fromRgb(traits().tabColour));
     }
     if (orientation == Qt::Vertical && role == Qt::DisplayRole) return section + 1;
     return {};
@@ -197,7 +193,7 @@ void ListModel::insertAt(int row, const AgendaEntry& entry) {
     beginInsertRows({}, row, row);
     rows_.insert(rows_.begin() + row, makeRow(entry));
     if (!background_.empty())
-        background_.insert(background_.begin() + row, std::array<QRgb, ColumnCount>{});
+        background_.insert(background_.begin() + row, std::array<quint32, ColumnCount>{});
     endInsertRows();
 }
 
@@ -357,37 +353,28 @@ void ListModel::reorderTexts(const std::vector<int>& order) {
                        {Qt::DisplayRole, Qt::EditRole});
 }
 
-QColor ListModel::cellBackground(int row, int column) const {
-    if (row < 0 || row >= entryCount() || column < 0 || column >= ColumnCount) return {};
-    if (background_.empty()) return {};
-    const QRgb c = background_[static_cast<size_t>(row)][static_cast<size_t>(column)];
-    return c == 0 ? QColor() : QColor::fromRgb(c);
+quint32 ListModel::cellBackground(int row, int column) const {
+    if (row < 0 || row >= entryCount() || column < 0 || column >= ColumnCount) return 0;
+    if (background_.empty()) return 0;
+    return background_[static_cast<size_t>(row)][static_cast<size_t>(column)];
 }
 
-void ListModel::setCellBackground(int row, int column, const QColor& colour) {
+void ListModel::setCellBackground(int row, int column, quint32 argb) {
     if (row < 0 || row >= entryCount() || column < 0 || column >= ColumnCount) return;
     if (background_.empty()) background_.resize(rows_.size());
-    background_[static_cast<size_t>(row)][static_cast<size_t>(column)] =
-        colour.isValid() ? (colour.rgb() | 0xFF000000u) : 0;
+    background_[static_cast<size_t>(row)][static_cast<size_t>(column)] = argb;
     const QModelIndex idx = index(row, column);
-    Q_EMIT dataChanged(idx, idx, {Qt::BackgroundRole});
+    Q_EMIT dataChanged(idx, idx, {CellColourRole});
 }
 
-void ListModel::paintRows(const std::vector<QColor>& colours) {
-    std::vector<QRgb> values;
-    values.reserve(colours.size());
-    for (const QColor& c : colours) values.push_back(c.isValid() ? c.rgb() | 0xFF000000u : 0);
-    paintRows(values);
-}
-
-void ListModel::paintRows(const std::vector<QRgb>& colours) {
+void ListModel::paintRows(const std::vector<quint32>& colours) {
     const int n = std::min(entryCount(), static_cast<int>(colours.size()));
     if (n == 0) return;
     if (background_.empty()) background_.resize(rows_.size());
     for (int r = 0; r < n; ++r) {
-        const QRgb v = colours[static_cast<size_t>(r)];
+        const quint32 v = colours[static_cast<size_t>(r)];
         auto& bg = background_[static_cast<size_t>(r)];
         bg[ColDate] = bg[ColMessage] = bg[ColTime] = v;
     }
-    Q_EMIT dataChanged(index(0, ColDate), index(n - 1, ColTime), {Qt::BackgroundRole});
+    Q_EMIT dataChanged(index(0, ColDate), index(n - 1, ColTime), {CellColourRole});
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QColor>
 #include <QList>
 
 #include <QByteArray>
@@ -21,6 +20,9 @@ class ListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { ColDate = 0, ColMessage = 1, ColTime = 2, ColId = 3, ColumnCount = 4 };
+    // The cell's colour as a quint32 ARGB value; no value when the cell has
+    // none. The grid turns it into the brush it paints.
+    enum Role { CellColourRole = Qt::UserRole + 1 };
     // The largest number of entries a list may hold.
     static constexpr int kMaxEntries = 32766;
 
@@ -84,13 +86,12 @@ public:
     // order[i] held. The ID cells and the cell colours stay with the row position.
     void reorderTexts(const std::vector<int>& order);
 
-    // Cell background; an invalid colour means the grid's normal colour.
-    QColor cellBackground(int row, int column) const;
-    void setCellBackground(int row, int column, const QColor& colour);
-    // Paints columns 0 to 2 of every row at once: colours[i] for row i.
-    void paintRows(const std::vector<QColor>& colours);
-    // The same with colours as RGB values, 0 for the grid's normal colour.
-    void paintRows(const std::vector<QRgb>& colours);
+    // Cell background as an ARGB value; 0 means the grid's normal colour.
+    quint32 cellBackground(int row, int column) const;
+    void setCellBackground(int row, int column, quint32 argb);
+    // Paints columns 0 to 2 of every row at once: colours[i] (ARGB, 0 for
+    // the grid's normal colour) for row i.
+    void paintRows(const std::vector<quint32>& colours);
 
   private:
     // Most rows hold no texts of their own: the message lies in content_ as
@@ -121,5 +122,5 @@ public:
     // messages of rows added since.
     QByteArray content_;
     // The cell colours by row, 0 = none; empty until a colour is set.
-    std::vector<std::array<QRgb, ColumnCount>> background_;
+    std::vector<std::array<quint32, ColumnCount>> background_;
 };

@@ -15,7 +15,7 @@ namespace {
 // The tint of a row from its date and time; its message is read only for a
 // past date, which it may mark "(ny)".
 template <typename Message>
-QRgb Urgency(const QString& dateText, const QString& timeText, Message message,
+quint32 Urgency(const QString& dateText, const QString& timeText, Message message,
              const QDateTime& now) {
     const QDate today = now.date();
     const std::optional<DayMonth> date = ReadEntryDay(dateText, today.year());
@@ -39,7 +39,7 @@ QRgb Urgency(const QString& dateText, const QString& timeText, Message message,
 
 }  // namespace
 
-QRgb UrgencyColour(const AgendaEntry& entry, const QDateTime& now) {
+quint32 UrgencyColour(const AgendaEntry& entry, const QDateTime& now) {
     return Urgency(
         entry.date, entry.time, [&] { return entry.message; }, now);
 }
@@ -51,7 +51,7 @@ void paintUrgencyColours(Agenda& agenda) {
     // today, read once; only today's rows need their time.
     constexpr qint64 kUnread = std::numeric_limits<qint64>::min(), kNoDay = kUnread + 1;
     std::vector<qint64> daysAhead(static_cast<size_t>(sharedtexts::kDates), kUnread);
-    std::vector<QRgb> colours;
+    std::vector<quint32> colours;
     colours.reserve(static_cast<size_t>(list.entryCount()));
     for (int r = 0; r < list.entryCount(); ++r) {
         const int date = list.sharedDate(r);
@@ -65,7 +65,7 @@ void paintUrgencyColours(Agenda& agenda) {
             }
             days = known;
         }
-        QRgb colour = urgency::kWhite;
+        quint32 colour = urgency::kWhite;
         if (days == kNoDay || days > 1) {
             colour = urgency::kWhite;
         } else if (days == 1) {
@@ -77,7 +77,7 @@ void paintUrgencyColours(Agenda& agenda) {
                 list.text(r, ListModel::ColDate), list.text(r, ListModel::ColTime),
                 [&] { return list.text(r, ListModel::ColMessage); }, now);
         }
-        colours.push_back(colour | 0xFF000000u);
+        colours.push_back(colour);
     }
     // All rows in one go, leaving the current cell and the selection alone: the
     // row commands act on the row the user chose, not on the last one painted.

@@ -10,11 +10,12 @@
 
 #include "core/listmodel.h"
 #include "core/win1252.h"
+#include "ui/listview.h"
 
 namespace {
 
-// The view's base colour is the grid's empty area, so a cell without a colour
-// of its own is painted in the normal window colour here.
+// The view's base colour is the grid's empty area, so every cell is painted
+// with its brush here: its own colour, or the normal window colour.
 class CellDelegate final : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -22,7 +23,7 @@ class CellDelegate final : public QStyledItemDelegate {
   protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (!index.data(Qt::BackgroundRole).isValid()) option->backgroundBrush = QBrush(Qt::white);
+        option->backgroundBrush = cellBrush(index);
     }
 };
 
@@ -48,7 +49,9 @@ bool IsProgramKey(int key) {
 
 FlexGrid::FlexGrid(ListModel& model, QItemSelectionModel& selection, QWidget* parent)
     : QTableView(parent), model_(model) {
-    setObjectName(QString::fromLatin1(model.traits().gridName));
+    const ListViewTraits& view = viewTraits(model.kind());
+    setObjectName(QString::fromLatin1(view.gridName));
+    model.setObjectName(QString::fromLatin1(view.gridName) + QStringLiteral("Model"));
     setModel(&model);
     setSelectionModel(&selection);
     setItemDelegate(new CellDelegate(this));
@@ -67,9 +70,8 @@ FlexGrid::FlexGrid(ListModel& model, QItemSelectionModel& selection, QWidget* pa
     gridFont.setBold(true);
     setFont(gridFont);
 
-    const ListTraits& traits = model.traits();
     QPalette pal = palette();
-    pal.setColor(QPalette::Base, QColor::fromRgb(traits.emptyAreaColour));
+    pal.setColor(QPalette::Base, QColor::fromRgb(view.emptyAreaColour));
     pal.setColor(QPalette::Text, Qt::black);
     setPalette(pal);
 
@@ -93,10 +95,10 @@ FlexGrid::FlexGrid(ListModel& model, QItemSelectionModel& selection, QWidget* pa
                        " color: black; font-weight: bold; border: none;"
                        " border-right: 1px solid #808080;"
                        " border-bottom: 1px solid #808080; padding-left: 2px; }")
-            .arg(ColourName(traits.tabColour), ColourName(traits.emptyAreaColour)));
+            .arg(ColourName(view.tabColour), ColourName(view.emptyAreaColour)));
     header->viewport()->installEventFilter(this);
 
-    setAccessibleName(QString::fromUtf8(traits.tabCaption));
+    setAccessibleName(QString::fromUtf8(model.traits().tabCaption));
 }
 
 int FlexGrid::TwipsToPixels(int twips, int dpi) {
@@ -112,9 +114,9 @@ int FlexGrid::CharacterCode(QChar ch) {
 }
 
 void FlexGrid::LayoutColumns() {
-    const ListTraits& traits = model_.traits();
+    const ListViewTraits& view = viewTraits(model_.kind());
     for (int column = 0; column < ListModel::ColumnCount; ++column) {
-        const int twips = traits.columnTwips[static_cast<size_t>(column)];
+        const int twips = view.columnTwips[static_cast<size_t>(column)];
         setColumnHidden(column, twips == 0);
         if (twips > 0) setColumnWidth(column, TwipsToPixels(twips, logicalDpiX()));
     }

@@ -21,6 +21,7 @@
 #include "ui/flexgrid.h"
 #include "ui/form1widgets.h"
 #include "ui/formcarica.h"
+#include "ui/listview.h"
 #include "ui/mainmenus.h"
 
 namespace {
@@ -124,7 +125,7 @@ QMenu* Form1::trayMenu() const {
 }
 
 QColor Form1::tabColour(int tab) const {
-    return QColor::fromRgb(TraitsForTab(tab).tabColour);
+    return QColor::fromRgb(viewTraitsForTab(tab).tabColour);
 }
 
 void Form1::buildControls() {
@@ -141,10 +142,10 @@ void Form1::buildControls() {
     for (ListKind kind : kAllListKinds) {
         const ListTraits& traits = Traits(kind);
         auto* page = new QWidget;
-        page->setObjectName(QStringLiteral("SSTab1_%1").arg(traits.tab));
+        page->setObjectName(QStringLiteral("SSTab1_%1").arg(TabOf(kind)));
         page->setAutoFillBackground(true);
         QPalette pal = page->palette();
-        pal.setColor(QPalette::Window, QColor::fromRgb(traits.tabColour));
+        pal.setColor(QPalette::Window, QColor::fromRgb(viewTraits(kind).tabColour));
         page->setPalette(pal);
         auto* grid = new FlexGrid(agenda_->list(kind), agenda_->selection(kind), page);
         grid->resize(kGridSize);

@@ -7,7 +7,7 @@
 #include <QStylePainter>
 #include <QTabBar>
 
-#include "core/listkind.h"
+#include "ui/listview.h"
 
 Surface::Surface(const QPixmap& picture, std::function<void()> onMouseMove, QWidget* parent)
     : QWidget(parent), picture_(picture), onMouseMove_(std::move(onMouseMove)) {
@@ -62,7 +62,7 @@ class ColouredTabBar final : public QTabBar {
         for (int i = 0; i < count(); ++i) {
             QStyleOptionTab option;
             initStyleOption(&option, i);
-            const QColor colour = QColor::fromRgb(TraitsForTab(i).tabColour);
+            const QColor colour = QColor::fromRgb(viewTraitsForTab(i).tabColour);
             option.palette.setColor(QPalette::Window, colour);
             option.palette.setColor(QPalette::Button, colour);
             option.palette.setColor(QPalette::Base, colour);

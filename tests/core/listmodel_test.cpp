@@ -55,12 +55,12 @@ private Q_SLOTS:
         ListModel model(ListKind::Appuntamenti);
         model.append({"2/1", "secondo", "9:00", "id-a"});
         model.append({"1/1", "primo", "", "id-b"});
-        model.setCellBackground(0, 0, Qt::red);
+        model.setCellBackground(0, 0, 0xFFFF0000);
         model.reorderTexts({1, 0});
         QCOMPARE(model.entry(0), (AgendaEntry{"1/1", "primo", "", "id-a"}));
         QCOMPARE(model.entry(1), (AgendaEntry{"2/1", "secondo", "9:00", "id-b"}));
-        QCOMPARE(model.cellBackground(0, 0), QColor(Qt::red));
-        QVERIFY(!model.cellBackground(1, 0).isValid());
+        QCOMPARE(model.cellBackground(0, 0), 0xFFFF0000u);
+        QCOMPARE(model.cellBackground(1, 0), 0u);
     }
 
     // Rows kept as the file's bytes and shared texts, and rows that own their
@@ -98,8 +98,8 @@ private Q_SLOTS:
                     model.replaceAll(plain);
                 }
                 // Colours stay with the row positions.
-                std::vector<QRgb> colours;
-                for (qsizetype i = 0; i < plain.size(); ++i) colours.push_back(qRgb(1, 2, int(i)));
+                std::vector<quint32> colours;
+                for (qsizetype i = 0; i < plain.size(); ++i) colours.push_back(0xFF010200u + i);
                 if (round % 3)
                     model.paintRows(colours);
                 else
@@ -150,9 +150,7 @@ private Q_SLOTS:
                 }
                 QCOMPARE(model.fileContent(), SerializeList(plain, kind));
                 for (int r = 0; r < plain.size(); ++r)
-                    QCOMPARE(model.cellBackground(r, 2).rgba(),
-                             colours[size_t(r)] ? QColor::fromRgb(colours[size_t(r)]).rgba()
-                                                : QColor().rgba());
+                    QCOMPARE(model.cellBackground(r, 2), colours[size_t(r)]);
                 for (int r = 0; r < plain.size(); ++r)
                     QCOMPARE(model.data(model.index(r, 1)).toString(), plain[r].message);
             }
@@ -162,15 +160,15 @@ private Q_SLOTS:
     void paintingColoursThreeColumnsAndSignalsOnce() {
         ListModel model(ListKind::Appuntamenti);
         for (int i = 0; i < 3; ++i) model.append({"1/1", "m", "", {}});
-        model.setCellBackground(1, 3, Qt::blue);
+        model.setCellBackground(1, 3, 0xFF0000FF);
         QSignalSpy spy(&model, &QAbstractItemModel::dataChanged);
-        model.paintRows({QColor(255, 128, 128), QColor(255, 255, 128), QColor()});
+        model.paintRows({0xFFFF8080, 0xFFFFFF80, 0});
         QCOMPARE(spy.size(), 1);
-        QCOMPARE(model.cellBackground(0, 2), QColor(255, 128, 128));
-        QCOMPARE(model.data(model.index(1, 1), Qt::BackgroundRole).value<QBrush>().color(),
-                 QColor(255, 255, 128));
-        QVERIFY(!model.cellBackground(2, 0).isValid());
-        QCOMPARE(model.cellBackground(1, 3), QColor(Qt::blue));  // column 3 keeps its colour
+        QCOMPARE(model.cellBackground(0, 2), 0xFFFF8080u);
+        QCOMPARE(model.data(model.index(1, 1), ListModel::CellColourRole).value<quint32>(),
+                 0xFFFFFF80u);
+        QVERIFY(!model.data(model.index(2, 0), ListModel::CellColourRole).isValid());
+        QCOMPARE(model.cellBackground(1, 3), 0xFF0000FFu);  // column 3 keeps its colour
     }
 };
 

@@ -54,9 +54,9 @@ class CommandsTest : public QObject {
         QCOMPARE(tabs.size(), 1);  // ends as a click on the tab it was on
         QVERIFY(!f.agenda.listsModified());
         const ListModel& appointments = f.agenda.appointments();
-        QCOMPARE(appointments.cellBackground(0, 0).rgb(), urgency::kLightRed);
-        QCOMPARE(appointments.cellBackground(1, 0).rgb(), urgency::kLightGreen);
-        QCOMPARE(appointments.cellBackground(2, 0).rgb(), urgency::kWhite);
+        QCOMPARE(appointments.cellBackground(0, 0), urgency::kLightRed);
+        QCOMPARE(appointments.cellBackground(1, 0), urgency::kLightGreen);
+        QCOMPARE(appointments.cellBackground(2, 0), urgency::kWhite);
         QCOMPARE(appointments.text(0, ListModel::ColId), QStringLiteral("1"));
         QVERIFY(f.dialogs.shown.isEmpty());
     }

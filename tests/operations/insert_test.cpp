@@ -165,7 +165,7 @@ class InsertTest : public QObject {
         dialogs.type("");
         insertEntry(agenda, QDate(2026, 2, 1));
         QCOMPARE(folder.read("Ricordel.dat"), ListFile({{1, 2, "palestra", ""}}));
-        QCOMPARE(agenda.appointments().cellBackground(0, 0).rgb(), qRgb(255, 255, 128));
+        QCOMPARE(agenda.appointments().cellBackground(0, 0), 0xFFFFFF80u);
     }
 
     void fullListTakesNoMore() {

@@ -27,6 +27,7 @@
 #include "notify/notifier.h"
 #include "operations/operations.h"
 #include "support/windowrig.h"
+#include "ui/listview.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ struct Program : WindowRig {
     QStringList plays() const { return sounds->events.filter(QStringLiteral("play ")); }
 
     QColor background(int row, int column) {
-        return appointments().index(row, column).data(Qt::BackgroundRole).value<QBrush>().color();
+        return cellBrush(appointments().index(row, column)).color();
     }
     // The user clicks a message cell of the appointments grid.
     void clickAppointment(int row) {
@@ -70,7 +71,7 @@ struct Program : WindowRig {
 QString RowColourMismatch(Program& p, int row, const QColor& colour) {
     for (int column = 0; column < 3; ++column) {
         const QColor drawn = p.background(row, column);
-        const QColor kept = p.appointments().cellBackground(row, column);
+        const QColor kept = QColor::fromRgba(p.appointments().cellBackground(row, column));
         if (drawn != colour || kept != colour)
             return QStringLiteral("row %1 column %2: drawn %3, kept %4, expected %5")
                 .arg(row)
@@ -226,7 +227,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     VERIFY_ROW_COLOUR(p, 0, kLightYellow);  // today, 14:30 still to come
     VERIFY_ROW_COLOUR(p, 1, kLightYellow);
     VERIFY_ROW_COLOUR(p, 2, kWhite);  // two days ahead
-    QCOMPARE(p.appointments().cellBackground(0, 3), QColor());
+    QCOMPARE(p.appointments().cellBackground(0, 3), 0u);
 
     // The digest reads the file: the new appointment is in today's lines.
     p.presenter.lines.clear();

@@ -1,0 +1,27 @@
+#include "ui/listview.h"
+
+#include <QColor>
+#include <QModelIndex>
+
+#include "core/listmodel.h"
+
+namespace {
+
+const ListViewTraits kViewTraits[3] = {
+    {ListKind::Appuntamenti, "FGrid1", qRgb(128, 255, 255), qRgb(192, 255, 255),
+     {950, 5000, 800, 0}},
+    {ListKind::Scadenze, "FGrid2", qRgb(128, 255, 128), qRgb(192, 255, 192), {930, 5800, 0, 0}},
+    {ListKind::Ricorrenze, "FGrid3", qRgb(255, 255, 128), qRgb(255, 255, 192), {930, 5800, 0, 0}},
+};
+
+}  // namespace
+
+const ListViewTraits& viewTraits(ListKind kind) { return kViewTraits[static_cast<int>(kind)]; }
+
+const ListViewTraits& viewTraitsForTab(int tab) { return viewTraits(KindForTab(tab)); }
+
+QBrush cellBrush(const QModelIndex& index) {
+    const QVariant colour = index.data(ListModel::CellColourRole);
+    if (!colour.isValid()) return QBrush(Qt::white);
+    return QBrush(QColor::fromRgba(colour.value<quint32>()));
+}
