@@ -34,10 +34,10 @@ class SkippingPresenter final : public ReminderPresenter {
     bool present(const QString&, const QString&, bool) override { return false; }
 };
 
-bool WriteAppointments(const QList<AgendaEntry>& entries) {
-    const QString name = QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName);
+bool writeAppointments(const QList<AgendaEntry>& entries) {
+    const QString name = QString::fromLatin1(listTraits(ListKind::Appuntamenti).fileName);
     if (const auto error =
-            WriteFileAtomically(name, SerializeList(entries, ListKind::Appuntamenti))) {
+            writeFileAtomically(name, serializeList(entries, ListKind::Appuntamenti))) {
         std::fprintf(stderr, "alarm_tick_32766: cannot write the file: %s\n", qPrintable(*error));
         return false;
     }
@@ -46,23 +46,23 @@ bool WriteAppointments(const QList<AgendaEntry>& entries) {
 
 }  // namespace
 
-bool AlarmTickFigure() {
+bool alarmTickFigure() {
     ScratchFolder folder;
-    const QDate today = BenchNow().date();
-    const QString todayText = FormatDateText(today);
+    const QDate today = benchNow().date();
+    const QString todayText = formatDateText(today);
 
     // A full year of appointments with none today, so the ticks measure the
     // check itself and never open the alarm window.
-    QList<AgendaEntry> entries = RandomAppointments(ListModel::kMaxEntries, 21);
+    QList<AgendaEntry> entries = randomAppointments(ListModel::kMaxEntries, 21);
     for (AgendaEntry& e : entries)
-        if (e.date == todayText) e.date = FormatDateText(today.addDays(1));
+        if (e.date == todayText) e.date = formatDateText(today.addDays(1));
     // A second version of the same size plus one character, so that every
     // rewrite is a change the check must notice even within one clock tick.
     QList<AgendaEntry> changed = entries;
     changed.first().message += QLatin1Char('!');
-    if (!WriteAppointments(entries)) return false;
+    if (!writeAppointments(entries)) return false;
 
-    SteppedClock clock(BenchNow().addSecs(30));
+    SteppedClock clock(benchNow().addSecs(30));
     SilentDialogs dialogs;
     SkippingPresenter presenter;
     Agenda agenda(clock, dialogs, QDir::currentPath());
@@ -80,17 +80,17 @@ bool AlarmTickFigure() {
         clock.advanceSecs(60);
         timer.start();
         notifier.alarms().checkAlarms();
-        steady.push_back(Millis(timer));
+        steady.push_back(elapsedMillis(timer));
     }
     for (int i = 0; i < kFirstTicks; ++i) {
-        if (!WriteAppointments(i % 2 ? entries : changed)) return false;
+        if (!writeAppointments(i % 2 ? entries : changed)) return false;
         clock.advanceSecs(60);
         timer.start();
         notifier.alarms().checkAlarms();
-        first.push_back(Millis(timer));
+        first.push_back(elapsedMillis(timer));
     }
-    PrintAgainstBound("alarm_tick_32766", Median(steady), "ms", 2, false);
-    Print("alarm_tick_32766_first", Median(first), "ms");
+    printAgainstBound("alarm_tick_32766", median(steady), "ms", 2, false);
+    print("alarm_tick_32766_first", median(first), "ms");
 
     if (notifier.alarms().alarmWindow()) {
         std::fprintf(stderr, "alarm_tick_32766: an alarm rang though nothing is due today\n");
@@ -105,7 +105,7 @@ bool AlarmTickFigure() {
     changed.last().message = message;
     changed.last().time =
         QStringLiteral("%1:%2").arg(next.hour()).arg(next.minute(), 2, 10, QLatin1Char('0'));
-    if (!WriteAppointments(changed)) return false;
+    if (!writeAppointments(changed)) return false;
     clock.advanceSecs(60);
     notifier.alarms().checkAlarms();
     AlarmWindow* siren = notifier.alarms().alarmWindow();

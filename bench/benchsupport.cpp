@@ -11,14 +11,14 @@
 
 namespace bench {
 
-QList<AgendaEntry> RandomAppointments(int count, quint32 seed) {
+QList<AgendaEntry> randomAppointments(int count, quint32 seed) {
     QRandomGenerator random(seed);
     QList<AgendaEntry> out;
     out.reserve(count);
     for (int i = 0; i < count; ++i) {
         const QDate date = QDate(2026, 1, 1).addDays(random.bounded(365));
         AgendaEntry e;
-        e.date = FormatDateText(date);
+        e.date = formatDateText(date);
         e.message = QStringLiteral("Appuntamento numero %1").arg(i);
         const int kind = random.bounded(10);
         if (kind == 0) {
@@ -35,13 +35,13 @@ QList<AgendaEntry> RandomAppointments(int count, quint32 seed) {
     return out;
 }
 
-bool WriteListFiles(int perList, quint32 seed) {
+bool writeListFiles(int perList, quint32 seed) {
     for (ListKind kind : kAllListKinds) {
-        QList<AgendaEntry> entries = RandomAppointments(perList, seed + TabOf(kind));
-        if (!Traits(kind).hasTime)
+        QList<AgendaEntry> entries = randomAppointments(perList, seed + tabOf(kind));
+        if (!listTraits(kind).hasTime)
             for (AgendaEntry& e : entries) e.time.clear();
-        if (const auto error = WriteFileAtomically(QString::fromLatin1(Traits(kind).fileName),
-                                                   SerializeList(entries, kind))) {
+        if (const auto error = writeFileAtomically(QString::fromLatin1(listTraits(kind).fileName),
+                                                   serializeList(entries, kind))) {
             std::fprintf(stderr, "cannot write the lists: %s\n", qPrintable(*error));
             return false;
         }
@@ -49,20 +49,20 @@ bool WriteListFiles(int perList, quint32 seed) {
     // A week of notice, as a user who relies on the digest would set it.
     Settings settings;
     settings.daysOfNotice = 7;
-    if (const auto error = WriteFileAtomically(QString::fromLatin1(kSettingsFileName),
-                                               SerializeSettings(settings))) {
+    if (const auto error = writeFileAtomically(QString::fromLatin1(kSettingsFileName),
+                                               serializeSettings(settings))) {
         std::fprintf(stderr, "cannot write the settings: %s\n", qPrintable(*error));
         return false;
     }
     return true;
 }
 
-void Print(const char* name, double value, const char* unit) {
+void print(const char* name, double value, const char* unit) {
     std::printf("%s: %.3f%s%s\n", name, value, unit[0] ? " " : "", unit);
     std::fflush(stdout);
 }
 
-void PrintAgainstFloor(const char* name, double value, const char* unit, const char* floorName,
+void printAgainstFloor(const char* name, double value, const char* unit, const char* floorName,
                        double floor, double limit) {
     const double ratio = floor > 0 ? value / floor : 0;
     std::printf("%s: %.3f %s  (%.2f x %s; goal at most %g x: %s)\n", name, value, unit, ratio,
@@ -70,7 +70,7 @@ void PrintAgainstFloor(const char* name, double value, const char* unit, const c
     std::fflush(stdout);
 }
 
-void PrintAgainstAllowance(const char* name, double value, const char* unit, const char* floorName,
+void printAgainstAllowance(const char* name, double value, const char* unit, const char* floorName,
                            double floor, double allowance) {
     std::printf("%s: %.3f %s  (%s + %.3f %s; goal at most %s + %g %s: %s)\n", name, value, unit,
                 floorName, value - floor, unit, floorName, allowance, unit,
@@ -78,7 +78,7 @@ void PrintAgainstAllowance(const char* name, double value, const char* unit, con
     std::fflush(stdout);
 }
 
-void PrintAgainstBound(const char* name, double value, const char* unit, double bound,
+void printAgainstBound(const char* name, double value, const char* unit, double bound,
                        bool atLeast) {
     const bool met = atLeast ? value >= bound : value < bound;
     std::printf("%s: %.3f%s%s  (goal %s %g%s%s: %s)\n", name, value, unit[0] ? " " : "", unit,

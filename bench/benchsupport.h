@@ -26,12 +26,12 @@ namespace bench {
 class SilentDialogs final : public Dialogs {
   public:
     int shown = 0;
-    MsgAnswer Message(const QString&, MsgButtons buttons, MsgIcon,
+    MsgAnswer message(const QString&, MsgButtons buttons, MsgIcon,
                       const std::optional<QString>&) override {
         ++shown;
         return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
     }
-    QString Input(const QString&, const std::optional<QString>&, const QString&) override {
+    QString input(const QString&, const std::optional<QString>&, const QString&) override {
         ++shown;
         return {};
     }
@@ -39,13 +39,13 @@ class SilentDialogs final : public Dialogs {
 
 // The day every figure runs on: mid-June, so the generated year has entries
 // on both sides of it.
-inline QDateTime BenchNow() {
+inline QDateTime benchNow() {
     return QDateTime(QDate(2026, 6, 15), QTime(12, 0));
 }
 
 class FixedClock final : public Clock {
   public:
-    QDateTime now() const override { return BenchNow(); }
+    QDateTime now() const override { return benchNow(); }
 };
 
 // A clock the alarm figure moves on by hand, a minute at a time.
@@ -76,37 +76,37 @@ class ScratchFolder {
 
 // Appointments spread over the year 2026 with many equal keys, a few without
 // a time and a few written with a leading zero. Times fall on quarter hours.
-QList<AgendaEntry> RandomAppointments(int count, quint32 seed);
+QList<AgendaEntry> randomAppointments(int count, quint32 seed);
 
 // Writes the three list files of the current folder with `perList` generated
 // entries each (no times outside the appointments), and a settings file with
 // a week of notice. Returns false with a message on stderr when it cannot.
-bool WriteListFiles(int perList, quint32 seed);
+bool writeListFiles(int perList, quint32 seed);
 // The seed of the start-up figures' lists.
 inline constexpr quint32 kStartupSeed = 11;
 
 // How many samples each figure takes its median of.
 inline constexpr int kSamples = 7;
 
-void Print(const char* name, double value, const char* unit);
+void print(const char* name, double value, const char* unit);
 
 // A goal set as a ratio to a floor measured in the same run: prints the
 // figure with its ratio and whether the goal holds. `limit` is the largest
 // ratio allowed.
-void PrintAgainstFloor(const char* name, double value, const char* unit, const char* floorName,
+void printAgainstFloor(const char* name, double value, const char* unit, const char* floorName,
                        double floor, double limit);
 // A goal set as the floor plus an allowance in the same unit.
-void PrintAgainstAllowance(const char* name, double value, const char* unit, const char* floorName,
+void printAgainstAllowance(const char* name, double value, const char* unit, const char* floorName,
                            double floor, double allowance);
 // A goal set as a fixed bound: at least (`atLeast`) or under `bound`.
-void PrintAgainstBound(const char* name, double value, const char* unit, double bound,
+void printAgainstBound(const char* name, double value, const char* unit, double bound,
                        bool atLeast);
 
-inline double Millis(const QElapsedTimer& timer) {
+inline double elapsedMillis(const QElapsedTimer& timer) {
     return timer.nsecsElapsed() / 1e6;
 }
 
-inline double Median(std::vector<double> values) {
+inline double median(std::vector<double> values) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
     const size_t mid = values.size() / 2;
@@ -114,17 +114,17 @@ inline double Median(std::vector<double> values) {
 }
 
 // The figures that live in files of their own.
-bool StartupFigure200();
-bool StartupFigure3x32766();
-bool StartupFigureEmptyWindow();
-bool StartupFigureBareControls();
-bool PeakRssFigure200();
-bool PeakRssFigure3x32766();
-bool AlarmTickFigure();
+bool startupFigure200();
+bool startupFigure3x32766();
+bool startupFigureEmptyWindow();
+bool startupFigureBareControls();
+bool peakRssFigure200();
+bool peakRssFigure3x32766();
+bool alarmTickFigure();
 
 // The child side of the start-up figures: runs when the program is started
 // with kStartupChildFlag. Returns the process's exit code.
 inline constexpr const char* kStartupChildFlag = "--startup-child";
-int RunStartupChild(int argc, char** argv);
+int runStartupChild(int argc, char** argv);
 
 }  // namespace bench

@@ -41,10 +41,10 @@ struct AgendaWithAppointments {
 
 // The reference bubble sort: passes of neighbour
 // comparisons that read both rows afresh, until a pass swaps nothing.
-void ReferenceBubbleSort(std::vector<AgendaEntry>& rows, bool ascending, int year) {
+void referenceBubbleSort(std::vector<AgendaEntry>& rows, bool ascending, int year) {
     auto later = [&](size_t i, bool earlier) {
-        const auto a = ReadSortKey(rows[i], year);
-        const auto b = ReadSortKey(rows[i + 1], year);
+        const auto a = readSortKey(rows[i], year);
+        const auto b = readSortKey(rows[i + 1], year);
         if (!a || !b) return false;
         return earlier ? *a < *b : *a > *b;
     };
@@ -66,7 +66,7 @@ void ReferenceBubbleSort(std::vector<AgendaEntry>& rows, bool ascending, int yea
 // The floor of a save: the bytes it wrote, each file written to a new file,
 // flushed to the disk and renamed over the old one, which is what an atomic
 // save cannot do without.
-bool FloorWrite(const QString& name, const QByteArray& bytes) {
+bool floorWrite(const QString& name, const QByteArray& bytes) {
     const QByteArray path = QFile::encodeName(name);
     const QByteArray temporary = path + ".floor";
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -88,25 +88,25 @@ bool FloorWrite(const QString& name, const QByteArray& bytes) {
 constexpr ListKind kSaveOrder[] = {ListKind::Appuntamenti, ListKind::Scadenze,
                                    ListKind::Ricorrenze};
 
-std::vector<QByteArray> ReadSavedLists() {
+std::vector<QByteArray> readSavedLists() {
     std::vector<QByteArray> files;
     for (ListKind kind : kSaveOrder) {
-        files.push_back(ReadWholeFile(QString::fromLatin1(Traits(kind).fileName)).value_or(QByteArray()));
+        files.push_back(readWholeFile(QString::fromLatin1(listTraits(kind).fileName)).value_or(QByteArray()));
     }
     return files;
 }
 
 // Save samples and floor samples take turns, so both see the same load.
-bool SaveFigure() {
+bool saveFigure() {
     ScratchFolder folder;
     FixedClock clock;
-    const QList<AgendaEntry> shuffled = RandomAppointments(ListModel::kMaxEntries, 1);
+    const QList<AgendaEntry> shuffled = randomAppointments(ListModel::kMaxEntries, 1);
     auto save = [&](double* millis) {
         AgendaWithAppointments list(clock, true, shuffled);
         QElapsedTimer timer;
         timer.start();
         const bool saved = saveAll(list.agenda);
-        if (millis) *millis = Millis(timer);
+        if (millis) *millis = elapsedMillis(timer);
         return saved && list.dialogs.shown == 0;
     };
     // A first save, not timed, gives the bytes every later one must write.
@@ -114,36 +114,36 @@ bool SaveFigure() {
         std::fprintf(stderr, "save_32766: the save command failed\n");
         return false;
     }
-    const std::vector<QByteArray> expected = ReadSavedLists();
+    const std::vector<QByteArray> expected = readSavedLists();
     std::vector<double> saves, floors;
     for (int run = 0; run < kSamples; ++run) {
         QElapsedTimer timer;
         timer.start();
         for (size_t i = 0; i < expected.size(); ++i) {
-            if (!FloorWrite(QString::fromLatin1(Traits(kSaveOrder[i]).fileName), expected[i])) {
+            if (!floorWrite(QString::fromLatin1(listTraits(kSaveOrder[i]).fileName), expected[i])) {
                 std::fprintf(stderr, "floor_write_32766: cannot write the files\n");
                 return false;
             }
         }
-        floors.push_back(Millis(timer));
+        floors.push_back(elapsedMillis(timer));
         double millis = 0;
-        if (!save(&millis) || ReadSavedLists() != expected) {
+        if (!save(&millis) || readSavedLists() != expected) {
             std::fprintf(stderr, "save_32766: the save failed or wrote other bytes\n");
             return false;
         }
         saves.push_back(millis);
     }
-    const double floor = Median(floors);
-    Print("floor_write_32766", floor, "ms");
-    PrintAgainstFloor("save_32766", Median(saves), "ms", "floor_write_32766", floor, 2);
+    const double floor = median(floors);
+    print("floor_write_32766", floor, "ms");
+    printAgainstFloor("save_32766", median(saves), "ms", "floor_write_32766", floor, 2);
     return true;
 }
 
 // The bubble sort takes seconds a run: five ascending runs give its median,
 // one descending run checks the other order.
-bool BubbleRatioFigure() {
+bool bubbleRatioFigure() {
     constexpr int kCount = 5000, kBubbleRuns = 5;
-    const QList<AgendaEntry> rows = RandomAppointments(kCount, 2);
+    const QList<AgendaEntry> rows = randomAppointments(kCount, 2);
     FixedClock clock;
     bool sameOrder = true;
     std::vector<double> bubbles, ours;
@@ -154,19 +154,19 @@ bool BubbleRatioFigure() {
             QElapsedTimer timer;
             timer.start();
             sortAppointments(list.agenda);
-            if (ascending) ours.push_back(Millis(timer));
+            if (ascending) ours.push_back(elapsedMillis(timer));
             if (run >= kBubbleRuns) continue;
 
             std::vector<AgendaEntry> reference(rows.begin(), rows.end());
             timer.restart();
-            ReferenceBubbleSort(reference, ascending, clock.year());
-            if (ascending) bubbles.push_back(Millis(timer));
+            referenceBubbleSort(reference, ascending, clock.year());
+            if (ascending) bubbles.push_back(elapsedMillis(timer));
             const QList<AgendaEntry> sorted = list.agenda.appointments().entries();
             sameOrder = sameOrder && std::equal(reference.begin(), reference.end(), sorted.begin(),
                                                 sorted.end());
         }
     }
-    PrintAgainstBound("bubble_ratio_5000", Median(bubbles) / std::max(Median(ours), 1e-6), "", 1000,
+    printAgainstBound("bubble_ratio_5000", median(bubbles) / std::max(median(ours), 1e-6), "", 1000,
                       true);
     if (!sameOrder) {
         std::fprintf(stderr, "bubble_ratio_5000: the sort's order differs from the bubble sort\n");
@@ -177,9 +177,9 @@ bool BubbleRatioFigure() {
 
 // Load samples and floor samples take turns. The floor reads the three
 // files and decodes each into one string, without splitting it.
-bool LoadFigure() {
+bool loadFigure() {
     ScratchFolder folder;
-    if (!WriteListFiles(ListModel::kMaxEntries, 3)) return false;
+    if (!writeListFiles(ListModel::kMaxEntries, 3)) return false;
     FixedClock clock;
     std::vector<double> loads, floors;
     for (int run = 0; run < kSamples; ++run) {
@@ -188,21 +188,21 @@ bool LoadFigure() {
             QElapsedTimer timer;
             timer.start();
             for (ListKind kind : kAllListKinds) {
-                const auto bytes = ReadWholeFile(QString::fromLatin1(Traits(kind).fileName));
+                const auto bytes = readWholeFile(QString::fromLatin1(listTraits(kind).fileName));
                 if (!bytes) {
                     std::fprintf(stderr, "floor_decode_3x32766: cannot read the files\n");
                     return false;
                 }
                 texts.push_back(win1252::decode(*bytes));
             }
-            floors.push_back(Millis(timer));
+            floors.push_back(elapsedMillis(timer));
         }
         SilentDialogs dialogs;
         Agenda agenda(clock, dialogs, QDir::currentPath());
         QElapsedTimer timer;
         timer.start();
         agenda.loadLists();
-        loads.push_back(Millis(timer));
+        loads.push_back(elapsedMillis(timer));
         for (ListKind kind : kAllListKinds) {
             if (agenda.list(kind).entryCount() != ListModel::kMaxEntries) {
                 std::fprintf(stderr, "load_3x32766: a list lost entries\n");
@@ -210,9 +210,9 @@ bool LoadFigure() {
             }
         }
     }
-    const double floor = Median(floors);
-    Print("floor_decode_3x32766", floor, "ms");
-    PrintAgainstFloor("load_3x32766", Median(loads), "ms", "floor_decode_3x32766", floor, 3);
+    const double floor = median(floors);
+    print("floor_decode_3x32766", floor, "ms");
+    printAgainstFloor("load_3x32766", median(loads), "ms", "floor_decode_3x32766", floor, 3);
     return true;
 }
 
@@ -220,7 +220,7 @@ bool LoadFigure() {
 // large list is mostly memory touched for the first time, and that cost
 // differs widely between machines (a virtual machine may pay far more than
 // bare metal), so the start-up figures are read beside this one.
-bool FirstTouchFigure() {
+bool firstTouchFigure() {
     constexpr size_t kPage = 4096, kPages = 25600;  // 100 MiB
     std::vector<double> perPage;
     for (int run = 0; run < kSamples; ++run) {
@@ -233,7 +233,7 @@ bool FirstTouchFigure() {
         volatile char keep = block[kPage * (kPages - 1)];
         (void)keep;
     }
-    Print("first_touch_page", Median(perPage), "us");
+    print("first_touch_page", median(perPage), "us");
     return true;
 }
 
@@ -252,7 +252,7 @@ struct Figure {
 
 int main(int argc, char** argv) {
     // The start-up figures run this same program as a fresh child process.
-    if (argc >= 2 && qstrcmp(argv[1], kStartupChildFlag) == 0) return RunStartupChild(argc, argv);
+    if (argc >= 2 && qstrcmp(argv[1], kStartupChildFlag) == 0) return runStartupChild(argc, argv);
     // Writes the data of a start-up figure into the current folder, to
     // profile one start by hand.
     if (argc == 3 && qstrcmp(argv[1], "--prepare") == 0) {
@@ -262,24 +262,24 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "entries per list: 0 to %d\n", ListModel::kMaxEntries);
             return 2;
         }
-        return WriteListFiles(perList, kStartupSeed) ? 0 : 1;
+        return writeListFiles(perList, kStartupSeed) ? 0 : 1;
     }
 
     // The alarm figure opens the alarm window once; no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const std::vector<Figure> figures = {
-        {{"floor_write_32766", "save_32766"}, SaveFigure},
-        {{"bubble_ratio_5000"}, BubbleRatioFigure},
-        {{"floor_decode_3x32766", "load_3x32766"}, LoadFigure},
-        {{"first_touch_page"}, FirstTouchFigure},
-        {{"startup_empty_window"}, StartupFigureEmptyWindow},
-        {{"startup_qt_controls_200"}, StartupFigureBareControls},
-        {{"startup_200"}, StartupFigure200},
-        {{"startup_3x32766"}, StartupFigure3x32766},
-        {{"alarm_tick_32766", "alarm_tick_32766_first"}, AlarmTickFigure},
-        {{"peak_rss_200"}, PeakRssFigure200},
-        {{"peak_rss_3x32766"}, PeakRssFigure3x32766},
+        {{"floor_write_32766", "save_32766"}, saveFigure},
+        {{"bubble_ratio_5000"}, bubbleRatioFigure},
+        {{"floor_decode_3x32766", "load_3x32766"}, loadFigure},
+        {{"first_touch_page"}, firstTouchFigure},
+        {{"startup_empty_window"}, startupFigureEmptyWindow},
+        {{"startup_qt_controls_200"}, startupFigureBareControls},
+        {{"startup_200"}, startupFigure200},
+        {{"startup_3x32766"}, startupFigure3x32766},
+        {{"alarm_tick_32766", "alarm_tick_32766_first"}, alarmTickFigure},
+        {{"peak_rss_200"}, peakRssFigure200},
+        {{"peak_rss_3x32766"}, peakRssFigure3x32766},
     };
     // Names on the command line run only those figures.
     const QStringList wanted = app.arguments().mid(1);

@@ -57,18 +57,18 @@ class SilentPlayer final : public SoundPlayer {
 
 class NoFileDialogs final : public FileDialogs {
   public:
-    QString OpenFileName(const QString&) override { return {}; }
+    QString openFileName(const QString&) override { return {}; }
 };
 
 class NoArchiveViewer final : public ArchiveViewer {
   public:
-    bool Open(const QString&, const QString&) override { return false; }
+    bool open(const QString&, const QString&) override { return false; }
 };
 
 class NoPrinter final : public PrinterAccess {
   public:
-    int PrinterCount() const override { return 0; }
-    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString* reason) override {
+    int printerCount() const override { return 0; }
+    bool print(const std::function<void(QPagedPaintDevice&)>&, QString* reason) override {
         if (reason) *reason = QStringLiteral("no printer");
         return false;
     }
@@ -88,7 +88,7 @@ class CountingPresenter final : public ReminderPresenter {
 
 // Peak resident memory of this process in KiB: VmHWM, or getrusage where
 // /proc is missing (both count KiB on Linux).
-qint64 PeakRssKib() {
+qint64 peakRssKib() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (status.open(QIODevice::ReadOnly)) {
         for (const QByteArray& line : status.readAll().split('\n')) {
@@ -108,7 +108,7 @@ qint64 PeakRssKib() {
 
 // Processes events until the window is on screen, then once more so the
 // first paint is done. False when it never appears.
-bool WaitUntilExposed(QWidget& window) {
+bool waitUntilExposed(QWidget& window) {
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -151,7 +151,7 @@ class BareTable final : public QAbstractTableModel {
     int rows_;
 };
 
-void BuildBareControls(QMainWindow& window, int rows) {
+void buildBareControls(QMainWindow& window, int rows) {
     auto font = [](const char* family, qreal points, bool bold) {
         QFont f(QString::fromLatin1(family));
         f.setPointSizeF(points);
@@ -206,7 +206,7 @@ struct Sample {
 };
 
 // What a child printed: "startup_ms <value>" and "peak_rss_kib <value>".
-std::optional<Sample> ParseChildOutput(const QByteArray& out) {
+std::optional<Sample> parseChildOutput(const QByteArray& out) {
     std::optional<double> millis, kib;
     for (const QByteArray& line : out.split('\n')) {
         const QList<QByteArray> parts = line.trimmed().split(' ');
@@ -229,14 +229,14 @@ enum class Window { Empty, BareControls, Program };
 // the number of entries in each of the three lists (the rows of each table
 // of the bare controls).
 
-std::optional<std::vector<Sample>> RunStartups(int perList, Window kind) {
+std::optional<std::vector<Sample>> runStartups(int perList, Window kind) {
     const bool emptyWindow = kind != Window::Program;  // no files to prepare
     ScratchFolder folder;
     if (!folder.ok()) {
         std::fprintf(stderr, "startup: no temporary folder\n");
         return std::nullopt;
     }
-    if (!emptyWindow && !WriteListFiles(perList, kStartupSeed)) return std::nullopt;
+    if (!emptyWindow && !writeListFiles(perList, kStartupSeed)) return std::nullopt;
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (!env.contains(QStringLiteral("QT_QPA_PLATFORM")))
@@ -261,7 +261,7 @@ std::optional<std::vector<Sample>> RunStartups(int perList, Window kind) {
             if (child.state() != QProcess::NotRunning) child.kill();
             return std::nullopt;
         }
-        const std::optional<Sample> sample = ParseChildOutput(child.readAllStandardOutput());
+        const std::optional<Sample> sample = parseChildOutput(child.readAllStandardOutput());
         if (!sample) {
             std::fprintf(stderr, "startup: the child printed no figures\n");
             return std::nullopt;
@@ -273,17 +273,17 @@ std::optional<std::vector<Sample>> RunStartups(int perList, Window kind) {
 
 // The time and the memory figures of one data set come from the same child
 // runs, made once however many of them are asked for.
-const std::optional<std::vector<Sample>>& SamplesFor(int perList, Window kind) {
+const std::optional<std::vector<Sample>>& samplesFor(int perList, Window kind) {
     static std::map<std::pair<int, Window>, std::optional<std::vector<Sample>>> cache;
     const auto key = std::make_pair(perList, kind);
     auto it = cache.find(key);
-    if (it == cache.end()) it = cache.emplace(key, RunStartups(perList, kind)).first;
+    if (it == cache.end()) it = cache.emplace(key, runStartups(perList, kind)).first;
     return it->second;
 }
 
 // The median of one data set's samples, time or memory.
-std::optional<double> MedianOf(const char* name, int perList, Window kind, bool memory) {
-    const auto& samples = SamplesFor(perList, kind);
+std::optional<double> medianOf(const char* name, int perList, Window kind, bool memory) {
+    const auto& samples = samplesFor(perList, kind);
     if (!samples) {
         std::fprintf(stderr, "%s: no figure\n", name);
         return std::nullopt;
@@ -293,12 +293,12 @@ std::optional<double> MedianOf(const char* name, int perList, Window kind, bool 
     static std::set<std::string> shown;  // a figure's samples are written once
     if (qEnvironmentVariableIsSet("RICORDEL_BENCH_SAMPLES") && shown.insert(name).second)
         for (double v : values) std::fprintf(stderr, "%s sample: %.3f\n", name, v);
-    return Median(values);
+    return median(values);
 }
 
 }  // namespace
 
-int RunStartupChild(int argc, char** argv) {
+int runStartupChild(int argc, char** argv) {
     if (argc < 4) {
         std::fprintf(stderr, "usage: %s %s form|empty <entries per list>\n", argv[0],
                      kStartupChildFlag);
@@ -317,15 +317,15 @@ int RunStartupChild(int argc, char** argv) {
 
     if (emptyWindow || bareControls) {
         QMainWindow window;
-        if (bareControls) BuildBareControls(window, perList);
+        if (bareControls) buildBareControls(window, perList);
         window.resize(Form1::kOuterSize);
         window.show();
-        if (!WaitUntilExposed(window)) {
+        if (!waitUntilExposed(window)) {
             std::fprintf(stderr, "the empty window never appeared\n");
             return 1;
         }
-        const double millis = Millis(timer);
-        std::printf("startup_ms %.3f\npeak_rss_kib %lld\n", millis, PeakRssKib());
+        const double millis = elapsedMillis(timer);
+        std::printf("startup_ms %.3f\npeak_rss_kib %lld\n", millis, peakRssKib());
         return 0;
     }
 
@@ -341,21 +341,21 @@ int RunStartupChild(int argc, char** argv) {
 
     // Where the time goes, printed beside the figures for whoever profiles
     // a start by hand; the parent reads only the totals.
-    const double appMs = Millis(timer);
-    LoadItalianTranslation(app);
-    InstallFontSubstitutes();
+    const double appMs = elapsedMillis(timer);
+    loadItalianTranslation(app);
+    installFontSubstitutes();
     Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer, silent, nullptr,
                              &presenter, nullptr, QDir::currentPath()});
-    const double builtMs = Millis(timer);
+    const double builtMs = elapsedMillis(timer);
     form.load();
-    const double loadedMs = Millis(timer);
+    const double loadedMs = elapsedMillis(timer);
     form.show();
-    if (!WaitUntilExposed(form)) {
+    if (!waitUntilExposed(form)) {
         std::fprintf(stderr, "the main window never appeared\n");
         return 1;
     }
-    const double millis = Millis(timer);
-    const qint64 peak = PeakRssKib();
+    const double millis = elapsedMillis(timer);
+    const qint64 peak = peakRssKib();
     std::printf(
         "phase_application_ms %.3f\nphase_window_built_ms %.3f\n"
         "phase_form_load_ms %.3f\nphase_shown_ms %.3f\n",
@@ -364,7 +364,7 @@ int RunStartupChild(int argc, char** argv) {
     for (ListKind kind : kAllListKinds) {
         if (form.agenda().list(kind).entryCount() != perList) {
             std::fprintf(stderr, "the list %s holds %d entries instead of %d\n",
-                         Traits(kind).fileName, form.agenda().list(kind).entryCount(), perList);
+                         listTraits(kind).fileName, form.agenda().list(kind).entryCount(), perList);
             return 1;
         }
     }
@@ -382,43 +382,43 @@ int RunStartupChild(int argc, char** argv) {
 
 // Each goal figure is printed with its ratio to the figure it is measured
 // against, which is sampled first when it was not asked for.
-bool StartupFigureEmptyWindow() {
-    const auto value = MedianOf("startup_empty_window", 0, Window::Empty, false);
-    if (value) Print("startup_empty_window", *value, "ms");
+bool startupFigureEmptyWindow() {
+    const auto value = medianOf("startup_empty_window", 0, Window::Empty, false);
+    if (value) print("startup_empty_window", *value, "ms");
     return value.has_value();
 }
-bool StartupFigureBareControls() {
-    const auto floor = MedianOf("startup_empty_window", 0, Window::Empty, false);
-    const auto value = MedianOf("startup_qt_controls_200", 200, Window::BareControls, false);
+bool startupFigureBareControls() {
+    const auto floor = medianOf("startup_empty_window", 0, Window::Empty, false);
+    const auto value = medianOf("startup_qt_controls_200", 200, Window::BareControls, false);
     if (value && floor)
         std::printf("startup_qt_controls_200: %.3f ms  (%.2f x startup_empty_window)\n", *value,
                     *value / *floor);
     return value && floor;
 }
-bool StartupFigure200() {
-    const auto floor = MedianOf("startup_empty_window", 0, Window::Empty, false);
-    const auto value = MedianOf("startup_200", 200, Window::Program, false);
+bool startupFigure200() {
+    const auto floor = medianOf("startup_empty_window", 0, Window::Empty, false);
+    const auto value = medianOf("startup_200", 200, Window::Program, false);
     if (value && floor)
-        PrintAgainstFloor("startup_200", *value, "ms", "startup_empty_window", *floor, 3);
+        printAgainstFloor("startup_200", *value, "ms", "startup_empty_window", *floor, 3);
     return value && floor;
 }
-bool StartupFigure3x32766() {
-    const auto floor = MedianOf("startup_200", 200, Window::Program, false);
-    const auto value = MedianOf("startup_3x32766", ListModel::kMaxEntries, Window::Program, false);
+bool startupFigure3x32766() {
+    const auto floor = medianOf("startup_200", 200, Window::Program, false);
+    const auto value = medianOf("startup_3x32766", ListModel::kMaxEntries, Window::Program, false);
     if (value && floor)
-        PrintAgainstFloor("startup_3x32766", *value, "ms", "startup_200", *floor, 2);
+        printAgainstFloor("startup_3x32766", *value, "ms", "startup_200", *floor, 2);
     return value && floor;
 }
-bool PeakRssFigure200() {
-    const auto value = MedianOf("peak_rss_200", 200, Window::Program, true);
-    if (value) Print("peak_rss_200", *value, "MB");
+bool peakRssFigure200() {
+    const auto value = medianOf("peak_rss_200", 200, Window::Program, true);
+    if (value) print("peak_rss_200", *value, "MB");
     return value.has_value();
 }
-bool PeakRssFigure3x32766() {
-    const auto floor = MedianOf("peak_rss_200", 200, Window::Program, true);
-    const auto value = MedianOf("peak_rss_3x32766", ListModel::kMaxEntries, Window::Program, true);
+bool peakRssFigure3x32766() {
+    const auto floor = medianOf("peak_rss_200", 200, Window::Program, true);
+    const auto value = medianOf("peak_rss_3x32766", ListModel::kMaxEntries, Window::Program, true);
     if (value && floor)
-        PrintAgainstAllowance("peak_rss_3x32766", *value, "MB", "peak_rss_200", *floor, 12);
+        printAgainstAllowance("peak_rss_3x32766", *value, "MB", "peak_rss_200", *floor, 12);
     return value && floor;
 }
 

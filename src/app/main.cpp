@@ -25,11 +25,11 @@
 
 namespace {
 
-QString ProgramVersion() {
+QString programVersion() {
     return QStringLiteral(RICORDEL_VERSION_TEXT);
 }
 
-QString HelpText() {
+QString helpText() {
     return QStringLiteral(
         "Uso: ricordel [opzioni] [FILE.ics]\n"
         "\n"
@@ -51,13 +51,13 @@ QString HelpText() {
         "2 opzioni non valide.\n");
 }
 
-void Print(std::FILE* stream, const QString& text) {
+void print(std::FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fflush(stream);
 }
 
 // The argument that named an option, with its dashes ("--bogus").
-QString AsTyped(const QStringList& arguments, const QString& name) {
+QString asTyped(const QStringList& arguments, const QString& name) {
     for (const QString& a : arguments.mid(1)) {
         const QString bare = a.section(u'=', 0, 0);
         if (bare.startsWith(u'-') && QStringView(bare).mid(bare.startsWith(u"--") ? 2 : 1) == name)
@@ -71,7 +71,7 @@ QString AsTyped(const QStringList& arguments, const QString& name) {
 // a running copy, from a script and without a display. Returns the exit
 // code when the program must not start its window; a calendar file named on
 // the command line goes to calendarFile.
-std::optional<int> RunCommandLine(int argc, char* argv[], QString& calendarFile) {
+std::optional<int> runCommandLine(int argc, char* argv[], QString& calendarFile) {
     if (argc <= 1) return std::nullopt;
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -99,7 +99,7 @@ std::optional<int> RunCommandLine(int argc, char* argv[], QString& calendarFile)
         error = unknown.isEmpty()
                     ? QStringLiteral("opzione incompleta o non valida (--export-ics vuole un FILE)")
                     : QStringLiteral("opzione sconosciuta: %1")
-                          .arg(AsTyped(arguments, unknown.first()));
+                          .arg(asTyped(arguments, unknown.first()));
     } else if (parser.positionalArguments().size() > 1 ||
                (parser.isSet(exportIcs) && !parser.positionalArguments().isEmpty())) {
         error = QStringLiteral("argomento inatteso: %1").arg(parser.positionalArguments().last());
@@ -107,15 +107,15 @@ std::optional<int> RunCommandLine(int argc, char* argv[], QString& calendarFile)
         error = QStringLiteral("--export-ics va data una volta sola");
     }
     if (!error.isEmpty()) {
-        Print(stderr, QStringLiteral("ricordel: %1\n\n").arg(error) + HelpText());
+        print(stderr, QStringLiteral("ricordel: %1\n\n").arg(error) + helpText());
         return 2;
     }
     if (parser.isSet(help)) {
-        Print(stdout, HelpText());
+        print(stdout, helpText());
         return 0;
     }
     if (parser.isSet(version)) {
-        Print(stdout, QStringLiteral("Ricordel %1\n").arg(ProgramVersion()));
+        print(stdout, QStringLiteral("Ricordel %1\n").arg(programVersion()));
         return 0;
     }
     if (parser.isSet(exportIcs)) {
@@ -123,14 +123,14 @@ std::optional<int> RunCommandLine(int argc, char* argv[], QString& calendarFile)
         QCoreApplication::setApplicationName(QStringLiteral("Ricordel"));
         const QString file = parser.value(exportIcs);
         SystemClock clock;
-        const CalendarFileOutcome outcome = ExportCalendarFile(QDir::current(), file, clock);
+        const CalendarFileOutcome outcome = exportCalendarFile(QDir::current(), file, clock);
         if (outcome.error) {
-            Print(stderr, QStringLiteral("ricordel: %1.\n").arg(*outcome.error));
+            print(stderr, QStringLiteral("ricordel: %1.\n").arg(*outcome.error));
             return 1;
         }
-        Print(stdout, QStringLiteral("Calendario scritto in \"%1\". %2\n")
+        print(stdout, QStringLiteral("Calendario scritto in \"%1\". %2\n")
                           .arg(QDir::toNativeSeparators(file),
-                               CalendarCountsText(outcome.written, outcome.skipped)));
+                               calendarCountsText(outcome.written, outcome.skipped)));
         return 0;
     }
     if (!parser.positionalArguments().isEmpty())
@@ -142,7 +142,7 @@ std::optional<int> RunCommandLine(int argc, char* argv[], QString& calendarFile)
 
 int main(int argc, char* argv[]) {
     QString calendarFile;
-    if (const std::optional<int> code = RunCommandLine(argc, argv, calendarFile)) return *code;
+    if (const std::optional<int> code = runCommandLine(argc, argv, calendarFile)) return *code;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ricordel"));
@@ -151,20 +151,20 @@ int main(int argc, char* argv[]) {
 
     // One copy per data folder: a second start brings the first one forward.
     SingleInstance instance(QDir::currentPath());
-    if (instance.Acquire() == SingleInstance::Outcome::AlreadyRunning) {
+    if (instance.acquire() == SingleInstance::Outcome::AlreadyRunning) {
         if (calendarFile.isEmpty()) {
-            instance.AskRunningCopyToShow();
+            instance.askRunningCopyToShow();
             return 0;
         }
-        if (instance.AskRunningCopyToImport(calendarFile)) return 0;
-        Print(stderr, QStringLiteral("ricordel: il Ricordel già aperto su questa cartella non "
+        if (instance.askRunningCopyToImport(calendarFile)) return 0;
+        print(stderr, QStringLiteral("ricordel: il Ricordel già aperto su questa cartella non "
                                      "risponde: calendario \"%1\" non importato.\n")
                           .arg(QDir::toNativeSeparators(calendarFile)));
         return 1;
     }
 
-    LoadItalianTranslation(app);
-    InstallFontSubstitutes();
+    loadItalianTranslation(app);
+    installFontSubstitutes();
 
     SystemClock clock;
     WidgetDialogs dialogs;
@@ -172,9 +172,9 @@ int main(int argc, char* argv[]) {
     DesktopArchiveViewer archiveViewer;
     SystemPrinterAccess printer;
     SystemTrayIcon tray;
-    const auto notifications = MakeSystemNotifications(&tray);
+    const auto notifications = makeSystemNotifications(&tray);
     Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer,
-                             SystemSoundPlayerFactory(), &tray, nullptr, notifications.get(),
+                             systemSoundPlayerFactory(), &tray, nullptr, notifications.get(),
                              QDir::currentPath()});
     dialogs.setParentWidget(&form);
     files.setParentWidget(&form);

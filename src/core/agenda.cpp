@@ -46,7 +46,7 @@ void Agenda::showTab(int tab) {
     Q_EMIT currentTabChanged(tab);
 }
 
-void Agenda::selectCurrentList() { currentGrid_ = &list(KindForTab(currentTab_)); }
+void Agenda::selectCurrentList() { currentGrid_ = &list(kindForTab(currentTab_)); }
 
 void Agenda::setListsModified(bool modified) {
     if (listsModified_ == modified) return;
@@ -57,21 +57,21 @@ void Agenda::setListsModified(bool modified) {
 void Agenda::loadLists() {
     // Missing files are created empty, in this order.
     for (ListKind kind : {ListKind::Scadenze, ListKind::Appuntamenti, ListKind::Ricorrenze}) {
-        const QString name = QString::fromLatin1(Traits(kind).fileName);
+        const QString name = QString::fromLatin1(listTraits(kind).fileName);
         if (QFile::exists(filePath(name))) continue;
         QFile f(filePath(name));
         if (!f.open(QIODevice::WriteOnly))
-            dialogs_.Notice(QStringLiteral("Impossibile creare il file \"%1\":\n%2")
+            dialogs_.notice(QStringLiteral("Impossibile creare il file \"%1\":\n%2")
                                 .arg(name, f.errorString()),
                             MsgIcon::Critical, QStringLiteral("Errore"));
     }
     for (ListKind kind : kAllListKinds) {
-        const QString name = QString::fromLatin1(Traits(kind).fileName);
+        const QString name = QString::fromLatin1(listTraits(kind).fileName);
         QString error;
-        if (const auto bytes = ReadWholeFile(filePath(name), &error)) {
+        if (const auto bytes = readWholeFile(filePath(name), &error)) {
             list(kind).appendFileContent(*bytes);
         } else if (QFile::exists(filePath(name))) {
-            dialogs_.Notice(
+            dialogs_.notice(
                 QStringLiteral("Impossibile leggere il file \"%1\":\n%2").arg(name, error),
                 MsgIcon::Critical, QStringLiteral("Errore"));
         }
@@ -86,7 +86,7 @@ bool Agenda::saveList(ListKind kind) {
         return grid.writeFileContent(
             [&](const char* data, qsizetype size) { return file.write(data, size) == size; });
     };
-    if (const auto error = WriteFileAtomically(filePath(name), write)) {
+    if (const auto error = writeFileAtomically(filePath(name), write)) {
         reportSaveFailure(dialogs_, name, *error);
         return false;
     }
@@ -108,8 +108,8 @@ bool Agenda::saveSettings() {
 }
 
 bool Agenda::storePathSetting(QString Settings::*setting, const QString& path) {
-    if (!SettingsCanHold(path)) {
-        dialogs_.Notice(QStringLiteral("Il percorso\n%1\ncontiene caratteri che il file delle "
+    if (!settingsCanHold(path)) {
+        dialogs_.notice(QStringLiteral("Il percorso\n%1\ncontiene caratteri che il file delle "
                                        "impostazioni non può conservare: l'impostazione resta "
                                        "com'era.")
                             .arg(path),
@@ -122,7 +122,7 @@ bool Agenda::storePathSetting(QString Settings::*setting, const QString& path) {
 }
 
 void reportSaveFailure(Dialogs& dialogs, const QString& fileName, const QString& reason) {
-    dialogs.Notice(QStringLiteral("Impossibile salvare il file \"%1\":\n%2\n\n"
+    dialogs.notice(QStringLiteral("Impossibile salvare il file \"%1\":\n%2\n\n"
                                   "Il file precedente è rimasto com'era.")
                        .arg(fileName, reason),
                    MsgIcon::Critical, QStringLiteral("Errore"));

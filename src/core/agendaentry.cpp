@@ -6,15 +6,15 @@
 
 namespace {
 
-bool NeedsCleaning(QChar c) {
+bool needsCleaningChar(QChar c) {
     return c == u'"' || c == u'\t' || c == u'\r' || c == u'\n' || !win1252::isEncodable(c);
 }
 
 }  // namespace
 
-QString CleanCellText(QString text) {
+QString cleanCellText(QString text) {
     // Most texts are clean already: they are given back untouched.
-    const auto first = std::find_if(text.cbegin(), text.cend(), NeedsCleaning);
+    const auto first = std::find_if(text.cbegin(), text.cend(), needsCleaningChar);
     if (first == text.cend()) return text;
     QString out;
     out.reserve(text.size());

@@ -23,4 +23,4 @@ inline constexpr QLatin1StringView kNotYearlyMark("(ny)");
 // which would split the row or the record, become spaces; a character that
 // Windows-1252 has no byte for becomes "?" (one "?" per character, also for
 // one outside the 16-bit range).
-QString CleanCellText(QString text);
+QString cleanCellText(QString text);

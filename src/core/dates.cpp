@@ -24,24 +24,24 @@ bool splitDateText(const QString& text, int& day, int& month) {
 
 }  // namespace
 
-std::optional<DayMonth> ParseDateText(const QString& dateText, int year) {
+std::optional<DayMonth> parseDateText(const QString& dateText, int year) {
     int day = 0, month = 0;
     if (!splitDateText(dateText, day, month)) return std::nullopt;
     if (!QDate::isValid(year, month, day)) return std::nullopt;
     return DayMonth{day, month};
 }
 
-std::optional<QDate> EntryDate(const QString& dateText, int year) {
-    const auto dm = ParseDateText(dateText, year);
+std::optional<QDate> entryDate(const QString& dateText, int year) {
+    const auto dm = parseDateText(dateText, year);
     if (!dm) return std::nullopt;
     return QDate(year, dm->month, dm->day);
 }
 
-std::optional<DayMonth> DateTextOfAnyYear(const QString& dateText) {
-    return ParseDateText(dateText, 2000);  // a leap year holds every day of every year
+std::optional<DayMonth> dateTextOfAnyYear(const QString& dateText) {
+    return parseDateText(dateText, 2000);  // a leap year holds every day of every year
 }
 
-bool ReadShortNumber(QStringView text, int& value) {
+bool readShortNumber(QStringView text, int& value) {
     if (text.isEmpty() || text.size() > 2) return false;
     value = 0;
     for (QChar c : text) {
@@ -51,13 +51,13 @@ bool ReadShortNumber(QStringView text, int& value) {
     return true;
 }
 
-QString FormatDateText(int day, int month) {
+QString formatDateText(int day, int month) {
     return QString::number(day) + u'/' + QString::number(month);
 }
 
-QString FormatDateText(const QDate& date) { return FormatDateText(date.day(), date.month()); }
+QString formatDateText(const QDate& date) { return formatDateText(date.day(), date.month()); }
 
-std::optional<QTime> ParseTimeText(const QString& timeText) {
+std::optional<QTime> parseTimeText(const QString& timeText) {
     const QString t = timeText.trimmed();
     qsizetype sep = t.indexOf(u':');
     if (sep < 0) sep = t.indexOf(u'.');
@@ -72,11 +72,11 @@ std::optional<QTime> ParseTimeText(const QString& timeText) {
     return QTime(h, m);
 }
 
-QString FormatTimeText(const QTime& time) {
+QString formatTimeText(const QTime& time) {
     return time.toString(QStringLiteral("H:mm"));
 }
 
-qint64 WallSeconds(const QDateTime& t) {
+qint64 wallSeconds(const QDateTime& t) {
     return t.date().toJulianDay() * 86400 + t.time().msecsSinceStartOfDay() / 1000;
 }
 

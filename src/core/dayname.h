@@ -4,7 +4,7 @@
 
 // The Italian name of a weekday numbered with Sunday as 1; any other number
 // gives the empty text.
-QString DayName(int weekday);
+QString dayName(int weekday);
 
 // The weekday number of a date, Sunday being 1.
-int WeekdayNumber(int qtDayOfWeek);
+int weekdayNumber(int qtDayOfWeek);

@@ -17,15 +17,15 @@ public:
 
     // A message box. A title of std::nullopt shows the program's own title;
     // an empty text shows an empty title.
-    virtual MsgAnswer Message(const QString& text, MsgButtons buttons, MsgIcon icon,
+    virtual MsgAnswer message(const QString& text, MsgButtons buttons, MsgIcon icon,
                               const std::optional<QString>& title) = 0;
 
     // A text-input box. Returns the typed text, or an empty text on cancel.
-    virtual QString Input(const QString& prompt, const std::optional<QString>& title,
+    virtual QString input(const QString& prompt, const std::optional<QString>& title,
                           const QString& defaultText) = 0;
 
     // Convenience for a notice with one OK button.
-    void Notice(const QString& text, MsgIcon icon, const std::optional<QString>& title) {
-        Message(text, MsgButtons::Ok, icon, title);
+    void notice(const QString& text, MsgIcon icon, const std::optional<QString>& title) {
+        message(text, MsgButtons::Ok, icon, title);
     }
 };

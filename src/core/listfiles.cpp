@@ -48,10 +48,10 @@ DayMonth savedDayMonth(const QString& dateText) {
     const QStringView text(dateText);
     const qsizetype slash = text.indexOf(u'/');
     int day = 0, month = 0;
-    if (slash > 0 && ReadShortNumber(text.left(slash), day) &&
-        ReadShortNumber(text.mid(slash + 1), month))
+    if (slash > 0 && readShortNumber(text.left(slash), day) &&
+        readShortNumber(text.mid(slash + 1), month))
         return QDate::isValid(2000, month, day) ? DayMonth{day, month} : DayMonth{};
-    const auto dm = DateTextOfAnyYear(dateText);
+    const auto dm = dateTextOfAnyYear(dateText);
     return dm ? *dm : DayMonth{};
 }
 
@@ -166,10 +166,10 @@ qint16 readInt16Span(const QByteArray& bytes, const ItemSpan& item) {
         }
         if (i == item.end) return static_cast<qint16>(value);
     }
-    return ReadInt16Item(FileItem{decodeSpan(bytes, item), item.quoted});
+    return readInt16Item(FileItem{decodeSpan(bytes, item), item.quoted});
 }
 
-// True when CleanCellText would change a text read from a file (every
+// True when cleanCellText would change a text read from a file (every
 // character decoded from a byte has that byte, so only these four count).
 bool needsCleaning(const QString& text) {
     for (QChar c : text)
@@ -184,9 +184,9 @@ FileItem ItemReader::next() {
     return FileItem{decodeSpan(bytes_, span), span.quoted};
 }
 
-qint16 ReadInt16Item(const FileItem& item) {
-    const double v = NumericValue(item.text);
-    const auto r = ToInt16(v);
+qint16 readInt16Item(const FileItem& item) {
+    const double v = numericValueOf(item.text);
+    const auto r = toInt16(v);
     return r ? *r : 0;
 }
 
@@ -209,7 +209,7 @@ RawRecord::RawRecord(const QByteArray& bytes, ListKind kind, const std::vector<I
 }
 
 ListRecord RawRecord::decode() const {
-    const int itemsPerRecord = Traits(kind_).itemsPerRecord;
+    const int itemsPerRecord = listTraits(kind_).itemsPerRecord;
     const qsizetype count = static_cast<qsizetype>(items_.size());
     ListRecord rec;
     rec.day = day;
@@ -221,14 +221,14 @@ ListRecord RawRecord::decode() const {
         rec.message += u',' + decodeSpan(bytes_, items_[static_cast<size_t>(i)]);
     // Cleaning writes to the text, which would copy a shared time text
     // and allocate for an empty one: only texts that need it are cleaned.
-    if (needsCleaning(rec.message)) rec.message = CleanCellText(std::move(rec.message));
-    if (needsCleaning(rec.time)) rec.time = CleanCellText(std::move(rec.time));
+    if (needsCleaning(rec.message)) rec.message = cleanCellText(std::move(rec.message));
+    if (needsCleaning(rec.time)) rec.time = cleanCellText(std::move(rec.time));
     return rec;
 }
 
 bool RawRecord::plainMessage(qsizetype& start, qsizetype& size) const {
     const size_t count = items_.size();
-    if (count > static_cast<size_t>(Traits(kind_).itemsPerRecord)) return false;
+    if (count > static_cast<size_t>(listTraits(kind_).itemsPerRecord)) return false;
     if (count < 3) {
         start = size = 0;
         return true;
@@ -245,7 +245,7 @@ bool RawRecord::plainMessage(qsizetype& start, qsizetype& size) const {
 }
 
 int RawRecord::sharedTime() const {
-    if (!Traits(kind_).hasTime || items_.size() < 4) return 0;
+    if (!listTraits(kind_).hasTime || items_.size() < 4) return 0;
     const ItemSpan& item = items_[3];
     if (item.end == item.start) return 0;
     const int index = sharedTimeIndex(bytes_, item);
@@ -311,11 +311,11 @@ bool scanPlainRecord(const QByteArray& bytes, qsizetype& pos, bool withTime,
 
 }  // namespace
 
-void ForEachRecord(const QByteArray& bytes, ListKind kind,
+void forEachRecord(const QByteArray& bytes, ListKind kind,
                    const std::function<void(const RawRecord&)>& visit) {
     qsizetype pos = 0;
     std::vector<ItemSpan> items;
-    const bool withTime = Traits(kind).itemsPerRecord == 4;
+    const bool withTime = listTraits(kind).itemsPerRecord == 4;
     while (true) {
         // The same steps as ItemReader's skipBlankLines and atEnd.
         while (pos < bytes.size() && (isBlank(bytes[pos]) || isLineEnd(bytes[pos]))) ++pos;
@@ -335,14 +335,14 @@ void ForEachRecord(const QByteArray& bytes, ListKind kind,
     }
 }
 
-size_t RecordCountEstimate(const QByteArray& bytes) {
+size_t recordCountEstimate(const QByteArray& bytes) {
     return static_cast<size_t>(std::min<qsizetype>(bytes.size() / 8 + 1, 1 << 16));
 }
 
-QList<ListRecord> ParseListRecords(const QByteArray& bytes, ListKind kind) {
+QList<ListRecord> parseListRecords(const QByteArray& bytes, ListKind kind) {
     QList<ListRecord> records;
-    records.reserve(static_cast<qsizetype>(RecordCountEstimate(bytes)));
-    ForEachRecord(bytes, kind, [&](const RawRecord& raw) { records.append(raw.decode()); });
+    records.reserve(static_cast<qsizetype>(recordCountEstimate(bytes)));
+    forEachRecord(bytes, kind, [&](const RawRecord& raw) { records.append(raw.decode()); });
     return records;
 }
 
@@ -355,7 +355,7 @@ const std::vector<QString>& dates() {
         std::vector<QString> out;
         out.reserve(kDays * kMonths);
         for (int month = 1; month <= kMonths; ++month)
-            for (int day = 1; day <= kDays; ++day) out.push_back(FormatDateText(day, month));
+            for (int day = 1; day <= kDays; ++day) out.push_back(formatDateText(day, month));
         return out;
     }();
     return texts;
@@ -401,35 +401,35 @@ const QByteArray& datePrefix(int index) {
 
 }  // namespace sharedtexts
 
-QString RecordDateText(const ListRecord& record) {
+QString recordDateText(const ListRecord& record) {
     // Every date of a full list is one of 372 texts: they are shared, which
     // saves an allocation and its memory on each entry.
     const int shared = sharedtexts::dateIndex(record.day, record.month);
-    return shared >= 0 ? sharedtexts::date(shared) : FormatDateText(record.day, record.month);
+    return shared >= 0 ? sharedtexts::date(shared) : formatDateText(record.day, record.month);
 }
 
-AgendaEntry EntryFromRecord(const ListRecord& record, ListKind kind) {
+AgendaEntry entryFromRecord(const ListRecord& record, ListKind kind) {
     AgendaEntry e;
-    e.date = RecordDateText(record);
+    e.date = recordDateText(record);
     e.message = record.message;
-    if (Traits(kind).hasTime) e.time = record.time;
+    if (listTraits(kind).hasTime) e.time = record.time;
     return e;
 }
 
-qsizetype RecordSizeBound(const AgendaEntry& entry, ListKind kind) {
+qsizetype recordSizeBound(const AgendaEntry& entry, ListKind kind) {
     // "dd,mm," (a day of some year, or 0,0), the quoted message, the quoted
     // time and CR LF.
-    return 6 + 2 + entry.message.size() + (Traits(kind).hasTime ? 3 + entry.time.size() : 0) + 2;
+    return 6 + 2 + entry.message.size() + (listTraits(kind).hasTime ? 3 + entry.time.size() : 0) + 2;
 }
 
-char* WriteRecord(char* out, const AgendaEntry& entry, ListKind kind) {
+char* writeRecord(char* out, const AgendaEntry& entry, ListKind kind) {
     const DayMonth dm = savedDayMonth(entry.date);
     out = writeNumber(out, dm.day);
     *out++ = ',';
     out = writeNumber(out, dm.month);
     *out++ = ',';
     out = writeQuoted(out, entry.message);
-    if (Traits(kind).hasTime) {
+    if (listTraits(kind).hasTime) {
         *out++ = ',';
         out = writeQuoted(out, entry.time);
     }
@@ -438,17 +438,17 @@ char* WriteRecord(char* out, const AgendaEntry& entry, ListKind kind) {
     return out;
 }
 
-QByteArray SerializeList(const QList<AgendaEntry>& entries, ListKind kind) {
+QByteArray serializeList(const QList<AgendaEntry>& entries, ListKind kind) {
     qsizetype bound = 0;
-    for (const AgendaEntry& e : entries) bound += RecordSizeBound(e, kind);
+    for (const AgendaEntry& e : entries) bound += recordSizeBound(e, kind);
     QByteArray out(bound, Qt::Uninitialized);
     char* end = out.data();
-    for (const AgendaEntry& e : entries) end = WriteRecord(end, e, kind);
+    for (const AgendaEntry& e : entries) end = writeRecord(end, e, kind);
     out.truncate(end - out.constData());
     return out;
 }
 
-std::optional<QByteArray> ReadWholeFile(const QString& path, QString* error) {
+std::optional<QByteArray> readWholeFile(const QString& path, QString* error) {
     QFile f(path);
     if (f.open(QIODevice::ReadOnly)) {
         QByteArray bytes = f.readAll();
@@ -458,12 +458,12 @@ std::optional<QByteArray> ReadWholeFile(const QString& path, QString* error) {
     return std::nullopt;
 }
 
-std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& content) {
-    return WriteFileAtomically(path,
+std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& content) {
+    return writeFileAtomically(path,
                                [&](QIODevice& f) { return f.write(content) == content.size(); });
 }
 
-std::optional<QString> WriteFileAtomically(const QString& path,
+std::optional<QString> writeFileAtomically(const QString& path,
                                            const std::function<bool(QIODevice&)>& write) {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) return f.errorString();

@@ -68,7 +68,7 @@ class RawRecord {
               bool clean = false);
     qint16 day = 0;
     qint16 month = 0;
-    // The record as ParseListRecords reads it.
+    // The record as parseListRecords reads it.
     ListRecord decode() const;
     // When the message is one item whose text needs no cleaning, where it
     // lies: its bytes are then exactly what a save writes between the quotes.
@@ -85,15 +85,15 @@ class RawRecord {
 };
 
 // Calls `visit` with every record of file content, in file order: the
-// records ParseListRecords reads, without building them.
-void ForEachRecord(const QByteArray& bytes, ListKind kind,
+// records parseListRecords reads, without building them.
+void forEachRecord(const QByteArray& bytes, ListKind kind,
                    const std::function<void(const RawRecord&)>& visit);
 
 // How many records to make room for before reading content: more than a
 // full list of records written by the program holds (at least 8 bytes
 // each), capped so that a huge file does not reserve memory it may not fill.
 // Room reserved and never written costs no memory.
-size_t RecordCountEstimate(const QByteArray& bytes);
+size_t recordCountEstimate(const QByteArray& bytes);
 
 // The texts every row that holds them shares: the 372 dates of days 1-31
 // and months 1-12, and the times "h:mm" and "hh:mm" of every minute.
@@ -109,34 +109,34 @@ const QByteArray& datePrefix(int index);
 }  // namespace sharedtexts
 
 // A day or month item as a 16-bit number; anything that does not read as one is 0.
-qint16 ReadInt16Item(const FileItem& item);
+qint16 readInt16Item(const FileItem& item);
 
 // Every record that can be read, in file order: one record per line. A record
 // with items missing keeps what it has; items beyond the last go into the
 // message. Texts are cleaned as typed text is.
-QList<ListRecord> ParseListRecords(const QByteArray& bytes, ListKind kind);
+QList<ListRecord> parseListRecords(const QByteArray& bytes, ListKind kind);
 
 // The date text of a record: day "/" month.
-QString RecordDateText(const ListRecord& record);
-AgendaEntry EntryFromRecord(const ListRecord& record, ListKind kind);
+QString recordDateText(const ListRecord& record);
+AgendaEntry entryFromRecord(const ListRecord& record, ListKind kind);
 
 // The file content for a list. Day and month come from the date text; a text
 // that is no day of any year is written as 0 and 0.
-QByteArray SerializeList(const QList<AgendaEntry>& entries, ListKind kind);
-// The most bytes one record of SerializeList takes, and the writing of it at
+QByteArray serializeList(const QList<AgendaEntry>& entries, ListKind kind);
+// The most bytes one record of serializeList takes, and the writing of it at
 // `out`, which returns where the record ends.
-qsizetype RecordSizeBound(const AgendaEntry& entry, ListKind kind);
-char* WriteRecord(char* out, const AgendaEntry& entry, ListKind kind);
+qsizetype recordSizeBound(const AgendaEntry& entry, ListKind kind);
+char* writeRecord(char* out, const AgendaEntry& entry, ListKind kind);
 
 // The whole content of a file, or nothing when it cannot be read; then
 // `error`, when given, receives the system's reason.
-std::optional<QByteArray> ReadWholeFile(const QString& path, QString* error = nullptr);
+std::optional<QByteArray> readWholeFile(const QString& path, QString* error = nullptr);
 
 // Replaces a file's content atomically: afterwards the file holds the old
 // content or the new, never part of either. Returns the reason on failure.
-std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& content);
+std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& content);
 // The same with the content written by `write`, which returns false when a
 // write failed.
-std::optional<QString> WriteFileAtomically(const QString& path,
+std::optional<QString> writeFileAtomically(const QString& path,
                                            const std::function<bool(QIODevice&)>& write);
 

@@ -15,10 +15,10 @@ const ListTraits kTraits[3] = {
 
 }  // namespace
 
-const ListTraits& Traits(ListKind kind) { return kTraits[static_cast<int>(kind)]; }
+const ListTraits& listTraits(ListKind kind) { return kTraits[static_cast<int>(kind)]; }
 
-ListKind KindForTab(int tab) {
+ListKind kindForTab(int tab) {
     return (tab >= 0 && tab <= 2) ? static_cast<ListKind>(tab) : ListKind::Appuntamenti;
 }
 
-const ListTraits& TraitsForTab(int tab) { return Traits(KindForTab(tab)); }
+const ListTraits& traitsForTab(int tab) { return listTraits(kindForTab(tab)); }

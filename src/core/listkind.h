@@ -29,8 +29,8 @@ struct ListTraits {
     std::array<const char*, 4> headers;
 };
 
-const ListTraits& Traits(ListKind kind);
-const ListTraits& TraitsForTab(int tab);  // tab outside 0..2 gives the appointments
-ListKind KindForTab(int tab);
+const ListTraits& listTraits(ListKind kind);
+const ListTraits& traitsForTab(int tab);  // tab outside 0..2 gives the appointments
+ListKind kindForTab(int tab);
 
-inline int TabOf(ListKind kind) { return static_cast<int>(kind); }
+inline int tabOf(ListKind kind) { return static_cast<int>(kind); }

@@ -12,7 +12,7 @@ namespace {
 
 // Whether message bytes hold the mark: the bytes of ASCII characters stand
 // for themselves in Windows-1252, and no other byte decodes to one.
-bool BytesHoldNotYearlyMark(const char* message, qsizetype size) {
+bool bytesHoldNotYearlyMark(const char* message, qsizetype size) {
     const char* end = message + size;
     return std::search(message, end, kNotYearlyMark.begin(), kNotYearlyMark.end()) != end;
 }
@@ -157,7 +157,7 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
 
 bool ListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !index.isValid() || index.row() >= entryCount()) return false;
-    setText(index.row(), index.column(), CleanCellText(value.toString()));
+    setText(index.row(), index.column(), cleanCellText(value.toString()));
     return true;
 }
 
@@ -222,8 +222,8 @@ void ListModel::appendFileContent(const QByteArray& content) {
     // list that has rows copy their messages, and offsets are 32 bits.
     const bool pointInto = rows_.empty() && content.size() < std::numeric_limits<quint32>::max();
     std::vector<Row> rows;
-    rows.reserve(RecordCountEstimate(content));
-    ForEachRecord(content, kind_, [&](const RawRecord& raw) {
+    rows.reserve(recordCountEstimate(content));
+    forEachRecord(content, kind_, [&](const RawRecord& raw) {
         Row row;
         qsizetype start = 0, size = 0;
         const int date = sharedtexts::dateIndex(raw.day, raw.month);
@@ -234,9 +234,9 @@ void ListModel::appendFileContent(const QByteArray& content) {
             row.messageStart = static_cast<quint32>(start);
             row.messageSize = static_cast<quint32>(size);
         } else if (pointInto) {
-            row.owned = std::make_unique<AgendaEntry>(EntryFromRecord(raw.decode(), kind_));
+            row.owned = std::make_unique<AgendaEntry>(entryFromRecord(raw.decode(), kind_));
         } else {
-            row = makeRow(EntryFromRecord(raw.decode(), kind_));
+            row = makeRow(entryFromRecord(raw.decode(), kind_));
         }
         rows.push_back(std::move(row));
     });
@@ -256,7 +256,7 @@ bool ListModel::markedNotYearly(int row) const {
     const Row& r = rows_[static_cast<size_t>(row)];
     if (r.owned) return r.owned->message.contains(kNotYearlyMark);
     if (r.notYearly < 0)
-        r.notYearly = BytesHoldNotYearlyMark(content_.constData() + r.messageStart, r.messageSize);
+        r.notYearly = bytesHoldNotYearlyMark(content_.constData() + r.messageStart, r.messageSize);
     return r.notYearly > 0;
 }
 
@@ -285,7 +285,7 @@ bool ListModel::writeFileContent(const std::function<bool(const char*, qsizetype
         if (i + kAhead < rows_.size())
             __builtin_prefetch(content_.constData() + rows_[i + kAhead].messageStart);
         const qsizetype bound =
-            r.owned ? RecordSizeBound(*r.owned, kind) : 6 + 2 + r.messageSize + 3 + 5 + 2;
+            r.owned ? recordSizeBound(*r.owned, kind) : 6 + 2 + r.messageSize + 3 + 5 + 2;
         if (end - begin + bound > kPiece) {
             if (end != begin && !sink(begin, end - begin)) return false;
             end = begin;
@@ -294,12 +294,12 @@ bool ListModel::writeFileContent(const std::function<bool(const char*, qsizetype
             // A record larger than a piece goes on its own.
             QByteArray record(bound, Qt::Uninitialized);
             const char* recordEnd =
-                WriteRecord(record.data(), entry(static_cast<int>(&r - rows_.data())), kind);
+                writeRecord(record.data(), entry(static_cast<int>(&r - rows_.data())), kind);
             if (!sink(record.constData(), recordEnd - record.constData())) return false;
             continue;
         }
         if (r.owned) {
-            end = WriteRecord(end, *r.owned, kind);
+            end = writeRecord(end, *r.owned, kind);
             continue;
         }
         // A row that owns no texts writes back the bytes it was read from.

@@ -29,7 +29,7 @@ public:
     explicit ListModel(ListKind kind, QObject* parent = nullptr);
 
     ListKind kind() const { return kind_; }
-    const ListTraits& traits() const { return Traits(kind_); }
+    const ListTraits& traits() const { return listTraits(kind_); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -56,12 +56,12 @@ public:
     void clear();
 
     // Appends every record of a list file's content, in file order, as the
-    // records ParseListRecords reads would be appended with EntryFromRecord.
+    // records parseListRecords reads would be appended with entryFromRecord.
     // Rows whose texts read back unchanged keep them in the content until a
     // cell is shown or written, so a large list costs little more memory
     // than its file.
     void appendFileContent(const QByteArray& content);
-    // What the list's file holds after a save: SerializeList of entries().
+    // What the list's file holds after a save: serializeList of entries().
     QByteArray fileContent() const;
     // The same content given to `sink` in pieces of some 64 KB, so that a
     // save needs no copy of the whole file; stops when `sink` fails.

@@ -41,7 +41,7 @@ double readRadix(const QString& s, qsizetype pos, int radix) {
 
 }  // namespace
 
-double NumericValue(QStringView text) {
+double numericValueOf(QStringView text) {
     const QString s = squeeze(text);
     if (s.size() >= 2 && s[0] == u'&') {
         const QChar kind = s[1].toUpper();
@@ -86,7 +86,7 @@ double NumericValue(QStringView text) {
                                : std::numeric_limits<double>::infinity();
 }
 
-double RoundHalfEven(double value) {
+double roundHalfEven(double value) {
     if (!std::isfinite(value)) return value;
     const double floorV = std::floor(value);
     const double diff = value - floorV;
@@ -95,13 +95,13 @@ double RoundHalfEven(double value) {
     return std::fmod(floorV, 2.0) == 0 ? floorV : floorV + 1;
 }
 
-std::optional<std::int16_t> ToInt16(double value) {
-    const double r = RoundHalfEven(value);
+std::optional<std::int16_t> toInt16(double value) {
+    const double r = roundHalfEven(value);
     if (!std::isfinite(r) || r < -32768 || r > 32767) return std::nullopt;
     return static_cast<std::int16_t>(r);
 }
 
-QString FormatNumber(double value) {
+QString formatNumber(double value) {
     if (!std::isfinite(value)) return QStringLiteral("0");
     if (value == std::floor(value) && std::fabs(value) < 1e15)
         return QString::number(static_cast<qint64>(value));

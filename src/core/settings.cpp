@@ -35,7 +35,7 @@ const Field kFields[] = {
 };
 
 // A whole number of warning minutes, digits only, from 0 to 1440.
-std::optional<int> WarningMinutes(const FileItem& item) {
+std::optional<int> warningMinutesOf(const FileItem& item) {
     const QString text = item.text.trimmed();
     if (item.quoted || text.isEmpty() || text.size() > 4) return std::nullopt;
     for (QChar c : text)
@@ -53,7 +53,7 @@ bool hasDigit(const QString& s) {
 
 }  // namespace
 
-void ParseSettings(const QByteArray& bytes, Settings& into) {
+void parseSettings(const QByteArray& bytes, Settings& into) {
     ItemReader reader(bytes);
     into.alarmWarningMinutes = 0;
     for (const Field& field : kFields) {
@@ -72,33 +72,33 @@ void ParseSettings(const QByteArray& bytes, Settings& into) {
                 break;
             }
             case Kind::Text:
-                into.*field.text = CleanCellText(value.text);
+                into.*field.text = cleanCellText(value.text);
                 break;
             case Kind::Integer: {
                 if (value.quoted || !hasDigit(value.text)) break;
-                if (const auto n = ToInt16(NumericValue(value.text))) into.daysOfNotice = *n;
+                if (const auto n = toInt16(numericValueOf(value.text))) into.daysOfNotice = *n;
                 break;
             }
             case Kind::Minutes:
-                into.alarmWarningMinutes = WarningMinutes(value).value_or(0);
+                into.alarmWarningMinutes = warningMinutesOf(value).value_or(0);
                 break;
         }
     }
 }
 
 void Settings::load(const QString& path) {
-    if (const auto bytes = ReadWholeFile(path)) ParseSettings(*bytes, *this);
+    if (const auto bytes = readWholeFile(path)) parseSettings(*bytes, *this);
 }
 
 std::optional<QString> Settings::save(const QString& path) const {
-    return WriteFileAtomically(path, SerializeSettings(*this));
+    return writeFileAtomically(path, serializeSettings(*this));
 }
 
-bool SettingsCanHold(const QString& text) {
-    return CleanCellText(text) == text;
+bool settingsCanHold(const QString& text) {
+    return cleanCellText(text) == text;
 }
 
-QByteArray SerializeSettings(const Settings& settings) {
+QByteArray serializeSettings(const Settings& settings) {
     QByteArray out;
     for (const Field& field : kFields) {
         switch (field.kind) {
@@ -106,7 +106,7 @@ QByteArray SerializeSettings(const Settings& settings) {
                 out += (settings.*field.boolean) ? "#TRUE#" : "#FALSE#";
                 break;
             case Kind::Text:
-                out += '"' + win1252::encode(CleanCellText(settings.*field.text)) + '"';
+                out += '"' + win1252::encode(cleanCellText(settings.*field.text)) + '"';
                 break;
             case Kind::Integer:
                 out += QByteArray::number(settings.daysOfNotice);

@@ -22,7 +22,7 @@ struct Settings {
     // Minutes of warning before each appointment's alarm (0 to 1440; 0: none).
     int alarmWarningMinutes = 0;
 
-    // Reads the file at `path` as ParseSettings does; a missing or unreadable
+    // Reads the file at `path` as parseSettings does; a missing or unreadable
     // file leaves every setting as it is.
     void load(const QString& path);
     // Writes all the settings to the file at `path`, atomically. Returns the
@@ -38,14 +38,14 @@ inline constexpr char kSettingsFileName[] = "Ricordel.ini";
 // or a value of the wrong kind leaves that setting as it was in `into`; the
 // ninth record, the warning minutes, reads as 0 unless it is a whole number
 // from 0 to 1440 (so a file of eight records means no warning).
-void ParseSettings(const QByteArray& bytes, Settings& into);
+void parseSettings(const QByteArray& bytes, Settings& into);
 
 // The nine records, each value, comma, quoted key, CR LF. The first eight are
 // those a reader of eight records takes by position; the ninth,
 // `15,"minuti preavviso"`, comes after them.
-QByteArray SerializeSettings(const Settings& settings);
+QByteArray serializeSettings(const Settings& settings);
 
 // True when a text setting (a path) is read back from the file exactly as it
 // is: no double quote, TAB or line break, and only characters Windows-1252
 // has a byte for.
-bool SettingsCanHold(const QString& text);
+bool settingsCanHold(const QString& text);

@@ -23,7 +23,7 @@ AlarmRinger::AlarmRinger(Agenda& agenda, const Clock& clock, SoundPlayerFactory 
       engine_(new AlarmEngine(clock, this)),
       notice_(new AlarmNotice(notifications, this)) {
     engine_->setAppointmentsFile(
-        agenda_.filePath(QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName)));
+        agenda_.filePath(QString::fromLatin1(listTraits(ListKind::Appuntamenti).fileName)));
     connect(engine_, &AlarmEngine::alarmsDue, this, &AlarmRinger::raiseAlarms);
     // A save of the appointments looks at the current minute again at once.
     connect(&agenda_, &Agenda::listSaved, this, [this](ListKind kind) {
@@ -50,7 +50,7 @@ void AlarmRinger::stop() {
     engine_->stop();
     engine_->stopWriting();
     if (AlarmWindow* window = alarmWindow()) window->close();
-    notice_->Withdraw();
+    notice_->withdraw();
 }
 
 AlarmWindow* AlarmRinger::alarmWindow() const {

@@ -21,7 +21,7 @@ const QList<int>& AlarmWindow::snoozeChoices() {
 
 namespace {
 
-QString SnoozeCaption(int minutes) {
+QString snoozeCaption(int minutes) {
     return minutes == 60 ? QStringLiteral("1 ora") : QStringLiteral("%1 minuti").arg(minutes);
 }
 
@@ -37,13 +37,13 @@ AlarmWindow::AlarmWindow(std::unique_ptr<SoundPlayer> player, const Settings& se
       soundTimer_(new QTimer(this)) {
     setObjectName(QStringLiteral("FormSiren"));
     setWindowTitle(QStringLiteral("Ricordel by Tobrani"));
-    setWindowIcon(ProgramIcon());
+    setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(TwipsToPixels(4710), TwipsToPixels(2430));
+    setFixedSize(twipsToPixels(4710), twipsToPixels(2430));
 
     txtMsg_->setObjectName(QStringLiteral("TxtMsg"));
-    txtMsg_->setGeometry(TwipsToPixels(180), TwipsToPixels(240), TwipsToPixels(4275),
-                         TwipsToPixels(1875));
+    txtMsg_->setGeometry(twipsToPixels(180), twipsToPixels(240), twipsToPixels(4275),
+                         twipsToPixels(1875));
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSize(18);
     font.setBold(true);
@@ -63,7 +63,7 @@ AlarmWindow::AlarmWindow(std::unique_ptr<SoundPlayer> player, const Settings& se
     // as the text's own context menu (right button or the menu key).
     snoozeMenu_->setObjectName(QStringLiteral("mnuRipeti"));
     for (int minutes : snoozeChoices()) {
-        QAction* item = snoozeMenu_->addAction(SnoozeCaption(minutes));
+        QAction* item = snoozeMenu_->addAction(snoozeCaption(minutes));
         item->setObjectName(QStringLiteral("mnuRipeti%1").arg(minutes));
         connect(item, &QAction::triggered, this, [this, minutes] { snooze(minutes); });
     }
@@ -74,16 +74,16 @@ AlarmWindow::AlarmWindow(std::unique_ptr<SoundPlayer> player, const Settings& se
     small.setPointSize(8);
     snoozeButton_->setFont(small);
     snoozeButton_->setMenu(snoozeMenu_);
-    const int stripTop = TwipsToPixels(240 + 1875);
+    const int stripTop = twipsToPixels(240 + 1875);
     const int buttonHeight = std::max(12, height() - stripTop - 2);
     const int buttonWidth = snoozeButton_->sizeHint().width() + 6;
-    snoozeButton_->setGeometry(TwipsToPixels(180 + 4275) - buttonWidth, stripTop + 1, buttonWidth,
+    snoozeButton_->setGeometry(twipsToPixels(180 + 4275) - buttonWidth, stripTop + 1, buttonWidth,
                                buttonHeight);
     txtMsg_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(txtMsg_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { snoozeMenu_->popup(txtMsg_->mapToGlobal(pos)); });
 
-    CentreWindow(*this);
+    centreWindow(*this);
 
     soundTimer_->setObjectName(QStringLiteral("Timer1"));
     soundTimer_->setInterval(3000);
@@ -114,7 +114,7 @@ void AlarmWindow::addAlarms(const QList<Alarm>& alarms, const QDateTime& shownAt
     added.reserve(alarms.size());
     bool due = false;
     for (const Alarm& alarm : alarms) {
-        added << AlarmLine(alarm, shownAt);
+        added << alarmLine(alarm, shownAt);
         due = due || alarm.keepsRinging();
     }
     alarms_ += alarms;
@@ -152,8 +152,8 @@ void AlarmWindow::showAlarm() {
 
 void AlarmWindow::attachNotice(AlarmNotice* notice) {
     if (!notice) return;
-    connect(this, &AlarmWindow::alarmsShown, notice, &AlarmNotice::Show);
-    connect(this, &AlarmWindow::acknowledged, notice, &AlarmNotice::Withdraw);
+    connect(this, &AlarmWindow::alarmsShown, notice, &AlarmNotice::show);
+    connect(this, &AlarmWindow::acknowledged, notice, &AlarmNotice::withdraw);
     connect(notice, &AlarmNotice::bringToFrontRequested, this, &AlarmWindow::showAlarm);
     connect(notice, &AlarmNotice::acknowledgeRequested, this, &AlarmWindow::acknowledge);
     connect(notice, &AlarmNotice::snoozeRequested, this, &AlarmWindow::snooze);

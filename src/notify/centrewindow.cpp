@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <QWidget>
 
-void CentreWindow(QWidget& window) {
+void centreWindow(QWidget& window) {
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect area = screen->geometry();

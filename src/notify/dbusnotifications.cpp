@@ -44,7 +44,7 @@ DBusDesktopNotifications::~DBusDesktopNotifications() {
     }
 }
 
-QString DBusDesktopNotifications::BodyMarkup(const QString& plain) {
+QString DBusDesktopNotifications::bodyMarkup(const QString& plain) {
     QString out;
     out.reserve(plain.size());
     for (const QChar c : plain) {
@@ -60,7 +60,7 @@ QString DBusDesktopNotifications::BodyMarkup(const QString& plain) {
     return out;
 }
 
-int DBusDesktopNotifications::Post(const DesktopNotice& notice) {
+int DBusDesktopNotifications::post(const DesktopNotice& notice) {
     const int handle = ++lastHandle_;
     if (!bus_.isConnected()) return handle;
     entries_.insert(handle, Entry{0, true, std::nullopt, false});
@@ -68,7 +68,7 @@ int DBusDesktopNotifications::Post(const DesktopNotice& notice) {
     return handle;
 }
 
-void DBusDesktopNotifications::Update(int handle, const DesktopNotice& notice) {
+void DBusDesktopNotifications::update(int handle, const DesktopNotice& notice) {
     auto it = entries_.find(handle);
     if (it == entries_.end()) return;
     if (it->posting) {
@@ -82,7 +82,7 @@ void DBusDesktopNotifications::Update(int handle, const DesktopNotice& notice) {
     }
 }
 
-void DBusDesktopNotifications::Withdraw(int handle) {
+void DBusDesktopNotifications::withdraw(int handle) {
     auto it = entries_.find(handle);
     if (it == entries_.end()) return;
     if (it->posting) {
@@ -106,7 +106,7 @@ void DBusDesktopNotifications::sendNotify(int handle, uint replacesId,
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     call << kAppName << QVariant::fromValue(replacesId) << kIconName << notice.summary
-         << BodyMarkup(notice.body) << actions << hints << QVariant::fromValue(kNoExpiry);
+         << bodyMarkup(notice.body) << actions << hints << QVariant::fromValue(kNoExpiry);
     const QDBusPendingCall pending = bus_.asyncCall(call, kCallTimeoutMs);
     if (auto it = entries_.find(handle); it != entries_.end()) it->call = pending;
     auto* watcher = new QDBusPendingCallWatcher(pending, this);
@@ -133,7 +133,7 @@ void DBusDesktopNotifications::onNotifyAnswered(int handle, bool ok, uint id) {
     if (it->next) {
         const DesktopNotice next = *it->next;
         it->next.reset();
-        Update(handle, next);
+        update(handle, next);
     }
 }
 

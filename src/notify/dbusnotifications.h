@@ -28,12 +28,12 @@ class DBusDesktopNotifications final : public DesktopNotifications {
     // on its way (waiting at most kExitWaitMs for its id).
     ~DBusDesktopNotifications() override;
 
-    int Post(const DesktopNotice& notice) override;
-    void Update(int handle, const DesktopNotice& notice) override;
-    void Withdraw(int handle) override;
+    int post(const DesktopNotice& notice) override;
+    void update(int handle, const DesktopNotice& notice) override;
+    void withdraw(int handle) override;
 
     // The body as the service's markup shows it: "&", "<" and ">" escaped.
-    static QString BodyMarkup(const QString& plain);
+    static QString bodyMarkup(const QString& plain);
 
   private Q_SLOTS:
     void onActionInvoked(uint id, const QString& key);

@@ -22,20 +22,20 @@ void DigestRunner::run() {
     if (running_) return;  // a digest is already waiting for the user
     running_ = true;
     const Settings& settings = agenda_.settings();
-    lastReminders_ = GatherRemindersFromFiles(QDir(agenda_.dataFolder()), clock_.today(), settings);
+    lastReminders_ = gatherRemindersFromFiles(QDir(agenda_.dataFolder()), clock_.today(), settings);
     const bool assistant = settings.newMessageBox;
     if (assistant)
         presenter_.prepareAssistant(QPixmap(agenda_.filePath(kAssistantPicture)));
 
     for (const ReminderSection& section :
-         PresentationOrder(lastReminders_, settings.sortAscending)) {
+         orderForPresentation(lastReminders_, settings.sortAscending)) {
         for (const QString& line : section.lines) {
             if (cancelled_) {
                 running_ = false;
                 return;
             }
-            const QString sound = settings.*(Traits(section.kind).sound);
-            if (presenter_.present(line, SoundFileExists(sound) ? sound : QString(), assistant))
+            const QString sound = settings.*(listTraits(section.kind).sound);
+            if (presenter_.present(line, soundFileExists(sound) ? sound : QString(), assistant))
                 break;  // STOP ends this list only
         }
     }

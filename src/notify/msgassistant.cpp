@@ -26,8 +26,8 @@ MsgAssistant::MsgAssistant(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       picture_(new QLabel(this)),
       text_(new QLabel(this)),
-      button1_(new QPushButton(AssistantOkPicture(), QStringLiteral("OK"), this)),
-      button2_(new QPushButton(AssistantStopPicture(), QStringLiteral("Stop"), this)),
+      button1_(new QPushButton(assistantOkPicture(), QStringLiteral("OK"), this)),
+      button2_(new QPushButton(assistantStopPicture(), QStringLiteral("Stop"), this)),
       entrance_(new QPropertyAnimation(this, "pos", this)) {
     setObjectName(QStringLiteral("MsgAss1"));
     setWindowTitle(QStringLiteral("Ricordel"));
@@ -86,7 +86,7 @@ MsgAssistant::~MsgAssistant() {
 }
 
 void MsgAssistant::setAssistantPicture(const QPixmap& picture) {
-    QPixmap shown = picture.isNull() ? DefaultAssistantPicture() : picture;
+    QPixmap shown = picture.isNull() ? defaultAssistantPicture() : picture;
     if (shown.height() > 160 || shown.width() > 160)
         shown = shown.scaled(160, 160, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     picture_->setPixmap(shown);

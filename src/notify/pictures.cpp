@@ -9,7 +9,7 @@ static void initNotifyResources() {
     Q_UNUSED(done);
 }
 
-QIcon ProgramIcon() {
+QIcon programIcon() {
     initNotifyResources();
     QIcon icon;
     // The drawing itself is an SVG; not every installation can render one,
@@ -19,22 +19,22 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-QPixmap DefaultAssistantPicture() {
+QPixmap defaultAssistantPicture() {
     initNotifyResources();
     return QPixmap(QStringLiteral(":/notify/assistant.png"));
 }
 
-QPixmap ReminderBoxPicture() {
+QPixmap reminderBoxPicture() {
     initNotifyResources();
     return QPixmap(QStringLiteral(":/notify/msgbox.png"));
 }
 
-QIcon AssistantOkPicture() {
+QIcon assistantOkPicture() {
     initNotifyResources();
     return QIcon(QStringLiteral(":/notify/ok16.png"));
 }
 
-QIcon AssistantStopPicture() {
+QIcon assistantStopPicture() {
     initNotifyResources();
     return QIcon(QStringLiteral(":/notify/stop16.png"));
 }

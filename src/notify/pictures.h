@@ -6,15 +6,15 @@
 // The pictures that ship inside the program.
 
 // The program's icon, for the notification area and the windows.
-QIcon ProgramIcon();
+QIcon programIcon();
 
 // The assistant's own picture, shown when "img/msgbox.jpg" is missing or
 // cannot be read.
-QPixmap DefaultAssistantPicture();
+QPixmap defaultAssistantPicture();
 
 // The picture of the reminder box, 43 x 40 pixels.
-QPixmap ReminderBoxPicture();
+QPixmap reminderBoxPicture();
 
 // The 16 x 16 pictures of the assistant's two buttons.
-QIcon AssistantOkPicture();
-QIcon AssistantStopPicture();
+QIcon assistantOkPicture();
+QIcon assistantStopPicture();

@@ -48,12 +48,12 @@ ProgramLifetime::~ProgramLifetime() {
 void ProgramLifetime::closeProgram() {
     if (ending_) return;
     const MsgAnswer answer =
-        dialogs_.Message(closeWarning(), MsgButtons::OkCancel, MsgIcon::Question,
+        dialogs_.message(closeWarning(), MsgButtons::OkCancel, MsgIcon::Question,
                          QStringLiteral("Conferma chiusura del programma"));
     if (answer == MsgAnswer::Cancel || ending_) return;
     if (agenda_.listsModified()) {
         const MsgAnswer save =
-            dialogs_.Message(QStringLiteral("Salvare le modifiche effettuate ?"),
+            dialogs_.message(QStringLiteral("Salvare le modifiche effettuate ?"),
                              MsgButtons::YesNo, MsgIcon::Question, QString());
         if (ending_) return;
         if (save == MsgAnswer::Yes) {
@@ -92,7 +92,7 @@ bool ProgramLifetime::sessionEnding(const std::function<bool()>& mayAsk) {
     if (!agenda_.listsModified() || !mayAsk || !mayAsk()) return true;
     // The save said why it failed: the user may stay in the session rather
     // than lose the edits.
-    const MsgAnswer stay = dialogs_.Message(
+    const MsgAnswer stay = dialogs_.message(
         QStringLiteral("Le modifiche non sono state salvate. Annullare la chiusura della "
                        "sessione?"),
         MsgButtons::YesNo, MsgIcon::Question, QString());

@@ -34,13 +34,13 @@ ReminderBox::ReminderBox(bool& stopReminders, std::unique_ptr<SoundPlayer> playe
       btnStop_(new QPushButton(QStringLiteral("STOP"), this)) {
     setObjectName(QStringLiteral("FormMsgbox"));
     setWindowTitle(QString());
-    setWindowIcon(ProgramIcon());
+    setWindowIcon(programIcon());
     setAccessibleName(QStringLiteral("Promemoria"));
 
     image1_->setObjectName(QStringLiteral("Image1"));
-    image1_->setPixmap(ReminderBoxPicture());
-    image1_->setGeometry(TwipsToPixels(120), TwipsToPixels(60), TwipsToPixels(645),
-                         TwipsToPixels(600));
+    image1_->setPixmap(reminderBoxPicture());
+    image1_->setGeometry(twipsToPixels(120), twipsToPixels(60), twipsToPixels(645),
+                         twipsToPixels(600));
     image1_->setAlignment(Qt::AlignCenter);
 
     label1_->setObjectName(QStringLiteral("Label1"));
@@ -68,9 +68,9 @@ void ReminderBox::setMessage(const QString& text) {
     // Wide integers: a long line must not wrap the width around.
     const qint64 n = text.size();
     const qint64 extra = n > 32 ? (n - 32) * kTwipsPerExtraChar : 0;
-    int width = TwipsToPixels(static_cast<int>(qMin<qint64>(kBaseWidth + extra, 1 << 30)));
+    int width = twipsToPixels(static_cast<int>(qMin<qint64>(kBaseWidth + extra, 1 << 30)));
     int labelWidth =
-        TwipsToPixels(static_cast<int>(qMin<qint64>(kBaseLabelWidth + extra, 1 << 30)));
+        twipsToPixels(static_cast<int>(qMin<qint64>(kBaseLabelWidth + extra, 1 << 30)));
     // The widths above allow about 80 twips a character; the font in use can
     // be wider, and a line must never be cut off: the label and the box grow
     // to what the text needs.
@@ -82,7 +82,7 @@ void ReminderBox::setMessage(const QString& text) {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const int available = screen ? screen->availableGeometry().width() : width;
     // The frame takes a few pixels beside the client area.
-    const int cap = qMax(TwipsToPixels(kBaseWidth), available - 16);
+    const int cap = qMax(twipsToPixels(kBaseWidth), available - 16);
     bool wraps = false;
     if (width > cap) {
         labelWidth -= width - cap;
@@ -92,19 +92,19 @@ void ReminderBox::setMessage(const QString& text) {
 
     label1_->setWordWrap(wraps);
     label1_->setText(text);
-    int labelHeight = TwipsToPixels(kLabelHeight);
+    int labelHeight = twipsToPixels(kLabelHeight);
     if (wraps) labelHeight = qMax(labelHeight, label1_->heightForWidth(labelWidth));
-    const int grow = labelHeight - TwipsToPixels(kLabelHeight);
-    label1_->setGeometry(TwipsToPixels(kLabelLeft), TwipsToPixels(kLabelTop), labelWidth,
+    const int grow = labelHeight - twipsToPixels(kLabelHeight);
+    label1_->setGeometry(twipsToPixels(kLabelLeft), twipsToPixels(kLabelTop), labelWidth,
                          labelHeight);
 
-    const int buttonTop = TwipsToPixels(kButtonTop) + grow;
-    const int buttonWidth = TwipsToPixels(kButtonWidth);
-    btnOk_->setGeometry(TwipsToPixels(180), buttonTop, buttonWidth, TwipsToPixels(kButtonHeight));
-    btnStop_->setGeometry(width - buttonWidth - TwipsToPixels(300), buttonTop, buttonWidth,
-                          TwipsToPixels(kButtonHeight));
-    setFixedSize(width, TwipsToPixels(kBaseHeight) + grow);
-    CentreWindow(*this);
+    const int buttonTop = twipsToPixels(kButtonTop) + grow;
+    const int buttonWidth = twipsToPixels(kButtonWidth);
+    btnOk_->setGeometry(twipsToPixels(180), buttonTop, buttonWidth, twipsToPixels(kButtonHeight));
+    btnStop_->setGeometry(width - buttonWidth - twipsToPixels(300), buttonTop, buttonWidth,
+                          twipsToPixels(kButtonHeight));
+    setFixedSize(width, twipsToPixels(kBaseHeight) + grow);
+    centreWindow(*this);
 }
 
 void ReminderBox::pressOk() {

@@ -25,11 +25,11 @@ SingleInstance::~SingleInstance() {
     if (lock_) lock_->unlock();
 }
 
-QString SingleInstance::LockFileName() {
+QString SingleInstance::lockFileName() {
     return QStringLiteral("Ricordel.lock");
 }
 
-QString SingleInstance::ServerName(const QString& folder) {
+QString SingleInstance::serverName(const QString& folder) {
     QString canonical = QFileInfo(folder).canonicalFilePath();
     if (canonical.isEmpty()) canonical = QDir::cleanPath(QDir(folder).absolutePath());
 #ifdef Q_OS_WIN
@@ -40,9 +40,9 @@ QString SingleInstance::ServerName(const QString& folder) {
     return QStringLiteral("ricordel-") + QString::fromLatin1(hash);
 }
 
-SingleInstance::Outcome SingleInstance::Acquire() {
+SingleInstance::Outcome SingleInstance::acquire() {
     if (server_) return Outcome::First;
-    lock_ = std::make_unique<QLockFile>(QDir(folder_).filePath(LockFileName()));
+    lock_ = std::make_unique<QLockFile>(QDir(folder_).filePath(lockFileName()));
     // No age makes a lock stale: only a holder that is no longer running.
     lock_->setStaleLockTime(0);
     if (!lock_->tryLock(0)) {
@@ -52,7 +52,7 @@ SingleInstance::Outcome SingleInstance::Acquire() {
 
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    const QString name = ServerName(folder_);
+    const QString name = serverName(folder_);
     // A copy that crashed may have left its socket behind; holding the lock,
     // we know nobody answers on it.
     if (lock_->isLocked()) QLocalServer::removeServer(name);
@@ -91,18 +91,18 @@ void SingleInstance::onNewConnection() {
     }
 }
 
-bool SingleInstance::AskRunningCopyToShow(int timeoutMs) {
-    return Send(kShowRequest, timeoutMs);
+bool SingleInstance::askRunningCopyToShow(int timeoutMs) {
+    return send(kShowRequest, timeoutMs);
 }
 
-bool SingleInstance::AskRunningCopyToImport(const QString& path, int timeoutMs) {
-    return Send(kImportRequest + QFileInfo(path).absoluteFilePath().toUtf8().toBase64() + '\n',
+bool SingleInstance::askRunningCopyToImport(const QString& path, int timeoutMs) {
+    return send(kImportRequest + QFileInfo(path).absoluteFilePath().toUtf8().toBase64() + '\n',
                 timeoutMs);
 }
 
-bool SingleInstance::Send(const QByteArray& request, int timeoutMs) {
+bool SingleInstance::send(const QByteArray& request, int timeoutMs) {
     QLocalSocket socket;
-    socket.connectToServer(ServerName(folder_));
+    socket.connectToServer(serverName(folder_));
     if (!socket.waitForConnected(timeoutMs)) return false;
     socket.write(request);
     if (!socket.waitForBytesWritten(timeoutMs)) return false;

@@ -27,22 +27,22 @@ class SingleInstance : public QObject {
 
     // Takes the folder. When the lock cannot even be created (a read-only
     // folder) the copy runs alone all the same: it could not lose data there.
-    Outcome Acquire();
+    Outcome acquire();
 
     // From a second copy: asks the running one to show its main window.
     // Returns whether the request was delivered.
-    bool AskRunningCopyToShow(int timeoutMs = 3000);
+    bool askRunningCopyToShow(int timeoutMs = 3000);
     // From a second copy: hands a calendar file to the running one, which
     // offers its events for the lists. A relative path is taken from this
     // copy's current folder.
-    bool AskRunningCopyToImport(const QString& path, int timeoutMs = 3000);
+    bool askRunningCopyToImport(const QString& path, int timeoutMs = 3000);
 
     // The socket name for a folder: a hash of its canonical path, so that
     // every way of naming the folder meets the same copy and the name stays
     // short enough for a socket path.
-    static QString ServerName(const QString& folder);
+    static QString serverName(const QString& folder);
     // The lock file's name in the data folder.
-    static QString LockFileName();
+    static QString lockFileName();
 
     bool listening() const;
 
@@ -54,7 +54,7 @@ class SingleInstance : public QObject {
 
   private:
     void onNewConnection();
-    bool Send(const QByteArray& request, int timeoutMs);
+    bool send(const QByteArray& request, int timeoutMs);
 
     QString folder_;
     std::unique_ptr<QLockFile> lock_;

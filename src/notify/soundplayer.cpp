@@ -13,11 +13,11 @@
 #include <algorithm>
 #include <cstring>
 
-bool SoundFileExists(const QString& path) {
+bool soundFileExists(const QString& path) {
     return !path.trimmed().isEmpty() && QFileInfo(path).isFile();
 }
 
-WavSamples ReadWavSamples(const QString& path) {
+WavSamples readWavSamples(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray head = file.read(12);
@@ -81,7 +81,7 @@ WavSamples ReadWavSamples(const QString& path) {
 
 namespace {
 
-QUrl UrlOf(const QString& path) {
+QUrl urlOf(const QString& path) {
     return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
 }
 
@@ -98,7 +98,7 @@ MediaSoundPlayer::~MediaSoundPlayer() {
 }
 
 void MediaSoundPlayer::play(const QString& path) {
-    if (!SoundFileExists(path)) {
+    if (!soundFileExists(path)) {
         stop();
         return;
     }
@@ -106,7 +106,7 @@ void MediaSoundPlayer::play(const QString& path) {
     // file is loaded again and plays from its beginning on every backend.
     player_->stop();
     player_->setSource(QUrl());
-    player_->setSource(UrlOf(path));
+    player_->setSource(urlOf(path));
     player_->play();
 }
 
@@ -121,14 +121,14 @@ WavSoundPlayer::~WavSoundPlayer() {
 }
 
 void WavSoundPlayer::play(const QString& path) {
-    if (!SoundFileExists(path)) {
+    if (!soundFileExists(path)) {
         stop();
         return;
     }
     if (path != path_) {
         stop();
         path_ = path;
-        samples_ = ReadWavSamples(path);
+        samples_ = readWavSamples(path);
         fallbackActive_ = !samples_.format.isValid();
     }
     if (fallbackActive_) {
@@ -154,6 +154,6 @@ void WavSoundPlayer::stop() {
     if (fallback_) fallback_->stop();
 }
 
-SoundPlayerFactory SystemSoundPlayerFactory() {
+SoundPlayerFactory systemSoundPlayerFactory() {
     return [] { return std::unique_ptr<SoundPlayer>(std::make_unique<WavSoundPlayer>()); };
 }

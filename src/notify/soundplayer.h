@@ -51,7 +51,7 @@ struct WavSamples {
     QAudioFormat format;
     QByteArray data;
 };
-WavSamples ReadWavSamples(const QString& path);
+WavSamples readWavSamples(const QString& path);
 
 // Plays .wav files of plain samples through an audio output of its own: the
 // samples are read once, and every play() opens a new output stream from
@@ -80,7 +80,7 @@ class WavSoundPlayer final : public SoundPlayer {
 };
 
 // A factory of the players the program uses.
-SoundPlayerFactory SystemSoundPlayerFactory();
+SoundPlayerFactory systemSoundPlayerFactory();
 
 // True when a sound path names an existing file.
-bool SoundFileExists(const QString& path);
+bool soundFileExists(const QString& path);

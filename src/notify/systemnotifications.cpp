@@ -9,17 +9,17 @@
 TrayBalloonNotifications::TrayBalloonNotifications(TrayIcon* tray, QObject* parent)
     : DesktopNotifications(parent), tray_(tray) {}
 
-int TrayBalloonNotifications::Post(const DesktopNotice& notice) {
+int TrayBalloonNotifications::post(const DesktopNotice& notice) {
     show(notice);
     return ++lastHandle_;
 }
 
-void TrayBalloonNotifications::Update(int handle, const DesktopNotice& notice) {
+void TrayBalloonNotifications::update(int handle, const DesktopNotice& notice) {
     Q_UNUSED(handle);
     show(notice);
 }
 
-void TrayBalloonNotifications::Withdraw(int handle) {
+void TrayBalloonNotifications::withdraw(int handle) {
     Q_UNUSED(handle);
 }
 
@@ -28,7 +28,7 @@ void TrayBalloonNotifications::show(const DesktopNotice& notice) {
         tray_->showMessage(notice.summary, notice.body);
 }
 
-std::unique_ptr<DesktopNotifications> MakeSystemNotifications(TrayIcon* tray) {
+std::unique_ptr<DesktopNotifications> makeSystemNotifications(TrayIcon* tray) {
 #ifdef Q_OS_WIN
     return std::make_unique<TrayBalloonNotifications>(tray);
 #else

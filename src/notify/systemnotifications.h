@@ -9,14 +9,14 @@ class TrayIcon;
 // Notices as balloons of the notification-area icon, where the desktop has
 // no notification service of its own (Windows): a balloon shows the text
 // while the icon is in the notification area; it goes by itself, so
-// Withdraw() has nothing to take away.
+// withdraw() has nothing to take away.
 class TrayBalloonNotifications final : public DesktopNotifications {
     Q_OBJECT
   public:
     explicit TrayBalloonNotifications(TrayIcon* tray, QObject* parent = nullptr);
-    int Post(const DesktopNotice& notice) override;
-    void Update(int handle, const DesktopNotice& notice) override;
-    void Withdraw(int handle) override;
+    int post(const DesktopNotice& notice) override;
+    void update(int handle, const DesktopNotice& notice) override;
+    void withdraw(int handle) override;
 
   private:
     void show(const DesktopNotice& notice);
@@ -26,4 +26,4 @@ class TrayBalloonNotifications final : public DesktopNotifications {
 
 // The desktop's notices on this system: the session bus's notification
 // service, or on Windows the balloons of `tray` (which may be null).
-std::unique_ptr<DesktopNotifications> MakeSystemNotifications(TrayIcon* tray);
+std::unique_ptr<DesktopNotifications> makeSystemNotifications(TrayIcon* tray);

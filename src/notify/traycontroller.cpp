@@ -59,7 +59,7 @@ void TrayController::runMenuCommand(const std::function<void()>& command) {
 void TrayController::addIcon() {
     inTray_ = tray_ && tray_->isAvailable();
     if (!tray_) return;
-    tray_->setIcon(ProgramIcon());
+    tray_->setIcon(programIcon());
     tray_->setToolTip(kTrayTip);
     if (menu_) tray_->setContextMenu(menu_);
     tray_->show();

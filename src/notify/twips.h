@@ -6,6 +6,6 @@
 // 96 logical dots per inch that is 15 twips to the pixel.
 inline constexpr int kTwipsPerPixel = 15;
 
-inline int TwipsToPixels(qint64 twips) {
+inline int twipsToPixels(qint64 twips) {
     return static_cast<int>((twips * 2 + kTwipsPerPixel) / (2 * kTwipsPerPixel));
 }

@@ -18,12 +18,12 @@
 #include "operations/operations.h"
 #include "operations/rowcommand.h"
 
-QString ArchivePath(int year) {
+QString archivePath(int year) {
     return QString::fromLatin1(kArchiveFolder) + QLatin1Char('/') + QString::number(year) +
            QStringLiteral(".txt");
 }
 
-QByteArray ArchiveLine(int day, int month, const AgendaEntry& entry) {
+QByteArray archiveLine(int day, int month, const AgendaEntry& entry) {
     const QString line = QStringLiteral("%1,%2,\"%3\",\"%4\"\r\n")
                              .arg(day)
                              .arg(month)
@@ -31,7 +31,7 @@ QByteArray ArchiveLine(int day, int month, const AgendaEntry& entry) {
     return win1252::encode(line);
 }
 
-std::optional<QString> AppendArchiveLine(const QString& path, const QByteArray& line) {
+std::optional<QString> appendArchiveLine(const QString& path, const QByteArray& line) {
     const QString folder = QFileInfo(path).path();
     if (!QDir().mkpath(folder)) {
         return QStringLiteral("impossibile creare la cartella %1").arg(folder);
@@ -53,30 +53,30 @@ std::optional<QString> AppendArchiveLine(const QString& path, const QByteArray& 
 
 void archiveEntry(Agenda& agenda) {
     RowCommand command(agenda);
-    if (!command.HasRow()) return;
+    if (!command.hasRow()) return;
     Dialogs& dialogs = agenda.dialogs();
 
     // Day and month as the list file stores them: 29/2 keeps its numbers in a
     // common year. A date that is no day at all would give a line nobody can
     // read back, so the entry stays.
-    const std::optional<DayMonth> dayMonth = DateTextOfAnyYear(command.Entry().date);
+    const std::optional<DayMonth> dayMonth = dateTextOfAnyYear(command.entry().date);
     if (!dayMonth) {
-        dialogs.Notice(QStringLiteral("Data non valida"), MsgIcon::Critical, QString());
+        dialogs.notice(QStringLiteral("Data non valida"), MsgIcon::Critical, QString());
         return;
     }
-    if (!command.Confirm(QStringLiteral("CONFERMA ARCHIVIAZIONE"))) return;
+    if (!command.confirm(QStringLiteral("CONFERMA ARCHIVIAZIONE"))) return;
 
-    const QString path = ArchivePath(agenda.clock().year());
+    const QString path = archivePath(agenda.clock().year());
     const std::optional<QString> failure =
-        AppendArchiveLine(agenda.filePath(path), ArchiveLine(dayMonth->day, dayMonth->month, command.Entry()));
+        appendArchiveLine(agenda.filePath(path), archiveLine(dayMonth->day, dayMonth->month, command.entry()));
     if (failure) {
-        dialogs.Notice(QStringLiteral("Impossibile scrivere nell'archivio %1: %2.\n"
+        dialogs.notice(QStringLiteral("Impossibile scrivere nell'archivio %1: %2.\n"
                                       "L'appuntamento resta nella lista.")
                            .arg(QDir::toNativeSeparators(path), *failure),
                        MsgIcon::Critical, QStringLiteral("Errore"));
         return;
     }
-    agenda.appointments().removeAt(command.Row());
+    agenda.appointments().removeAt(command.row());
     // A failed write has been reported: the entry is in the archive and still
     // in the list file, and the removal waits for the next save.
     if (!saveAppointmentsList(agenda)) agenda.setListsModified(true);
@@ -85,41 +85,41 @@ void archiveEntry(Agenda& agenda) {
 void openArchive(Agenda& agenda, ArchiveViewer& viewer) {
     Dialogs& dialogs = agenda.dialogs();
     const QString answer =
-        dialogs.Input(QStringLiteral("Anno ?"), QStringLiteral("Apertura Archivio"),
+        dialogs.input(QStringLiteral("Anno ?"), QStringLiteral("Apertura Archivio"),
                       QString::number(agenda.clock().year()));
     if (answer.isEmpty()) return;
 
-    const double value = NumericValue(answer);
-    const std::optional<std::int16_t> year = ToInt16(value);
+    const double value = numericValueOf(answer);
+    const std::optional<std::int16_t> year = toInt16(value);
     if (!year) {
         // No archive is ever written for a year beyond 16 bits.
-        const double rounded = RoundHalfEven(value);
+        const double rounded = roundHalfEven(value);
         const QString text =
             std::isfinite(rounded)
-                ? QStringLiteral("Archivio Anno %1 non esistente").arg(FormatNumber(rounded))
+                ? QStringLiteral("Archivio Anno %1 non esistente").arg(formatNumber(rounded))
                 : QStringLiteral("Anno non valido: %1").arg(answer);
-        dialogs.Notice(text, MsgIcon::Exclamation, QString());
+        dialogs.notice(text, MsgIcon::Exclamation, QString());
         return;
     }
 
-    const QString path = ArchivePath(*year);
+    const QString path = archivePath(*year);
     if (!QFileInfo(agenda.filePath(path)).isFile()) {
-        dialogs.Notice(QStringLiteral("Archivio Anno %1 non esistente").arg(*year),
+        dialogs.notice(QStringLiteral("Archivio Anno %1 non esistente").arg(*year),
                        MsgIcon::Exclamation, QString());
         return;
     }
-    if (viewer.Open(path, agenda.windowsFolder())) return;
+    if (viewer.open(path, agenda.windowsFolder())) return;
     // The environment may name a Windows folder that does not hold the editor;
     // the usual one is tried once and kept from then on.
     agenda.setWindowsFolder(QString::fromLatin1(kFallbackWindowsFolder));
-    if (viewer.Open(path, agenda.windowsFolder())) return;
-    dialogs.Notice(QStringLiteral("Impossibile avviare un programma per visualizzare "
+    if (viewer.open(path, agenda.windowsFolder())) return;
+    dialogs.notice(QStringLiteral("Impossibile avviare un programma per visualizzare "
                                   "l'archivio %1.")
                        .arg(QDir::toNativeSeparators(path)),
                    MsgIcon::Critical, QString());
 }
 
-bool DesktopArchiveViewer::Open(const QString& path, const QString& windowsFolder) {
+bool DesktopArchiveViewer::open(const QString& path, const QString& windowsFolder) {
 #ifdef Q_OS_WIN
     const QString editor = windowsFolder + QStringLiteral("\\notepad.exe");
     return QProcess::startDetached(editor, {QDir::toNativeSeparators(path)});

@@ -23,11 +23,11 @@ struct ComponentDeleter {
 };
 using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
 
-QByteArray ProgramVersion() {
+QByteArray programVersion() {
     return QByteArrayLiteral(RICORDEL_VERSION_TEXT);
 }
 
-icaltimetype DateValue(const QDate& date) {
+icaltimetype dateValue(const QDate& date) {
     icaltimetype t = icaltime_null_date();
     t.year = date.year();
     t.month = date.month();
@@ -35,7 +35,7 @@ icaltimetype DateValue(const QDate& date) {
     return t;
 }
 
-icaltimetype LocalDateTimeValue(const QDate& date, const QTime& time) {
+icaltimetype localDateTimeValue(const QDate& date, const QTime& time) {
     icaltimetype t = icaltime_null_time();
     t.year = date.year();
     t.month = date.month();
@@ -46,7 +46,7 @@ icaltimetype LocalDateTimeValue(const QDate& date, const QTime& time) {
 }
 
 // Ids under which the system names Coordinated Universal Time.
-bool IsUtcZone(const QString& zoneId) {
+bool isUtcZone(const QString& zoneId) {
     static const QStringList kUtc = {"UTC",           "UCT",       "GMT",       "GMT0",
                                      "GMT+0",         "GMT-0",     "Greenwich", "Universal",
                                      "Zulu",          "Etc/UTC",   "Etc/UCT",   "Etc/GMT",
@@ -57,7 +57,7 @@ bool IsUtcZone(const QString& zoneId) {
 
 // The zone's VTIMEZONE under the zone's own id, trimmed to the rules in force
 // from last year on; null when libical does not know the zone.
-Component ZoneComponent(const QString& zoneId, int year) {
+Component zoneComponent(const QString& zoneId, int year) {
     if (zoneId.isEmpty()) return nullptr;
     icaltimezone* zone = icaltimezone_get_builtin_timezone(zoneId.toUtf8().constData());
     icalcomponent* source = zone ? icaltimezone_get_component(zone) : nullptr;
@@ -78,8 +78,8 @@ Component ZoneComponent(const QString& zoneId, int year) {
 
 // The same entry gets the same UID in every export; identical entries are
 // told apart by their occurrence number.
-QByteArray EntryUid(ListKind kind, const ListRecord& record, int occurrence) {
-    QByteArray key = Traits(kind).tabCaption;
+QByteArray entryUid(ListKind kind, const ListRecord& record, int occurrence) {
+    QByteArray key = listTraits(kind).tabCaption;
     key += '\n' + QByteArray::number(record.day) + '\n' + QByteArray::number(record.month) + '\n' +
            record.time.toUtf8() + '\n' + record.message.toUtf8() + '\n' +
            QByteArray::number(occurrence);
@@ -89,7 +89,7 @@ QByteArray EntryUid(ListKind kind, const ListRecord& record, int occurrence) {
 // Unfolds libical's output and folds it again: libical can fold a line
 // together with its CR LF. Each content line is cut before 75 octets, never
 // inside a UTF-8 character, and each continuation starts with a space.
-QByteArray FoldContentLines(QByteArray text) {
+QByteArray foldContentLines(QByteArray text) {
     text.replace("\r\n ", "").replace("\r\n\t", "");
     // libical names the day before the month; written month first, the rule
     // reads as the RFC's own examples and calendars write it.
@@ -122,48 +122,48 @@ class Builder {
         : today_(clock.today()),
           stamp_(clock.now().toUTC()),
           calendar_(icalcomponent_new_vcalendar()) {
-        const QByteArray prodid = "-//Tobrani//Ricordel " + ProgramVersion() + "//IT";
+        const QByteArray prodid = "-//Tobrani//Ricordel " + programVersion() + "//IT";
         icalcomponent_add_property(calendar_.get(), icalproperty_new_prodid(prodid.constData()));
         icalcomponent_add_property(calendar_.get(), icalproperty_new_version("2.0"));
         icalcomponent_add_property(calendar_.get(), icalproperty_new_calscale("GREGORIAN"));
         icalproperty* name = icalproperty_new_x("Ricordel");
         icalproperty_set_x_name(name, "X-WR-CALNAME");
         icalcomponent_add_property(calendar_.get(), name);
-        if (IsUtcZone(zoneId)) {
+        if (isUtcZone(zoneId)) {
             utc_ = true;
-        } else if (Component zone = ZoneComponent(zoneId, today_.year())) {
+        } else if (Component zone = zoneComponent(zoneId, today_.year())) {
             zoneId_ = zoneId.toUtf8();
             zone_ = QTimeZone(zoneId_);
             icalcomponent_add_component(calendar_.get(), zone.release());
         }
     }
 
-    void AddList(ListKind kind, const QList<ListRecord>& records) {
+    void addList(ListKind kind, const QList<ListRecord>& records) {
         QHash<QByteArray, int> seen;
         for (const ListRecord& record : records) {
             // Occurrences count over the whole list, readable or not, so that
             // the UIDs of the others do not move when one entry is mended.
-            const QByteArray identity = EntryUid(kind, record, 0);
+            const QByteArray identity = entryUid(kind, record, 0);
             const int occurrence = seen[identity]++;
-            if (AddEntry(kind, record, EntryUid(kind, record, occurrence)))
+            if (addEntry(kind, record, entryUid(kind, record, occurrence)))
                 ++result_.written;
             else
                 ++result_.skipped;
         }
     }
 
-    CalendarExport Finish() {
+    CalendarExport finish() {
         char* text = icalcomponent_as_ical_string_r(calendar_.get());
-        result_.ics = FoldContentLines(QByteArray(text));
+        result_.ics = foldContentLines(QByteArray(text));
         icalmemory_free_buffer(text);
         return result_;
     }
 
   private:
-    bool AddEntry(ListKind kind, const ListRecord& record, const QByteArray& uid) {
+    bool addEntry(ListKind kind, const ListRecord& record, const QByteArray& uid) {
         const int year = today_.year();
-        const QString dateText = RecordDateText(record);
-        std::optional<QDate> date = EntryDate(dateText, year);
+        const QString dateText = recordDateText(record);
+        std::optional<QDate> date = entryDate(dateText, year);
         if (kind == ListKind::Ricorrenze && !date && record.day == 29 && record.month == 2) {
             int leapYear = year;
             while (!QDate::isLeapYear(leapYear)) --leapYear;
@@ -172,7 +172,7 @@ class Builder {
         if (!date) return false;
         if (kind == ListKind::Appuntamenti && *date < today_ &&
             record.message.contains(QStringLiteral("(ny)"))) {
-            date = EntryDate(dateText, year + 1);  // 29/2 of a leap year: no day next year
+            date = entryDate(dateText, year + 1);  // 29/2 of a leap year: no day next year
             if (!date) return false;
         }
 
@@ -182,18 +182,18 @@ class Builder {
         icalcomponent_add_property(
             event, icalproperty_new_dtstamp(icaltime_from_timet_with_zone(
                        stamp_.toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone())));
-        const QByteArray summary = CalendarTitle(record.message).toUtf8();
+        const QByteArray summary = calendarTitle(record.message).toUtf8();
         icalcomponent_add_property(event, icalproperty_new_summary(summary.constData()));
-        icalcomponent_add_property(event, icalproperty_new_categories(Traits(kind).tabCaption));
+        icalcomponent_add_property(event, icalproperty_new_categories(listTraits(kind).tabCaption));
 
         const std::optional<QTime> time =
-            kind == ListKind::Appuntamenti ? ParseTimeText(record.time) : std::nullopt;
+            kind == ListKind::Appuntamenti ? parseTimeText(record.time) : std::nullopt;
         if (time) {
-            const QDateTime end = EndOf(*date, *time);
+            const QDateTime end = endOf(*date, *time);
             icalcomponent_add_property(event,
-                                       TimedProperty(icalproperty_new_dtstart, *date, *time));
+                                       timedProperty(icalproperty_new_dtstart, *date, *time));
             icalcomponent_add_property(
-                event, TimedProperty(icalproperty_new_dtend, end.date(), end.time()));
+                event, timedProperty(icalproperty_new_dtend, end.date(), end.time()));
             icalcomponent* alarm = icalcomponent_new_valarm();
             icalcomponent_add_property(alarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
             icaltriggertype trigger{};
@@ -203,11 +203,11 @@ class Builder {
             icalcomponent_add_property(alarm, icalproperty_new_description(summary.constData()));
             icalcomponent_add_component(event, alarm);
         } else {
-            icalcomponent_add_property(event, icalproperty_new_dtstart(DateValue(*date)));
-            icalcomponent_add_property(event, icalproperty_new_dtend(DateValue(date->addDays(1))));
+            icalcomponent_add_property(event, icalproperty_new_dtstart(dateValue(*date)));
+            icalcomponent_add_property(event, icalproperty_new_dtend(dateValue(date->addDays(1))));
             // A time that is no time of day is still the user's note.
             if (!record.time.trimmed().isEmpty() && kind == ListKind::Appuntamenti) {
-                const QByteArray note = "Ora: " + WithoutControlCharacters(record.time).toUtf8();
+                const QByteArray note = "Ora: " + withoutControlCharacters(record.time).toUtf8();
                 icalcomponent_add_property(event, icalproperty_new_description(note.constData()));
             }
         }
@@ -224,14 +224,14 @@ class Builder {
 
     // A start or end at a local time: with the zone's TZID, in UTC with "Z",
     // or floating.
-    icalproperty* TimedProperty(icalproperty* (*make)(icaltimetype), const QDate& date,
+    icalproperty* timedProperty(icalproperty* (*make)(icaltimetype), const QDate& date,
                                 const QTime& time) const {
         if (utc_) {
-            icaltimetype t = LocalDateTimeValue(date, time);
+            icaltimetype t = localDateTimeValue(date, time);
             t.zone = icaltimezone_get_utc_timezone();
             return make(t);
         }
-        icalproperty* property = make(LocalDateTimeValue(date, time));
+        icalproperty* property = make(localDateTimeValue(date, time));
         if (!zoneId_.isEmpty())
             icalproperty_add_parameter(property, icalparameter_new_tzid(zoneId_.constData()));
         return property;
@@ -240,7 +240,7 @@ class Builder {
     // Thirty minutes after the start, as a local time. Where the clock goes
     // back that would read as earlier than the start, and some readers then
     // reject the event: the end is then thirty minutes of the clock's face.
-    QDateTime EndOf(const QDate& date, const QTime& time) const {
+    QDateTime endOf(const QDate& date, const QTime& time) const {
         const QDateTime byFace = QDateTime(date, time).addSecs(30 * 60);
         if (zoneId_.isEmpty() || !zone_.isValid()) return byFace;
         QDateTime start(date, time, zone_);
@@ -266,37 +266,37 @@ class Builder {
 
 }  // namespace
 
-CalendarExport ExportCalendar(const CalendarLists& lists, const Clock& clock,
+CalendarExport buildCalendarExport(const CalendarLists& lists, const Clock& clock,
                               const QString& zoneId) {
     Builder builder(clock, zoneId);
-    builder.AddList(ListKind::Appuntamenti, lists.appointments);
-    builder.AddList(ListKind::Scadenze, lists.deadlines);
-    builder.AddList(ListKind::Ricorrenze, lists.anniversaries);
-    return builder.Finish();
+    builder.addList(ListKind::Appuntamenti, lists.appointments);
+    builder.addList(ListKind::Scadenze, lists.deadlines);
+    builder.addList(ListKind::Ricorrenze, lists.anniversaries);
+    return builder.finish();
 }
 
-QString SystemZoneId() {
+QString systemZoneId() {
     return QString::fromUtf8(QTimeZone::systemTimeZoneId());
 }
 
-CalendarFileOutcome ExportCalendarFile(const QDir& dataFolder, const QString& path,
+CalendarFileOutcome exportCalendarFile(const QDir& dataFolder, const QString& path,
                                        const Clock& clock) {
     CalendarFileOutcome outcome;
     CalendarLists lists;
     QList<ListRecord>* targets[] = {&lists.appointments, &lists.deadlines, &lists.anniversaries};
     int found = 0;
     for (ListKind kind : kAllListKinds) {
-        const QString name = QString::fromLatin1(Traits(kind).fileName);
+        const QString name = QString::fromLatin1(listTraits(kind).fileName);
         if (!dataFolder.exists(name)) continue;
         ++found;
         QString reason;
-        const auto bytes = ReadWholeFile(dataFolder.filePath(name), &reason);
+        const auto bytes = readWholeFile(dataFolder.filePath(name), &reason);
         if (!bytes) {
             outcome.error =
                 QStringLiteral("impossibile leggere il file \"%1\": %2").arg(name, reason);
             return outcome;
         }
-        *targets[TabOf(kind)] = ParseListRecords(*bytes, kind);
+        *targets[tabOf(kind)] = parseListRecords(*bytes, kind);
     }
     if (found == 0) {
         outcome.error = QStringLiteral(
@@ -305,8 +305,8 @@ CalendarFileOutcome ExportCalendarFile(const QDir& dataFolder, const QString& pa
                             .arg(QDir::toNativeSeparators(dataFolder.absolutePath()));
         return outcome;
     }
-    const CalendarExport calendar = ExportCalendar(lists, clock, SystemZoneId());
-    if (const auto reason = WriteFileAtomically(path, calendar.ics)) {
+    const CalendarExport calendar = buildCalendarExport(lists, clock, systemZoneId());
+    if (const auto reason = writeFileAtomically(path, calendar.ics)) {
         outcome.error = QStringLiteral("impossibile scrivere il file \"%1\": %2")
                             .arg(QDir::toNativeSeparators(path), *reason);
         return outcome;
@@ -316,7 +316,7 @@ CalendarFileOutcome ExportCalendarFile(const QDir& dataFolder, const QString& pa
     return outcome;
 }
 
-QString WithoutControlCharacters(const QString& text) {
+QString withoutControlCharacters(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
@@ -327,12 +327,12 @@ QString WithoutControlCharacters(const QString& text) {
     return out;
 }
 
-QString CalendarTitle(const QString& message) {
-    const QString title = WithoutControlCharacters(message);
+QString calendarTitle(const QString& message) {
+    const QString title = withoutControlCharacters(message);
     return title.trimmed().isEmpty() ? QStringLiteral("(senza testo)") : title;
 }
 
-QString CalendarCountsText(int written, int skipped) {
+QString calendarCountsText(int written, int skipped) {
     const QString events = written == 1 ? QStringLiteral("Scritto 1 evento")
                                         : QStringLiteral("Scritti %1 eventi").arg(written);
     const QString left = skipped == 1 ? QStringLiteral("1 voce tralasciata")

@@ -39,11 +39,11 @@ struct CalendarExport {
 // zoneId names the local time zone ("Europe/Rome"): times carry it with its
 // VTIMEZONE. A name of UTC ("UTC", "GMT", "Etc/UTC") gives UTC times with
 // "Z"; an empty or unknown zone gives floating local times.
-CalendarExport ExportCalendar(const CalendarLists& lists, const Clock& clock,
+CalendarExport buildCalendarExport(const CalendarLists& lists, const Clock& clock,
                               const QString& zoneId);
 
-// The system's time zone id, as ExportCalendar takes it.
-QString SystemZoneId();
+// The system's time zone id, as buildCalendarExport takes it.
+QString systemZoneId();
 
 struct CalendarFileOutcome {
     std::optional<QString> error;  // why nothing was written, in Italian
@@ -55,18 +55,18 @@ struct CalendarFileOutcome {
 // and writes the calendar to path atomically. A missing list file is an
 // empty list, but a folder without any of the three is an error: it is not
 // an agenda.
-CalendarFileOutcome ExportCalendarFile(const QDir& dataFolder, const QString& path,
+CalendarFileOutcome exportCalendarFile(const QDir& dataFolder, const QString& path,
                                        const Clock& clock);
 
 // Text as calendars take it: the control characters a damaged list file can
 // carry (NUL and the others below a space, DEL, the C1 range) are dropped,
 // a tab is kept and so is the rest of the text.
-QString WithoutControlCharacters(const QString& text);
+QString withoutControlCharacters(const QString& text);
 
 // An event's title: the message without control characters, or
 // "(senza testo)" when nothing but blank space is left, since readers drop an
 // empty title and an alarm's empty text.
-QString CalendarTitle(const QString& message);
+QString calendarTitle(const QString& message);
 
 // "Scritti 12 eventi; 2 voci tralasciate (data non leggibile)."
-QString CalendarCountsText(int written, int skipped);
+QString calendarCountsText(int written, int skipped);

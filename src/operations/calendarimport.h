@@ -56,19 +56,19 @@ struct CalendarImportPlan {
 inline constexpr qint64 kMaxCalendarFileBytes = 16 * 1024 * 1024;
 
 // What iCalendar text would add to the agenda's lists as they are now.
-CalendarImportPlan PlanCalendarImport(const QByteArray& ics, const Agenda& agenda,
+CalendarImportPlan planCalendarImport(const QByteArray& ics, const Agenda& agenda,
                                       const QTimeZone& zone);
 // The same for a file: a missing, unreadable, empty or too large file, or one
 // that holds no iCalendar or no event, is an error.
-CalendarImportPlan PlanCalendarFileImport(const QString& path, const Agenda& agenda,
+CalendarImportPlan planCalendarFileImport(const QString& path, const Agenda& agenda,
                                           const QTimeZone& zone);
 
 // The Italian box that lists what will be added and what is left out and why.
-QString CalendarImportText(const CalendarImportPlan& plan, const QString& path);
+QString calendarImportText(const CalendarImportPlan& plan, const QString& path);
 
 // The import command: reads the file, asks in one box, and on "Sì" adds the
 // entries and runs the save command, which sorts and writes the lists. When
 // the lists cannot all be saved the entries are taken out again and the files
 // written back: nothing is half-imported. Returns how many entries were added.
-int ImportCalendar(Agenda& agenda, const QString& path,
+int importCalendarInto(Agenda& agenda, const QString& path,
                    const QTimeZone& zone = QTimeZone::systemTimeZone());

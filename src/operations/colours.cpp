@@ -15,10 +15,10 @@ namespace {
 // The tint of a row from its date and time; its message is read only for a
 // past date, which it may mark "(ny)".
 template <typename Message>
-quint32 Urgency(const QString& dateText, const QString& timeText, Message message,
+quint32 urgencyRgb(const QString& dateText, const QString& timeText, Message message,
              const QDateTime& now) {
     const QDate today = now.date();
-    const std::optional<DayMonth> date = ReadEntryDay(dateText, today.year());
+    const std::optional<DayMonth> date = readEntryDay(dateText, today.year());
     if (!date) return urgency::kWhite;
 
     const qint64 days = today.daysTo(QDate(today.year(), date->month, date->day));
@@ -30,7 +30,7 @@ quint32 Urgency(const QString& dateText, const QString& timeText, Message messag
 
     // Today. Texts shorter than 4 characters (9:5) are no time at all.
     if (timeText.size() < 4) return urgency::kLightYellow;
-    const std::optional<QTime> time = ParseTimeText(timeText);
+    const std::optional<QTime> time = parseTimeText(timeText);
     if (!time) return urgency::kLightYellow;
     const int rowMinutes = time->hour() * 60 + time->minute();
     const int nowMinutes = now.time().hour() * 60 + now.time().minute();
@@ -39,8 +39,8 @@ quint32 Urgency(const QString& dateText, const QString& timeText, Message messag
 
 }  // namespace
 
-quint32 UrgencyColour(const AgendaEntry& entry, const QDateTime& now) {
-    return Urgency(
+quint32 urgencyColour(const AgendaEntry& entry, const QDateTime& now) {
+    return urgencyRgb(
         entry.date, entry.time, [&] { return entry.message; }, now);
 }
 
@@ -59,7 +59,7 @@ void paintUrgencyColours(Agenda& agenda) {
         if (date >= 0) {
             qint64& known = daysAhead[static_cast<size_t>(date)];
             if (known == kUnread) {
-                const auto dm = ReadEntryDay(sharedtexts::date(date), now.date().year());
+                const auto dm = readEntryDay(sharedtexts::date(date), now.date().year());
                 known =
                     dm ? now.date().daysTo(QDate(now.date().year(), dm->month, dm->day)) : kNoDay;
             }
@@ -73,7 +73,7 @@ void paintUrgencyColours(Agenda& agenda) {
         } else if (days < 0 && days != kUnread) {
             colour = list.markedNotYearly(r) ? urgency::kWhite : urgency::kLightRed;
         } else {
-            colour = Urgency(
+            colour = urgencyRgb(
                 list.text(r, ListModel::ColDate), list.text(r, ListModel::ColTime),
                 [&] { return list.text(r, ListModel::ColMessage); }, now);
         }

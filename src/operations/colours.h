@@ -15,4 +15,4 @@ inline constexpr quint32 kLightGreen = 0xFFC0FFC0;   // tomorrow
 // The tint of one appointment seen at `now`. A date that is no day of the
 // current year leaves the row white; a time that cannot be read counts as no
 // time.
-quint32 UrgencyColour(const AgendaEntry& entry, const QDateTime& now);
+quint32 urgencyColour(const AgendaEntry& entry, const QDateTime& now);

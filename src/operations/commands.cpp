@@ -8,7 +8,7 @@ namespace {
 
 // Says, once per appointment, which saved appointments of today or later
 // carry a time the alarm cannot read: they would never ring, silently.
-void ReportTimesThatCannotRing(Agenda& agenda) {
+void reportTimesThatCannotRing(Agenda& agenda) {
     const ListModel& list = agenda.appointments();
     const QDate today = agenda.clock().today();
     QStringList lines;
@@ -17,9 +17,9 @@ void ReportTimesThatCannotRing(Agenda& agenda) {
         if (list.sharedTime(row) >= 0) continue;
         const QString text = list.text(row, ListModel::ColTime);
         const QString time = text.trimmed();
-        if (time.isEmpty() || ParseTimeText(time)) continue;
+        if (time.isEmpty() || parseTimeText(time)) continue;
         const QString date = list.text(row, ListModel::ColDate);
-        const std::optional<QDate> day = EntryDate(date, today.year());
+        const std::optional<QDate> day = entryDate(date, today.year());
         if (!day || *day < today) continue;
         const QString message = list.text(row, ListModel::ColMessage);
         if (!agenda.markTimeReported(date + QLatin1Char('|') + message + QLatin1Char('|') + time))
@@ -29,7 +29,7 @@ void ReportTimesThatCannotRing(Agenda& agenda) {
                      .arg(text, date, message);
     }
     if (!lines.isEmpty())
-        agenda.dialogs().Notice(lines.join(QLatin1Char('\n')), MsgIcon::Exclamation,
+        agenda.dialogs().notice(lines.join(QLatin1Char('\n')), MsgIcon::Exclamation,
                                 QStringLiteral("ORARIO NON VALIDO"));
 }
 
@@ -37,7 +37,7 @@ void ReportTimesThatCannotRing(Agenda& agenda) {
 // failure has its own box, and the lists that can be saved are. A later
 // successful write clears the unsaved-edits flag, so it is set again when any
 // list did not reach its file: those edits must still be offered on exit.
-bool SaveLists(Agenda& agenda, std::initializer_list<ListKind> order) {
+bool saveLists(Agenda& agenda, std::initializer_list<ListKind> order) {
     bool saved = true;
     for (ListKind kind : order) saved = agenda.saveList(kind) && saved;
     if (!saved) agenda.setListsModified(true);
@@ -49,24 +49,24 @@ bool SaveLists(Agenda& agenda, std::initializer_list<ListKind> order) {
 bool saveAll(Agenda& agenda) {
     sortAppointments(agenda);
     const bool saved =
-        SaveLists(agenda, {ListKind::Appuntamenti, ListKind::Scadenze, ListKind::Ricorrenze});
+        saveLists(agenda, {ListKind::Appuntamenti, ListKind::Scadenze, ListKind::Ricorrenze});
     agenda.showTab(agenda.currentTab());
     agenda.selectCurrentList();
     paintUrgencyColours(agenda);
-    if (saved) ReportTimesThatCannotRing(agenda);
+    if (saved) reportTimesThatCannotRing(agenda);
     return saved;
 }
 
 void askToSaveOnExit(Agenda& agenda) {
     if (!agenda.listsModified()) return;
-    if (agenda.dialogs().Message(QStringLiteral("Salvare le modifiche effettuate ?"),
+    if (agenda.dialogs().message(QStringLiteral("Salvare le modifiche effettuate ?"),
                                  MsgButtons::YesNo, MsgIcon::Question,
                                  QString()) != MsgAnswer::Yes) {
         return;
     }
     sortAppointments(agenda);
-    SaveLists(agenda, {ListKind::Scadenze, ListKind::Ricorrenze, ListKind::Appuntamenti});
-    agenda.showTab(TabOf(ListKind::Appuntamenti));
+    saveLists(agenda, {ListKind::Scadenze, ListKind::Ricorrenze, ListKind::Appuntamenti});
+    agenda.showTab(tabOf(ListKind::Appuntamenti));
     agenda.selectCurrentList();
 }
 

@@ -7,19 +7,19 @@ void deleteEntry(Agenda& agenda) {
     agenda.selectCurrentList();
     const RowCommand command(agenda, agenda.currentKind());
     // With no entry chosen there is nothing to ask about.
-    if (!command.HasRow()) return;
+    if (!command.hasRow()) return;
 
     const QString question =
-        QStringLiteral("Sicuro di voler eliminare ") + command.Entry().message.toUpper();
-    if (agenda.dialogs().Message(question, MsgButtons::YesNo, MsgIcon::None, std::nullopt) !=
+        QStringLiteral("Sicuro di voler eliminare ") + command.entry().message.toUpper();
+    if (agenda.dialogs().message(question, MsgButtons::YesNo, MsgIcon::None, std::nullopt) !=
         MsgAnswer::Yes) {
         return;
     }
-    if (!command.ConfirmedStillThere()) return;
+    if (!command.confirmedStillThere()) return;
 
-    command.List().removeAt(command.Row());
+    command.targetList().removeAt(command.row());
     // A failed write has been reported and the file still holds the entry.
     // The removal waits in the list for the next save, which the exit
     // command offers.
-    if (!agenda.saveList(command.List().kind())) agenda.setListsModified(true);
+    if (!agenda.saveList(command.targetList().kind())) agenda.setListsModified(true);
 }

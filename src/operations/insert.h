@@ -9,7 +9,7 @@ class ListModel;
 // first row dated on or after it (rising order) or before it (falling order),
 // counting every date in `year`. Rows whose date cannot be read never qualify.
 // entryCount() means the end.
-int InsertionPlace(const ListModel& list, const QDate& newDate, bool ascending, int year);
+int insertionPlace(const ListModel& list, const QDate& newDate, bool ascending, int year);
 
 // The prompt of the time question of a new appointment.
 inline constexpr char16_t kTimePrompt[] =

@@ -49,14 +49,14 @@ public:
     // path: the archive file relative to the data folder (the process's
     // current folder, which the program never changes), '/' separated;
     // windowsFolder: where the Windows text editor lives (ignored elsewhere).
-    virtual bool Open(const QString& path, const QString& windowsFolder) = 0;
+    virtual bool open(const QString& path, const QString& windowsFolder) = 0;
 };
 
 // The platform's viewer: the Windows text editor, or the desktop's default
 // application for text files.
 class DesktopArchiveViewer final : public ArchiveViewer {
 public:
-    bool Open(const QString& path, const QString& windowsFolder) override;
+    bool open(const QString& path, const QString& windowsFolder) override;
 };
 
 // Appends the current appointment to this year's archive file and removes it.

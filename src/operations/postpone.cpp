@@ -9,20 +9,20 @@
 #include "operations/operations.h"
 #include "operations/rowcommand.h"
 
-QDateTime MovedByMinutes(const QDate& date, const QTime& time, int minutes) {
+QDateTime movedByMinutes(const QDate& date, const QTime& time, int minutes) {
     // Wall minutes, free of daylight-saving gaps and of the time zone.
     const WallMinute moved =
         WallMinute::fromIndex(WallMinute::of(QDateTime(date, time, Qt::UTC)).index() + minutes);
     return QDateTime(moved.day, moved.time(), Qt::UTC);
 }
 
-QString PostponedTimeText(const QTime& time) {
+QString postponedTimeText(const QTime& time) {
     return QStringLiteral("%1:%2")
         .arg(time.hour(), 2, 10, QLatin1Char('0'))
         .arg(time.minute(), 2, 10, QLatin1Char('0'));
 }
 
-QDate MovedByDays(const QDate& date, int days) {
+QDate movedByDays(const QDate& date, int days) {
     if (days != kMonthStep) return date.addDays(days);
     int month = date.month() + 1;
     int year = date.year();
@@ -41,47 +41,47 @@ QDate MovedByDays(const QDate& date, int days) {
 
 void postponeByMinutes(Agenda& agenda, int minutes) {
     RowCommand command(agenda);
-    if (!command.HasRow()) return;
-    const AgendaEntry entry = command.Entry();
+    if (!command.hasRow()) return;
+    const AgendaEntry entry = command.entry();
     Dialogs& dialogs = agenda.dialogs();
 
     if (entry.time.trimmed().isEmpty()) {
-        dialogs.Notice(QStringLiteral("Nessun ORARIO impostato"), MsgIcon::Exclamation,
+        dialogs.notice(QStringLiteral("Nessun ORARIO impostato"), MsgIcon::Exclamation,
                        QStringLiteral("Avviso"));
         return;
     }
-    const std::optional<QDate> date = EntryDate(entry.date, agenda.clock().year());
+    const std::optional<QDate> date = entryDate(entry.date, agenda.clock().year());
     if (!date) {
-        dialogs.Notice(QStringLiteral("Data non valida"), MsgIcon::Critical, QString());
+        dialogs.notice(QStringLiteral("Data non valida"), MsgIcon::Critical, QString());
         return;
     }
-    const std::optional<QTime> time = ParseTimeText(entry.time);
+    const std::optional<QTime> time = parseTimeText(entry.time);
     if (!time) {
-        dialogs.Notice(QStringLiteral("Orario non valido"), MsgIcon::Critical, QString());
+        dialogs.notice(QStringLiteral("Orario non valido"), MsgIcon::Critical, QString());
         return;
     }
-    if (!command.Confirm(QStringLiteral("CONFERMA SPOSTAMENTO"))) return;
+    if (!command.confirm(QStringLiteral("CONFERMA SPOSTAMENTO"))) return;
 
-    const QDateTime moved = MovedByMinutes(*date, *time, minutes);
+    const QDateTime moved = movedByMinutes(*date, *time, minutes);
     ListModel& list = agenda.appointments();
-    list.setText(command.Row(), ListModel::ColDate, FormatDateText(moved.date()));
-    list.setText(command.Row(), ListModel::ColTime, PostponedTimeText(moved.time()));
+    list.setText(command.row(), ListModel::ColDate, formatDateText(moved.date()));
+    list.setText(command.row(), ListModel::ColTime, postponedTimeText(moved.time()));
     saveAll(agenda);
 }
 
 void postponeByDays(Agenda& agenda, int days) {
     RowCommand command(agenda);
-    if (!command.HasRow()) return;
-    const AgendaEntry entry = command.Entry();
+    if (!command.hasRow()) return;
+    const AgendaEntry entry = command.entry();
 
-    const std::optional<QDate> date = EntryDate(entry.date, agenda.clock().year());
+    const std::optional<QDate> date = entryDate(entry.date, agenda.clock().year());
     if (!date) {
-        agenda.dialogs().Notice(QStringLiteral("Data non valida"), MsgIcon::Critical, QString());
+        agenda.dialogs().notice(QStringLiteral("Data non valida"), MsgIcon::Critical, QString());
         return;
     }
-    const QDate moved = MovedByDays(*date, days);
-    if (!command.Confirm(QStringLiteral("CONFERMA SPOSTAMENTO"))) return;
+    const QDate moved = movedByDays(*date, days);
+    if (!command.confirm(QStringLiteral("CONFERMA SPOSTAMENTO"))) return;
 
-    agenda.appointments().setText(command.Row(), ListModel::ColDate, FormatDateText(moved));
+    agenda.appointments().setText(command.row(), ListModel::ColDate, formatDateText(moved));
     saveAll(agenda);
 }

@@ -9,16 +9,16 @@
 
 // The moment moved later by `minutes`; midnight carries into the next day,
 // month or year.
-QDateTime MovedByMinutes(const QDate& date, const QTime& time, int minutes);
+QDateTime movedByMinutes(const QDate& date, const QTime& time, int minutes);
 
 // The time text written after a minute step: two-digit hours ":" two-digit
 // minutes (09:35).
-QString PostponedTimeText(const QTime& time);
+QString postponedTimeText(const QTime& time);
 
 // The date after postponeByDays(days). 30 is the calendar-month step: the
 // next month on the same day, or its last day when it is shorter; landing on
 // 29 February gives 28 February. Any other value adds that many days.
-QDate MovedByDays(const QDate& date, int days);
+QDate movedByDays(const QDate& date, int days);
 
 // The argument of postponeByDays that means "one month".
 inline constexpr int kMonthStep = 30;

@@ -42,20 +42,20 @@ class MmToDevice {
 
 // Prints a text with the top of its line at y, as a printer's current
 // position does; QPainter wants the baseline.
-void DrawAtTop(QPainter& painter, double xPx, double topPx, const QString& text) {
+void drawAtTop(QPainter& painter, double xPx, double topPx, const QString& text) {
     if (text.isEmpty()) return;
     painter.drawText(QPointF(xPx, topPx + painter.fontMetrics().ascent()), text);
 }
 
-QString WeekdayOf(const QString& dateText, int year) {
-    const auto date = EntryDate(dateText, year);
+QString weekdayOf(const QString& dateText, int year) {
+    const auto date = entryDate(dateText, year);
     // A date text that is no day of this year has no weekday: print none.
-    return date ? DayName(WeekdayNumber(date->dayOfWeek())) : QString();
+    return date ? dayName(weekdayNumber(date->dayOfWeek())) : QString();
 }
 
 }  // namespace
 
-bool PrintAppointments(const ListModel& appointments, const QDate& today,
+bool printAppointments(const ListModel& appointments, const QDate& today,
                        QPagedPaintDevice& device) {
     QPainter painter;
     if (!painter.begin(&device)) return false;
@@ -69,10 +69,10 @@ bool PrintAppointments(const ListModel& appointments, const QDate& today,
     painter.setFont(regular);
 
     const QString title = QStringLiteral("STAMPA DEL ");
-    DrawAtTop(painter, mm.x(kTitleX), mm.y(kTitleY), title);
+    drawAtTop(painter, mm.x(kTitleX), mm.y(kTitleY), title);
     const double dateX = mm.x(kTitleX) + QFontMetricsF(regular, &device).horizontalAdvance(title);
     painter.setFont(bold);
-    DrawAtTop(painter, dateX, mm.y(kTitleY), today.toString(QStringLiteral("dd/MM/yyyy")));
+    drawAtTop(painter, dateX, mm.y(kTitleY), today.toString(QStringLiteral("dd/MM/yyyy")));
     painter.setFont(regular);
 
     const double lineHeight = QFontMetricsF(regular, &device).height();
@@ -93,10 +93,10 @@ bool PrintAppointments(const ListModel& appointments, const QDate& today,
         }
         const AgendaEntry& entry = appointments.entry(row);
         const double top = mm.y(rowMm);
-        DrawAtTop(painter, mm.x(kDateX), top, entry.date);
-        DrawAtTop(painter, mm.x(kWeekdayX), top, WeekdayOf(entry.date, today.year()));
-        DrawAtTop(painter, mm.x(kMessageX), top, entry.message);
-        DrawAtTop(painter, mm.x(kTimeX), top, entry.time);
+        drawAtTop(painter, mm.x(kDateX), top, entry.date);
+        drawAtTop(painter, mm.x(kWeekdayX), top, weekdayOf(entry.date, today.year()));
+        drawAtTop(painter, mm.x(kMessageX), top, entry.message);
+        drawAtTop(painter, mm.x(kTimeX), top, entry.time);
         pageHasRows = true;
         rowMm += kRowStep;
     }

@@ -11,5 +11,5 @@ class QPagedPaintDevice;
 // caller sets to the printable area. Rows that do not fit continue on a new
 // page, again from 20 mm. Ends the document. Returns false when the device
 // could not be painted on or refused a new page.
-bool PrintAppointments(const ListModel& appointments, const QDate& today,
+bool printAppointments(const ListModel& appointments, const QDate& today,
                        QPagedPaintDevice& device);

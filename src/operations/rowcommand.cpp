@@ -14,22 +14,22 @@ RowCommand::RowCommand(Agenda& agenda, ListKind kind) : agenda_(agenda), list_(a
     }
 }
 
-bool RowCommand::StillThere() const {
+bool RowCommand::stillThere() const {
     return row_ >= 0 && row_ < list_.entryCount() && list_.entry(row_) == entry_;
 }
 
-bool RowCommand::Confirm(const QString& title) const {
+bool RowCommand::confirm(const QString& title) const {
     const QString text = entry_.date + QStringLiteral(" - ") + entry_.message;
-    if (agenda_.dialogs().Message(text, MsgButtons::YesNo, MsgIcon::Question, title) !=
+    if (agenda_.dialogs().message(text, MsgButtons::YesNo, MsgIcon::Question, title) !=
         MsgAnswer::Yes) {
         return false;
     }
-    return ConfirmedStillThere();
+    return confirmedStillThere();
 }
 
-bool RowCommand::ConfirmedStillThere() const {
-    if (StillThere()) return true;
-    agenda_.dialogs().Notice(
+bool RowCommand::confirmedStillThere() const {
+    if (stillThere()) return true;
+    agenda_.dialogs().notice(
         QStringLiteral("La voce è stata cambiata nel frattempo: nessuna modifica effettuata."),
         MsgIcon::None, QStringLiteral("Errore"));
     return false;
@@ -38,7 +38,7 @@ bool RowCommand::ConfirmedStillThere() const {
 bool saveAppointmentsList(Agenda& agenda) {
     const bool saved = agenda.saveList(ListKind::Appuntamenti);
     // Saved from another tab, the command ends as a click on that tab.
-    if (agenda.currentTab() != TabOf(ListKind::Appuntamenti)) agenda.showTab(agenda.currentTab());
+    if (agenda.currentTab() != tabOf(ListKind::Appuntamenti)) agenda.showTab(agenda.currentTab());
     agenda.selectCurrentList();
     return saved;
 }

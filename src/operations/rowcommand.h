@@ -18,18 +18,18 @@ class RowCommand {
     explicit RowCommand(Agenda& agenda);
     RowCommand(Agenda& agenda, ListKind kind);
 
-    bool HasRow() const { return row_ >= 0; }
-    int Row() const { return row_; }
-    const AgendaEntry& Entry() const { return entry_; }
-    ListModel& List() const { return list_; }
+    bool hasRow() const { return row_ >= 0; }
+    int row() const { return row_; }
+    const AgendaEntry& entry() const { return entry_; }
+    ListModel& targetList() const { return list_; }
 
     // "date - message" with Yes and No, a question icon and `title`; true on
     // Yes when the row is still the one asked about.
-    bool Confirm(const QString& title) const;
-    bool StillThere() const;
+    bool confirm(const QString& title) const;
+    bool stillThere() const;
     // After a Yes: whether the row is still there; otherwise says so in a box
     // titled "Errore".
-    bool ConfirmedStillThere() const;
+    bool confirmedStillThere() const;
 
   private:
     Agenda& agenda_;

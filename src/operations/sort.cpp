@@ -14,19 +14,19 @@
 
 namespace {
 
-double WholeNumber(QStringView text) {
-    const double v = RoundHalfEven(NumericValue(text));
+double wholeNumber(QStringView text) {
+    const double v = roundHalfEven(numericValueOf(text));
     // A NaN would break the ordering the sort relies on.
     return std::isnan(v) ? 0.0 : v;
 }
 
 // The place of a day in the year, enough to order dates of one year.
-constexpr int Ordinal(int month, int day) {
+constexpr int ordinal(int month, int day) {
     return month * 32 + day;
 }
 
-std::optional<SortKey> KeyOfRow(const ListModel& list, int row, int year) {
-    return ReadSortKey(list.text(row, ListModel::ColDate), list.text(row, ListModel::ColTime),
+std::optional<SortKey> keyOfRow(const ListModel& list, int row, int year) {
+    return readSortKey(list.text(row, ListModel::ColDate), list.text(row, ListModel::ColTime),
                        year);
 }
 
@@ -34,12 +34,12 @@ std::optional<SortKey> KeyOfRow(const ListModel& list, int row, int year) {
 // holds, are packed with the row number into one integer that sorts the same
 // way: day, hour, minute (reversed when descending), then row (rows below
 // 65536, so that equal keys keep their order).
-bool Packable(const SortKey& key) {
+bool packable(const SortKey& key) {
     auto small = [](double v) { return v >= 0 && v <= 65535 && v == std::floor(v); };
     return key.day >= 0 && key.day <= 65535 && small(key.hour) && small(key.minute);
 }
 
-quint64 PackedKey(const SortKey& k, bool ascending, int row) {
+quint64 packedKey(const SortKey& k, bool ascending, int row) {
     quint64 key = quint64(k.day) << 32 | quint64(k.hour) << 16 | quint64(k.minute);
     if (!ascending) key = ~key & 0xFFFFFFFFFFFFull;
     return key << 16 | quint64(row);
@@ -49,7 +49,7 @@ quint64 PackedKey(const SortKey& k, bool ascending, int row) {
 // above the row's 16: a radix sort of the key bits, eleven a pass, which
 // keeps equal keys in row order; a pass where every key has the same digit
 // is skipped.
-void SortPacked(std::vector<quint64>& keys, int keyBits = 48) {
+void sortPacked(std::vector<quint64>& keys, int keyBits = 48) {
     constexpr int kDigitBits = 11;
     std::vector<quint64> moved(keys.size());
     std::vector<size_t> start(size_t(1) << kDigitBits);
@@ -67,49 +67,49 @@ void SortPacked(std::vector<quint64>& keys, int keyBits = 48) {
 
 }  // namespace
 
-std::optional<DayMonth> ReadEntryDay(const QString& dateText, int year) {
+std::optional<DayMonth> readEntryDay(const QString& dateText, int year) {
     const QStringView text(dateText);
     const qsizetype slash = text.indexOf(u'/');
     int day = 0, month = 0;
-    if (slash > 0 && ReadShortNumber(text.left(slash), day) &&
-        ReadShortNumber(text.mid(slash + 1), month)) {
+    if (slash > 0 && readShortNumber(text.left(slash), day) &&
+        readShortNumber(text.mid(slash + 1), month)) {
         if (!QDate::isValid(year, month, day)) return std::nullopt;
         return DayMonth{day, month};
     }
-    return ParseDateText(dateText, year);
+    return parseDateText(dateText, year);
 }
 
-void ReadSortTime(const QString& timeText, double& hour, double& minute) {
+void readSortTime(const QString& timeText, double& hour, double& minute) {
     hour = 0;
     minute = 0;
     if (timeText.size() < 3) return;
     const QStringView view(timeText);
     int h = 0, m = 0;
-    if (ReadShortNumber(view.left(view.size() - 3), h) && ReadShortNumber(view.right(2), m)) {
+    if (readShortNumber(view.left(view.size() - 3), h) && readShortNumber(view.right(2), m)) {
         hour = h;
         minute = m;
         return;
     }
-    minute = WholeNumber(view.right(2));
-    hour = WholeNumber(view.left(view.size() - 3));
+    minute = wholeNumber(view.right(2));
+    hour = wholeNumber(view.left(view.size() - 3));
 }
 
-std::optional<SortKey> ReadSortKey(const QString& dateText, const QString& timeText, int year) {
-    const std::optional<DayMonth> day = ReadEntryDay(dateText, year);
+std::optional<SortKey> readSortKey(const QString& dateText, const QString& timeText, int year) {
+    const std::optional<DayMonth> day = readEntryDay(dateText, year);
     if (!day) return std::nullopt;
     SortKey key;
-    key.day = Ordinal(day->month, day->day);
-    ReadSortTime(timeText, key.hour, key.minute);
+    key.day = ordinal(day->month, day->day);
+    readSortTime(timeText, key.hour, key.minute);
     return key;
 }
 
-std::optional<SortKey> ReadSortKey(const AgendaEntry& entry, int year) {
-    return ReadSortKey(entry.date, entry.time, year);
+std::optional<SortKey> readSortKey(const AgendaEntry& entry, int year) {
+    return readSortKey(entry.date, entry.time, year);
 }
 
-bool IsLaterThanNext(const ListModel& list, int row, int year, bool& unreadable) {
-    const auto a = KeyOfRow(list, row, year);
-    const auto b = KeyOfRow(list, row + 1, year);
+bool isLaterThanNext(const ListModel& list, int row, int year, bool& unreadable) {
+    const auto a = keyOfRow(list, row, year);
+    const auto b = keyOfRow(list, row + 1, year);
     if (!a || !b) {
         unreadable = true;
         return false;
@@ -117,9 +117,9 @@ bool IsLaterThanNext(const ListModel& list, int row, int year, bool& unreadable)
     return *a > *b;
 }
 
-bool IsEarlierThanNext(const ListModel& list, int row, int year, bool& unreadable) {
-    const auto a = KeyOfRow(list, row, year);
-    const auto b = KeyOfRow(list, row + 1, year);
+bool isEarlierThanNext(const ListModel& list, int row, int year, bool& unreadable) {
+    const auto a = keyOfRow(list, row, year);
+    const auto b = keyOfRow(list, row + 1, year);
     if (!a || !b) {
         unreadable = true;
         return false;
@@ -127,7 +127,7 @@ bool IsEarlierThanNext(const ListModel& list, int row, int year, bool& unreadabl
     return *a < *b;
 }
 
-std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bool ascending,
+std::vector<int> sortedOrder(const std::vector<std::optional<SortKey>>& keys, bool ascending,
                              bool& unreadable) {
     const int n = static_cast<int>(keys.size());
     std::vector<int> order(static_cast<size_t>(n));
@@ -155,12 +155,12 @@ std::vector<int> SortedOrder(const std::vector<std::optional<SortKey>>& keys, bo
         if (i < n) unreadable = true;
         if (i - start > 1) {
             bool pack = n <= 65536;
-            for (int r = start; pack && r < i; ++r) pack = Packable(*keys[static_cast<size_t>(r)]);
+            for (int r = start; pack && r < i; ++r) pack = packable(*keys[static_cast<size_t>(r)]);
             if (pack) {
                 packed.clear();
                 for (int r = start; r < i; ++r)
-                    packed.push_back(PackedKey(*keys[static_cast<size_t>(r)], ascending, r));
-                SortPacked(packed);
+                    packed.push_back(packedKey(*keys[static_cast<size_t>(r)], ascending, r));
+                sortPacked(packed);
                 for (int r = start; r < i; ++r)
                     order[static_cast<size_t>(r)] =
                         static_cast<int>(packed[static_cast<size_t>(r - start)] & 0xFFFF);
@@ -189,20 +189,20 @@ void sortAppointments(Agenda& agenda) {
     std::vector<std::optional<SortKey>> times(static_cast<size_t>(sharedtexts::kTimes) + 1);
     auto sharedKey = [&](int r) -> std::optional<SortKey> {
         const int date = list.sharedDate(r);
-        if (date < 0) return KeyOfRow(list, r, year);
+        if (date < 0) return keyOfRow(list, r, year);
         const auto d = static_cast<size_t>(date);
         if (!datesRead[d]) {
-            dates[d] = ReadEntryDay(sharedtexts::date(date), year);
+            dates[d] = readEntryDay(sharedtexts::date(date), year);
             datesRead[d] = true;
         }
         if (!dates[d]) return std::nullopt;
         const auto t = static_cast<size_t>(list.sharedTime(r));
         if (!times[t]) {
             times[t] = SortKey{};
-            ReadSortTime(t == 0 ? QString() : sharedtexts::time(static_cast<int>(t) - 1),
+            readSortTime(t == 0 ? QString() : sharedtexts::time(static_cast<int>(t) - 1),
                          times[t]->hour, times[t]->minute);
         }
-        return SortKey{Ordinal(dates[d]->month, dates[d]->day), times[t]->hour, times[t]->minute};
+        return SortKey{ordinal(dates[d]->month, dates[d]->day), times[t]->hour, times[t]->minute};
     };
 
     // Nearly always every row holds shared texts of a day of this year: the
@@ -211,7 +211,7 @@ void sortAppointments(Agenda& agenda) {
     constexpr qint64 kUnread = -2, kNoKey = -1;
     std::vector<qint64> dayKeys(dates.size(), kUnread), timeKeys(times.size(), kUnread);
     auto packedPart = [](const std::optional<SortKey>& key, bool day) -> qint64 {
-        if (!key || !Packable(*key)) return kNoKey;
+        if (!key || !packable(*key)) return kNoKey;
         // Shared texts give days below 512, hours below 32 and minutes below
         // 64: 20 bits in all, two passes of the radix sort.
         if (key->day >= 512 || key->hour >= 32 || key->minute >= 64) return kNoKey;
@@ -238,7 +238,7 @@ void sortAppointments(Agenda& agenda) {
         packed.push_back(key << 16 | quint64(r));
     }
     if (static_cast<int>(packed.size()) == n) {
-        SortPacked(packed, 20);
+        sortPacked(packed, 20);
         order.reserve(packed.size());
         for (quint64 k : packed) order.push_back(static_cast<int>(k & 0xFFFF));
     } else {
@@ -246,12 +246,12 @@ void sortAppointments(Agenda& agenda) {
         std::vector<std::optional<SortKey>> keys;
         keys.reserve(static_cast<size_t>(n));
         for (int r = 0; r < n; ++r) keys.push_back(sharedKey(r));
-        order = SortedOrder(keys, ascending, unreadable);
+        order = sortedOrder(keys, ascending, unreadable);
     }
     bool moved = false;
     for (size_t i = 0; i < order.size(); ++i) moved = moved || order[i] != static_cast<int>(i);
     if (moved) list.reorderTexts(order);
     if (unreadable) {
-        agenda.dialogs().Notice(QStringLiteral("Data non valida"), MsgIcon::Critical, QString());
+        agenda.dialogs().notice(QStringLiteral("Data non valida"), MsgIcon::Critical, QString());
     }
 }

@@ -3,11 +3,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-QString WidgetFileDialogs::OpenFileName(const QString& filter) {
+QString WidgetFileDialogs::openFileName(const QString& filter) {
     return QFileDialog::getOpenFileName(parent_.data(), QString(), QString(), filter);
 }
 
-QString WidgetFileDialogs::SaveFileName(const QString& title, const QString& proposedPath,
+QString WidgetFileDialogs::saveFileName(const QString& title, const QString& proposedPath,
                                         const QString& filter) {
     QFileDialog dialog(parent_.data(), title, proposedPath, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -11,11 +11,11 @@ class FileDialogs {
     virtual ~FileDialogs() = default;
     // The full path of the chosen file, or an empty text when the user cancels.
     // filter is in Qt's form, e.g. "*.wav (*.wav)".
-    virtual QString OpenFileName(const QString& filter) = 0;
+    virtual QString openFileName(const QString& filter) = 0;
     // The full path to write to, starting from the proposed one, or an empty
     // text when the user cancels. A name typed without a suffix gets the
     // proposed one's. Answers cancel unless a dialog overrides it.
-    virtual QString SaveFileName(const QString& title, const QString& proposedPath,
+    virtual QString saveFileName(const QString& title, const QString& proposedPath,
                                  const QString& filter) {
         (void)title;
         (void)proposedPath;
@@ -29,8 +29,8 @@ class WidgetFileDialogs final : public FileDialogs {
   public:
     explicit WidgetFileDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void setParentWidget(QWidget* parent) { parent_ = parent; }
-    QString OpenFileName(const QString& filter) override;
-    QString SaveFileName(const QString& title, const QString& proposedPath,
+    QString openFileName(const QString& filter) override;
+    QString saveFileName(const QString& title, const QString& proposedPath,
                          const QString& filter) override;
 
   private:

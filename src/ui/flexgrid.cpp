@@ -27,12 +27,12 @@ class CellDelegate final : public QStyledItemDelegate {
     }
 };
 
-QString ColourName(QRgb rgb) {
+QString colourName(QRgb rgb) {
     return QColor::fromRgb(rgb).name();
 }
 
 // The keys the window acts on by their key code, whatever modifiers are held.
-bool IsProgramKey(int key) {
+bool isProgramKey(int key) {
     switch (key) {
         case Qt::Key_Backspace:
         case Qt::Key_Delete:
@@ -75,7 +75,7 @@ FlexGrid::FlexGrid(ListModel& model, QItemSelectionModel& selection, QWidget* pa
     pal.setColor(QPalette::Text, Qt::black);
     setPalette(pal);
 
-    const int rowHeight = std::max(TwipsToPixels(240, logicalDpiY()), fontMetrics().height() + 3);
+    const int rowHeight = std::max(twipsToPixels(240, logicalDpiY()), fontMetrics().height() + 3);
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -95,17 +95,17 @@ FlexGrid::FlexGrid(ListModel& model, QItemSelectionModel& selection, QWidget* pa
                        " color: black; font-weight: bold; border: none;"
                        " border-right: 1px solid #808080;"
                        " border-bottom: 1px solid #808080; padding-left: 2px; }")
-            .arg(ColourName(view.tabColour), ColourName(view.emptyAreaColour)));
+            .arg(colourName(view.tabColour), colourName(view.emptyAreaColour)));
     header->viewport()->installEventFilter(this);
 
     setAccessibleName(QString::fromUtf8(model.traits().tabCaption));
 }
 
-int FlexGrid::TwipsToPixels(int twips, int dpi) {
+int FlexGrid::twipsToPixels(int twips, int dpi) {
     return static_cast<int>((static_cast<qint64>(twips) * dpi + 720) / 1440);
 }
 
-int FlexGrid::CharacterCode(QChar ch) {
+int FlexGrid::characterCode(QChar ch) {
     const int byte = win1252::toByte(ch);
     if (byte >= 0) return byte;
     // What the list file would keep of it; a character beyond 16 bits comes
@@ -113,12 +113,12 @@ int FlexGrid::CharacterCode(QChar ch) {
     return ch.isPrint() || ch.isHighSurrogate() ? '?' : -1;
 }
 
-void FlexGrid::LayoutColumns() {
+void FlexGrid::layoutColumns() {
     const ListViewTraits& view = viewTraits(model_.kind());
     for (int column = 0; column < ListModel::ColumnCount; ++column) {
         const int twips = view.columnTwips[static_cast<size_t>(column)];
         setColumnHidden(column, twips == 0);
-        if (twips > 0) setColumnWidth(column, TwipsToPixels(twips, logicalDpiX()));
+        if (twips > 0) setColumnWidth(column, twipsToPixels(twips, logicalDpiX()));
     }
 }
 
@@ -132,7 +132,7 @@ void FlexGrid::keyPressEvent(QKeyEvent* event) {
     if (typing) {
         for (const QChar ch : event->text()) {
             if (ch.isLowSurrogate()) continue;  // its first half has been typed
-            const int code = CharacterCode(ch);
+            const int code = characterCode(ch);
             if (code < 0) continue;
             if (code >= 32 && code != 127) typedCharacter = true;
             Q_EMIT keyPress(code);
@@ -143,7 +143,7 @@ void FlexGrid::keyPressEvent(QKeyEvent* event) {
     // Ctrl combinations included, is the grid's own navigation: arrows, Page
     // Up and Down, Home and End, Ctrl+Home and Ctrl+End to the first and last
     // entry, Ctrl+C to copy the cell.
-    if (typedCharacter || IsProgramKey(event->key())) {
+    if (typedCharacter || isProgramKey(event->key())) {
         event->accept();
     } else {
         QTableView::keyPressEvent(event);

@@ -20,15 +20,15 @@ class FlexGrid : public QTableView {
 
     // Column widths from the list's twips at the screen's logical DPI; a width
     // of 0 hides the column.
-    void LayoutColumns();
+    void layoutColumns();
 
     // 1440 twips make an inch.
-    static int TwipsToPixels(int twips, int dpi);
+    static int twipsToPixels(int twips, int dpi);
 
     // The Windows-1252 code of a typed character: its byte, or 63 ("?") for a
     // printable character the code page has no byte for, as the list file
     // would keep it; -1 for a control character without a byte.
-    static int CharacterCode(QChar ch);
+    static int characterCode(QChar ch);
 
   Q_SIGNALS:
     // A key went down (the Qt key), before any character it types.

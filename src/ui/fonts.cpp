@@ -17,7 +17,7 @@ struct FontStandIns {
 // The faces the windows were drawn with, and the free faces closest to each:
 // Liberation Sans has Arial's metrics, so it keeps the captions inside their
 // controls; Comic Neue is the nearest in spirit to Comic Sans.
-const QList<FontStandIns>& StandIns() {
+const QList<FontStandIns>& standIns() {
     static const QList<FontStandIns> table = {
         {"MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans"}},
         {"Arial", {"Liberation Sans", "DejaVu Sans"}},
@@ -26,39 +26,39 @@ const QList<FontStandIns>& StandIns() {
     return table;
 }
 
-bool ContainsFamily(const QStringList& installed, const QString& family) {
+bool containsFamily(const QStringList& installed, const QString& family) {
     return installed.contains(family, Qt::CaseInsensitive);
 }
 
 }  // namespace
 
-QStringList ChooseFontSubstitutes(const QString& family, const QStringList& installed) {
-    if (ContainsFamily(installed, family)) return {};
-    for (const FontStandIns& entry : StandIns()) {
+QStringList chooseFontSubstitutes(const QString& family, const QStringList& installed) {
+    if (containsFamily(installed, family)) return {};
+    for (const FontStandIns& entry : standIns()) {
         if (family.compare(QLatin1String(entry.family), Qt::CaseInsensitive) != 0) continue;
         QStringList chosen;
         for (const QString& candidate : entry.candidates) {
-            if (ContainsFamily(installed, candidate)) chosen << candidate;
+            if (containsFamily(installed, candidate)) chosen << candidate;
         }
         return chosen;
     }
     return {};
 }
 
-void InstallFontSubstitutes() {
+void installFontSubstitutes() {
     const QStringList installed = QFontDatabase::families();
-    for (const FontStandIns& entry : StandIns()) {
+    for (const FontStandIns& entry : standIns()) {
         const QString family = QLatin1String(entry.family);
-        const QStringList chosen = ChooseFontSubstitutes(family, installed);
+        const QStringList chosen = chooseFontSubstitutes(family, installed);
         if (!chosen.isEmpty()) QFont::insertSubstitutions(family, chosen);
     }
 }
 
-bool LoadItalianTranslation(QCoreApplication& app) {
-    return LoadItalianTranslation(app, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+bool loadItalianTranslation(QCoreApplication& app) {
+    return loadItalianTranslation(app, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
-bool LoadItalianTranslation(QCoreApplication& app, const QString& folder) {
+bool loadItalianTranslation(QCoreApplication& app, const QString& folder) {
     // Parented to the application so that it lives as long as the texts it
     // translates.
     auto* translator = new QTranslator(&app);

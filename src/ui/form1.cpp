@@ -26,14 +26,14 @@
 
 namespace {
 
-QFont MakeFont(const char* family, qreal points, bool bold) {
+QFont makeFont(const char* family, qreal points, bool bold) {
     QFont font(QString::fromLatin1(family));
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
 }
 
-QString WithoutAccessKey(QString caption) {
+QString withoutAccessKey(QString caption) {
     return caption.remove(QLatin1Char('&'));
 }
 
@@ -68,7 +68,7 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
           services.dataFolder.isEmpty() ? QDir::currentPath() : services.dataFolder)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ricordel by Tobrani - "));
-    setWindowIcon(ProgramIcon());
+    setWindowIcon(programIcon());
     standardButtonColour_ = QApplication::palette().color(QPalette::Button);
     buildControls();
     menus_ = new MainMenus(*this, *agenda_, services_);
@@ -137,12 +137,12 @@ void Form1::buildControls() {
     tabs_ = new TabControl(surface_);
     tabs_->setObjectName(QStringLiteral("SSTab1"));
     tabs_->setGeometry(kTabGeometry);
-    tabs_->tabBar()->setFont(MakeFont("Comic Sans MS", 9.75, true));
+    tabs_->tabBar()->setFont(makeFont("Comic Sans MS", 9.75, true));
     tabs_->setAccessibleName(QStringLiteral("Elenchi"));
     for (ListKind kind : kAllListKinds) {
-        const ListTraits& traits = Traits(kind);
+        const ListTraits& traits = listTraits(kind);
         auto* page = new QWidget;
-        page->setObjectName(QStringLiteral("SSTab1_%1").arg(TabOf(kind)));
+        page->setObjectName(QStringLiteral("SSTab1_%1").arg(tabOf(kind)));
         page->setAutoFillBackground(true);
         QPalette pal = page->palette();
         pal.setColor(QPalette::Window, QColor::fromRgb(viewTraits(kind).tabColour));
@@ -162,12 +162,12 @@ void Form1::buildControls() {
     calendar_->setFirstDayOfWeek(Qt::Monday);
     calendar_->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     calendar_->setGridVisible(true);
-    calendar_->setFont(MakeFont("Arial", 8.25, false));
+    calendar_->setFont(makeFont("Arial", 8.25, false));
     QTextCharFormat dayNames;
-    dayNames.setFont(MakeFont("Arial", 8.25, true));
+    dayNames.setFont(makeFont("Arial", 8.25, true));
     calendar_->setHeaderTextFormat(dayNames);
     if (auto* title = calendar_->findChild<QWidget*>(QStringLiteral("qt_calendar_navigationbar"))) {
-        const QFont titleFont = MakeFont("Arial", 12, true);
+        const QFont titleFont = makeFont("Arial", 12, true);
         title->setFont(titleFont);
         for (QWidget* child : title->findChildren<QWidget*>()) child->setFont(titleFont);
     }
@@ -179,7 +179,7 @@ void Form1::buildControls() {
     focusFrame_->setGeometry(kShapeGeometry);
     setFocusFrameFill(tabColour(0));
 
-    const QFont buttonFont = MakeFont("MS Sans Serif", 8.25, true);
+    const QFont buttonFont = makeFont("MS Sans Serif", 8.25, true);
     // Tab order: the lists, the calendar, then the buttons from top to bottom.
     setTabOrder(tabs_, calendar_);
     QWidget* previous = calendar_;
@@ -203,7 +203,7 @@ void Form1::buildControls() {
 void Form1::setButtonCaption(Command command, const QString& caption) {
     QPushButton* button = commandButton(command);
     button->setText(caption);
-    button->setAccessibleName(WithoutAccessKey(caption));
+    button->setAccessibleName(withoutAccessKey(caption));
 }
 
 void Form1::setButtonColour(QPushButton* button, const QColor& colour) {
@@ -224,11 +224,11 @@ QColor Form1::focusFrameFill() const {
 }
 
 void Form1::layoutGrids() {
-    for (FlexGrid* grid : grids_) grid->LayoutColumns();
+    for (FlexGrid* grid : grids_) grid->layoutColumns();
 }
 
 void Form1::loadBackground() {
-    setBackground(LoadBackgroundPicture(agenda_->dataFolder()));
+    setBackground(loadBackgroundPicture(agenda_->dataFolder()));
 }
 
 void Form1::setBackground(const QPixmap& picture) {
@@ -244,7 +244,7 @@ void Form1::fitOuterSize() {
     setFixedSize(kOuterSize - frame);
     if (!frame.isEmpty() && !outerSizeFitted_) {
         outerSizeFitted_ = true;
-        CentreWindow(*this);
+        centreWindow(*this);
     }
 }
 
@@ -254,7 +254,7 @@ void Form1::load() {
 
     fitOuterSize();
     setWindowTitle(QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT));
-    CentreWindow(*this);
+    centreWindow(*this);
     agenda_->setWindowsFolder(qEnvironmentVariable("SystemRoot"));
     loadBackground();
     standardButtonColour_ = QApplication::palette().color(QPalette::Button);
@@ -282,7 +282,7 @@ int Form1::run() {
 }
 
 void Form1::importCalendarFile(const QString& path) {
-    ImportCalendar(*agenda_, path);
+    importCalendarInto(*agenda_, path);
 }
 
 void Form1::showReminders() {

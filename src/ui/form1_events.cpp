@@ -18,7 +18,7 @@
 
 namespace {
 
-bool IsWithin(const QWidget* widget, const QWidget* container) {
+bool isWithin(const QWidget* widget, const QWidget* container) {
     return widget && (widget == container || container->isAncestorOf(widget));
 }
 
@@ -56,7 +56,7 @@ void Form1::connectEvents() {
             [this](int year, int month) { keepSelectedDayOnNewPage(year, month); });
     // The calendar taking the focus leaves no entry chosen to delete.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        if (IsWithin(now, calendar_) && !IsWithin(old, calendar_))
+        if (isWithin(now, calendar_) && !isWithin(old, calendar_))
             commandButton(Command::Delete)->setEnabled(false);
     });
 }
@@ -90,7 +90,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             // The grid's place is counted from the tab control's corner, above
             // the page that holds it.
             const QPoint pageOrigin = page->mapTo(tabs_, QPoint(0, 0));
-            grid(KindForTab(tab))->move(kGridPosition - pageOrigin);
+            grid(kindForTab(tab))->move(kGridPosition - pageOrigin);
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -102,7 +102,7 @@ void Form1::runCommand(Command command) {
             calendar_->setSelectedDate(services_.clock->today());
             break;
         case Command::Print:
-            RunPrintCommand(*agenda_, *services_.printer);
+            runPrintCommand(*agenda_, *services_.printer);
             break;
         case Command::Insert:
             insertEntry(*agenda_, calendar_->selectedDate());
@@ -126,7 +126,7 @@ void Form1::showListOfTab(int tab) {
     setFocusFrameFill(tabColour(tab));
     // Only the appointments print.
     commandButton(Command::Print)->setEnabled(tab == 0);
-    const QString noun = QString::fromUtf8(TraitsForTab(tab).noun);
+    const QString noun = QString::fromUtf8(traitsForTab(tab).noun);
     setButtonCaption(Command::Insert, QStringLiteral("&Inserisci ") + noun);
     setButtonCaption(Command::Delete, QStringLiteral("&Elimina ") + noun);
 }
@@ -164,15 +164,15 @@ void Form1::typeIntoGrid(ListKind kind, int charCode) {
     const int column = cell.column();
 
     if (const std::optional<QChar> typed = cellediting::typedCharacter(charCode)) {
-        model.setText(row, column, CleanCellText(model.text(row, column) + *typed));
+        model.setText(row, column, cleanCellText(model.text(row, column) + *typed));
         agenda_->setListsModified(true);
     }
     if (cellediting::opensMessageEditor(charCode, column)) {
-        const QString answer = agenda_->dialogs().Input(QString(), QStringLiteral("Modifica"),
+        const QString answer = agenda_->dialogs().input(QString(), QStringLiteral("Modifica"),
                                                         model.text(row, column));
         // Cancel gives the empty text too: the message stays as it was.
         if (!answer.isEmpty()) {
-            model.setText(row, column, CleanCellText(answer));
+            model.setText(row, column, cleanCellText(answer));
             agenda_->setListsModified(true);
         }
     }

@@ -47,7 +47,7 @@ class PreviewImage : public QLabel {
 
 // Reads a picture by its content, whatever its name says: "Sfondo.dat"
 // carries no extension, and a renamed file should still load.
-QImage ReadPicture(const QString& path) {
+QImage readPicture(const QString& path) {
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     return reader.read();
@@ -60,7 +60,7 @@ struct Volume {
 
 // The drives the user can choose: the mounted volumes, which on Windows are
 // the drive letters.
-QList<Volume> AvailableVolumes() {
+QList<Volume> availableVolumes() {
     QList<Volume> volumes;
     for (const QStorageInfo& storage : QStorageInfo::mountedVolumes()) {
         if (!storage.isValid() || !storage.isReady()) continue;
@@ -80,13 +80,13 @@ QList<Volume> AvailableVolumes() {
     return volumes;
 }
 
-QString VolumeRootOf(const QString& path) {
+QString volumeRootOf(const QString& path) {
     return QDir::cleanPath(QStorageInfo(path).rootPath());
 }
 
 // The pictures folder under the program's folder. The name is written "Img";
 // a case-sensitive file system may hold it as "img" instead.
-QString DefaultPictureFolder(const QString& startFolder) {
+QString defaultPictureFolder(const QString& startFolder) {
     const QDir base(startFolder.isEmpty() ? QDir::currentPath() : startFolder);
     const QString preferred = base.filePath(QStringLiteral("Img"));
     if (QFileInfo(preferred).isDir()) return QDir::toNativeSeparators(preferred);
@@ -95,7 +95,7 @@ QString DefaultPictureFolder(const QString& startFolder) {
     return QDir::toNativeSeparators(preferred);
 }
 
-QFont SansSerif(bool bold) {
+QFont sansSerif(bool bold) {
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(8.25);
     font.setBold(bold);
@@ -114,7 +114,7 @@ struct FormCarica::Private {
     PreviewImage* image1 = nullptr;
     QLabel* labelRis = nullptr;
     QLabel* picture1 = nullptr;
-    QPushButton* cmdAnnulla = nullptr;
+    QPushButton* cmdCancel = nullptr;
     QPushButton* cmdOk = nullptr;
 
     QString folder;
@@ -127,7 +127,7 @@ FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new
     setObjectName(QStringLiteral("FormCarica"));
     setWindowTitle(QStringLiteral("Carica Immagine"));
     setFixedSize(548, 349);
-    setFont(SansSerif(false));
+    setFont(sansSerif(false));
     // The chooser carries no icon of its own: an empty one keeps the
     // program's icon off its title bar.
     QPixmap blank(16, 16);
@@ -136,7 +136,7 @@ FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new
 
     auto* label1 = new QLabel(QStringLiteral("Nome File:"), this);
     label1->setObjectName(QStringLiteral("Label1"));
-    label1->setFont(SansSerif(true));
+    label1->setFont(sansSerif(true));
     label1->setGeometry(8, 8, 65, 17);
 
     d->file1 = new QListWidget(this);
@@ -187,9 +187,9 @@ FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new
     d->labelRis->setPalette(cyanOnBlack);
     d->labelRis->setGeometry(376, 280, 161, 17);
 
-    d->cmdAnnulla = new QPushButton(QStringLiteral("Annulla"), this);
-    d->cmdAnnulla->setObjectName(QStringLiteral("CmdAnnulla"));
-    d->cmdAnnulla->setGeometry(8, 312, 65, 25);
+    d->cmdCancel = new QPushButton(QStringLiteral("Annulla"), this);
+    d->cmdCancel->setObjectName(QStringLiteral("CmdAnnulla"));
+    d->cmdCancel->setGeometry(8, 312, 65, 25);
 
     d->cmdOk = new QPushButton(QStringLiteral("Ok"), this);
     d->cmdOk->setObjectName(QStringLiteral("CmdOk"));
@@ -204,27 +204,27 @@ FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new
 
     setTabOrder(d->file1, d->dir1);
     setTabOrder(d->dir1, d->drive1);
-    setTabOrder(d->drive1, d->cmdAnnulla);
-    setTabOrder(d->cmdAnnulla, d->cmdOk);
+    setTabOrder(d->drive1, d->cmdCancel);
+    setTabOrder(d->cmdCancel, d->cmdOk);
 
     d->file1->installEventFilter(this);
     d->dir1->installEventFilter(this);
     d->drive1->installEventFilter(this);
-    connect(d->file1, &QListWidget::itemSelectionChanged, this, [this] { File1_Click(); });
-    connect(d->file1, &QListWidget::itemDoubleClicked, this, [this] { ConfirmPicture(); });
-    connect(d->image1, &PreviewImage::clicked, this, [this] { ConfirmPicture(); });
-    connect(d->cmdOk, &QPushButton::clicked, this, [this] { ConfirmPicture(); });
-    connect(d->cmdAnnulla, &QPushButton::clicked, this, &QDialog::reject);
+    connect(d->file1, &QListWidget::itemSelectionChanged, this, [this] { previewSelectedFile(); });
+    connect(d->file1, &QListWidget::itemDoubleClicked, this, [this] { confirmPicture(); });
+    connect(d->image1, &PreviewImage::clicked, this, [this] { confirmPicture(); });
+    connect(d->cmdOk, &QPushButton::clicked, this, [this] { confirmPicture(); });
+    connect(d->cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     // A double click or Enter on a folder opens it, as in the system's own
     // folder lists; a single click only selects it.
     connect(d->dir1, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item) { OpenFolderItem(item); });
+            [this](QTreeWidgetItem* item) { openFolderItem(item); });
 
     // The lists start at the program's folder, on its drive.
     const QString current = d->agenda.dataFolder();
-    const QString currentRoot = VolumeRootOf(current);
+    const QString currentRoot = volumeRootOf(current);
     int currentDrive = -1;
-    for (const Volume& volume : AvailableVolumes()) {
+    for (const Volume& volume : availableVolumes()) {
         if (QString::compare(volume.root, currentRoot, Qt::CaseInsensitive) == 0) {
             currentDrive = d->drive1->count();
         }
@@ -236,28 +236,28 @@ FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new
     }
     d->drive1->setCurrentIndex(currentDrive);
     connect(d->drive1, &QComboBox::currentIndexChanged, this,
-            [this](int index) { Drive1_Change(index); });
-    SetFolder(current);
+            [this](int index) { showDrive(index); });
+    setFolder(current);
 
     Settings& settings = d->agenda.settings();
     if (settings.picturesFolder.isEmpty()) {
-        settings.picturesFolder = DefaultPictureFolder(d->agenda.dataFolder());
+        settings.picturesFolder = defaultPictureFolder(d->agenda.dataFolder());
     }
     // A folder that has gone away leaves the lists at the current folder,
     // without a message: the user simply browses from there.
-    SetFolder(settings.picturesFolder);
-    ClearPreview();
+    setFolder(settings.picturesFolder);
+    clearPreview();
 }
 
 FormCarica::~FormCarica() {
     delete d;
 }
 
-QString FormCarica::Folder() const {
+QString FormCarica::shownFolder() const {
     return d->folder;
 }
 
-bool FormCarica::SetFolder(const QString& folder) {
+bool FormCarica::setFolder(const QString& folder) {
     if (folder.isEmpty()) return false;
     const QFileInfo info(folder);
     const QDir dir(folder);
@@ -314,11 +314,11 @@ bool FormCarica::SetFolder(const QString& folder) {
         }
     }
     // The preview belonged to a file of the folder left behind.
-    ClearPreview();
+    clearPreview();
     return true;
 }
 
-QSize FormCarica::PreviewSize(const QSize& picture) {
+QSize FormCarica::previewSize(const QSize& picture) {
     if (picture.width() <= 0 || picture.height() <= 0) return {0, 0};
     const double w = picture.width();
     const double h = picture.height();
@@ -350,11 +350,11 @@ bool FormCarica::eventFilter(QObject* watched, QEvent* event) {
             // opens the folder, and nowhere in the lists does it fall through
             // to a button of the dialog.
             if (watched == d->file1) {
-                ConfirmPicture();
+                confirmPicture();
                 return true;
             }
             if (watched == d->dir1) {
-                if (QTreeWidgetItem* item = d->dir1->currentItem()) OpenFolderItem(item);
+                if (QTreeWidgetItem* item = d->dir1->currentItem()) openFolderItem(item);
                 return true;
             }
             if (watched == d->drive1) return true;
@@ -363,44 +363,44 @@ bool FormCarica::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void FormCarica::OpenFolderItem(QTreeWidgetItem* item) {
+void FormCarica::openFolderItem(QTreeWidgetItem* item) {
     const QString path = item->data(0, kPathRole).toString();
     // The lists are rebuilt once the click that asked for it is over: the
     // item under the mouse must outlive its own event.
     QMetaObject::invokeMethod(
         this,
         [this, path] {
-            if (SetFolder(path)) return;
-            d->agenda.dialogs().Notice(QStringLiteral("Impossibile aprire la cartella %1.")
+            if (setFolder(path)) return;
+            d->agenda.dialogs().notice(QStringLiteral("Impossibile aprire la cartella %1.")
                                            .arg(QDir::toNativeSeparators(path)),
                                        MsgIcon::Exclamation, std::nullopt);
         },
         Qt::QueuedConnection);
 }
 
-void FormCarica::Drive1_Change(int index) {
+void FormCarica::showDrive(int index) {
     const QString root = d->drive1->itemData(index).toString();
-    if (SetFolder(root)) return;
-    d->agenda.dialogs().Notice(
+    if (setFolder(root)) return;
+    d->agenda.dialogs().notice(
         QStringLiteral("Impossibile leggere l'unità %1.").arg(d->drive1->itemText(index)),
         MsgIcon::Exclamation, std::nullopt);
     // Back to the drive of the folder still on show.
     const QSignalBlocker blocker(d->drive1);
-    const int shown = d->drive1->findData(VolumeRootOf(d->folder));
+    const int shown = d->drive1->findData(volumeRootOf(d->folder));
     if (shown >= 0) d->drive1->setCurrentIndex(shown);
 }
 
-void FormCarica::File1_Click() {
+void FormCarica::previewSelectedFile() {
     const QList<QListWidgetItem*> selected = d->file1->selectedItems();
     if (selected.isEmpty()) {
-        ClearPreview();
+        clearPreview();
         return;
     }
     const QString path = selected.first()->data(kPathRole).toString();
-    const QImage image = ReadPicture(path);
+    const QImage image = readPicture(path);
     if (image.isNull()) {
-        ClearPreview();
-        d->agenda.dialogs().Notice(QStringLiteral("Il file %1 non può essere letto come immagine.")
+        clearPreview();
+        d->agenda.dialogs().notice(QStringLiteral("Il file %1 non può essere letto come immagine.")
                                        .arg(QDir::toNativeSeparators(path)),
                                    MsgIcon::Exclamation, std::nullopt);
         return;
@@ -411,13 +411,13 @@ void FormCarica::File1_Click() {
     d->labelRis->setText(
         QStringLiteral("%1 x %2").arg(d->picture.width()).arg(d->picture.height()));
     d->image1->clear();
-    d->image1->resize(PreviewSize(d->picture.size()));
+    d->image1->resize(previewSize(d->picture.size()));
     d->image1->setPixmap(d->picture);
     d->selectedPath = path;
     d->cmdOk->setEnabled(true);
 }
 
-void FormCarica::ClearPreview() {
+void FormCarica::clearPreview() {
     d->picture = QPixmap();
     d->selectedPath.clear();
     d->picture1->clear();
@@ -426,7 +426,7 @@ void FormCarica::ClearPreview() {
     d->cmdOk->setEnabled(false);
 }
 
-void FormCarica::ConfirmPicture() {
+void FormCarica::confirmPicture() {
     // Enter in an empty list, or a click on the empty preview, has nothing to
     // confirm.
     if (d->selectedPath.isEmpty() || d->picture.isNull()) return;
@@ -434,8 +434,8 @@ void FormCarica::ConfirmPicture() {
 
     QString reason;
     std::optional<QString> failure;
-    if (const auto bytes = ReadWholeFile(d->selectedPath, &reason))
-        failure = WriteFileAtomically(d->agenda.filePath(QString::fromLatin1(kBackgroundFileName)), *bytes);
+    if (const auto bytes = readWholeFile(d->selectedPath, &reason))
+        failure = writeFileAtomically(d->agenda.filePath(QString::fromLatin1(kBackgroundFileName)), *bytes);
     else
         failure = reason;
     if (failure) {
@@ -445,10 +445,10 @@ void FormCarica::ConfirmPicture() {
     accept();
 }
 
-QPixmap LoadBackgroundPicture(const QString& dataFolder) {
+QPixmap loadBackgroundPicture(const QString& dataFolder) {
     const QFileInfo info{QDir(dataFolder).filePath(QString::fromLatin1(kBackgroundFileName))};
     if (!info.isFile()) return {};
-    return QPixmap::fromImage(ReadPicture(info.filePath()));
+    return QPixmap::fromImage(readPicture(info.filePath()));
 }
 
 #include "formcarica.moc"

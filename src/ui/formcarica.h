@@ -18,14 +18,14 @@ class FormCarica : public QDialog {
     ~FormCarica() override;
 
     // The folder shown by the folder list and the file list.
-    QString Folder() const;
+    QString shownFolder() const;
     // Shows `folder` in the folder and file lists; false (and nothing
     // changes) when it does not exist or cannot be read.
-    bool SetFolder(const QString& folder);
+    bool setFolder(const QString& folder);
 
     // The preview's size for a picture of `picture` pixels: 161 wide, or 233
     // high when 161 wide would be taller than that, keeping the proportions.
-    static QSize PreviewSize(const QSize& picture);
+    static QSize previewSize(const QSize& picture);
 
     void done(int result) override;
 
@@ -36,11 +36,11 @@ class FormCarica : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void OpenFolderItem(QTreeWidgetItem* item);
-    void Drive1_Change(int index);
-    void File1_Click();
-    void ClearPreview();
-    void ConfirmPicture();
+    void openFolderItem(QTreeWidgetItem* item);
+    void showDrive(int index);
+    void previewSelectedFile();
+    void clearPreview();
+    void confirmPicture();
 
     struct Private;
     Private* d;
@@ -48,4 +48,4 @@ class FormCarica : public QDialog {
 
 // The picture kept in "Sfondo.dat" in the data folder, or a null pixmap when
 // there is none or it cannot be read.
-QPixmap LoadBackgroundPicture(const QString& dataFolder);
+QPixmap loadBackgroundPicture(const QString& dataFolder);

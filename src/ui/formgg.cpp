@@ -16,7 +16,7 @@
 
 namespace {
 
-QFont SansSerif(qreal points, bool bold) {
+QFont sansSerif(qreal points, bool bold) {
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(points);
     font.setBold(bold);
@@ -29,8 +29,8 @@ struct FormGg::Private {
     Agenda& agenda;
     qint16 previousNoticeDays;
     QLabel* shape1 = nullptr;
-    QLineEdit* txtGG = nullptr;
-    QPushButton* btnAnnulla = nullptr;
+    QLineEdit* daysEdit = nullptr;
+    QPushButton* btnCancel = nullptr;
     QPushButton* btnOk = nullptr;
 };
 
@@ -39,9 +39,9 @@ FormGg::FormGg(Agenda& agenda, QWidget* parent)
     setObjectName(QStringLiteral("FormGg"));
     setWindowTitle(QStringLiteral("Impostazione giorni preavviso"));
     setFixedSize(337, 164);
-    setFont(SansSerif(8.25, false));
+    setFont(sansSerif(8.25, false));
     // The same icon as the alarm window's.
-    setWindowIcon(ProgramIcon());
+    setWindowIcon(programIcon());
 
     // The frame is created first so that it lies beneath the control it surrounds.
     d->shape1 = new QLabel(this);
@@ -52,67 +52,67 @@ FormGg::FormGg(Agenda& agenda, QWidget* parent)
     d->shape1->setPalette(green);
     d->shape1->setGeometry(68, 40, 61, 33);
 
-    auto* avvisa = new QLabel(QStringLiteral("Avvisa"), this);
-    avvisa->setObjectName(QStringLiteral("Label1_0"));
-    avvisa->setFont(SansSerif(8.25, true));
-    avvisa->setGeometry(16, 48, 57, 17);
+    auto* noticeLabel = new QLabel(QStringLiteral("Avvisa"), this);
+    noticeLabel->setObjectName(QStringLiteral("Label1_0"));
+    noticeLabel->setFont(sansSerif(8.25, true));
+    noticeLabel->setGeometry(16, 48, 57, 17);
 
-    d->txtGG = new QLineEdit(this);
-    d->txtGG->setObjectName(QStringLiteral("TxtGG"));
-    d->txtGG->setFont(SansSerif(9.75, false));
-    d->txtGG->setGeometry(72, 44, 53, 23);
-    d->txtGG->setAccessibleName(QStringLiteral("Avvisa giorni prima della scadenza"));
+    d->daysEdit = new QLineEdit(this);
+    d->daysEdit->setObjectName(QStringLiteral("TxtGG"));
+    d->daysEdit->setFont(sansSerif(9.75, false));
+    d->daysEdit->setGeometry(72, 44, 53, 23);
+    d->daysEdit->setAccessibleName(QStringLiteral("Avvisa giorni prima della scadenza"));
 
-    auto* scadenza = new QLabel(QStringLiteral("giorni prima della scadenza"), this);
-    scadenza->setObjectName(QStringLiteral("Label1_3"));
-    scadenza->setFont(SansSerif(8.25, true));
-    scadenza->setGeometry(136, 48, 177, 17);
+    auto* deadlineLabel = new QLabel(QStringLiteral("giorni prima della scadenza"), this);
+    deadlineLabel->setObjectName(QStringLiteral("Label1_3"));
+    deadlineLabel->setFont(sansSerif(8.25, true));
+    deadlineLabel->setGeometry(136, 48, 177, 17);
 
-    d->btnAnnulla = new QPushButton(QStringLiteral("&Annulla"), this);
-    d->btnAnnulla->setObjectName(QStringLiteral("BtnAnnulla"));
-    d->btnAnnulla->setFont(SansSerif(8.25, true));
-    d->btnAnnulla->setGeometry(16, 120, 81, 29);
+    d->btnCancel = new QPushButton(QStringLiteral("&Annulla"), this);
+    d->btnCancel->setObjectName(QStringLiteral("BtnAnnulla"));
+    d->btnCancel->setFont(sansSerif(8.25, true));
+    d->btnCancel->setGeometry(16, 120, 81, 29);
 
     d->btnOk = new QPushButton(QStringLiteral("&OK"), this);
     d->btnOk->setObjectName(QStringLiteral("BtnOk"));
-    d->btnOk->setFont(SansSerif(8.25, true));
+    d->btnOk->setFont(sansSerif(8.25, true));
     d->btnOk->setGeometry(236, 120, 81, 29);
 
     // Enter must not press a button: the user confirms only by a click, the
     // Tab key or an access key.
-    for (QPushButton* button : {d->btnAnnulla, d->btnOk}) {
+    for (QPushButton* button : {d->btnCancel, d->btnOk}) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
 
-    setTabOrder(d->txtGG, d->btnAnnulla);
-    setTabOrder(d->btnAnnulla, d->btnOk);
+    setTabOrder(d->daysEdit, d->btnCancel);
+    setTabOrder(d->btnCancel, d->btnOk);
 
-    for (QWidget* w : {static_cast<QWidget*>(d->txtGG), static_cast<QWidget*>(d->btnAnnulla),
+    for (QWidget* w : {static_cast<QWidget*>(d->daysEdit), static_cast<QWidget*>(d->btnCancel),
                        static_cast<QWidget*>(d->btnOk)}) {
         w->installEventFilter(this);
     }
-    connect(d->btnOk, &QPushButton::clicked, this, [this] { BtnOk_Click(); });
-    connect(d->btnAnnulla, &QPushButton::clicked, this, [this] { BtnAnnulla_Click(); });
+    connect(d->btnOk, &QPushButton::clicked, this, [this] { acceptDays(); });
+    connect(d->btnCancel, &QPushButton::clicked, this, [this] { cancelDays(); });
 
-    CentreWindow(*this);
-    d->txtGG->setText(QString::number(d->agenda.settings().daysOfNotice));
+    centreWindow(*this);
+    d->daysEdit->setText(QString::number(d->agenda.settings().daysOfNotice));
     // The text box has the focus at opening, so the frame surrounds it even
     // before the window system delivers the first focus event.
-    const QRect box = d->txtGG->geometry();
-    FrameFocusedControl(box.top(), box.left(), box.height(), box.width());
-    d->txtGG->setFocus(Qt::OtherFocusReason);
+    const QRect box = d->daysEdit->geometry();
+    frameFocusedControl(box.top(), box.left(), box.height(), box.width());
+    d->daysEdit->setFocus(Qt::OtherFocusReason);
 }
 
 FormGg::~FormGg() {
     delete d;
 }
 
-qint16 FormGg::PreviousNoticeDays() const {
+qint16 FormGg::noticeDaysBefore() const {
     return d->previousNoticeDays;
 }
 
-void FormGg::FrameFocusedControl(qint16 top, qint16 left, qint16 height, qint16 width) {
+void FormGg::frameFocusedControl(qint16 top, qint16 left, qint16 height, qint16 width) {
     d->shape1->setGeometry(left - 4, top - 4, width + 8, height + 8);
 }
 
@@ -120,14 +120,14 @@ bool FormGg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         if (auto* w = qobject_cast<QWidget*>(watched)) {
             const QRect r = w->geometry();
-            FrameFocusedControl(r.top(), r.left(), r.height(), r.width());
+            frameFocusedControl(r.top(), r.left(), r.height(), r.width());
         }
-    } else if (event->type() == QEvent::FocusOut && watched == d->txtGG) {
+    } else if (event->type() == QEvent::FocusOut && watched == d->daysEdit) {
         // Switching to another window, or a popup such as the context menu,
         // is not leaving the box: half-typed text stays as it is.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            TxtGG_LostFocus();
+            normaliseDaysText();
         }
     }
     return QDialog::eventFilter(watched, event);
@@ -146,39 +146,39 @@ void FormGg::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void FormGg::TxtGG_LostFocus() {
-    const double value = NumericValue(d->txtGG->text());
+void FormGg::normaliseDaysText() {
+    const double value = numericValueOf(d->daysEdit->text());
     // A number too large for any reading (1E400) stays as typed, so that OK
     // reports it as out of range instead of quietly storing 0.
     if (!std::isfinite(value)) return;
-    d->txtGG->setText(FormatNumber(value));
+    d->daysEdit->setText(formatNumber(value));
 }
 
-void FormGg::BtnOk_Click() {
+void FormGg::acceptDays() {
     // A click normally takes the focus from the text box first; running the
     // leaving rule again covers the ways of pressing OK that do not.
-    TxtGG_LostFocus();
-    const std::optional<std::int16_t> days = ToInt16(NumericValue(d->txtGG->text()));
+    normaliseDaysText();
+    const std::optional<std::int16_t> days = toInt16(numericValueOf(d->daysEdit->text()));
     if (!days) {
-        d->agenda.dialogs().Notice(
+        d->agenda.dialogs().notice(
             QStringLiteral("Il numero %1 è fuori dall'intervallo consentito: i giorni di "
                            "preavviso vanno da -32768 a 32767.")
-                .arg(d->txtGG->text()),
+                .arg(d->daysEdit->text()),
             MsgIcon::Exclamation, QStringLiteral("GIORNI PREAVVISO"));
-        d->txtGG->setFocus(Qt::OtherFocusReason);
-        d->txtGG->selectAll();
+        d->daysEdit->setFocus(Qt::OtherFocusReason);
+        d->daysEdit->selectAll();
         return;
     }
     d->agenda.settings().daysOfNotice = *days;
     accept();
 }
 
-void FormGg::BtnAnnulla_Click() {
+void FormGg::cancelDays() {
     d->agenda.settings().daysOfNotice = d->previousNoticeDays;
     reject();
 }
 
-void OpenNoticeDaysDialog(Agenda& agenda, QWidget* parent) {
+void openNoticeDaysDialog(Agenda& agenda, QWidget* parent) {
     const qint16 previousNoticeDays = agenda.settings().daysOfNotice;
     {
         FormGg dialog(agenda, parent);

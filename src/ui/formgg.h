@@ -15,20 +15,20 @@ class FormGg : public QDialog {
     ~FormGg() override;
 
     // The value the dialog opened with; Annulla puts it back.
-    qint16 PreviousNoticeDays() const;
+    qint16 noticeDaysBefore() const;
 
     // Moves the green frame Shape1 so that it surrounds a control with this
     // position, 4 pixels wider on every side.
-    void FrameFocusedControl(qint16 top, qint16 left, qint16 height, qint16 width);
+    void frameFocusedControl(qint16 top, qint16 left, qint16 height, qint16 width);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    void TxtGG_LostFocus();
-    void BtnOk_Click();
-    void BtnAnnulla_Click();
+    void normaliseDaysText();
+    void acceptDays();
+    void cancelDays();
 
     struct Private;
     Private* d;
@@ -36,4 +36,4 @@ class FormGg : public QDialog {
 
 // The "&Giorni preavviso" command: remembers the value, shows FormGg modally
 // and saves the settings only when the value changed.
-void OpenNoticeDaysDialog(Agenda& agenda, QWidget* parent);
+void openNoticeDaysDialog(Agenda& agenda, QWidget* parent);

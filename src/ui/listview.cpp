@@ -18,7 +18,7 @@ const ListViewTraits kViewTraits[3] = {
 
 const ListViewTraits& viewTraits(ListKind kind) { return kViewTraits[static_cast<int>(kind)]; }
 
-const ListViewTraits& viewTraitsForTab(int tab) { return viewTraits(KindForTab(tab)); }
+const ListViewTraits& viewTraitsForTab(int tab) { return viewTraits(kindForTab(tab)); }
 
 QBrush cellBrush(const QModelIndex& index) {
     const QVariant colour = index.data(ListModel::CellColourRole);

@@ -121,9 +121,9 @@ void MainMenus::buildSettingsMenu(QMenu* settings) {
         const char* caption;
         QString Settings::*sound;
     } soundItems[] = {
-        {"mnuAppuntamenti", "Appuntamenti", Traits(ListKind::Appuntamenti).sound},
-        {"mnuScadenze", "Scadenze", Traits(ListKind::Scadenze).sound},
-        {"mnuRicorrenze", "Ricorrenze", Traits(ListKind::Ricorrenze).sound},
+        {"mnuAppuntamenti", "Appuntamenti", listTraits(ListKind::Appuntamenti).sound},
+        {"mnuScadenze", "Scadenze", listTraits(ListKind::Scadenze).sound},
+        {"mnuRicorrenze", "Ricorrenze", listTraits(ListKind::Ricorrenze).sound},
         {"mnuAllarme", "Allarme", &Settings::alarmSound},
     };
     for (const auto& item : soundItems) {
@@ -160,7 +160,7 @@ void MainMenus::buildSettingsMenu(QMenu* settings) {
     connect(addItem(settings, "mnuSfondo", QStringLiteral("&Sfondo")), &QAction::triggered, this,
             [this] { chooseBackground(); });
     connect(addItem(settings, "mnuPreavviso", QStringLiteral("&Giorni preavviso")),
-            &QAction::triggered, this, [this] { OpenNoticeDaysDialog(agenda_, &window_); });
+            &QAction::triggered, this, [this] { openNoticeDaysDialog(agenda_, &window_); });
 }
 
 void MainMenus::showSettings() {
@@ -173,7 +173,7 @@ void MainMenus::showSettings() {
 }
 
 void MainMenus::chooseSoundFile(QString Settings::*sound) {
-    const QString name = services_.files->OpenFileName(QStringLiteral("*.wav (*.wav)"));
+    const QString name = services_.files->openFileName(QStringLiteral("*.wav (*.wav)"));
     if (name.isEmpty()) return;
     agenda_.storePathSetting(sound, QDir::toNativeSeparators(name));
 }
@@ -197,32 +197,32 @@ void MainMenus::exportCalendar() {
     // Not every home has a documents folder.
     if (documents.isEmpty() || !QFileInfo(documents).isDir()) documents = QDir::homePath();
     const QString path =
-        services_.files->SaveFileName(QStringLiteral("Esporta calendario"),
+        services_.files->saveFileName(QStringLiteral("Esporta calendario"),
                                       QDir(documents).filePath(QStringLiteral("Ricordel.ics")),
                                       QStringLiteral("Calendario iCalendar (*.ics)"));
     if (path.isEmpty()) return;
     const CalendarFileOutcome outcome =
-        ExportCalendarFile(agenda_.dataFolder(), path, agenda_.clock());
+        exportCalendarFile(agenda_.dataFolder(), path, agenda_.clock());
     const QString title = QStringLiteral("ESPORTA CALENDARIO");
     if (outcome.error) {
-        services_.dialogs->Notice(
+        services_.dialogs->notice(
             QStringLiteral("Calendario non esportato: %1.").arg(*outcome.error), MsgIcon::Critical,
             title);
         return;
     }
     QString text = QStringLiteral("Calendario esportato in \"%1\".\n%2")
                        .arg(QDir::toNativeSeparators(path),
-                            CalendarCountsText(outcome.written, outcome.skipped));
+                            calendarCountsText(outcome.written, outcome.skipped));
     if (agenda_.listsModified())
         text += QStringLiteral(
             "\n\nLe modifiche non ancora salvate non sono comprese: il "
             "calendario riporta le liste come sono state salvate.");
-    services_.dialogs->Notice(text, MsgIcon::Information, title);
+    services_.dialogs->notice(text, MsgIcon::Information, title);
 }
 
 // "? -> Importa calendario...": an iCalendar file into the lists.
 void MainMenus::importCalendar() {
-    const QString path = services_.files->OpenFileName(
+    const QString path = services_.files->openFileName(
         QStringLiteral("Calendario iCalendar (*.ics *.ICS *.ical *.ifb);;Tutti i file (*)"));
-    if (!path.isEmpty()) ImportCalendar(agenda_, path);
+    if (!path.isEmpty()) importCalendarInto(agenda_, path);
 }

@@ -8,11 +8,11 @@
 #include "core/dialogs.h"
 #include "operations/printing.h"
 
-int SystemPrinterAccess::PrinterCount() const {
+int SystemPrinterAccess::printerCount() const {
     return static_cast<int>(QPrinterInfo::availablePrinters().size());
 }
 
-bool SystemPrinterAccess::Print(const std::function<void(QPagedPaintDevice&)>& draw,
+bool SystemPrinterAccess::print(const std::function<void(QPagedPaintDevice&)>& draw,
                                 QString* reason) {
     QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
@@ -53,9 +53,9 @@ bool SystemPrinterAccess::Print(const std::function<void(QPagedPaintDevice&)>& d
     return true;
 }
 
-void RunPrintCommand(Agenda& agenda, PrinterAccess& printer) {
-    if (printer.PrinterCount() == 0) {
-        agenda.dialogs().Notice(QStringLiteral("Nessuna stampante installata"),
+void runPrintCommand(Agenda& agenda, PrinterAccess& printer) {
+    if (printer.printerCount() == 0) {
+        agenda.dialogs().notice(QStringLiteral("Nessuna stampante installata"),
                                 MsgIcon::Information, QString());
         return;
     }
@@ -63,16 +63,16 @@ void RunPrintCommand(Agenda& agenda, PrinterAccess& printer) {
     const QDate today = agenda.clock().today();
     bool drawn = false;
     QString reason;
-    const bool printed = printer.Print(
+    const bool printed = printer.print(
         [&](QPagedPaintDevice& device) {
-            drawn = PrintAppointments(agenda.appointments(), today, device);
+            drawn = printAppointments(agenda.appointments(), today, device);
         },
         &reason);
     if (printed && drawn) return;
 
     // Telling the user nothing would let them wait for a page that never comes.
     if (reason.isEmpty()) reason = QStringLiteral("la stampante non ha accettato il documento");
-    agenda.dialogs().Notice(
+    agenda.dialogs().notice(
         QStringLiteral("Stampa degli appuntamenti non riuscita: %1.").arg(reason),
         MsgIcon::Critical, QStringLiteral("STAMPA APPUNTAMENTI"));
 }

@@ -14,19 +14,19 @@ class QPagedPaintDevice;
 class PrinterAccess {
 public:
     virtual ~PrinterAccess() = default;
-    virtual int PrinterCount() const = 0;
+    virtual int printerCount() const = 0;
     // Runs draw on the default printer's device and ends the document.
     // Returns false with a reason when the printer could not be used.
-    virtual bool Print(const std::function<void(QPagedPaintDevice&)>& draw, QString* reason) = 0;
+    virtual bool print(const std::function<void(QPagedPaintDevice&)>& draw, QString* reason) = 0;
 };
 
 // The system's printers through QPrinter.
 class SystemPrinterAccess final : public PrinterAccess {
 public:
-    int PrinterCount() const override;
-    bool Print(const std::function<void(QPagedPaintDevice&)>& draw, QString* reason) override;
+    int printerCount() const override;
+    bool print(const std::function<void(QPagedPaintDevice&)>& draw, QString* reason) override;
 };
 
 // The print button: "Nessuna stampante installata" when the system has no
-// printer, otherwise PrintAppointments on the default printer.
-void RunPrintCommand(Agenda& agenda, PrinterAccess& printer);
+// printer, otherwise printAppointments on the default printer.
+void runPrintCommand(Agenda& agenda, PrinterAccess& printer);

@@ -11,7 +11,7 @@
 
 namespace {
 
-QMessageBox::Icon BoxIcon(MsgIcon icon) {
+QMessageBox::Icon boxIcon(MsgIcon icon) {
     switch (icon) {
         case MsgIcon::Critical:
             return QMessageBox::Critical;
@@ -29,7 +29,7 @@ QMessageBox::Icon BoxIcon(MsgIcon icon) {
 
 }  // namespace
 
-void WidgetDialogs::FitInputToText(QInputDialog& dialog, const QString& text) {
+void WidgetDialogs::fitInputToText(QInputDialog& dialog, const QString& text) {
     auto* field = dialog.findChild<QLineEdit*>();
     if (!field) return;
     // The text, the field's frame and margins, and room for the cursor.
@@ -47,17 +47,17 @@ void WidgetDialogs::FitInputToText(QInputDialog& dialog, const QString& text) {
     if (wanted > field->sizeHint().width()) field->setMinimumWidth(qMin(wanted, widest));
 }
 
-QString WidgetDialogs::BoxTitle(const std::optional<QString>& title) {
+QString WidgetDialogs::boxTitle(const std::optional<QString>& title) {
     return title ? *title : QString::fromUtf16(kProgramTitle);
 }
 
-MsgAnswer WidgetDialogs::Message(const QString& text, MsgButtons buttons, MsgIcon icon,
+MsgAnswer WidgetDialogs::message(const QString& text, MsgButtons buttons, MsgIcon icon,
                                  const std::optional<QString>& title) {
     QMessageBox::StandardButtons standard = QMessageBox::Ok;
     if (buttons == MsgButtons::OkCancel) standard = QMessageBox::Ok | QMessageBox::Cancel;
     if (buttons == MsgButtons::YesNo) standard = QMessageBox::Yes | QMessageBox::No;
 
-    QMessageBox box(BoxIcon(icon), BoxTitle(title), text, standard, parent_.data());
+    QMessageBox box(boxIcon(icon), boxTitle(title), text, standard, parent_.data());
     box.setTextFormat(Qt::PlainText);  // a message is never markup
     switch (box.exec()) {
         case QMessageBox::Ok:
@@ -74,14 +74,14 @@ MsgAnswer WidgetDialogs::Message(const QString& text, MsgButtons buttons, MsgIco
     }
 }
 
-QString WidgetDialogs::Input(const QString& prompt, const std::optional<QString>& title,
+QString WidgetDialogs::input(const QString& prompt, const std::optional<QString>& title,
                              const QString& defaultText) {
     QInputDialog dialog(parent_.data());
     dialog.setInputMode(QInputDialog::TextInput);
-    dialog.setWindowTitle(BoxTitle(title));
+    dialog.setWindowTitle(boxTitle(title));
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
-    FitInputToText(dialog, defaultText);
+    fitInputToText(dialog, defaultText);
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.textValue();
 }

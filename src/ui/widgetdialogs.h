@@ -13,17 +13,17 @@ class WidgetDialogs final : public Dialogs {
     explicit WidgetDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void setParentWidget(QWidget* parent) { parent_ = parent; }
 
-    MsgAnswer Message(const QString& text, MsgButtons buttons, MsgIcon icon,
+    MsgAnswer message(const QString& text, MsgButtons buttons, MsgIcon icon,
                       const std::optional<QString>& title) override;
-    QString Input(const QString& prompt, const std::optional<QString>& title,
+    QString input(const QString& prompt, const std::optional<QString>& title,
                   const QString& defaultText) override;
 
     // The title a box shows: the program's name when it has none of its own.
-    static QString BoxTitle(const std::optional<QString>& title);
+    static QString boxTitle(const std::optional<QString>& title);
 
     // Widens the input box's field to show the whole text, as far as the
     // screen allows.
-    static void FitInputToText(QInputDialog& dialog, const QString& text);
+    static void fitInputToText(QInputDialog& dialog, const QString& text);
 
   private:
     QPointer<QWidget> parent_;

@@ -20,7 +20,7 @@ struct Run {
 
 // platform: "xcb" fails without a display, so a start that made a window
 // fails too.
-Run Start(const QString& program, const QStringList& arguments, const QString& folder,
+Run startProgram(const QString& program, const QStringList& arguments, const QString& folder,
           QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
           const QString& platform = QStringLiteral("xcb")) {
     env.remove(QStringLiteral("DISPLAY"));
@@ -38,8 +38,8 @@ Run Start(const QString& program, const QStringList& arguments, const QString& f
             QString::fromUtf8(p.readAllStandardError())};
 }
 
-Run Ricordel(const QStringList& arguments, const QString& folder) {
-    return Start(QStringLiteral(RICORDEL_EXECUTABLE), arguments, folder);
+Run runRicordel(const QStringList& arguments, const QString& folder) {
+    return startProgram(QStringLiteral(RICORDEL_EXECUTABLE), arguments, folder);
 }
 
 }  // namespace
@@ -50,21 +50,21 @@ class CommandLineTest : public QObject {
   private Q_SLOTS:
     void helpVersionAndWrongOptions() {
         TempFolder folder;
-        const Run help = Ricordel({"--help"}, folder.path());
+        const Run help = runRicordel({"--help"}, folder.path());
         QCOMPARE(help.code, 0);
         QVERIFY2(help.out.startsWith("Uso: ricordel") && help.out.contains("--export-ics FILE"),
                  qPrintable(help.out + help.err));
-        QCOMPARE(Ricordel({"--version"}, folder.path()).out,
+        QCOMPARE(runRicordel({"--version"}, folder.path()).out,
                  QStringLiteral("Ricordel " RICORDEL_VERSION_TEXT "\n"));
 
-        const Run unknown = Ricordel({"--bogus"}, folder.path());
+        const Run unknown = runRicordel({"--bogus"}, folder.path());
         QCOMPARE(unknown.code, 2);
         QVERIFY2(unknown.err.startsWith("ricordel: opzione sconosciuta: --bogus") &&
                      unknown.err.contains("Uso: ricordel"),
                  qPrintable(unknown.err));
         for (const QStringList& wrong : {QStringList{"--export-ics"}, QStringList{"a.ics", "b.ics"},
                                          QStringList{"--export-ics=x.ics", "a.ics"}}) {
-            const Run r = Ricordel(wrong, folder.path());
+            const Run r = runRicordel(wrong, folder.path());
             QCOMPARE(r.code, 2);
             QVERIFY(r.out.isEmpty() && r.err.contains("Uso: ricordel"));
         }
@@ -73,12 +73,12 @@ class CommandLineTest : public QObject {
 
     void exportBesideARunningCopy() {
         TempFolder folder;
-        folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
-        folder.write("Date.dat", ListFile({{25, 12, "Scade bollo"}}));  // no Ricorrenze.dat: empty
+        folder.write("Ricordel.dat", listFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
+        folder.write("Date.dat", listFile({{25, 12, "Scade bollo"}}));  // no Ricorrenze.dat: empty
         QLockFile running(folder.file("Ricordel.lock"));        // what a running copy holds
         QVERIFY(running.tryLock(0));
 
-        const Run r = Ricordel({"--export-ics", "agenda.ics"}, folder.path());
+        const Run r = runRicordel({"--export-ics", "agenda.ics"}, folder.path());
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.contains("Scritti 2 eventi; 1 voce tralasciata"), qPrintable(r.out + r.err));
         const QByteArray ics = folder.read("agenda.ics");
@@ -90,7 +90,7 @@ class CommandLineTest : public QObject {
     void launcherTakesTheFileFromWhereTheCommandWasTyped() {
         TempFolder home;
         QVERIFY(QDir(home.path()).mkpath("data/Ricordel") && QDir(home.path()).mkpath("work/sub"));
-        home.write("data/Ricordel/Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}}));
+        home.write("data/Ricordel/Ricordel.dat", listFile({{7, 3, "Dentista", "10:30"}}));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
         env.insert("XDG_DATA_HOME", home.file("data"));
@@ -98,7 +98,7 @@ class CommandLineTest : public QObject {
         for (const QStringList& args :
              {QStringList{"--export-ics", "a b.ics"}, QStringList{"--export-ics=sub/c.ics"}}) {
             const Run r =
-                Start("/bin/sh", QStringList{RICORDEL_LAUNCHER} + args, home.file("work"), env);
+                startProgram("/bin/sh", QStringList{RICORDEL_LAUNCHER} + args, home.file("work"), env);
             QVERIFY2(r.code == 0 && r.out.contains("Scritto 1 evento;"), qPrintable(r.out + r.err));
         }
         QVERIFY(home.exists("work/a b.ics") && home.exists("work/sub/c.ics"));
@@ -111,14 +111,14 @@ class CommandLineTest : public QObject {
         TempFolder home;
         QVERIFY(QDir(home.path()).mkpath("data/Ricordel") && QDir(home.path()).mkpath("work"));
         SingleInstance running(home.file("data/Ricordel"));
-        QCOMPARE(running.Acquire(), SingleInstance::Outcome::First);
+        QCOMPARE(running.acquire(), SingleInstance::Outcome::First);
         QSignalSpy handed(&running, &SingleInstance::importRequested);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
         env.insert("XDG_DATA_HOME", home.file("data"));
         env.insert("RICORDEL_PROGRAM", RICORDEL_EXECUTABLE);
         // The second copy is a windowed program: it needs a platform to start.
-        const Run r = Start("/bin/sh", {RICORDEL_LAUNCHER, "invito 1.ics"}, home.file("work"), env,
+        const Run r = startProgram("/bin/sh", {RICORDEL_LAUNCHER, "invito 1.ics"}, home.file("work"), env,
                             "offscreen");
         QVERIFY2(r.code == 0 && r.out.isEmpty(), qPrintable(r.out + r.err));
         QVERIFY(handed.count() == 1 || handed.wait(5000));
@@ -127,19 +127,19 @@ class CommandLineTest : public QObject {
 
     void cannotReadOrWrite() {
         TempFolder folder;
-        const Run none = Ricordel({"--export-ics=out.ics"}, folder.path());
+        const Run none = runRicordel({"--export-ics=out.ics"}, folder.path());
         QCOMPARE(none.code, 1);
         QVERIFY2(none.err.contains("nessuna lista"), qPrintable(none.err));
 
-        folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}}));
+        folder.write("Ricordel.dat", listFile({{7, 3, "Dentista", "10:30"}}));
         const Run unwritable =
-            Ricordel({"--export-ics", folder.file("missing/out.ics")}, folder.path());
+            runRicordel({"--export-ics", folder.file("missing/out.ics")}, folder.path());
         QCOMPARE(unwritable.code, 1);
         QVERIFY2(unwritable.out.isEmpty() && unwritable.err.contains("impossibile scrivere"),
                  qPrintable(unwritable.err));
 
         QVERIFY(QDir(folder.path()).mkdir("Date.dat"));  // a list that cannot be read
-        const Run unreadable = Ricordel({"--export-ics", "out.ics"}, folder.path());
+        const Run unreadable = runRicordel({"--export-ics", "out.ics"}, folder.path());
         QCOMPARE(unreadable.code, 1);
         QVERIFY2(unreadable.err.contains("impossibile leggere il file \"Date.dat\""),
                  qPrintable(unreadable.err));

@@ -23,12 +23,12 @@ namespace {
 
 class SaveAnswers final : public FileDialogs {
   public:
-    QString OpenFileName(const QString&) override {
+    QString openFileName(const QString&) override {
         QDir::setCurrent(QDir::tempPath());
         return openAnswer;
     }
     QString openAnswer;
-    QString SaveFileName(const QString&, const QString& proposedPath, const QString&) override {
+    QString saveFileName(const QString&, const QString& proposedPath, const QString&) override {
         proposed << proposedPath;
         QDir::setCurrent(QDir::tempPath());  // a real dialog may move the current folder
         return answer;
@@ -44,8 +44,8 @@ class ExportMenuTest : public QObject {
   private Q_SLOTS:
     void exportsTheSavedListsAndSaysHowMany() {
         TempFolder folder;
-        folder.write("Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
-        folder.write("Date.dat", ListFile({{25, 12, "Scade bollo"}}));
+        folder.write("Ricordel.dat", listFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
+        folder.write("Date.dat", listFile({{25, 12, "Scade bollo"}}));
         FakeDesktop desktop;
         SaveAnswers files;
         Form1 form(desktop.services(&files, folder.path()));
@@ -114,7 +114,7 @@ class ExportMenuTest : public QObject {
         item->trigger();
         QVERIFY2(desktop.dialogs.texts().value(0).contains("- 1 appuntamento"),
                  qPrintable(desktop.dialogs.texts().join('|')));
-        QCOMPARE(folder.read("Ricordel.dat"), ListFile({{20, 3, "Riunione", ""}}));
+        QCOMPARE(folder.read("Ricordel.dat"), listFile({{20, 3, "Riunione", ""}}));
         QCOMPARE(form.agenda().appointments().entryCount(), 1);
     }
 };

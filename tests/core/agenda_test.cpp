@@ -27,8 +27,8 @@ private Q_SLOTS:
 
     void preparedFilesLoadAndSaveBackByteForByte() {
         TempFolder folder;
-        const QByteArray appts = ListFile({{7, 3, "Dentista", "10:30"}, {29, 2, "Bisestile", ""}});
-        const QByteArray deadlines = ListFile({{25, 12, "Scade bollo"}, {1, 1, "Capodanno, festa"}});
+        const QByteArray appts = listFile({{7, 3, "Dentista", "10:30"}, {29, 2, "Bisestile", ""}});
+        const QByteArray deadlines = listFile({{25, 12, "Scade bollo"}, {1, 1, "Capodanno, festa"}});
         const QByteArray anniversaries = "3,5,\"E' il Compleanno di Niccol\xf2\"\r\n";
         folder.write("Ricordel.dat", appts);
         folder.write("Date.dat", deadlines);
@@ -70,7 +70,7 @@ private Q_SLOTS:
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
-        folder.write("Date.dat", ListFile({{1, 1, "vecchio"}}));
+        folder.write("Date.dat", listFile({{1, 1, "vecchio"}}));
         agenda.loadLists();
         agenda.list(ListKind::Scadenze).append({"2/2", "nuovo", "", {}});
         agenda.setListsModified(true);

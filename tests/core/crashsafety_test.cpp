@@ -23,14 +23,14 @@ QList<AgendaEntry> variant(ListKind kind, int which) {
     const int n = which == 0 ? 300 : 2000;  // different sizes: a torn write would show
     for (int i = 0; i < n; ++i)
         out.append({QString("%1/%2").arg(i % 28 + 1).arg(i % 12 + 1),
-                    QString("%1 voce %2 variante %3").arg(Traits(kind).noun).arg(i).arg(which),
-                    Traits(kind).hasTime ? QString("%1:%2").arg(i % 24).arg(i % 60, 2, 10, QChar('0'))
+                    QString("%1 voce %2 variante %3").arg(listTraits(kind).noun).arg(i).arg(which),
+                    listTraits(kind).hasTime ? QString("%1:%2").arg(i % 24).arg(i % 60, 2, 10, QChar('0'))
                                          : QString(),
                     {}});
     return out;
 }
 
-QByteArray expected(ListKind kind, int which) { return SerializeList(variant(kind, which), kind); }
+QByteArray expected(ListKind kind, int which) { return serializeList(variant(kind, which), kind); }
 
 // The child: saves the three lists over and over, alternating two contents.
 int runChild(const QString& folder) {
@@ -78,9 +78,9 @@ private Q_SLOTS:
                      "the child stopped by itself");
             QList<int> versions;
             for (ListKind kind : kAllListKinds) {
-                const QString path = dir.filePath(QString::fromLatin1(Traits(kind).fileName));
+                const QString path = dir.filePath(QString::fromLatin1(listTraits(kind).fileName));
                 if (!QFile::exists(path)) continue;  // killed before its first save
-                const std::optional<QByteArray> read = ReadWholeFile(path);
+                const std::optional<QByteArray> read = readWholeFile(path);
                 QVERIFY(read);
                 const QByteArray& bytes = *read;
                 const int v = bytes == expected(kind, 0) ? 0 : bytes == expected(kind, 1) ? 1 : -1;

@@ -25,7 +25,7 @@ struct StoredRow {
     qint64 id = 0;
 };
 
-std::optional<QString> Text(const QVariant& v) {
+std::optional<QString> textOf(const QVariant& v) {
     if (v.isNull()) return std::nullopt;
     return v.toString();
 }
@@ -49,7 +49,7 @@ class Reader {
             return out;
         }
         while (q.next()) {
-            out.push_back({Text(q.value(0)), Text(q.value(1)), Text(q.value(2)), q.value(3).toInt(),
+            out.push_back({textOf(q.value(0)), textOf(q.value(1)), textOf(q.value(2)), q.value(3).toInt(),
                            q.value(4).toLongLong()});
         }
         return out;
@@ -64,7 +64,7 @@ class Reader {
     QString name_;
 };
 
-AgendaEntry Entry(const QString& date, const QString& message, const QString& time = {}) {
+AgendaEntry makeEntry(const QString& date, const QString& message, const QString& time = {}) {
     return AgendaEntry{date, message, time, {}};
 }
 
@@ -108,12 +108,12 @@ void DatabaseTest::cleanup() {
 
 void DatabaseTest::fillLists() {
     ListModel& appointments = agenda_->list(ListKind::Appuntamenti);
-    appointments.append(Entry("7/3", "Dentista", "9:30"));
-    appointments.append(Entry("8/3", "Senza ora"));
-    appointments.append(Entry("9/3", "Riunione è lunga", "14:00"));
+    appointments.append(makeEntry("7/3", "Dentista", "9:30"));
+    appointments.append(makeEntry("8/3", "Senza ora"));
+    appointments.append(makeEntry("9/3", "Riunione è lunga", "14:00"));
     ListModel& deadlines = agenda_->list(ListKind::Scadenze);
-    deadlines.append(Entry("31/3", "Scade bollo"));
-    deadlines.append(Entry("", ""));  // a row whose cells were emptied by hand
+    deadlines.append(makeEntry("31/3", "Scade bollo"));
+    deadlines.append(makeEntry("", ""));  // a row whose cells were emptied by hand
 }
 
 void DatabaseTest::copiesEveryListInGridOrder() {
@@ -151,7 +151,7 @@ void DatabaseTest::copiesEveryListInGridOrder() {
 
     // The grids are only read.
     QCOMPARE(agenda_->list(ListKind::Appuntamenti).entryCount(), 3);
-    QCOMPARE(agenda_->list(ListKind::Scadenze).entry(0), Entry("31/3", "Scade bollo"));
+    QCOMPARE(agenda_->list(ListKind::Scadenze).entry(0), makeEntry("31/3", "Scade bollo"));
 }
 
 void DatabaseTest::secondRunAppendsTheSameRowsAgain() {
@@ -175,7 +175,7 @@ void DatabaseTest::secondRunAppendsTheSameRowsAgain() {
 }
 
 void DatabaseTest::copyEndsShowingTheAnniversaries() {
-    agenda_->list(ListKind::Ricorrenze).append(Entry("2/6", "E' il Compleanno di Anna"));
+    agenda_->list(ListKind::Ricorrenze).append(makeEntry("2/6", "E' il Compleanno di Anna"));
     agenda_->selectTab(1);
     agenda_->selectCurrentList();
     QSignalSpy tabs(&*agenda_, &Agenda::currentTabChanged);

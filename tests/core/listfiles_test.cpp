@@ -12,7 +12,7 @@ QList<AgendaEntry> entries(std::initializer_list<AgendaEntry> list) { return QLi
 
 // The plain writer the fast one must match byte for byte: a character at a
 // time through the date reader and the code-page table.
-QByteArray PlainSerialize(const QList<AgendaEntry>& list, ListKind kind) {
+QByteArray plainSerialize(const QList<AgendaEntry>& list, ListKind kind) {
     auto quoted = [](const QString& text) {
         QByteArray out = "\"";
         for (QChar ch : text) {
@@ -27,10 +27,10 @@ QByteArray PlainSerialize(const QList<AgendaEntry>& list, ListKind kind) {
     };
     QByteArray out;
     for (const AgendaEntry& e : list) {
-        const auto dm = DateTextOfAnyYear(e.date);
+        const auto dm = dateTextOfAnyYear(e.date);
         out += QByteArray::number(dm ? dm->day : 0) + ',' + QByteArray::number(dm ? dm->month : 0) +
                ',' + quoted(e.message);
-        if (Traits(kind).hasTime) out += ',' + quoted(e.time);
+        if (listTraits(kind).hasTime) out += ',' + quoted(e.time);
         out += "\r\n";
     }
     return out;
@@ -42,22 +42,22 @@ class ListFilesTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void goldenRecords() {
-        QCOMPARE(SerializeList(entries({{"7/3", "Dentista", "10:30", {}}}), ListKind::Appuntamenti),
-                 ListFile({{7, 3, "Dentista", "10:30"}}));
-        QCOMPARE(SerializeList(entries({{"25/12", "Scade bollo", {}, {}}}), ListKind::Scadenze),
-                 ListFile({{25, 12, "Scade bollo"}}));
+        QCOMPARE(serializeList(entries({{"7/3", "Dentista", "10:30", {}}}), ListKind::Appuntamenti),
+                 listFile({{7, 3, "Dentista", "10:30"}}));
+        QCOMPARE(serializeList(entries({{"25/12", "Scade bollo", {}, {}}}), ListKind::Scadenze),
+                 listFile({{25, 12, "Scade bollo"}}));
         // The other lists carry no time, whatever the cell holds.
-        QCOMPARE(SerializeList(entries({{"1/1", "x", "9:00", {}}}), ListKind::Ricorrenze),
-                 ListFile({{1, 1, "x"}}));
-        QCOMPARE(SerializeList({}, ListKind::Appuntamenti), QByteArray());
+        QCOMPARE(serializeList(entries({{"1/1", "x", "9:00", {}}}), ListKind::Ricorrenze),
+                 listFile({{1, 1, "x"}}));
+        QCOMPARE(serializeList({}, ListKind::Appuntamenti), QByteArray());
     }
 
     void dateTextsAreWrittenAsNumbers() {
-        const auto out = SerializeList(
+        const auto out = serializeList(
             entries({{"07/03", "a", "", {}}, {"31/4", "b", "", {}}, {"abc", "c", "", {}},
                      {"7/3/2025", "d", "", {}}, {"", "e", "", {}}, {"29/2", "f", "", {}}}),
             ListKind::Appuntamenti);
-        QCOMPARE(out, ListFile({{7, 3, "a", ""}, {0, 0, "b", ""}, {0, 0, "c", ""}, {0, 0, "d", ""}, {0, 0, "e", ""}, {29, 2, "f", ""}}));
+        QCOMPARE(out, listFile({{7, 3, "a", ""}, {0, 0, "b", ""}, {0, 0, "c", ""}, {0, 0, "d", ""}, {0, 0, "e", ""}, {29, 2, "f", ""}}));
     }
 
     void roundTrip_data() {
@@ -77,15 +77,15 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(QString, time);
         const auto k = static_cast<ListKind>(kind);
-        const AgendaEntry e{"15/8", message, Traits(k).hasTime ? time : QString(), {}};
-        const QByteArray bytes = SerializeList(entries({e, e}), k);
-        const auto records = ParseListRecords(bytes, k);
+        const AgendaEntry e{"15/8", message, listTraits(k).hasTime ? time : QString(), {}};
+        const QByteArray bytes = serializeList(entries({e, e}), k);
+        const auto records = parseListRecords(bytes, k);
         QCOMPARE(records.size(), 2);
-        QCOMPARE(EntryFromRecord(records[1], k), e);
+        QCOMPARE(entryFromRecord(records[1], k), e);
         // Reading and writing again gives the same bytes.
         QList<AgendaEntry> back;
-        for (const auto& r : records) back.append(EntryFromRecord(r, k));
-        QCOMPARE(SerializeList(back, k), bytes);
+        for (const auto& r : records) back.append(entryFromRecord(r, k));
+        QCOMPARE(serializeList(back, k), bytes);
     }
 
     // Random texts, dates and times of every shape, written by the fast
@@ -110,23 +110,23 @@ private Q_SLOTS:
                              {}});
             }
             for (ListKind kind : kAllListKinds)
-                QCOMPARE(SerializeList(list, kind), PlainSerialize(list, kind));
+                QCOMPARE(serializeList(list, kind), plainSerialize(list, kind));
         }
     }
 
     void textsThatWouldBreakAFileAreCleaned() {
-        const auto out = SerializeList(entries({{"1/2", "dice \"ciao\"\tpoi\r\nfine", "9:00", {}}}),
+        const auto out = serializeList(entries({{"1/2", "dice \"ciao\"\tpoi\r\nfine", "9:00", {}}}),
                                        ListKind::Appuntamenti);
-        QCOMPARE(out, ListFile({{1, 2, "dice 'ciao' poi  fine", "9:00"}}));
-        QCOMPARE(ParseListRecords(out, ListKind::Appuntamenti).size(), 1);
-        QCOMPARE(SerializeList(entries({{"1/2", QString::fromUtf16(u"日本"), "", {}}}), ListKind::Scadenze),
-                 ListFile({{1, 2, "??"}}));
+        QCOMPARE(out, listFile({{1, 2, "dice 'ciao' poi  fine", "9:00"}}));
+        QCOMPARE(parseListRecords(out, ListKind::Appuntamenti).size(), 1);
+        QCOMPARE(serializeList(entries({{"1/2", QString::fromUtf16(u"日本"), "", {}}}), ListKind::Scadenze),
+                 listFile({{1, 2, "??"}}));
     }
 
     void otherWritersLeadingZerosAndSpaces() {
-        const auto r = ParseListRecords(" 07 , 03 ,  \"Dentista\" ,\"10:30\"\r\n", ListKind::Appuntamenti);
+        const auto r = parseListRecords(" 07 , 03 ,  \"Dentista\" ,\"10:30\"\r\n", ListKind::Appuntamenti);
         QCOMPARE(r.size(), 1);
-        QCOMPARE(RecordDateText(r[0]), QString("7/3"));
+        QCOMPARE(recordDateText(r[0]), QString("7/3"));
         QCOMPARE(r[0].message, QString("Dentista"));
         QCOMPARE(r[0].time, QString("10:30"));
     }
@@ -148,30 +148,30 @@ private Q_SLOTS:
     void damagedContentKeepsEveryRecord() {
         QFETCH(QByteArray, bytes);
         QFETCH(int, records);
-        const auto r = ParseListRecords(bytes, ListKind::Appuntamenti);
+        const auto r = parseListRecords(bytes, ListKind::Appuntamenti);
         QCOMPARE(r.size(), records);
         // What was read writes back to a file that reads the same.
         QList<AgendaEntry> list;
-        for (const auto& rec : r) list.append(EntryFromRecord(rec, ListKind::Appuntamenti));
-        const QByteArray again = SerializeList(list, ListKind::Appuntamenti);
-        QCOMPARE(ParseListRecords(again, ListKind::Appuntamenti).size(), records);
+        for (const auto& rec : r) list.append(entryFromRecord(rec, ListKind::Appuntamenti));
+        const QByteArray again = serializeList(list, ListKind::Appuntamenti);
+        QCOMPARE(parseListRecords(again, ListKind::Appuntamenti).size(), records);
     }
 
     void damagedDetails() {
-        auto r = ParseListRecords("99999,-70000,\"a\",\"\"\r\n", ListKind::Appuntamenti);
+        auto r = parseListRecords("99999,-70000,\"a\",\"\"\r\n", ListKind::Appuntamenti);
         QCOMPARE(r[0].day, qint16(0));
         QCOMPARE(r[0].month, qint16(0));
-        r = ParseListRecords("1,2,\"a\",\"9:00\",\"b\",c\r\n", ListKind::Appuntamenti);
+        r = parseListRecords("1,2,\"a\",\"9:00\",\"b\",c\r\n", ListKind::Appuntamenti);
         QCOMPARE(r[0].message, QString("a,b,c"));  // nothing read is dropped
         QCOMPARE(r[0].time, QString("9:00"));
-        r = ParseListRecords("1,2,\"aperto\r\n3,4,\"b\",\"\"\r\n", ListKind::Appuntamenti);
+        r = parseListRecords("1,2,\"aperto\r\n3,4,\"b\",\"\"\r\n", ListKind::Appuntamenti);
         QCOMPARE(r[0].message, QString("aperto"));
         QCOMPARE(r[1].message, QString("b"));
     }
 
     void tenMegabyteLine() {
         QByteArray big = "1,2,\"" + QByteArray(10 * 1024 * 1024, 'x') + "\",\"\"\r\n4,5,\"y\",\"\"\r\n";
-        const auto r = ParseListRecords(big, ListKind::Appuntamenti);
+        const auto r = parseListRecords(big, ListKind::Appuntamenti);
         QCOMPARE(r.size(), 2);
         QCOMPARE(r[0].message.size(), 10 * 1024 * 1024);
     }
@@ -179,12 +179,12 @@ private Q_SLOTS:
     void atomicWriteReplacesOrKeeps() {
         QTemporaryDir dir;
         const QString path = dir.filePath("Ricordel.dat");
-        QVERIFY(!WriteFileAtomically(path, "old\r\n"));
-        QVERIFY(!WriteFileAtomically(path, "new\r\n"));
-        QCOMPARE(ReadWholeFile(path), QByteArray("new\r\n"));
+        QVERIFY(!writeFileAtomically(path, "old\r\n"));
+        QVERIFY(!writeFileAtomically(path, "new\r\n"));
+        QCOMPARE(readWholeFile(path), QByteArray("new\r\n"));
         // A folder in the way cannot be replaced: the failure has a reason.
         QVERIFY(QDir(dir.path()).mkdir("blocked"));
-        const auto error = WriteFileAtomically(dir.filePath("blocked"), "x");
+        const auto error = writeFileAtomically(dir.filePath("blocked"), "x");
         QVERIFY(error.has_value());
         QVERIFY(!error->isEmpty());
         QVERIFY(QFileInfo(dir.filePath("blocked")).isDir());

@@ -89,10 +89,10 @@ private Q_SLOTS:
                 ListModel model(kind);
                 // Half the lists come from a file, the rest from entries.
                 if (round % 2) {
-                    const QByteArray file = SerializeList(plain, kind);
+                    const QByteArray file = serializeList(plain, kind);
                     plain.clear();
-                    for (const ListRecord& r : ParseListRecords(file, kind))
-                        plain.append(EntryFromRecord(r, kind));
+                    for (const ListRecord& r : parseListRecords(file, kind))
+                        plain.append(entryFromRecord(r, kind));
                     model.appendFileContent(file);
                 } else {
                     model.replaceAll(plain);
@@ -148,7 +148,7 @@ private Q_SLOTS:
                     }
                     QCOMPARE(model.entries(), plain);
                 }
-                QCOMPARE(model.fileContent(), SerializeList(plain, kind));
+                QCOMPARE(model.fileContent(), serializeList(plain, kind));
                 for (int r = 0; r < plain.size(); ++r)
                     QCOMPARE(model.cellBackground(r, 2), colours[size_t(r)]);
                 for (int r = 0; r < plain.size(); ++r)

@@ -15,15 +15,15 @@ class MalformedFilesTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void everyCorpusFileLoadsAndSurvivesASave_data() {
-        AddMalformedCorpusRows();
+        addMalformedCorpusRows();
     }
     void everyCorpusFileLoadsAndSurvivesASave() {
         QFETCH(QString, path);
-        const QByteArray bytes = ReadCorpusFile(path);
+        const QByteArray bytes = readCorpusFile(path);
         QVERIFY(!bytes.isEmpty() || QFileInfo(path).size() == 0);
 
         TempFolder folder;
-        for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
+        for (ListKind kind : kAllListKinds) folder.write(listTraits(kind).fileName, bytes);
         folder.write("Ricordel.ini", bytes);
         FakeClock clock;
         ScriptedDialogs dialogs;
@@ -37,10 +37,10 @@ private Q_SLOTS:
         QList<QList<AgendaEntry>> loaded;
         for (ListKind kind : kAllListKinds) {
             QList<AgendaEntry> read;
-            for (const ListRecord& r : ParseListRecords(bytes, kind))
-                read << EntryFromRecord(r, kind);
+            for (const ListRecord& r : parseListRecords(bytes, kind))
+                read << entryFromRecord(r, kind);
             QCOMPARE(agenda.list(kind).entries(), read);
-            QCOMPARE(agenda.list(kind).fileContent(), SerializeList(read, kind));
+            QCOMPARE(agenda.list(kind).fileContent(), serializeList(read, kind));
             loaded << read;
         }
         for (ListKind kind : kAllListKinds) {
@@ -55,13 +55,13 @@ private Q_SLOTS:
         again.loadLists();
         QCOMPARE(again.settings(), agenda.settings());
         for (ListKind kind : kAllListKinds) {
-            const auto before = loaded[TabOf(kind)];
+            const auto before = loaded[tabOf(kind)];
             const auto after = again.list(kind).entries();
             QCOMPARE(after.size(), before.size());
             for (qsizetype i = 0; i < before.size(); ++i) {
                 QCOMPARE(after[i].message, before[i].message);
                 QCOMPARE(after[i].time, before[i].time);
-                if (DateTextOfAnyYear(before[i].date))
+                if (dateTextOfAnyYear(before[i].date))
                     QCOMPARE(after[i].date, before[i].date);
                 else
                     QCOMPARE(after[i].date, QString("0/0"));

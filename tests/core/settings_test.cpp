@@ -33,36 +33,36 @@ private Q_SLOTS:
                                   "C:\\Programmi\\Ricordel\\Img",
                                   5,
                                   15};
-        QCOMPARE(SerializeSettings(sample()), golden.bytes());
+        QCOMPARE(serializeSettings(sample()), golden.bytes());
         Settings neg;
         neg.daysOfNotice = -3;
-        QVERIFY(SerializeSettings(neg).endsWith(
+        QVERIFY(serializeSettings(neg).endsWith(
             "-3,\"giorni preavviso\"\r\n0,\"minuti preavviso\"\r\n"));
     }
 
     void ninthRecordIsTheWarningMinutes() {
         // Eight records read as no warning; the first eight are written as
         // they were read, the ninth after them.
-        QByteArray eight = SerializeSettings(sample());
+        QByteArray eight = serializeSettings(sample());
         eight.chop(QByteArray("15,\"minuti preavviso\"\r\n").size());
         Settings s;
         s.alarmWarningMinutes = 30;
-        ParseSettings(eight, s);
+        parseSettings(eight, s);
         QCOMPARE(s.alarmWarningMinutes, 0);
-        QCOMPARE(SerializeSettings(s), eight + "0,\"minuti preavviso\"\r\n");
+        QCOMPARE(serializeSettings(s), eight + "0,\"minuti preavviso\"\r\n");
         for (const char* bad : {"1441", "-5", "7.5", "\"15\"", "15x", "abc", ""}) {
             Settings t = sample();
-            ParseSettings(eight + bad + ",\"minuti preavviso\"\r\n", t);
+            parseSettings(eight + bad + ",\"minuti preavviso\"\r\n", t);
             QVERIFY2(t.alarmWarningMinutes == 0, bad);
         }
         Settings u;
-        ParseSettings(eight + "1440,\"minuti preavviso\"\r\n", u);
+        parseSettings(eight + "1440,\"minuti preavviso\"\r\n", u);
         QCOMPARE(u.alarmWarningMinutes, 1440);
     }
 
     void roundTrip() {
         Settings back;
-        ParseSettings(SerializeSettings(sample()), back);
+        parseSettings(serializeSettings(sample()), back);
         QCOMPARE(back, sample());
     }
 
@@ -71,7 +71,7 @@ private Q_SLOTS:
                                  "\"c\",\"Suono2\"\r\n\"d\",\"Suono1\"\r\n#TRUE#,\"Ord\"\r\n"
                                  "\"e\",\"giorni preavviso\"\r\n7,\"percorso immagini\"\r\n";
         Settings s;
-        ParseSettings(bytes, s);
+        parseSettings(bytes, s);
         QCOMPARE(s.sortAscending, false);
         QCOMPARE(s.deadlineSound, QString("a"));
         QCOMPARE(s.alarmSound, QString("d"));
@@ -82,23 +82,23 @@ private Q_SLOTS:
 
     void shortOrDamagedFilesKeepTheInitialValues() {
         Settings s;
-        ParseSettings("#TRUE#,\"Ord\"\r\n\"x.wav\",\"Suono1\"\r\n", s);
+        parseSettings("#TRUE#,\"Ord\"\r\n\"x.wav\",\"Suono1\"\r\n", s);
         QCOMPARE(s.sortAscending, true);
         QCOMPARE(s.deadlineSound, QString("x.wav"));
         QCOMPARE(s.appointmentSound, QString());
         QCOMPARE(s.daysOfNotice, qint16(0));
 
         Settings t;
-        ParseSettings("maybe,\"Ord\"\r\n\"\",\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n12,\"NewMsg\"\r\n\"\"\r\n"
+        parseSettings("maybe,\"Ord\"\r\n\"\",\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n12,\"NewMsg\"\r\n\"\"\r\n"
                       "99999,\"giorni preavviso\"\r\n",
                       t);
         QCOMPARE(t, Settings());  // wrong kinds and a number out of range change nothing
 
         Settings u;
-        ParseSettings(QByteArray("\0\xff\r\n\"", 5), u);
+        parseSettings(QByteArray("\0\xff\r\n\"", 5), u);
         QCOMPARE(u.sortAscending, false);
         Settings v;
-        ParseSettings("", v);
+        parseSettings("", v);
         QCOMPARE(v, Settings());
     }
 };

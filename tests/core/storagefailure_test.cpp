@@ -80,12 +80,12 @@ struct Scene {
     }
 };
 
-const QByteArray kDeadlines = ListFile({{25, 12, "Scade bollo"}});
+const QByteArray kDeadlines = listFile({{25, 12, "Scade bollo"}});
 const QByteArray kSettingsFile = SettingsFile().bytes();
 
 void prepare(const QString& folder) {
     for (const auto& [name, bytes] : {std::pair{"Date.dat", kDeadlines},
-                                      std::pair{"Ricordel.dat", ListFile({{7, 3, "Dentista", "10:30"}})},
+                                      std::pair{"Ricordel.dat", listFile({{7, 3, "Dentista", "10:30"}})},
                                       std::pair{"Ricorrenze.dat", QByteArray()},
                                       std::pair{"Ricordel.ini", kSettingsFile}}) {
         QFile f(QDir(folder).filePath(name));
@@ -152,7 +152,7 @@ private Q_SLOTS:
         QCOMPARE(readFile(QDir(mount.path()).filePath("Date.dat")), kDeadlines);
         QCOMPARE(readFile(QDir(mount.path()).filePath("Ricordel.ini")), kSettingsFile);
         QCOMPARE(readFile(QDir(mount.path()).filePath("Ricordel.dat")),
-                 ListFile({{7, 3, "Dentista", "10:30"}}));
+                 listFile({{7, 3, "Dentista", "10:30"}}));
         // No temporary copies are left behind to eat the space.
         const QStringList left = QDir(mount.path()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left.size(), 5);

@@ -31,11 +31,11 @@ private Q_SLOTS:
     // Text entering a list or the settings becomes what the files keep, one
     // "?" per character the code page lacks, a pair of surrogates included.
     void enteringTextBecomesWhatTheFileKeeps() {
-        QCOMPARE(CleanCellText(QString::fromUtf16(u"\"a\"\tb\r\nc \u2192 \u0151\U0001F600 \u20ac\u00e8")),
+        QCOMPARE(cleanCellText(QString::fromUtf16(u"\"a\"\tb\r\nc \u2192 \u0151\U0001F600 \u20ac\u00e8")),
                  QString::fromUtf16(u"'a' b  c ? ?? \u20ac\u00e8"));
-        QVERIFY(SettingsCanHold(QString::fromUtf16(u"C:\\Suoni, miei\\gong \u00e8.wav")));
+        QVERIFY(settingsCanHold(QString::fromUtf16(u"C:\\Suoni, miei\\gong \u00e8.wav")));
         for (const char16_t* path : {u"/home/anna/Gy\u0151r.wav", u"/tmp/a\"b.wav", u"/tmp/a\nb"})
-            QVERIFY(!SettingsCanHold(QString::fromUtf16(path)));
+            QVERIFY(!settingsCanHold(QString::fromUtf16(path)));
     }
 
     void numericValue_data() {
@@ -65,58 +65,58 @@ private Q_SLOTS:
     void numericValue() {
         QFETCH(QString, text);
         QFETCH(double, value);
-        QCOMPARE(NumericValue(text), value);
+        QCOMPARE(numericValueOf(text), value);
     }
 
     void hugeNumbersDoNotFitSixteenBits() {
-        QVERIFY(!ToInt16(NumericValue(u"40000")).has_value());
-        QVERIFY(!ToInt16(NumericValue(u"1e400")).has_value());
-        QVERIFY(!ToInt16(NumericValue(QString(500, u'9'))).has_value());
-        QCOMPARE(*ToInt16(32767), qint16(32767));
-        QCOMPARE(*ToInt16(-32768), qint16(-32768));
-        QVERIFY(!ToInt16(32767.5).has_value());  // rounds to 32768
+        QVERIFY(!toInt16(numericValueOf(u"40000")).has_value());
+        QVERIFY(!toInt16(numericValueOf(u"1e400")).has_value());
+        QVERIFY(!toInt16(numericValueOf(QString(500, u'9'))).has_value());
+        QCOMPARE(*toInt16(32767), qint16(32767));
+        QCOMPARE(*toInt16(-32768), qint16(-32768));
+        QVERIFY(!toInt16(32767.5).has_value());  // rounds to 32768
     }
 
     void roundHalfToEven() {
-        QCOMPARE(RoundHalfEven(2.5), 2.0);
-        QCOMPARE(RoundHalfEven(3.5), 4.0);
-        QCOMPARE(RoundHalfEven(-2.5), -2.0);
-        QCOMPARE(RoundHalfEven(-3.5), -4.0);
-        QCOMPARE(RoundHalfEven(2.4999), 2.0);
-        QCOMPARE(RoundHalfEven(2.5001), 3.0);
-        QCOMPARE(FormatNumber(12.0), QString("12"));
-        QCOMPARE(FormatNumber(-2.0), QString("-2"));
-        QCOMPARE(FormatNumber(2.5), QString("2.5"));
+        QCOMPARE(roundHalfEven(2.5), 2.0);
+        QCOMPARE(roundHalfEven(3.5), 4.0);
+        QCOMPARE(roundHalfEven(-2.5), -2.0);
+        QCOMPARE(roundHalfEven(-3.5), -4.0);
+        QCOMPARE(roundHalfEven(2.4999), 2.0);
+        QCOMPARE(roundHalfEven(2.5001), 3.0);
+        QCOMPARE(formatNumber(12.0), QString("12"));
+        QCOMPARE(formatNumber(-2.0), QString("-2"));
+        QCOMPARE(formatNumber(2.5), QString("2.5"));
     }
 
     void entryDates() {
-        QCOMPARE(EntryDate("7/3", 2026), QDate(2026, 3, 7));
-        QCOMPARE(EntryDate("07/03", 2026), QDate(2026, 3, 7));
-        QCOMPARE(EntryDate("31/12", 2026), QDate(2026, 12, 31));
-        QVERIFY(!EntryDate("31/4", 2026));
-        QVERIFY(!EntryDate("7/3/2025", 2026));
-        QVERIFY(!EntryDate("abc", 2026));
-        QVERIFY(!EntryDate("", 2026));
-        QVERIFY(!EntryDate("0/0", 2026));
-        QVERIFY(!EntryDate("7/", 2026));
-        QVERIFY(!EntryDate("-7/3", 2026));
-        QVERIFY(!EntryDate("29/2", 2026));
-        QCOMPARE(EntryDate("29/2", 2028), QDate(2028, 2, 29));
+        QCOMPARE(entryDate("7/3", 2026), QDate(2026, 3, 7));
+        QCOMPARE(entryDate("07/03", 2026), QDate(2026, 3, 7));
+        QCOMPARE(entryDate("31/12", 2026), QDate(2026, 12, 31));
+        QVERIFY(!entryDate("31/4", 2026));
+        QVERIFY(!entryDate("7/3/2025", 2026));
+        QVERIFY(!entryDate("abc", 2026));
+        QVERIFY(!entryDate("", 2026));
+        QVERIFY(!entryDate("0/0", 2026));
+        QVERIFY(!entryDate("7/", 2026));
+        QVERIFY(!entryDate("-7/3", 2026));
+        QVERIFY(!entryDate("29/2", 2026));
+        QCOMPARE(entryDate("29/2", 2028), QDate(2028, 2, 29));
         // Saving keeps a leap day in any year; only no-day texts lose their date.
-        QVERIFY(DateTextOfAnyYear("29/2").has_value());
-        QVERIFY(!DateTextOfAnyYear("31/4").has_value());
-        QCOMPARE(FormatDateText(QDate(2026, 3, 7)), QString("7/3"));
+        QVERIFY(dateTextOfAnyYear("29/2").has_value());
+        QVERIFY(!dateTextOfAnyYear("31/4").has_value());
+        QCOMPARE(formatDateText(QDate(2026, 3, 7)), QString("7/3"));
     }
 
     void timeTexts() {
-        QCOMPARE(ParseTimeText("9:30"), QTime(9, 30));
-        QCOMPARE(ParseTimeText("09:30"), QTime(9, 30));
-        QCOMPARE(ParseTimeText("14.30"), QTime(14, 30));
-        QCOMPARE(ParseTimeText(" 0:00 "), QTime(0, 0));
-        QCOMPARE(ParseTimeText("23:59"), QTime(23, 59));
+        QCOMPARE(parseTimeText("9:30"), QTime(9, 30));
+        QCOMPARE(parseTimeText("09:30"), QTime(9, 30));
+        QCOMPARE(parseTimeText("14.30"), QTime(14, 30));
+        QCOMPARE(parseTimeText(" 0:00 "), QTime(0, 0));
+        QCOMPARE(parseTimeText("23:59"), QTime(23, 59));
         for (const char* bad : {"24:00", "9:60", "9:5", "930", "9:30:00", "a9:30", "", "::",
                                 "123:00", "9:3x"})
-            QVERIFY2(!ParseTimeText(QString::fromLatin1(bad)), bad);
+            QVERIFY2(!parseTimeText(QString::fromLatin1(bad)), bad);
     }
 };
 

@@ -32,22 +32,22 @@ int main(int argc, char** argv) {
     cache.setPath(folder.file("Ricordel.dat"));
     QElapsedTimer t;
     t.start();
-    cache.Refresh();
-    int rung = cache.IndexFor(day.year()).MessagesAt(day, QTime(9, 15)).size();
+    cache.refresh();
+    int rung = cache.indexFor(day.year()).messagesAt(day, QTime(9, 15)).size();
     const double first = t.nsecsElapsed() / 1e6;
 
     constexpr int kTicks = 200;
     t.restart();
     for (int i = 0; i < kTicks; ++i) {
-        cache.Refresh();
-        rung += cache.IndexFor(day.year()).MessagesAt(day, QTime(i % 24, 10 + i % 50)).size();
+        cache.refresh();
+        rung += cache.indexFor(day.year()).messagesAt(day, QTime(i % 24, 10 + i % 50)).size();
     }
     const double steady = t.nsecsElapsed() / 1e6 / kTicks;
 
     Settings settings;
     settings.daysOfNotice = 7;
     t.restart();
-    const ReminderLists lists = GatherRemindersFromFiles(QDir(folder.path()), day, settings);
+    const ReminderLists lists = gatherRemindersFromFiles(QDir(folder.path()), day, settings);
     const double digest = t.nsecsElapsed() / 1e6;
 
     std::printf("alarm_tick_first_read: %.2f ms\n", first);

@@ -47,7 +47,7 @@ struct EngineRig {
         engine->setAppointmentsFile(folder.file("Ricordel.dat"));
         engine->setSnoozeFile(folder.file("Ripeti.dat"));
         QObject::connect(engine.get(), &AlarmEngine::alarmsDue, [this](const QList<Alarm>& alarms) {
-            for (const Alarm& a : alarms) rang << AlarmLine(a, clock.now());
+            for (const Alarm& a : alarms) rang << alarmLine(a, clock.now());
         });
         engine->start();
     }
@@ -91,20 +91,20 @@ class AlarmTest : public QObject {
 
 void AlarmTest::timesReadAsTimesOfDay() {
     const QTime nineOhFive(9, 5);
-    QVERIFY(TimeRingsAt("9:05", nineOhFive));
-    QVERIFY(TimeRingsAt("09:05", nineOhFive));  // postponed times carry two-digit hours
-    QVERIFY(TimeRingsAt("9.05", nineOhFive));
-    QVERIFY(TimeRingsAt(" 9:05 ", nineOhFive));
-    QVERIFY(TimeRingsAt("0:00", QTime(0, 0)));
-    QVERIFY(TimeRingsAt("23:59", QTime(23, 59, 59)));
-    QVERIFY(!TimeRingsAt("9:5", nineOhFive));
-    QVERIFY(!TimeRingsAt("9:06", nineOhFive));
-    QVERIFY(!TimeRingsAt("24:00", QTime(0, 0)));
-    QVERIFY(!TimeRingsAt("9:60", QTime(10, 0)));
-    QVERIFY(!TimeRingsAt("", QTime(0, 0)));
-    QVERIFY(!TimeRingsAt("16:00Q", QTime(16, 0)));
-    QVERIFY(!TimeRingsAt("9h05", nineOhFive));
-    QVERIFY(!TimeRingsAt("9:05:00", nineOhFive));
+    QVERIFY(timeRingsAt("9:05", nineOhFive));
+    QVERIFY(timeRingsAt("09:05", nineOhFive));  // postponed times carry two-digit hours
+    QVERIFY(timeRingsAt("9.05", nineOhFive));
+    QVERIFY(timeRingsAt(" 9:05 ", nineOhFive));
+    QVERIFY(timeRingsAt("0:00", QTime(0, 0)));
+    QVERIFY(timeRingsAt("23:59", QTime(23, 59, 59)));
+    QVERIFY(!timeRingsAt("9:5", nineOhFive));
+    QVERIFY(!timeRingsAt("9:06", nineOhFive));
+    QVERIFY(!timeRingsAt("24:00", QTime(0, 0)));
+    QVERIFY(!timeRingsAt("9:60", QTime(10, 0)));
+    QVERIFY(!timeRingsAt("", QTime(0, 0)));
+    QVERIFY(!timeRingsAt("16:00Q", QTime(16, 0)));
+    QVERIFY(!timeRingsAt("9h05", nineOhFive));
+    QVERIFY(!timeRingsAt("9:05:00", nineOhFive));
 }
 
 void AlarmTest::dueAlarmsKeepFileOrderAndSkipUndated() {
@@ -114,24 +114,24 @@ void AlarmTest::dueAlarmsKeepFileOrderAndSkipUndated() {
         appointment(8, 3, "Domani", "14:30"),          appointment(7, 3, "Secondo", "14.30"),
         appointment(7, 3, "Altra ora", "14:31"),
     };
-    QCOMPARE(DueAlarms(records, QDate(2026, 3, 7), QTime(14, 30, 45)),
+    QCOMPARE(dueAlarms(records, QDate(2026, 3, 7), QTime(14, 30, 45)),
              QStringList({"Primo", "Secondo"}));
-    QCOMPARE(DueAlarms(records, QDate(2026, 3, 8), QTime(14, 30)), QStringList{"Domani"});
+    QCOMPARE(dueAlarms(records, QDate(2026, 3, 8), QTime(14, 30)), QStringList{"Domani"});
     // The year is not stored: the same day of another year rings too.
-    QCOMPARE(DueAlarms(records, QDate(2027, 3, 7), QTime(14, 31)), QStringList{"Altra ora"});
+    QCOMPARE(dueAlarms(records, QDate(2027, 3, 7), QTime(14, 31)), QStringList{"Altra ora"});
     // 29 February has a date only in leap years.
-    QCOMPARE(DueAlarms(records, QDate(2028, 2, 29), QTime(14, 30)), QStringList{"Bisestile"});
-    QVERIFY(DueAlarms(records, QDate(2026, 3, 1), QTime(14, 30)).isEmpty());
+    QCOMPARE(dueAlarms(records, QDate(2028, 2, 29), QTime(14, 30)), QStringList{"Bisestile"});
+    QVERIFY(dueAlarms(records, QDate(2026, 3, 1), QTime(14, 30)).isEmpty());
 }
 
 void AlarmTest::indexReadFromTheFileMatchesTheRecords_data() {
-    AddMalformedCorpusRows();
+    addMalformedCorpusRows();
     QTest::newRow("random") << QString();
 }
 
 void AlarmTest::indexReadFromTheFileMatchesTheRecords() {
     QFETCH(QString, path);
-    QByteArray content = ReadCorpusFile(path);
+    QByteArray content = readCorpusFile(path);
     if (path.isEmpty()) {
         QRandomGenerator random(20261209);
         const char* times[] = {"9:05", "09:05", "23:59", "0:00", "9.05", " 7:30", "24:00", "", "x"};
@@ -143,13 +143,13 @@ void AlarmTest::indexReadFromTheFileMatchesTheRecords() {
     }
     const auto all = [](const AlarmIndex& index, int year) {
         QList<AlarmIndex::Due> due;
-        index.CollectBetween(WallMinute{QDate(year, 1, 1), 0}.index(),
+        index.collectBetween(WallMinute{QDate(year, 1, 1), 0}.index(),
                              WallMinute{QDate(year, 12, 31), 1439}.index(), due);
         QStringList out;
         for (const AlarmIndex::Due& d : due) out << QString::number(d.minute) + ' ' + d.message;
         return out;
     };
-    const QList<ListRecord> records = ParseListRecords(content, ListKind::Appuntamenti);
+    const QList<ListRecord> records = parseListRecords(content, ListKind::Appuntamenti);
     for (int year : {2026, 2028})
         QCOMPARE(all(AlarmIndex(content, year), year), all(AlarmIndex(records, year), year));
 }
@@ -294,7 +294,7 @@ void AlarmTest::warningsComeBeforeTheAlarm() {
              QStringList({"(ore 13:00) Nuovo", "Tra 15 minuti (ore 0:10): Notte"}));
     QCOMPARE(rig.pollAt(at(23, 59, 0)), QStringList{});  // a warning rings once
     QCOMPARE(rig.pollAt(at(0, 10, 0, day.addDays(1))), QStringList{"Notte"});
-    QCOMPARE(AlarmLine({AlarmKind::Warning, at(10, 0), "Uno"}, at(9, 59, 59)),
+    QCOMPARE(alarmLine({AlarmKind::Warning, at(10, 0), "Uno"}, at(9, 59, 59)),
              "Tra 1 minuto (ore 10:00): Uno");
 }
 

@@ -133,12 +133,12 @@ void AlarmNoticeTest::balloonsWhereTheTrayShowsThem() {
     TrayBalloonNotifications balloons(&tray);
     const QDateTime due(QDate(2026, 3, 7), QTime(14, 30));
     const DesktopNotice notice =
-        AlarmNotice::NoticeFor({{AlarmKind::Due, due, "Dentista"}, {AlarmKind::Due, due, "Riunione"}},
+        AlarmNotice::noticeFor({{AlarmKind::Due, due, "Dentista"}, {AlarmKind::Due, due, "Riunione"}},
                                {"Dentista", "Riunione"});
-    balloons.Post(notice);  // the icon is not in the notification area
+    balloons.post(notice);  // the icon is not in the notification area
     QVERIFY(tray.messages_.isEmpty());
     tray.show();
-    balloons.Update(balloons.Post(notice), notice);
+    balloons.update(balloons.post(notice), notice);
     QCOMPARE(tray.messages_, QStringList(2, "Ricordel - ore 14:30|Dentista\nRiunione"));
 }
 

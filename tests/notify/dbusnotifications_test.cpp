@@ -46,10 +46,10 @@ void DBusNotificationsTest::callsCarryTheirSignaturesAndHints() {
     NotificationStandIn standIn(QDBusConnection::sessionBus());
     DBusDesktopNotifications notices(programBus());
     // No service yet: the post fails without a word; the next update posts afresh.
-    const int handle = notices.Post(notice(QStringLiteral("Persa")));
+    const int handle = notices.post(notice(QStringLiteral("Persa")));
     QTRY_VERIFY(answered(notices));
-    QVERIFY(standIn.Register());
-    notices.Update(handle, notice(QStringLiteral("Dentista & co <3>\nRiunione")));
+    QVERIFY(standIn.registerOnBus());
+    notices.update(handle, notice(QStringLiteral("Dentista & co <3>\nRiunione")));
     QTRY_COMPARE(standIn.calls.size(), 1);
     const NotificationStandIn::Call post = standIn.calls[0];
     QCOMPARE(post.member, "Notify");
@@ -67,8 +67,8 @@ void DBusNotificationsTest::callsCarryTheirSignaturesAndHints() {
     QCOMPARE(post.args[7].toInt(), 0);
 
     // Later lines replace the notice in place; withdrawing closes that id.
-    notices.Update(handle, notice(QStringLiteral("Tre")));
-    notices.Withdraw(handle);
+    notices.update(handle, notice(QStringLiteral("Tre")));
+    notices.withdraw(handle);
     QTRY_COMPARE(standIn.calls.size(), 3);
     QCOMPARE(standIn.calls[1].args[1].toUInt(), 1u);
     QCOMPARE(standIn.calls[1].args[4], "Tre");
@@ -82,7 +82,7 @@ void DBusNotificationsTest::callsCarryTheirSignaturesAndHints() {
         DBusDesktopNotifications ending(programBus());
         DesktopNotice warning = notice(QStringLiteral("Ultima"));
         warning.urgency = 1;
-        ending.Post(warning);
+        ending.post(warning);
         QTRY_VERIFY(answered(ending));
     }
     QTRY_COMPARE(standIn.calls.size(), 5);
@@ -95,7 +95,7 @@ void DBusNotificationsTest::callsCarryTheirSignaturesAndHints() {
 
 void DBusNotificationsTest::contentWaitsForTheIdAndStrangersAreIgnored() {
     NotificationStandIn standIn(QDBusConnection::sessionBus());
-    QVERIFY(standIn.Register());
+    QVERIFY(standIn.registerOnBus());
     DBusDesktopNotifications notices(programBus());
     QSignalSpy actions(&notices, &DesktopNotifications::actionInvoked);
     QSignalSpy closed(&notices, &DesktopNotifications::closed);
@@ -103,35 +103,35 @@ void DBusNotificationsTest::contentWaitsForTheIdAndStrangersAreIgnored() {
     // Two updates before the service has told the id: only the latest goes,
     // with the id, once it is known.
     standIn.holdAnswers = true;
-    const int handle = notices.Post(notice(QStringLiteral("Uno")));
-    notices.Update(handle, notice(QStringLiteral("Uno\nDue")));
-    notices.Update(handle, notice(QStringLiteral("Uno\nDue\nTre")));
+    const int handle = notices.post(notice(QStringLiteral("Uno")));
+    notices.update(handle, notice(QStringLiteral("Uno\nDue")));
+    notices.update(handle, notice(QStringLiteral("Uno\nDue\nTre")));
     QTRY_COMPARE(standIn.calls.size(), 1);
     standIn.holdAnswers = false;
-    standIn.ReleaseAnswers();
+    standIn.releaseAnswers();
     QTRY_COMPARE(standIn.calls.size(), 2);
     QCOMPARE(standIn.calls[1].args[1].toUInt(), 1u);
     QCOMPARE(standIn.calls[1].args[4], "Uno\nDue\nTre");
 
     // The service's signals about other programs' notices are not ours.
-    standIn.SendActionInvoked(7, "silenzia");
-    standIn.SendActionInvoked(1, "silenzia");
+    standIn.sendActionInvoked(7, "silenzia");
+    standIn.sendActionInvoked(1, "silenzia");
     QTRY_COMPARE(actions.size(), 1);
     QCOMPARE(actions[0], QVariantList({handle, QStringLiteral("silenzia")}));
-    standIn.SendNotificationClosed(7, 2);
-    standIn.SendNotificationClosed(1, 2);
+    standIn.sendNotificationClosed(7, 2);
+    standIn.sendNotificationClosed(1, 2);
     QTRY_COMPARE(closed.size(), 1);
     QCOMPARE(closed[0], QVariantList{handle});
-    notices.Withdraw(handle);  // dismissed already: nothing to close
+    notices.withdraw(handle);  // dismissed already: nothing to close
 
     // Withdrawn before the id came: closed as soon as it comes.
     standIn.holdAnswers = true;
-    const int second = notices.Post(notice(QStringLiteral("Quattro")));
-    notices.Withdraw(second);
+    const int second = notices.post(notice(QStringLiteral("Quattro")));
+    notices.withdraw(second);
     QTRY_COMPARE(standIn.calls.size(), 3);
     QCOMPARE(standIn.calls[2].member, "Notify");
     standIn.holdAnswers = false;
-    standIn.ReleaseAnswers();
+    standIn.releaseAnswers();
     QTRY_COMPARE(standIn.calls.size(), 4);
     QCOMPARE(standIn.calls[3].member, "CloseNotification");
     QCOMPARE(standIn.calls[3].args[0].toUInt(), 2u);

@@ -94,31 +94,31 @@ void DigestTest::labelsAndTimes() {
         record(7, 3, "Dentista", "9:30"), record(7, 3, "Senza ora"),
         record(8, 3, "Riunione", "14:00"), record(10, 3, "Cena", "20:00")};
     const QStringList lines =
-        GatherListLines(appointments, ListKind::Appuntamenti, kToday, notice(5).daysOfNotice);
+        gatherListLines(appointments, ListKind::Appuntamenti, kToday, notice(5).daysOfNotice);
     QCOMPARE(lines, QStringList({"Oggi  Dentista   Ore 9:30", "Oggi  Senza ora",
                                  "Domani  Riunione   Ore 14:00",
                                  QString::fromUtf8("Martedì Cena   Ore 20:00")}));
     // Deadlines and anniversaries never show a time, whatever the record holds.
     const QStringList deadlines =
-        GatherListLines({record(13, 3, "Scade bollo", "9:30")}, ListKind::Scadenze, kToday, 6);
+        gatherListLines({record(13, 3, "Scade bollo", "9:30")}, ListKind::Scadenze, kToday, 6);
     QCOMPARE(deadlines, QStringList{QString::fromUtf8("Venerdì Scade bollo")});
-    QCOMPARE(ReminderLabel(2, QDate(2026, 3, 14)), "Sabato");
-    QCOMPARE(ReminderLabel(3, QDate(2026, 3, 8)), "Domenica");
+    QCOMPARE(reminderLabel(2, QDate(2026, 3, 14)), "Sabato");
+    QCOMPARE(reminderLabel(3, QDate(2026, 3, 8)), "Domenica");
 }
 
 void DigestTest::noticeDaysBoundTheWindow() {
     const QList<ListRecord> deadlines{record(7, 3, "Oggi"), record(8, 3, "Domani"),
                                       record(9, 3, "Dopodomani")};
     const QList<ListRecord> none;
-    ReminderLists lists = GatherReminders(deadlines, none, none, kToday, notice(0));
+    ReminderLists lists = gatherReminders(deadlines, none, none, kToday, notice(0));
     QCOMPARE(lists.deadlines, QStringList{"Oggi  Oggi"});
-    lists = GatherReminders(deadlines, none, none, kToday, notice(1));
+    lists = gatherReminders(deadlines, none, none, kToday, notice(1));
     QCOMPARE(lists.deadlines, QStringList({"Oggi  Oggi", "Domani  Domani"}));
-    lists = GatherReminders(deadlines, none, none, kToday, notice(-1));
+    lists = gatherReminders(deadlines, none, none, kToday, notice(-1));
     QVERIFY(lists.deadlines.isEmpty());
     // Each list goes to its own collecting list.
     lists =
-        GatherReminders(none, {record(7, 3, "A", "10:00")}, {record(8, 3, "R")}, kToday, notice(1));
+        gatherReminders(none, {record(7, 3, "A", "10:00")}, {record(8, 3, "R")}, kToday, notice(1));
     QVERIFY(lists.deadlines.isEmpty());
     QCOMPARE(lists.appointments, QStringList{"Oggi  A   Ore 10:00"});
     QCOMPARE(lists.anniversaries, QStringList{"Domani  R"});
@@ -128,37 +128,37 @@ void DigestTest::undatedAndPastRecordsAreLeftOut() {
     const QList<ListRecord> records{record(6, 3, "Ieri"),      record(0, 0, "Zero"),
                                     record(29, 2, "Bisesto"),  record(31, 4, "Mai"),
                                     record(-7, 3, "Negativo"), record(7, 3, "Valido")};
-    QCOMPARE(GatherListLines(records, ListKind::Ricorrenze, kToday, 400),
+    QCOMPARE(gatherListLines(records, ListKind::Ricorrenze, kToday, 400),
              QStringList{"Oggi  Valido"});
     // On 31 December the 1 January of the list is this year's, long past.
     QVERIFY(
-        GatherListLines({record(1, 1, "Capodanno")}, ListKind::Ricorrenze, QDate(2026, 12, 31), 5)
+        gatherListLines({record(1, 1, "Capodanno")}, ListKind::Ricorrenze, QDate(2026, 12, 31), 5)
             .isEmpty());
 }
 
 // The files are read record by record: the lines are those of the records
 // the list reader reads, on damaged files and on a full random year alike.
 void DigestTest::filesGiveTheLinesOfTheirRecords_data() {
-    AddMalformedCorpusRows();
+    addMalformedCorpusRows();
     QTest::newRow("random year") << QString();  // made in the test
 }
 
 void DigestTest::filesGiveTheLinesOfTheirRecords() {
     QFETCH(QString, path);
-    QByteArray bytes = ReadCorpusFile(path);
+    QByteArray bytes = readCorpusFile(path);
     QRandomGenerator random(365);
     for (int i = 0; path.isEmpty() && i < 2000; ++i)
         bytes += QByteArray::number(random.bounded(-1, 33)) + ',' +
                  QByteArray::number(random.bounded(0, 14)) + ",\"m" + QByteArray::number(i) +
                  "\",\"" + QByteArray::number(random.bounded(25)) + ":05\"\r\n";
     TempFolder folder;
-    for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
+    for (ListKind kind : kAllListKinds) folder.write(listTraits(kind).fileName, bytes);
     for (const QDate& today : {kToday, QDate(2026, 12, 30), QDate(2028, 2, 28)}) {
         const Settings settings = notice(40);
-        QCOMPARE(GatherRemindersFromFiles(QDir(folder.path()), today, settings),
-                 GatherReminders(ParseListRecords(bytes, ListKind::Scadenze),
-                                 ParseListRecords(bytes, ListKind::Appuntamenti),
-                                 ParseListRecords(bytes, ListKind::Ricorrenze), today, settings));
+        QCOMPARE(gatherRemindersFromFiles(QDir(folder.path()), today, settings),
+                 gatherReminders(parseListRecords(bytes, ListKind::Scadenze),
+                                 parseListRecords(bytes, ListKind::Appuntamenti),
+                                 parseListRecords(bytes, ListKind::Ricorrenze), today, settings));
     }
 }
 
@@ -166,12 +166,12 @@ void DigestTest::presentationOrder() {
     ReminderLists lists;
     lists.deadlines = {"s1", "s2"};
     lists.anniversaries = {"r1", "r2", "r3"};
-    QList<ReminderSection> up = PresentationOrder(lists, true);
+    QList<ReminderSection> up = orderForPresentation(lists, true);
     QCOMPARE(up.size(), 2);  // no appointments: no section for them
     QCOMPARE(up[0].kind, ListKind::Ricorrenze);
     QCOMPARE(up[0].lines, QStringList({"r1", "r2", "r3"}));
     QCOMPARE(up[1].kind, ListKind::Scadenze);
-    QList<ReminderSection> down = PresentationOrder(lists, false);
+    QList<ReminderSection> down = orderForPresentation(lists, false);
     QCOMPARE(down[0].lines, QStringList({"r3", "r2", "r1"}));
     QCOMPARE(down[1].lines, QStringList({"s2", "s1"}));
 }

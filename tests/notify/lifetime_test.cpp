@@ -204,29 +204,29 @@ void LifetimeTest::secondCopyAsksTheFirstToShow() {
     TempFolder folder;
     TempFolder other;
     SingleInstance first(folder.path());
-    QCOMPARE(first.Acquire(), SingleInstance::Outcome::First);
+    QCOMPARE(first.acquire(), SingleInstance::Outcome::First);
     QVERIFY(first.listening());
-    QVERIFY(folder.exists(SingleInstance::LockFileName()));
+    QVERIFY(folder.exists(SingleInstance::lockFileName()));
 
     // The same folder by another name is the same folder.
     SingleInstance second(folder.path() + "/.");
-    QCOMPARE(second.Acquire(), SingleInstance::Outcome::AlreadyRunning);
+    QCOMPARE(second.acquire(), SingleInstance::Outcome::AlreadyRunning);
     QSignalSpy shown(&first, &SingleInstance::showRequested);
-    QVERIFY(second.AskRunningCopyToShow());
+    QVERIFY(second.askRunningCopyToShow());
     QVERIFY(shown.wait(5000));
     QCOMPARE(shown.count(), 1);
     // A calendar file handed over by its absolute path, whatever it holds.
     QSignalSpy imported(&first, &SingleInstance::importRequested);
     const QString odd = folder.file(QStringLiteral("invito è\n1.ics"));
-    QVERIFY(second.AskRunningCopyToImport(odd));
+    QVERIFY(second.askRunningCopyToImport(odd));
     QVERIFY(imported.wait(5000));
     QCOMPARE(imported.count(), 1);
     QCOMPARE(imported.at(0).at(0).toString(), odd);
 
     SingleInstance elsewhere(other.path());
-    QCOMPARE(elsewhere.Acquire(), SingleInstance::Outcome::First);
-    QVERIFY(SingleInstance::ServerName(folder.path()) != SingleInstance::ServerName(other.path()));
-    QVERIFY(SingleInstance::ServerName(folder.path()).size() < 60);
+    QCOMPARE(elsewhere.acquire(), SingleInstance::Outcome::First);
+    QVERIFY(SingleInstance::serverName(folder.path()) != SingleInstance::serverName(other.path()));
+    QVERIFY(SingleInstance::serverName(folder.path()).size() < 60);
 }
 
 void LifetimeTest::staleLockIsTakenOver() {
@@ -237,19 +237,19 @@ void LifetimeTest::staleLockIsTakenOver() {
     QVERIFY(gone.waitForFinished(10000));
     const qint64 deadPid = gone.processId() > 0 ? gone.processId() : 999999;
     const QByteArray host = QSysInfo::machineHostName().toUtf8();
-    folder.write(SingleInstance::LockFileName(),
+    folder.write(SingleInstance::lockFileName(),
                  QByteArray::number(deadPid) + "\nricordel\n" + host + "\n");
     {
         SingleInstance next(folder.path());
-        QCOMPARE(next.Acquire(), SingleInstance::Outcome::First);
+        QCOMPARE(next.acquire(), SingleInstance::Outcome::First);
         QVERIFY(next.listening());
     }
     // A lock whose holder still runs is not taken.
-    folder.write(SingleInstance::LockFileName(),
+    folder.write(SingleInstance::lockFileName(),
                  QByteArray::number(QCoreApplication::applicationPid()) + "\n" +
                      QCoreApplication::applicationFilePath().toUtf8() + "\n" + host + "\n");
     SingleInstance blocked(folder.path());
-    QCOMPARE(blocked.Acquire(), SingleInstance::Outcome::AlreadyRunning);
+    QCOMPARE(blocked.acquire(), SingleInstance::Outcome::AlreadyRunning);
 }
 
 QTEST_MAIN(LifetimeTest)

@@ -17,7 +17,7 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     NotificationStandIn standIn(QDBusConnection::sessionBus());
-    if (!standIn.Register()) {
+    if (!standIn.registerOnBus()) {
         std::fprintf(stderr, "notify_standin: the service name is taken or there is no bus\n");
         return 1;
     }
@@ -33,9 +33,9 @@ int main(int argc, char** argv) {
         }
         const QStringList words = QString::fromUtf8(buffer).simplified().split(u' ');
         if (words.size() == 3 && words[0] == u"action")
-            standIn.SendActionInvoked(words[1].toUInt(), words[2]);
+            standIn.sendActionInvoked(words[1].toUInt(), words[2]);
         else if (words.size() == 3 && words[0] == u"closed")
-            standIn.SendNotificationClosed(words[1].toUInt(), words[2].toUInt());
+            standIn.sendNotificationClosed(words[1].toUInt(), words[2].toUInt());
     });
     return app.exec();
 }

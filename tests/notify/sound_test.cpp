@@ -26,7 +26,7 @@ constexpr int kRecordRate = 8000;
 constexpr int kRingingMs = 22500;  // ends between two starts
 
 // A mono 16-bit PCM .wav: `seconds` of a 1 kHz tone.
-QByteArray ToneWav(double seconds) {
+QByteArray toneWav(double seconds) {
     const int rate = 44100;
     const int samples = static_cast<int>(seconds * rate);
     QByteArray data(samples * 2, Qt::Uninitialized);
@@ -51,7 +51,7 @@ struct Burst {
     double start;
     double length;
 };
-QList<Burst> Bursts(const QByteArray& raw) {
+QList<Burst> burstsIn(const QByteArray& raw) {
     const int window = kRecordRate / 50;
     const auto* s = reinterpret_cast<const qint16*>(raw.constData());
     const qsizetype n = raw.size() / 2;
@@ -85,9 +85,9 @@ class SoundTest : public QObject {
         const QString wav = dir.filePath("allarme.wav");
         QFile f(wav);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(ToneWav(0.5));
+        f.write(toneWav(0.5));
         f.close();
-        QCOMPARE(ReadWavSamples(wav).format.sampleFormat(), QAudioFormat::Int16);
+        QCOMPARE(readWavSamples(wav).format.sampleFormat(), QAudioFormat::Int16);
 
         // Silence played into the sink all along keeps it running, so the
         // recording's time runs with the clock between the sounds too. Its
@@ -110,7 +110,7 @@ class SoundTest : public QObject {
         Settings settings;
         settings.alarmSound = wav;
         {
-            AlarmWindow siren(SystemSoundPlayerFactory()(), settings);
+            AlarmWindow siren(systemSoundPlayerFactory()(), settings);
             const QDateTime now = QDateTime::currentDateTime();
             siren.addAlarms({{AlarmKind::Due, now, "Dentista"}}, now);
             // The sound plays as long as it must: this waits on real audio.
@@ -124,7 +124,7 @@ class SoundTest : public QObject {
 
         QFile rec(dir.filePath("rec.raw"));
         QVERIFY(rec.open(QIODevice::ReadOnly));
-        const QList<Burst> bursts = Bursts(rec.readAll());
+        const QList<Burst> bursts = burstsIn(rec.readAll());
         QStringList at;
         for (const Burst& b : bursts)
             at << QStringLiteral("%1 (%2 s)").arg(b.start, 0, 'f', 2).arg(b.length, 0, 'f', 2);
@@ -155,7 +155,7 @@ class SoundTest : public QObject {
         WavSoundPlayer player;
         player.play(bad);
         QVERIFY(player.usesFallback());
-        QVERIFY(!ReadWavSamples(bad).format.isValid());
+        QVERIFY(!readWavSamples(bad).format.isValid());
     }
 };
 

@@ -24,7 +24,7 @@
 namespace {
 
 int px(int twips) {
-    return TwipsToPixels(twips);
+    return twipsToPixels(twips);
 }
 
 }  // namespace
@@ -53,7 +53,7 @@ void WindowsTest::sirenSoundFollowsItsAlarms() {
     const QString path = folder.file("allarme.wav");
     Settings settings;
     settings.alarmSound = path;
-    auto* siren = new AlarmWindow(FakePlayerFactory(log)(), settings);
+    auto* siren = new AlarmWindow(fakePlayerFactory(log)(), settings);
     QPointer<AlarmWindow> guard(siren);
     const QDateTime now(QDate(2026, 3, 7), QTime(9, 50));
     // A warning sounds once and does not repeat.
@@ -210,7 +210,7 @@ void WindowsTest::boxButtonsSetTheStopFlag() {
     auto log = std::make_shared<PlayerLog>();
     bool stop = false;
     {
-        ReminderBox box(stop, FakePlayerFactory(log)());
+        ReminderBox box(stop, fakePlayerFactory(log)());
         box.player()->play(folder.file("s.wav"));
         box.show();
         QTest::mouseClick(box.findChild<QPushButton*>("BtnStop"), Qt::LeftButton);
@@ -219,7 +219,7 @@ void WindowsTest::boxButtonsSetTheStopFlag() {
         QVERIFY(log->playing().isEmpty());  // closing the box ends its sound
     }
     {
-        ReminderBox box(stop, FakePlayerFactory(log)());
+        ReminderBox box(stop, fakePlayerFactory(log)());
         box.show();
         QTest::keyClick(&box, Qt::Key_Escape);  // closed otherwise: flag unchanged
         QVERIFY(!box.isVisible());
@@ -291,7 +291,7 @@ void WindowsTest::realPlayerPlaysNothingForAMissingFile() {
     QVERIFY(player.mediaPlayer()->source().isEmpty());
     player.play(QString());
     QCOMPARE(player.mediaPlayer()->playbackState(), QMediaPlayer::StoppedState);
-    QVERIFY(!SoundFileExists(folder.path()));  // a folder is no sound file
+    QVERIFY(!soundFileExists(folder.path()));  // a folder is no sound file
 }
 
 QTEST_MAIN(WindowsTest)

@@ -11,7 +11,7 @@
 
 namespace {
 
-QString Text(const char* s) {
+QString textOf(const char* s) {
     return QString::fromUtf8(s);
 }
 
@@ -25,22 +25,22 @@ struct ReadBack {
         icalcomponent* root = icalparser_parse_string(ics.constData());
         if (!root) return;
         if (icalcomponent* tz = icalcomponent_get_first_component(root, ICAL_VTIMEZONE_COMPONENT))
-            zone = Text(icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY)
+            zone = textOf(icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY)
                             ? icalproperty_get_tzid(
                                   icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY))
                             : "");
         for (icalcomponent* ev = icalcomponent_get_first_component(root, ICAL_VEVENT_COMPONENT); ev;
              ev = icalcomponent_get_next_component(root, ICAL_VEVENT_COMPONENT)) {
             icalproperty* start = icalcomponent_get_first_property(ev, ICAL_DTSTART_PROPERTY);
-            QString line = Text(icalproperty_get_categories(
+            QString line = textOf(icalproperty_get_categories(
                                icalcomponent_get_first_property(ev, ICAL_CATEGORIES_PROPERTY))) +
-                           '|' + Text(icalcomponent_get_summary(ev)) + '|' +
-                           Text(icaltime_as_ical_string(icalproperty_get_dtstart(start)));
+                           '|' + textOf(icalcomponent_get_summary(ev)) + '|' +
+                           textOf(icaltime_as_ical_string(icalproperty_get_dtstart(start)));
             if (icalparameter* tzid = icalproperty_get_first_parameter(start, ICAL_TZID_PARAMETER))
-                line += " tz=" + Text(icalparameter_get_tzid(tzid));
+                line += " tz=" + textOf(icalparameter_get_tzid(tzid));
             if (icalcomponent_get_first_property(ev, ICAL_DURATION_PROPERTY)) line += " DURATION";
             const icaltimetype end = icalcomponent_get_dtend(ev);
-            if (!icaltime_is_date(end)) line += " end=" + Text(icaltime_as_ical_string(end));
+            if (!icaltime_is_date(end)) line += " end=" + textOf(icaltime_as_ical_string(end));
             if (icalcomponent* a = icalcomponent_get_first_component(ev, ICAL_VALARM_COMPONENT)) {
                 const bool display = icalproperty_get_action(icalcomponent_get_first_property(
                                          a, ICAL_ACTION_PROPERTY)) == ICAL_ACTION_DISPLAY;
@@ -49,26 +49,26 @@ struct ReadBack {
                         icalcomponent_get_first_property(a, ICAL_TRIGGER_PROPERTY))
                         .duration);
                 line += QStringLiteral(" alarm=%1@%2").arg(display ? "DISPLAY" : "other").arg(at);
-                alarmTexts << Text(icalcomponent_get_description(a));
+                alarmTexts << textOf(icalcomponent_get_description(a));
             }
             if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY)) {
                 icalrecurrencetype r = icalproperty_get_rrule(p);
-                line += ' ' + Text(icalrecurrencetype_as_string(&r));
+                line += ' ' + textOf(icalrecurrencetype_as_string(&r));
             }
-            if (const char* note = icalcomponent_get_description(ev)) line += " note=" + Text(note);
+            if (const char* note = icalcomponent_get_description(ev)) line += " note=" + textOf(note);
             events << line;
-            uids << Text(icalcomponent_get_uid(ev));
-            summaries << Text(icalcomponent_get_summary(ev));
+            uids << textOf(icalcomponent_get_uid(ev));
+            summaries << textOf(icalcomponent_get_summary(ev));
         }
         icalcomponent_free(root);
     }
 };
 
-CalendarLists Lists(const QByteArray& appointments, const QByteArray& deadlines,
+CalendarLists listsOf(const QByteArray& appointments, const QByteArray& deadlines,
                     const QByteArray& anniversaries) {
-    return {ParseListRecords(appointments, ListKind::Appuntamenti),
-            ParseListRecords(deadlines, ListKind::Scadenze),
-            ParseListRecords(anniversaries, ListKind::Ricorrenze)};
+    return {parseListRecords(appointments, ListKind::Appuntamenti),
+            parseListRecords(deadlines, ListKind::Scadenze),
+            parseListRecords(anniversaries, ListKind::Ricorrenze)};
 }
 
 const FakeClock kMarch2026(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
@@ -80,13 +80,13 @@ class CalendarExportTest : public QObject {
 
   private Q_SLOTS:
     void whatEachListBecomes() {
-        const CalendarExport out = ExportCalendar(
-            Lists("7,3,\"Dentista\",\"10:30\"\r\n25,10,\"Notte\",\"2:30\"\r\n"
+        const CalendarExport out = buildCalendarExport(
+            listsOf("7,3,\"Dentista\",\"10:30\"\r\n25,10,\"Notte\",\"2:30\"\r\n"
                   "29,3,\"Salto\",\"2:30\"\r\n8,3,\"Spesa\",\"\"\r\n"
                   "9,3,\"Pranzo\",\"dopo pranzo\"\r\n1,1,\"Capodanno (ny)\",\"9.05\"\r\n"
                   "2,1,\"Passato\",\"08:00\"\r\n0,0,\"Data persa\",\"10:00\"\r\nabc,\"Rotto\"\r\n",
-                  ListFile({{25, 12, "Scade bollo"}, {29, 2, "Scade bisestile"}}),
-                  ListFile({{14, 7, "Anna"}, {29, 2, "Leo"}, {31, 4, "Mai"}})),
+                  listFile({{25, 12, "Scade bollo"}, {29, 2, "Scade bisestile"}}),
+                  listFile({{14, 7, "Anna"}, {29, 2, "Leo"}, {31, 4, "Mai"}})),
             kMarch2026, QStringLiteral("Europe/Rome"));
         QCOMPARE(out.written, 10);
         QCOMPARE(out.skipped, 4);  // 0/0, the unreadable record, 29/2 in 2026, 31/4
@@ -122,8 +122,8 @@ class CalendarExportTest : public QObject {
         // In 2028 29/2 is a day of every list, but a past "(ny)" one has none
         // next year. No zone: floating time and no VTIMEZONE.
         const CalendarExport out =
-            ExportCalendar(Lists(ListFile({{29, 2, "Bisestile (ny)", ""}, {7, 3, "Dentista", "10:30"}}),
-                                 ListFile({{29, 2, "Scade"}}), ListFile({{29, 2, "Leo"}})),
+            buildCalendarExport(listsOf(listFile({{29, 2, "Bisestile (ny)", ""}, {7, 3, "Dentista", "10:30"}}),
+                                 listFile({{29, 2, "Scade"}}), listFile({{29, 2, "Leo"}})),
                            FakeClock(QDateTime(QDate(2028, 3, 7), QTime(10, 0))), QString());
         QCOMPARE(out.skipped, 1);
         const ReadBack cal(out.ics);
@@ -142,7 +142,7 @@ class CalendarExportTest : public QObject {
                                         "sita\x01\x1B\x7F\x8D ok\ts\xEC\",\"23:45\"\r\n";
         for (const char* zone : {"UTC", "Etc/UTC", "GMT"}) {
             const CalendarExport out =
-                ExportCalendar(Lists(appointments, {}, {}), kMarch2026, QString::fromLatin1(zone));
+                buildCalendarExport(listsOf(appointments, {}, {}), kMarch2026, QString::fromLatin1(zone));
             const ReadBack cal(out.ics);
             QVERIFY(cal.zone.isEmpty());
             QCOMPARE(cal.events, QStringList({"Appuntamenti|(senza testo)|20260307T103000Z "
@@ -165,7 +165,7 @@ class CalendarExportTest : public QObject {
             file += "3,4,\"Visita " + QByteArray(n, '\xE8') + "\",\"9:30\"\r\n";
             expected << "Visita " + QString(n, u'a') << "Visita " + QString(n, u'è');
         }
-        const CalendarExport out = ExportCalendar(Lists(file, {}, {}), kMarch2026, QString());
+        const CalendarExport out = buildCalendarExport(listsOf(file, {}, {}), kMarch2026, QString());
         const ReadBack cal(out.ics);
         QCOMPARE(cal.summaries, expected);
         QCOMPARE(cal.alarmTexts, expected.mid(1));
@@ -181,15 +181,15 @@ class CalendarExportTest : public QObject {
     }
 
     void uidsAreStableAndUnique() {
-        const QByteArray twins = ListFile({{5, 5, "Riunione", "9:00"}, {5, 5, "Riunione", "9:00"}});
-        const QByteArray others = ListFile({{6, 5, "Altro", ""}});
+        const QByteArray twins = listFile({{5, 5, "Riunione", "9:00"}, {5, 5, "Riunione", "9:00"}});
+        const QByteArray others = listFile({{6, 5, "Altro", ""}});
         const ReadBack first(
-            ExportCalendar(Lists(twins + others, ListFile({{5, 5, "Riunione"}}), ListFile({{5, 5, "Riunione"}})),
+            buildCalendarExport(listsOf(twins + others, listFile({{5, 5, "Riunione"}}), listFile({{5, 5, "Riunione"}})),
                            kMarch2026, {})
                 .ics);
         // Later, in another zone, with an entry added in front.
-        const ReadBack again(ExportCalendar(Lists(ListFile({{1, 5, "Nuovo", ""}}) + twins + others,
-                                                  ListFile({{5, 5, "Riunione"}}), ListFile({{5, 5, "Riunione"}})),
+        const ReadBack again(buildCalendarExport(listsOf(listFile({{1, 5, "Nuovo", ""}}) + twins + others,
+                                                  listFile({{5, 5, "Riunione"}}), listFile({{5, 5, "Riunione"}})),
                                             FakeClock(QDateTime(QDate(2026, 6, 1), QTime(18, 45))),
                                             QStringLiteral("Europe/Rome"))
                                  .ics);

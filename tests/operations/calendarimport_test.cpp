@@ -27,16 +27,16 @@ struct Desk {
     }
 };
 
-QByteArray Calendar(const QByteArray& body) {
+QByteArray calendarText(const QByteArray& body) {
     return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Prova//IT\r\n" + body + "END:VCALENDAR\r\n";
 }
 
-QByteArray Event(const QByteArray& lines) {
+QByteArray eventText(const QByteArray& lines) {
     return "BEGIN:VEVENT\r\nUID:" + QByteArray::number(qHash(lines)) + "@prova\r\n" + lines +
            "END:VEVENT\r\n";
 }
 
-QByteArray Lists(const TempFolder& folder) {
+QByteArray listsOf(const TempFolder& folder) {
     return folder.read("Ricordel.dat") + "|" + folder.read("Date.dat") + "|" +
            folder.read("Ricorrenze.dat");
 }
@@ -49,33 +49,33 @@ class CalendarImportTest : public QObject {
   private Q_SLOTS:
     void foreignEventsTakenOnceAfterYes() {
         TempFolder folder;
-        folder.write("Ricordel.dat", ListFile({{8, 3, "Dentista", "09:00"}}));
-        const QByteArray ics = Calendar(
-            Event("DTSTART:20260310T080500Z\r\nDTEND:20260310T090000Z\r\n"
+        folder.write("Ricordel.dat", listFile({{8, 3, "Dentista", "09:00"}}));
+        const QByteArray ics = calendarText(
+            eventText("DTSTART:20260310T080500Z\r\nDTEND:20260310T090000Z\r\n"
                   "SUMMARY:Cena da \"Gino\" \xF0\x9F\x8D\x95 \xC3\xA8\\, ok\r\n") +
-            Event("DTSTART;TZID=Europe/Rome:20260309T143000\r\nSUMMARY:Riunione\r\n") +
-            Event("DTSTART;VALUE=DATE:20260401\r\nSUMMARY:Gita\r\n") +
-            Event("DTSTART:20260315T211500\r\nSUMMARY:Ora locale\r\n") +
-            Event(
+            eventText("DTSTART;TZID=Europe/Rome:20260309T143000\r\nSUMMARY:Riunione\r\n") +
+            eventText("DTSTART;VALUE=DATE:20260401\r\nSUMMARY:Gita\r\n") +
+            eventText("DTSTART:20260315T211500\r\nSUMMARY:Ora locale\r\n") +
+            eventText(
                 "DTSTART;VALUE=DATE:19800520\r\nRRULE:FREQ=YEARLY\r\nSUMMARY:Compleanno Anna\r\n") +
-            Event("DTSTART:20260105T170000Z\r\nRRULE:FREQ=WEEKLY\r\nEXDATE:20260309T170000Z\r\n"
+            eventText("DTSTART:20260105T170000Z\r\nRRULE:FREQ=WEEKLY\r\nEXDATE:20260309T170000Z\r\n"
                   "SUMMARY:Palestra\r\n") +
-            Event("DTSTART;VALUE=DATE:20260630\r\nCATEGORIES:Lavoro,Scadenze\r\n"
+            eventText("DTSTART;VALUE=DATE:20260630\r\nCATEGORIES:Lavoro,Scadenze\r\n"
                   "SUMMARY:Dichiarazione\r\n") +
-            Event("DTSTART:20260308T080000Z\r\nSUMMARY:Dentista\r\n") +
-            Event("DTSTART:20260311T080000Z\r\nSTATUS:CANCELLED\r\nSUMMARY:Annullato\r\n") +
-            Event("DTSTART;VALUE=DATE:20260110\r\nSUMMARY:Passato\r\n") +
-            Event("DTSTART;VALUE=DATE:20260101\r\nRRULE:FREQ=DAILY;COUNT=3\r\nSUMMARY:Finito\r\n") +
-            Event("DTSTART;VALUE=DATE:20270307\r\nSUMMARY:Tra un anno\r\n") +
+            eventText("DTSTART:20260308T080000Z\r\nSUMMARY:Dentista\r\n") +
+            eventText("DTSTART:20260311T080000Z\r\nSTATUS:CANCELLED\r\nSUMMARY:Annullato\r\n") +
+            eventText("DTSTART;VALUE=DATE:20260110\r\nSUMMARY:Passato\r\n") +
+            eventText("DTSTART;VALUE=DATE:20260101\r\nRRULE:FREQ=DAILY;COUNT=3\r\nSUMMARY:Finito\r\n") +
+            eventText("DTSTART;VALUE=DATE:20270307\r\nSUMMARY:Tra un anno\r\n") +
             "BEGIN:VTODO\r\nUID:t@prova\r\nSUMMARY:Compito\r\nEND:VTODO\r\n"
             "BEGIN:VJOURNAL\r\nUID:j@prova\r\nSUMMARY:Nota\r\nEND:VJOURNAL\r\n");
         folder.write("invito.ics", ics);
-        const QByteArray before = Lists(folder);
+        const QByteArray before = listsOf(folder);
 
         Desk desk(folder);
         desk.dialogs.answer(MsgAnswer::No);
-        QCOMPARE(ImportCalendar(desk.agenda, folder.file("invito.ics"), kRome), 0);
-        QCOMPARE(Lists(folder), before);
+        QCOMPARE(importCalendarInto(desk.agenda, folder.file("invito.ics"), kRome), 0);
+        QCOMPARE(listsOf(folder), before);
         const QString box = desk.dialogs.texts().value(0);
         QVERIFY2(
             box.contains("- 5 appuntamenti (1 è la prossima data di un evento ripetuto)\n"
@@ -87,7 +87,7 @@ class CalendarImportTest : public QObject {
             qPrintable(box));
 
         desk.dialogs.answer(MsgAnswer::Yes);
-        QCOMPARE(ImportCalendar(desk.agenda, folder.file("invito.ics"), kRome), 7);
+        QCOMPARE(importCalendarInto(desk.agenda, folder.file("invito.ics"), kRome), 7);
         QCOMPARE(folder.read("Ricordel.dat"),
                  QByteArray("8,3,\"Dentista\",\"09:00\"\r\n"
                             "9,3,\"Riunione\",\"14:30\"\r\n"
@@ -95,13 +95,13 @@ class CalendarImportTest : public QObject {
                             "15,3,\"Ora locale\",\"21:15\"\r\n"
                             "16,3,\"Palestra\",\"18:00\"\r\n"
                             "1,4,\"Gita\",\"\"\r\n"));
-        QCOMPARE(folder.read("Date.dat"), ListFile({{30, 6, "Dichiarazione"}}));
-        QCOMPARE(folder.read("Ricorrenze.dat"), ListFile({{20, 5, "Compleanno Anna"}}));
+        QCOMPARE(folder.read("Date.dat"), listFile({{30, 6, "Dichiarazione"}}));
+        QCOMPARE(folder.read("Ricorrenze.dat"), listFile({{20, 5, "Compleanno Anna"}}));
 
         // The same file again adds nothing and asks nothing.
-        const QByteArray once = Lists(folder);
-        QCOMPARE(ImportCalendar(desk.agenda, folder.file("invito.ics"), kRome), 0);
-        QCOMPARE(Lists(folder), once);
+        const QByteArray once = listsOf(folder);
+        QCOMPARE(importCalendarInto(desk.agenda, folder.file("invito.ics"), kRome), 0);
+        QCOMPARE(listsOf(folder), once);
         QVERIFY2(desk.dialogs.shown.last().buttons == MsgButtons::Ok &&
                      desk.dialogs.texts().last().contains("- 8 già presenti nelle liste"),
                  qPrintable(desk.dialogs.texts().last()));
@@ -114,25 +114,25 @@ class CalendarImportTest : public QObject {
             "1,1,\"Passato\",\"9:00\"\r\n7,3,\"Oggi\",\"10:30\"\r\n8,3,\"Spesa\",\"\"\r\n"
             "9,3,\"Pranzo\",\"dopo pranzo\"\r\n20,3,\"Visita \x80 10, s\xEC\",\"9:05\"\r\n"
             "2,1,\"Capodanno (ny)\",\"8:00\"\r\n";
-        const QByteArray deadlines = ListFile({{1, 2, "Scaduta"}, {25, 12, "Bollo"}});
-        const QByteArray anniversaries = ListFile({{14, 1, "Anna"}, {29, 2, "Leo"}, {14, 7, "Mario"}});
+        const QByteArray deadlines = listFile({{1, 2, "Scaduta"}, {25, 12, "Bollo"}});
+        const QByteArray anniversaries = listFile({{14, 1, "Anna"}, {29, 2, "Leo"}, {14, 7, "Mario"}});
         const FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         const CalendarExport out =
-            ExportCalendar({ParseListRecords(appointments, ListKind::Appuntamenti),
-                            ParseListRecords(deadlines, ListKind::Scadenze),
-                            ParseListRecords(anniversaries, ListKind::Ricorrenze)},
+            buildCalendarExport({parseListRecords(appointments, ListKind::Appuntamenti),
+                            parseListRecords(deadlines, ListKind::Scadenze),
+                            parseListRecords(anniversaries, ListKind::Ricorrenze)},
                            clock, QStringLiteral("Europe/Rome"));
 
         TempFolder folder;
         folder.write("Ricordel.ics", out.ics);
         Desk desk(folder);
         desk.dialogs.answer(MsgAnswer::Yes);
-        QCOMPARE(ImportCalendar(desk.agenda, folder.file("Ricordel.ics"), kRome), 9);
+        QCOMPARE(importCalendarInto(desk.agenda, folder.file("Ricordel.ics"), kRome), 9);
         QCOMPARE(folder.read("Ricordel.dat"),
                  QByteArray("2,1,\"Capodanno (ny)\",\"8:00\"\r\n7,3,\"Oggi\",\"10:30\"\r\n"
                             "8,3,\"Spesa\",\"\"\r\n9,3,\"Pranzo\",\"dopo pranzo\"\r\n"
                             "20,3,\"Visita \x80 10, s\xEC\",\"9:05\"\r\n"));
-        QCOMPARE(folder.read("Date.dat"), ListFile({{25, 12, "Bollo"}}));
+        QCOMPARE(folder.read("Date.dat"), listFile({{25, 12, "Bollo"}}));
         QCOMPARE(folder.read("Ricorrenze.dat"), anniversaries);
     }
 
@@ -145,7 +145,7 @@ class CalendarImportTest : public QObject {
                                                   << "il contenuto non è in formato iCalendar";
         QTest::newRow("empty") << QByteArray("\xEF\xBB\xBF \r\n") << "il file è vuoto";
         QTest::newRow("no event")
-            << Calendar(
+            << calendarText(
                    "BEGIN:VTODO\r\nUID:t\r\nSUMMARY:Compito\r\nEND:VTODO\r\n"
                    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nEND:VALARM\r\n")
             << "il file non contiene eventi";
@@ -154,17 +154,17 @@ class CalendarImportTest : public QObject {
         QTest::newRow("folder") << QByteArray("<dir>") << "è una cartella";
         // The lists cannot all be saved: the entry is taken out again.
         QTest::newRow("lists not saved")
-            << Calendar(
-                   Event("DTSTART:20260310T080500Z\r\nSUMMARY:A\r\n") +
-                   Event("DTSTART;VALUE=DATE:20260310\r\nCATEGORIES:Scadenze\r\nSUMMARY:B\r\n"))
+            << calendarText(
+                   eventText("DTSTART:20260310T080500Z\r\nSUMMARY:A\r\n") +
+                   eventText("DTSTART;VALUE=DATE:20260310\r\nCATEGORIES:Scadenze\r\nSUMMARY:B\r\n"))
             << "le liste non si possono salvare, e non è stato aggiunto nulla";
     }
     void badInputChangesNothing() {
         QFETCH(QByteArray, content);
         QFETCH(QString, reason);
         TempFolder folder;
-        folder.write("Ricordel.dat", ListFile({{8, 3, "Dentista", "09:00"}}));
-        folder.write("Ricorrenze.dat", ListFile({{1, 5, "Festa"}}));
+        folder.write("Ricordel.dat", listFile({{8, 3, "Dentista", "09:00"}}));
+        folder.write("Ricorrenze.dat", listFile({{1, 5, "Festa"}}));
         const QString path = folder.file("invito.ics");
         if (content == "<dir>") {
             QVERIFY(QDir(folder.path()).mkdir("invito.ics"));
@@ -176,12 +176,12 @@ class CalendarImportTest : public QObject {
         }
         const bool saveFails = reason.startsWith("le liste");
         if (saveFails) QVERIFY(QDir(folder.path()).mkdir("Date.dat"));
-        const QByteArray before = Lists(folder);
+        const QByteArray before = listsOf(folder);
 
         Desk desk(folder);
         if (saveFails) desk.dialogs.answer(MsgAnswer::Yes);
-        QCOMPARE(ImportCalendar(desk.agenda, path, kRome), 0);
-        QCOMPARE(Lists(folder), before);
+        QCOMPARE(importCalendarInto(desk.agenda, path, kRome), 0);
+        QCOMPARE(listsOf(folder), before);
         QCOMPARE(desk.agenda.appointments().entryCount(), 1);
         const ScriptedDialogs::Shown& last = desk.dialogs.shown.last();
         QVERIFY2(last.icon == MsgIcon::Critical &&

@@ -138,7 +138,7 @@ class ColoursTest : public QObject {
         paintUrgencyColours(agenda);
         for (int r = 0; r < rows.size(); ++r)
             QCOMPARE(agenda.appointments().cellBackground(r, 1),
-                     UrgencyColour(rows[r], clock.now()));
+                     urgencyColour(rows[r], clock.now()));
     }
 
     void repaintFollowsTheClock() {

@@ -28,9 +28,9 @@ struct Fixture {
 };
 
 const QByteArray kSortedRising =
-    ListFile({{7, 3, "oggi", "8:00"}, {8, 3, "domani", ""}, {9, 3, "tardi", ""}});
-const QByteArray kDeadlinesAsShown = ListFile({{20, 3, "Scade b"}, {1, 3, "Scade a"}});
-const QByteArray kAnniversaries = ListFile({{2, 2, "E' il Compleanno di Ugo"}});
+    listFile({{7, 3, "oggi", "8:00"}, {8, 3, "domani", ""}, {9, 3, "tardi", ""}});
+const QByteArray kDeadlinesAsShown = listFile({{20, 3, "Scade b"}, {1, 3, "Scade a"}});
+const QByteArray kAnniversaries = listFile({{2, 2, "E' il Compleanno di Ugo"}});
 
 }  // namespace
 
@@ -140,16 +140,16 @@ class CommandsTest : public QObject {
         QVERIFY(!f.agenda.settings().sortAscending);
         QCOMPARE(
             f.folder.read("Ricordel.dat"),
-            ListFile({{9, 3, "tardi", ""}, {8, 3, "domani", ""}, {7, 3, "oggi", "8:00"}}));
+            listFile({{9, 3, "tardi", ""}, {8, 3, "domani", ""}, {7, 3, "oggi", "8:00"}}));
 
         Settings stored;
         stored.sortAscending = true;
-        ParseSettings(f.folder.read("Ricordel.ini"), stored);
+        parseSettings(f.folder.read("Ricordel.ini"), stored);
         QVERIFY(!stored.sortAscending);
 
         setSortOrder(f.agenda, true);
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
-        ParseSettings(f.folder.read("Ricordel.ini"), stored);
+        parseSettings(f.folder.read("Ricordel.ini"), stored);
         QVERIFY(stored.sortAscending);
     }
 };

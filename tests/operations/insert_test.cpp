@@ -11,13 +11,13 @@
 
 namespace {
 
-QList<AgendaEntry> Dated(const QStringList& dates) {
+QList<AgendaEntry> datedEntries(const QStringList& dates) {
     QList<AgendaEntry> out;
     for (const QString& d : dates) out.append({d, "voce " + d, {}, {}});
     return out;
 }
 
-QStringList Dates(const ListModel& list) {
+QStringList datesOf(const ListModel& list) {
     QStringList out;
     for (int r = 0; r < list.entryCount(); ++r) out << list.text(r, ListModel::ColDate);
     return out;
@@ -56,8 +56,8 @@ class InsertTest : public QObject {
         QFETCH(bool, ascending);
         QFETCH(int, place);
         ListModel list(ListKind::Scadenze);
-        list.replaceAll(Dated(rows));
-        QCOMPARE(InsertionPlace(list, newDate, ascending, 2026), place);
+        list.replaceAll(datedEntries(rows));
+        QCOMPARE(insertionPlace(list, newDate, ascending, 2026), place);
     }
 
     void deadlineKeepsTheOfferedPrefixAndIsSavedAtOnce() {
@@ -66,7 +66,7 @@ class InsertTest : public QObject {
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
         agenda.settings().sortAscending = true;
-        agenda.list(ListKind::Scadenze).replaceAll(Dated({"1/3", "20/3"}));
+        agenda.list(ListKind::Scadenze).replaceAll(datedEntries({"1/3", "20/3"}));
         agenda.selectTab(1);
         dialogs.type(QString::fromUtf16(u"Scade bollo \"auto\" \u2192 Gy\u0151r"));
         insertEntry(agenda, QDate(2027, 3, 15));
@@ -78,11 +78,11 @@ class InsertTest : public QObject {
         // The quote would break the file's record: it is stored as an
         // apostrophe. The list holds what the file keeps: "?" for each
         // character Windows-1252 lacks.
-        QCOMPARE(Dates(agenda.list(ListKind::Scadenze)), QStringList({"1/3", "15/3", "20/3"}));
+        QCOMPARE(datesOf(agenda.list(ListKind::Scadenze)), QStringList({"1/3", "15/3", "20/3"}));
         QCOMPARE(agenda.list(ListKind::Scadenze).entry(1),
                  (AgendaEntry{"15/3", "Scade bollo 'auto' ? Gy?r", "", ""}));
         QCOMPARE(folder.read("Date.dat"),
-                 ListFile({{1, 3, "voce 1/3"}, {15, 3, "Scade bollo 'auto' ? Gy?r"}, {20, 3, "voce 20/3"}}));
+                 listFile({{1, 3, "voce 1/3"}, {15, 3, "Scade bollo 'auto' ? Gy?r"}, {20, 3, "voce 20/3"}}));
         QVERIFY(folder.exists("Ricordel.dat"));
         QVERIFY(folder.exists("Ricorrenze.dat"));
         QCOMPARE(agenda.currentTab(), 1);
@@ -104,7 +104,7 @@ class InsertTest : public QObject {
         agenda.selectTab(2);
         dialogs.type("E' il Compleanno di Anna");
         insertEntry(agenda, QDate(2026, 3, 15));
-        QCOMPARE(folder.read("Ricorrenze.dat"), ListFile({{15, 3, "E' il Compleanno di Anna"}}));
+        QCOMPARE(folder.read("Ricorrenze.dat"), listFile({{15, 3, "E' il Compleanno di Anna"}}));
     }
 
     void cancelledMessageAddsAndSavesNothing() {
@@ -153,7 +153,7 @@ class InsertTest : public QObject {
         QCOMPARE(dialogs.shown[1].defaultText, QString());
         // Inserted before the other 10/2, then put after it by the save's sort.
         QCOMPARE(folder.read("Ricordel.dat"),
-                 ListFile({{10, 2, "riunione", "14:00"}, {10, 2, "dentista", "15.30"}}));
+                 listFile({{10, 2, "riunione", "14:00"}, {10, 2, "dentista", "15.30"}}));
     }
 
     void emptyTimeMeansNoTime() {
@@ -164,7 +164,7 @@ class InsertTest : public QObject {
         dialogs.type("palestra");
         dialogs.type("");
         insertEntry(agenda, QDate(2026, 2, 1));
-        QCOMPARE(folder.read("Ricordel.dat"), ListFile({{1, 2, "palestra", ""}}));
+        QCOMPARE(folder.read("Ricordel.dat"), listFile({{1, 2, "palestra", ""}}));
         QCOMPARE(agenda.appointments().cellBackground(0, 0), 0xFFFFFF80u);
     }
 

@@ -79,17 +79,17 @@ class RecordingDevice final : public QPdfWriter {
 
 constexpr double kTolMm = 0.5;
 
-std::unique_ptr<ListModel> Appointments(const QList<AgendaEntry>& entries) {
+std::unique_ptr<ListModel> appointmentList(const QList<AgendaEntry>& entries) {
     auto model = std::make_unique<ListModel>(ListKind::Appuntamenti);
     for (const AgendaEntry& e : entries) model->append(e);
     return model;
 }
 
-AgendaEntry Entry(const QString& date, const QString& message, const QString& time = {}) {
+AgendaEntry makeEntry(const QString& date, const QString& message, const QString& time = {}) {
     return AgendaEntry{date, message, time, {}};
 }
 
-const DrawnText* FindText(const QList<DrawnText>& texts, const QString& text) {
+const DrawnText* findText(const QList<DrawnText>& texts, const QString& text) {
     for (const DrawnText& t : texts)
         if (t.text == text) return &t;
     return nullptr;
@@ -121,8 +121,8 @@ void PrintingTest::titleAloneForAnEmptyList_data() {
 void PrintingTest::titleAloneForAnEmptyList() {
     QFETCH(int, dpi);
     RecordingDevice device(dpi);
-    auto list = Appointments({});
-    QVERIFY(PrintAppointments(*list, QDate(2026, 3, 7), device));
+    auto list = appointmentList({});
+    QVERIFY(printAppointments(*list, QDate(2026, 3, 7), device));
 
     const QList<DrawnText>& texts = device.texts();
     QCOMPARE(texts.size(), 2);
@@ -157,9 +157,9 @@ void PrintingTest::rowsSitInTheirColumns_data() {
 void PrintingTest::rowsSitInTheirColumns() {
     QFETCH(int, dpi);
     RecordingDevice device(dpi);
-    auto list = Appointments({Entry("7/3", "Dentista", "9:30"), Entry("9/3", "Riunione", "14:00"),
-                              Entry("25/12", "Natale", "12:00")});
-    QVERIFY(PrintAppointments(*list, QDate(2026, 3, 7), device));
+    auto list = appointmentList({makeEntry("7/3", "Dentista", "9:30"), makeEntry("9/3", "Riunione", "14:00"),
+                              makeEntry("25/12", "Natale", "12:00")});
+    QVERIFY(printAppointments(*list, QDate(2026, 3, 7), device));
 
     struct Expected {
         QString text;
@@ -173,7 +173,7 @@ void PrintingTest::rowsSitInTheirColumns() {
     };
     QCOMPARE(device.texts().size(), 2 + expected.size());
     for (const Expected& e : expected) {
-        const DrawnText* t = FindText(device.texts(), e.text);
+        const DrawnText* t = findText(device.texts(), e.text);
         QVERIFY2(t, qPrintable(e.text));
         QVERIFY2(qAbs(device.mmX(t->baseline.x()) - e.x) < kTolMm, qPrintable(e.text));
         QVERIFY2(qAbs(device.topMm(*t) - e.y) < kTolMm, qPrintable(e.text));
@@ -188,22 +188,22 @@ void PrintingTest::weekdayIsTakenInTheCurrentYear() {
     // Printed in December, 1/1 is still this year's 1 January (a Thursday in
     // 2026), and 29/2 names a weekday only in a leap year.
     RecordingDevice device;
-    auto list = Appointments({Entry("1/1", "Capodanno"), Entry("29/2", "Bisestile")});
-    QVERIFY(PrintAppointments(*list, QDate(2026, 12, 20), device));
-    QVERIFY(FindText(device.texts(), QStringLiteral("Giovedì")));
-    QVERIFY(!FindText(device.texts(), QStringLiteral("Domenica")));
+    auto list = appointmentList({makeEntry("1/1", "Capodanno"), makeEntry("29/2", "Bisestile")});
+    QVERIFY(printAppointments(*list, QDate(2026, 12, 20), device));
+    QVERIFY(findText(device.texts(), QStringLiteral("Giovedì")));
+    QVERIFY(!findText(device.texts(), QStringLiteral("Domenica")));
 
     RecordingDevice leap;
-    QVERIFY(PrintAppointments(*list, QDate(2028, 12, 20), leap));
-    QVERIFY(FindText(leap.texts(), QStringLiteral("Sabato")));   // 1 January 2028
-    QVERIFY(FindText(leap.texts(), QStringLiteral("Martedì")));  // 29 February 2028
+    QVERIFY(printAppointments(*list, QDate(2028, 12, 20), leap));
+    QVERIFY(findText(leap.texts(), QStringLiteral("Sabato")));   // 1 January 2028
+    QVERIFY(findText(leap.texts(), QStringLiteral("Martedì")));  // 29 February 2028
 }
 
 void PrintingTest::emptyTimeAndBadDatePrintNothing() {
     RecordingDevice device;
-    auto list = Appointments(
-        {Entry("31/4", "Mai esistito", "10:00"), Entry("8/3", "Senza ora"), Entry("abc", "Testo")});
-    QVERIFY(PrintAppointments(*list, QDate(2026, 3, 7), device));
+    auto list = appointmentList(
+        {makeEntry("31/4", "Mai esistito", "10:00"), makeEntry("8/3", "Senza ora"), makeEntry("abc", "Testo")});
+    QVERIFY(printAppointments(*list, QDate(2026, 3, 7), device));
 
     // Line 1: "31/4" has no date this year, so nothing at 15 mm; line 2 has no
     // time, so nothing at 130 mm; line 3 neither.
@@ -232,10 +232,10 @@ void PrintingTest::rowsThatDoNotFitContinueOnANewPage() {
     RecordingDevice device;
     QList<AgendaEntry> entries;
     for (int i = 0; i < 70; ++i) {
-        entries << Entry(QString::number(i % 28 + 1) + "/5", "Voce " + QString::number(i));
+        entries << makeEntry(QString::number(i % 28 + 1) + "/5", "Voce " + QString::number(i));
     }
-    auto list = Appointments(entries);
-    QVERIFY(PrintAppointments(*list, QDate(2026, 3, 7), device));
+    auto list = appointmentList(entries);
+    QVERIFY(printAppointments(*list, QDate(2026, 3, 7), device));
     QCOMPARE(device.pages(), 2);
 
     // Every message once, in grid order; nothing below the bottom of a page.
@@ -257,7 +257,7 @@ void PrintingTest::rowsThatDoNotFitContinueOnANewPage() {
     // was filled: one more line would not have fitted.
     QVERIFY(firstOnPage2);
     QVERIFY(qAbs(device.topMm(*firstOnPage2) - 20) < kTolMm);
-    QVERIFY(!FindText(device.texts().mid(2), QStringLiteral("STAMPA DEL ")));
+    QVERIFY(!findText(device.texts().mid(2), QStringLiteral("STAMPA DEL ")));
     QFont regular(QStringLiteral("Arial"));
     regular.setPointSizeF(10);
     const double nextTopPx = (lastTopOnPage1 + 5) * device.logicalDpiY() / 25.4;
@@ -268,13 +268,13 @@ void PrintingTest::pdfGetsOnePagePerPageful() {
     QTemporaryDir dir;
     const QString path = dir.filePath("stampa.pdf");
     QList<AgendaEntry> entries;
-    for (int i = 0; i < 120; ++i) entries << Entry("1/6", "Voce " + QString::number(i), "8:00");
-    auto list = Appointments(entries);
+    for (int i = 0; i < 120; ++i) entries << makeEntry("1/6", "Voce " + QString::number(i), "8:00");
+    auto list = appointmentList(entries);
     {
         QPdfWriter pdf(path);
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QVERIFY(PrintAppointments(*list, QDate(2026, 3, 7), pdf));
+        QVERIFY(printAppointments(*list, QDate(2026, 3, 7), pdf));
     }
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -292,8 +292,8 @@ void PrintingTest::pdfGetsOnePagePerPageful() {
 void PrintingTest::tinyPageStillPrintsEveryRowOnce() {
     // A page too short for even the first line must not loop for ever.
     RecordingDevice device(600, QPageSize(QSizeF(100, 12), QPageSize::Millimeter));
-    auto list = Appointments({Entry("1/2", "A"), Entry("2/2", "B"), Entry("3/2", "C")});
-    QVERIFY(PrintAppointments(*list, QDate(2026, 3, 7), device));
+    auto list = appointmentList({makeEntry("1/2", "A"), makeEntry("2/2", "B"), makeEntry("3/2", "C")});
+    QVERIFY(printAppointments(*list, QDate(2026, 3, 7), device));
     QCOMPARE(device.pages(), 3);
     QStringList messages;
     for (const DrawnText& t : device.texts())
@@ -303,17 +303,17 @@ void PrintingTest::tinyPageStillPrintsEveryRowOnce() {
 
 void PrintingTest::deviceFailuresAreReported() {
     QList<AgendaEntry> entries;
-    for (int i = 0; i < 60; ++i) entries << Entry("1/6", "Voce " + QString::number(i));
-    auto list = Appointments(entries);
+    for (int i = 0; i < 60; ++i) entries << makeEntry("1/6", "Voce " + QString::number(i));
+    auto list = appointmentList(entries);
 
     RecordingDevice refusesPages;
     refusesPages.newPageSucceeds = false;
-    QVERIFY(!PrintAppointments(*list, QDate(2026, 3, 7), refusesPages));
-    QVERIFY(!FindText(refusesPages.texts(), QStringLiteral("Voce 59")));
+    QVERIFY(!printAppointments(*list, QDate(2026, 3, 7), refusesPages));
+    QVERIFY(!findText(refusesPages.texts(), QStringLiteral("Voce 59")));
 
     RecordingDevice cannotBegin;
     cannotBegin.engine().beginSucceeds = false;
-    QVERIFY(!PrintAppointments(*list, QDate(2026, 3, 7), cannotBegin));
+    QVERIFY(!printAppointments(*list, QDate(2026, 3, 7), cannotBegin));
     QVERIFY(cannotBegin.texts().isEmpty());
 }
 

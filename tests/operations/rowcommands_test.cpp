@@ -22,7 +22,7 @@ class FakeViewer final : public ArchiveViewer {
     };
     QList<Call> calls;
     int failuresLeft = 0;
-    bool Open(const QString& path, const QString& windowsFolder) override {
+    bool open(const QString& path, const QString& windowsFolder) override {
         calls.append({path, windowsFolder});
         if (failuresLeft == 0) return true;
         --failuresLeft;
@@ -36,14 +36,14 @@ class MeanwhileDialogs final : public Dialogs {
   public:
     std::function<void()> meanwhile;
     QStringList texts;
-    MsgAnswer Message(const QString& text, MsgButtons buttons, MsgIcon,
+    MsgAnswer message(const QString& text, MsgButtons buttons, MsgIcon,
                       const std::optional<QString>&) override {
         texts << text;
         if (buttons != MsgButtons::YesNo) return MsgAnswer::Ok;
         if (meanwhile) std::exchange(meanwhile, nullptr)();
         return MsgAnswer::Yes;
     }
-    QString Input(const QString&, const std::optional<QString>&, const QString&) override {
+    QString input(const QString&, const std::optional<QString>&, const QString&) override {
         return {};
     }
 };
@@ -84,7 +84,7 @@ class RowCommandsTest : public QObject {
         QCOMPARE(f.dialogs.shown[0].buttons, MsgButtons::YesNo);
         QCOMPARE(f.dialogs.shown[0].icon, MsgIcon::None);
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>());
-        QCOMPARE(f.folder.read("Date.dat"), ListFile({{2, 4, "Scade bollo"}}));
+        QCOMPARE(f.folder.read("Date.dat"), listFile({{2, 4, "Scade bollo"}}));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
         QVERIFY(!f.folder.exists("Ricorrenze.dat"));
         QVERIFY(!f.agenda.listsModified());
@@ -102,7 +102,7 @@ class RowCommandsTest : public QObject {
     // The last entry can be deleted: the list may become empty.
     void deletingTheOnlyEntryLeavesAnEmptyFile() {
         Fixture f;
-        f.folder.write("Ricordel.dat", ListFile({{7, 3, "cena", ""}}));
+        f.folder.write("Ricordel.dat", listFile({{7, 3, "cena", ""}}));
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::Yes);
         deleteEntry(f.agenda);
@@ -155,7 +155,7 @@ class RowCommandsTest : public QObject {
             // is as long as a name may be: the save's temporary file beside
             // it cannot be named, so the save fails even for root.
             const QString longName = QString(250, u'x');
-            const QByteArray bytes = ListFile({{7, 3, "cena", ""}, {8, 3, "pranzo", ""}});
+            const QByteArray bytes = listFile({{7, 3, "cena", ""}, {8, 3, "pranzo", ""}});
             f.folder.write(longName, bytes);
             QVERIFY(QFile::link(longName, f.folder.file("Ricordel.dat")));
             f.appointments({{"7/3", "cena", "", {}}, {"8/3", "pranzo", "", {}}}, 0);
@@ -168,7 +168,7 @@ class RowCommandsTest : public QObject {
             QCOMPARE(f.folder.read("Ricordel.dat"), bytes);
             QCOMPARE(f.folder.exists("Archivio/2026.txt"), archive);
             if (archive)
-                QCOMPARE(f.folder.read("Archivio/2026.txt"), ListFile({{7, 3, "cena", ""}}));
+                QCOMPARE(f.folder.read("Archivio/2026.txt"), listFile({{7, 3, "cena", ""}}));
             QCOMPARE(f.agenda.appointments().entryCount(), 1);
             QVERIFY(f.agenda.listsModified());
         }
@@ -317,7 +317,7 @@ class RowCommandsTest : public QObject {
         postponeByDays(f.agenda, 7);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("1/3 - scelto"));
         QCOMPARE(f.folder.read("Ricordel.dat"),
-                 ListFile({{8, 3, "scelto", "9:00"}, {9, 3, "ultimo", "9:00"}}));
+                 listFile({{8, 3, "scelto", "9:00"}, {9, 3, "ultimo", "9:00"}}));
     }
 
     // ---- archive ----
@@ -349,7 +349,7 @@ class RowCommandsTest : public QObject {
         QCOMPARE(
             f.folder.read("Archivio/2027.txt"),
             QByteArray("28,12,\"cena caff\xe8\",\"20:30\"\r\n5,1,\"medico \"Rossi\"\",\"\"\r\n"));
-        QCOMPARE(f.folder.read("Ricordel.dat"), ListFile({{6, 1, "bis", ""}}));
+        QCOMPARE(f.folder.read("Ricordel.dat"), listFile({{6, 1, "bis", ""}}));
     }
 
     void archivingTheOnlyEntryTwiceGivesTwoLines() {
@@ -368,20 +368,20 @@ class RowCommandsTest : public QObject {
         QVERIFY(!f.folder.exists("Date.dat"));
         QCOMPARE(f.agenda.currentTab(), 1);
         QCOMPARE(f.folder.read("Archivio/2026.txt"),
-                 ListFile({{7, 3, "cena", ""}, {7, 3, "cena", ""}}));
+                 listFile({{7, 3, "cena", ""}, {7, 3, "cena", ""}}));
     }
 
     void archiveThatCannotBeWrittenKeepsTheEntry() {
         Fixture f;
         f.folder.write("Archivio", "a file where the folder should be");
-        f.folder.write("Ricordel.dat", ListFile({{7, 3, "cena", ""}}));
+        f.folder.write("Ricordel.dat", listFile({{7, 3, "cena", ""}}));
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::Yes);
         archiveEntry(f.agenda);
         QCOMPARE(f.dialogs.shown.size(), 2);
         QCOMPARE(f.dialogs.shown[1].icon, MsgIcon::Critical);
         QCOMPARE(f.agenda.appointments().entryCount(), 1);
-        QCOMPARE(f.folder.read("Ricordel.dat"), ListFile({{7, 3, "cena", ""}}));
+        QCOMPARE(f.folder.read("Ricordel.dat"), listFile({{7, 3, "cena", ""}}));
     }
 
     void openArchiveStartsTheViewer_data() {
@@ -413,7 +413,7 @@ class RowCommandsTest : public QObject {
         QFETCH(QString, message);
         Fixture f;
         QDir(f.folder.path()).mkdir("Archivio");
-        f.folder.write("Archivio/2026.txt", ListFile({{7, 3, "cena", ""}}));
+        f.folder.write("Archivio/2026.txt", listFile({{7, 3, "cena", ""}}));
         f.agenda.setWindowsFolder("C:\\WINDOWS");
         FakeViewer viewer;
         f.dialogs.type(answer);

@@ -12,12 +12,12 @@
 
 namespace {
 
-AgendaEntry Appt(const QString& date, const QString& time, const QString& message = {},
+AgendaEntry appt(const QString& date, const QString& time, const QString& message = {},
                  const QString& id = {}) {
     return AgendaEntry{date, message.isEmpty() ? date + u' ' + time : message, time, id};
 }
 
-QStringList Column(const ListModel& list, int column) {
+QStringList columnTexts(const ListModel& list, int column) {
     QStringList out;
     for (int r = 0; r < list.entryCount(); ++r) out << list.text(r, column);
     return out;
@@ -25,13 +25,13 @@ QStringList Column(const ListModel& list, int column) {
 
 // The reference bubble sort, kept here as the yardstick: passes of neighbour
 // comparisons until a pass swaps nothing.
-void BubbleSort(ListModel& list, bool ascending, int year) {
+void bubbleSort(ListModel& list, bool ascending, int year) {
     for (bool clean = false; !clean;) {
         clean = true;
         for (int i = 0; i + 1 < list.entryCount(); ++i) {
             bool unreadable = false;
-            const bool later = IsLaterThanNext(list, i, year, unreadable);
-            const bool earlier = IsEarlierThanNext(list, i, year, unreadable);
+            const bool later = isLaterThanNext(list, i, year, unreadable);
+            const bool earlier = isEarlierThanNext(list, i, year, unreadable);
             if (ascending ? later : earlier) {
                 std::vector<int> order(static_cast<size_t>(list.entryCount()));
                 std::iota(order.begin(), order.end(), 0);
@@ -66,7 +66,7 @@ class SortTest : public QObject {
         QFETCH(double, hour);
         QFETCH(double, minute);
         double h = -1, m = -1;
-        ReadSortTime(text, h, m);
+        readSortTime(text, h, m);
         QCOMPARE(h, hour);
         QCOMPARE(m, minute);
     }
@@ -75,18 +75,18 @@ class SortTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
-        const QList<AgendaEntry> rows = {Appt("10/2", "14:00"), Appt("10/2", ""),
-                                         Appt("9/2", "18:00")};
+        const QList<AgendaEntry> rows = {appt("10/2", "14:00"), appt("10/2", ""),
+                                         appt("9/2", "18:00")};
         agenda.appointments().replaceAll(rows);
         agenda.settings().sortAscending = true;
         sortAppointments(agenda);
-        QCOMPARE(Column(agenda.appointments(), 0), QStringList({"9/2", "10/2", "10/2"}));
-        QCOMPARE(Column(agenda.appointments(), 2), QStringList({"18:00", "", "14:00"}));
+        QCOMPARE(columnTexts(agenda.appointments(), 0), QStringList({"9/2", "10/2", "10/2"}));
+        QCOMPARE(columnTexts(agenda.appointments(), 2), QStringList({"18:00", "", "14:00"}));
 
         agenda.settings().sortAscending = false;
         sortAppointments(agenda);
-        QCOMPARE(Column(agenda.appointments(), 0), QStringList({"10/2", "10/2", "9/2"}));
-        QCOMPARE(Column(agenda.appointments(), 2), QStringList({"14:00", "", "18:00"}));
+        QCOMPARE(columnTexts(agenda.appointments(), 0), QStringList({"10/2", "10/2", "9/2"}));
+        QCOMPARE(columnTexts(agenda.appointments(), 2), QStringList({"14:00", "", "18:00"}));
         QVERIFY(dialogs.shown.isEmpty());
     }
 
@@ -95,16 +95,16 @@ class SortTest : public QObject {
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
         agenda.appointments().replaceAll(
-            {Appt("5/5", "09:30", "primo", "A"), Appt("5/5", "9:30", "secondo", "B"),
-             Appt("1/5", "8:00", "terzo", "C"), Appt("5/5", "9.30", "quarto", "D")});
+            {appt("5/5", "09:30", "primo", "A"), appt("5/5", "9:30", "secondo", "B"),
+             appt("1/5", "8:00", "terzo", "C"), appt("5/5", "9.30", "quarto", "D")});
         for (bool ascending : {true, false}) {
             agenda.settings().sortAscending = ascending;
             sortAppointments(agenda);
             const QStringList expected = ascending
                                              ? QStringList({"terzo", "primo", "secondo", "quarto"})
                                              : QStringList({"primo", "secondo", "quarto", "terzo"});
-            QCOMPARE(Column(agenda.appointments(), 1), expected);
-            QCOMPARE(Column(agenda.appointments(), 3), QStringList({"A", "B", "C", "D"}));
+            QCOMPARE(columnTexts(agenda.appointments(), 1), expected);
+            QCOMPARE(columnTexts(agenda.appointments(), 3), QStringList({"A", "B", "C", "D"}));
         }
     }
 
@@ -112,10 +112,10 @@ class SortTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
-        agenda.appointments().replaceAll({Appt("20/12", "10:00"), Appt("5/1", "10:00")});
+        agenda.appointments().replaceAll({appt("20/12", "10:00"), appt("5/1", "10:00")});
         agenda.settings().sortAscending = true;
         sortAppointments(agenda);
-        QCOMPARE(Column(agenda.appointments(), 0), QStringList({"5/1", "20/12"}));
+        QCOMPARE(columnTexts(agenda.appointments(), 0), QStringList({"5/1", "20/12"}));
     }
 
     // An unreadable date is a wall that no row crosses, and it is reported
@@ -124,12 +124,12 @@ class SortTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
-        agenda.appointments().replaceAll({Appt("20/2", ""), Appt("10/2", ""), Appt("29/2", ""),
-                                          Appt("5/2", ""), Appt("1/2", ""), Appt("boh", ""),
-                                          Appt("3/1", "")});
+        agenda.appointments().replaceAll({appt("20/2", ""), appt("10/2", ""), appt("29/2", ""),
+                                          appt("5/2", ""), appt("1/2", ""), appt("boh", ""),
+                                          appt("3/1", "")});
         agenda.settings().sortAscending = true;
         sortAppointments(agenda);
-        QCOMPARE(Column(agenda.appointments(), 0),
+        QCOMPARE(columnTexts(agenda.appointments(), 0),
                  QStringList({"10/2", "20/2", "29/2", "1/2", "5/2", "boh", "3/1"}));
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Data non valida"));
@@ -141,7 +141,7 @@ class SortTest : public QObject {
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
-        agenda.appointments().replaceAll({Appt("31/4", "")});
+        agenda.appointments().replaceAll({appt("31/4", "")});
         sortAppointments(agenda);
         QVERIFY(dialogs.shown.isEmpty());
     }
@@ -157,7 +157,7 @@ class SortTest : public QObject {
             QList<AgendaEntry> rows;
             const int count = random.bounded(0, 30);
             for (int i = 0; i < count; ++i) {
-                rows.append(Appt(dates[random.bounded(dates.size())],
+                rows.append(appt(dates[random.bounded(dates.size())],
                                  times[random.bounded(times.size())], QString::number(i)));
             }
             for (bool ascending : {true, false}) {
@@ -169,7 +169,7 @@ class SortTest : public QObject {
 
                 ListModel reference(ListKind::Appuntamenti);
                 reference.replaceAll(rows);
-                BubbleSort(reference, ascending, 2026);
+                bubbleSort(reference, ascending, 2026);
                 QCOMPARE(agenda.appointments().entries(), reference.entries());
                 QVERIFY(dialogs.shown.size() <= 1);
             }

@@ -6,7 +6,7 @@
 
 // The damaged-file corpus of tests/data/malformed as data rows: one row per
 // file, with its path in the column "path".
-inline void AddMalformedCorpusRows() {
+inline void addMalformedCorpusRows() {
     QTest::addColumn<QString>("path");
     QDir dir(QStringLiteral(RICORDEL_TEST_DATA "/malformed"));
     const auto files = dir.entryList(QDir::Files, QDir::Name);
@@ -14,7 +14,7 @@ inline void AddMalformedCorpusRows() {
     for (const QString& f : files) QTest::newRow(qPrintable(f)) << dir.filePath(f);
 }
 
-inline QByteArray ReadCorpusFile(const QString& path) {
+inline QByteArray readCorpusFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }

@@ -16,14 +16,14 @@ class FakeNotifications final : public DesktopNotifications {
     };
     QList<Call> calls;
 
-    int Post(const DesktopNotice& notice) override {
+    int post(const DesktopNotice& notice) override {
         calls << Call{QStringLiteral("post"), ++lastHandle_, notice};
         return lastHandle_;
     }
-    void Update(int handle, const DesktopNotice& notice) override {
+    void update(int handle, const DesktopNotice& notice) override {
         calls << Call{QStringLiteral("update"), handle, notice};
     }
-    void Withdraw(int handle) override { calls << Call{QStringLiteral("withdraw"), handle, {}}; }
+    void withdraw(int handle) override { calls << Call{QStringLiteral("withdraw"), handle, {}}; }
 
     void invoke(int handle, const QString& key) { Q_EMIT actionInvoked(handle, key); }
     void dismiss(int handle) { Q_EMIT closed(handle); }

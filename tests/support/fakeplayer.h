@@ -51,6 +51,6 @@ class FakePlayer final : public SoundPlayer {
     QString current_;
 };
 
-inline SoundPlayerFactory FakePlayerFactory(const std::shared_ptr<PlayerLog>& log) {
+inline SoundPlayerFactory fakePlayerFactory(const std::shared_ptr<PlayerLog>& log) {
     return [log] { return std::unique_ptr<SoundPlayer>(std::make_unique<FakePlayer>(log)); };
 }

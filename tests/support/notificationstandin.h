@@ -25,24 +25,24 @@ class NotificationStandIn : public QObject, protected QDBusContext {
     explicit NotificationStandIn(const QDBusConnection& bus) : bus_(bus) {}
 
     // Takes the service's name and object path; false when another owns them.
-    bool Register() {
+    bool registerOnBus() {
         return bus_.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
                                    QDBusConnection::ExportAllSlots) &&
                bus_.registerService(QStringLiteral("org.freedesktop.Notifications"));
     }
 
     QList<Call> calls;
-    // While true, Notify answers wait for ReleaseAnswers().
+    // While true, Notify answers wait for releaseAnswers().
     bool holdAnswers = false;
 
-    void ReleaseAnswers() {
+    void releaseAnswers() {
         for (const QDBusMessage& answer : std::as_const(held_)) bus_.send(answer);
         held_.clear();
     }
-    void SendActionInvoked(uint id, const QString& key) {
+    void sendActionInvoked(uint id, const QString& key) {
         sendSignal(QStringLiteral("ActionInvoked"), {QVariant::fromValue(id), key});
     }
-    void SendNotificationClosed(uint id, uint reason) {
+    void sendNotificationClosed(uint id, uint reason) {
         sendSignal(QStringLiteral("NotificationClosed"),
                    {QVariant::fromValue(id), QVariant::fromValue(reason)});
     }

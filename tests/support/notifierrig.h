@@ -44,7 +44,7 @@ struct NotifierRig {
             mnuTray.addAction(QString::fromLatin1(name))->setObjectName(QString::fromLatin1(name));
         notifier = std::make_unique<Notifier>(
             agenda, &mainWindow,
-            NotifierServices{&clock, &dialogs, FakePlayerFactory(sounds), &tray,
+            NotifierServices{&clock, &dialogs, fakePlayerFactory(sounds), &tray,
                              options.windows ? nullptr : &presenter, options.notifications});
         notifier->setTrayMenu(&mnuTray);
     }

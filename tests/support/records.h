@@ -30,7 +30,7 @@ struct ListLine {
 };
 
 // A list file of `lines`, in order.
-inline QByteArray ListFile(const QList<ListLine>& lines) {
+inline QByteArray listFile(const QList<ListLine>& lines) {
     QByteArray out;
     for (const ListLine& line : lines) out += line.bytes();
     return out;

@@ -25,7 +25,7 @@ public:
     void type(const QString& text) { inputs_.push_back(text); }
     bool scriptUsedUp() const { return answers_.empty() && inputs_.empty(); }
 
-    MsgAnswer Message(const QString& text, MsgButtons buttons, MsgIcon icon,
+    MsgAnswer message(const QString& text, MsgButtons buttons, MsgIcon icon,
                       const std::optional<QString>& title) override {
         shown.push_back({text, buttons, icon, title, false, {}});
         if (answers_.empty()) {
@@ -39,7 +39,7 @@ public:
         return a;
     }
 
-    QString Input(const QString& prompt, const std::optional<QString>& title,
+    QString input(const QString& prompt, const std::optional<QString>& title,
                   const QString& defaultText) override {
         shown.push_back({prompt, MsgButtons::OkCancel, MsgIcon::None, title, true, defaultText});
         if (inputs_.empty()) {

@@ -25,7 +25,7 @@
 // with; with `unexpected` set, being asked at all fails the test.
 class RigFileDialogs final : public FileDialogs {
   public:
-    QString OpenFileName(const QString& filter) override {
+    QString openFileName(const QString& filter) override {
         if (unexpected) QTest::qFail("unexpected file dialog", __FILE__, __LINE__);
         filters << filter;
         // A real dialog may leave the process in the folder it showed last.
@@ -40,7 +40,7 @@ class RigFileDialogs final : public FileDialogs {
 
 class RigArchiveViewer final : public ArchiveViewer {
   public:
-    bool Open(const QString& path, const QString&) override {
+    bool open(const QString& path, const QString&) override {
         opened << path;
         return true;
     }
@@ -50,8 +50,8 @@ class RigArchiveViewer final : public ArchiveViewer {
 // `count` printers; every print succeeds.
 class RigPrinter final : public PrinterAccess {
   public:
-    int PrinterCount() const override { return count; }
-    bool Print(const std::function<void(QPagedPaintDevice&)>&, QString*) override {
+    int printerCount() const override { return count; }
+    bool print(const std::function<void(QPagedPaintDevice&)>&, QString*) override {
         ++printed;
         return true;
     }
@@ -80,7 +80,7 @@ struct FakeDesktop {
     Form1Services services(FileDialogs* files, const QString& dataFolder) {
         return Form1Services{&clock,   realBoxes ? realBoxes : &dialogs,
                              files,    &viewer,
-                             &printer, FakePlayerFactory(sounds),
+                             &printer, fakePlayerFactory(sounds),
                              &tray,    realDigestWindows ? nullptr : &presenter,
                              nullptr,  dataFolder};
     }

@@ -56,7 +56,7 @@ struct Program : WindowRig {
 };
 
 // Calls `act` each time the assistant comes to wait for a button.
-[[nodiscard]] std::unique_ptr<QTimer> OnAssistantWaiting(
+[[nodiscard]] std::unique_ptr<QTimer> onAssistantWaiting(
     const std::function<void(MsgAssistant*)>& act) {
     auto poll = std::make_unique<QTimer>();
     QObject::connect(poll.get(), &QTimer::timeout, poll.get(), [act, acted = false]() mutable {
@@ -90,7 +90,7 @@ void EndingTest::terminationWhileTheAssistantWaitsKeepsTheEdits() {
     Program p(true);
     if (!p.termination.isActive()) QSKIP("no termination signals on this system");
     int waits = 0;
-    const auto watch = OnAssistantWaiting([&](MsgAssistant* assistant) {
+    const auto watch = onAssistantWaiting([&](MsgAssistant* assistant) {
         if (++waits == 1) {
             assistant->pressButton(1);  // the start-up digest is read
             // Then, in the running program: an edit, and the digest again.
@@ -113,7 +113,7 @@ void EndingTest::terminationWhileTheAssistantWaitsKeepsTheEdits() {
 void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
     Program p(true);
     int waits = 0;
-    const auto watch = OnAssistantWaiting([&](MsgAssistant* assistant) {
+    const auto watch = onAssistantWaiting([&](MsgAssistant* assistant) {
         if (++waits == 1) {
             assistant->pressButton(1);
             p.whenRunning([&] {
@@ -138,7 +138,7 @@ void EndingTest::terminationDuringTheTimePromptInsertsNothing() {
     WidgetDialogs boxes;
     Program p(true, &boxes);
     if (!p.termination.isActive()) QSKIP("no termination signals on this system");
-    const auto digest = OnAssistantWaiting([](MsgAssistant* a) { a->pressButton(1); });
+    const auto digest = onAssistantWaiting([](MsgAssistant* a) { a->pressButton(1); });
     int prompts = 0;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&, last = QPointer<QInputDialog>()]() mutable {

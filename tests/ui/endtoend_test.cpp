@@ -68,7 +68,7 @@ struct Program : WindowRig {
 // Empty when the date, message and time cells of an appointment row carry
 // `colour`, both as the grid draws them and as the model keeps them;
 // otherwise what differs.
-QString RowColourMismatch(Program& p, int row, const QColor& colour) {
+QString rowColourMismatch(Program& p, int row, const QColor& colour) {
     for (int column = 0; column < 3; ++column) {
         const QColor drawn = p.background(row, column);
         const QColor kept = QColor::fromRgba(p.appointments().cellBackground(row, column));
@@ -83,11 +83,11 @@ QString RowColourMismatch(Program& p, int row, const QColor& colour) {
 
 #define VERIFY_ROW_COLOUR(program, row, colour)                           \
     do {                                                                  \
-        const QString mismatch = RowColourMismatch(program, row, colour); \
+        const QString mismatch = rowColourMismatch(program, row, colour); \
         QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));               \
     } while (false)
 
-QStringList RowTexts(const ListModel& list, int row) {
+QStringList rowTexts(const ListModel& list, int row) {
     return {list.text(row, 0), list.text(row, 1), list.text(row, 2)};
 }
 
@@ -126,18 +126,18 @@ class DigestWalker : public QObject {
         if (event->type() != QEvent::Show || event->spontaneous()) return false;
         if (auto* box = qobject_cast<ReminderBox*>(watched)) {
             auto* label = box->findChild<QLabel*>(QStringLiteral("Label1"));
-            Answer(box, label ? label->text() : QString(),
+            answerBox(box, label ? label->text() : QString(),
                    box->findChild<QPushButton*>(QStringLiteral("BtnOk")),
                    box->findChild<QPushButton*>(QStringLiteral("BtnStop")), box->isModal());
         } else if (auto* assistant = qobject_cast<MsgAssistant*>(watched)) {
-            Answer(assistant, assistant->assistantText(), assistant->button(1),
+            answerBox(assistant, assistant->assistantText(), assistant->button(1),
                    assistant->button(2), false);
         }
         return false;
     }
 
   private:
-    void Answer(QWidget* window, const QString& line, QPushButton* ok, QPushButton* stop,
+    void answerBox(QWidget* window, const QString& line, QPushButton* ok, QPushButton* stop,
                 bool modal) {
         seen.push_back({line, sounds_->playing(), modal, ok ? ok->text() : QString(),
                         stop ? stop->text() : QString()});
@@ -222,7 +222,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
              QByteArray("8,3,\"E' il Compleanno di Nicol\xF2\"\r\n"));
     QVERIFY(!p.agenda().listsModified());
     QCOMPARE(p.appointments().entryCount(), 3);
-    QCOMPARE(RowTexts(p.appointments(), 0),
+    QCOMPARE(rowTexts(p.appointments(), 0),
              (QStringList{QStringLiteral("7/3"), message, QStringLiteral("14:30")}));
     VERIFY_ROW_COLOUR(p, 0, kLightYellow);  // today, 14:30 still to come
     VERIFY_ROW_COLOUR(p, 1, kLightYellow);
@@ -315,7 +315,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     QCOMPARE(confirmMove.buttons, MsgButtons::YesNo);
     QCOMPARE(p.folder.read("Ricordel.dat"), "7,3,\"Sera\",\"18:00\"\r\n8,3,\"" + messageBytes +
                                                 "\",\"14:30\"\r\n9,3,\"Dopo\",\"\"\r\n");
-    QCOMPARE(RowTexts(p.appointments(), 1),
+    QCOMPARE(rowTexts(p.appointments(), 1),
              (QStringList{QStringLiteral("8/3"), message, QStringLiteral("14:30")}));
     VERIFY_ROW_COLOUR(p, 0, kLightRed);     // yesterday
     VERIFY_ROW_COLOUR(p, 1, kLightYellow);  // today again, later on

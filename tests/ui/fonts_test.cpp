@@ -15,20 +15,20 @@ class FontsTest : public QObject {
 
   private Q_SLOTS:
     void choosesFromTheInstalledFaces() {
-        QCOMPARE(ChooseFontSubstitutes("MS Sans Serif", Names{"DejaVu Sans", "Liberation Sans"}),
+        QCOMPARE(chooseFontSubstitutes("MS Sans Serif", Names{"DejaVu Sans", "Liberation Sans"}),
                  Names({"Liberation Sans", "DejaVu Sans"}));
-        QCOMPARE(ChooseFontSubstitutes("arial", Names{"liberation sans"}),
+        QCOMPARE(chooseFontSubstitutes("arial", Names{"liberation sans"}),
                  Names({"Liberation Sans"}));
-        QCOMPARE(ChooseFontSubstitutes("Arial", Names{"Arial", "DejaVu Sans"}), Names());
-        QCOMPARE(ChooseFontSubstitutes("Comic Sans MS", Names{"DejaVu Sans", "Comic Neue"}),
+        QCOMPARE(chooseFontSubstitutes("Arial", Names{"Arial", "DejaVu Sans"}), Names());
+        QCOMPARE(chooseFontSubstitutes("Comic Sans MS", Names{"DejaVu Sans", "Comic Neue"}),
                  Names({"Comic Neue", "DejaVu Sans"}));
-        QCOMPARE(ChooseFontSubstitutes("Comic Sans MS", Names{"Noto Serif"}), Names());
+        QCOMPARE(chooseFontSubstitutes("Comic Sans MS", Names{"Noto Serif"}), Names());
     }
 
     // On this machine the windows' faces resolve to the chosen stand-ins.
     void windowsFacesResolveToStandIns() {
         const QStringList installed = QFontDatabase::families();
-        InstallFontSubstitutes();
+        installFontSubstitutes();
         const QList<std::pair<QString, QString>> expected = {{"MS Sans Serif", "Liberation Sans"},
                                                              {"Comic Sans MS", "Comic Neue"}};
         int checked = 0;
@@ -42,11 +42,11 @@ class FontsTest : public QObject {
 
     void standardButtonsReadInItalian() {
         QTemporaryDir empty;
-        QVERIFY(!LoadItalianTranslation(*qApp, empty.path()));
+        QVERIFY(!loadItalianTranslation(*qApp, empty.path()));
         QMessageBox english(QMessageBox::Question, "t", "q", QMessageBox::Yes);
         QCOMPARE(english.button(QMessageBox::Yes)->text().remove('&'), QString("Yes"));
 
-        QVERIFY(LoadItalianTranslation(*qApp));
+        QVERIFY(loadItalianTranslation(*qApp));
         QMessageBox box(QMessageBox::Question, "t", "q",
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QString("Sì"));

@@ -27,7 +27,7 @@ struct Seen {
 };
 
 // Runs `answer` on the modal box once it is up, after noting what it shows.
-void WhenShown(Seen& seen, std::function<void(QWidget*)> answer) {
+void whenShown(Seen& seen, std::function<void(QWidget*)> answer) {
     QTimer::singleShot(0, [&seen, answer] {
         QWidget* modal = QApplication::activeModalWidget();
         QVERIFY(modal);
@@ -52,7 +52,7 @@ void WhenShown(Seen& seen, std::function<void(QWidget*)> answer) {
     });
 }
 
-void Press(QWidget* modal, QMessageBox::StandardButton which) {
+void pressButton(QWidget* modal, QMessageBox::StandardButton which) {
     static_cast<QMessageBox*>(modal)->button(which)->click();
 }
 
@@ -65,24 +65,24 @@ class WidgetDialogsTests : public QObject {
         WidgetDialogs dialogs;
         Seen seen;
 
-        WhenShown(seen, [](QWidget* m) { Press(m, QMessageBox::Yes); });
-        QCOMPARE(dialogs.Message(QStringLiteral("Salvare?"), MsgButtons::YesNo, MsgIcon::Question,
+        whenShown(seen, [](QWidget* m) { pressButton(m, QMessageBox::Yes); });
+        QCOMPARE(dialogs.message(QStringLiteral("Salvare?"), MsgButtons::YesNo, MsgIcon::Question,
                                  std::nullopt),
                  MsgAnswer::Yes);
         QCOMPARE(seen.title, QStringLiteral("Ricordel"));
         QCOMPARE(seen.icon, QMessageBox::Question);
         QCOMPARE(seen.buttons, QMessageBox::Yes | QMessageBox::No);
 
-        WhenShown(seen, [](QWidget* m) { Press(m, QMessageBox::Cancel); });
-        QCOMPARE(dialogs.Message(QStringLiteral("Chiudere?"), MsgButtons::OkCancel,
+        whenShown(seen, [](QWidget* m) { pressButton(m, QMessageBox::Cancel); });
+        QCOMPARE(dialogs.message(QStringLiteral("Chiudere?"), MsgButtons::OkCancel,
                                  MsgIcon::Exclamation, QStringLiteral("Conferma")),
                  MsgAnswer::Cancel);
         QCOMPARE(seen.title, QStringLiteral("Conferma"));
         QCOMPARE(seen.icon, QMessageBox::Warning);
 
         // An empty title stays empty: it is not the program's name.
-        WhenShown(seen, [](QWidget* m) { Press(m, QMessageBox::Ok); });
-        QCOMPARE(dialogs.Message(QStringLiteral("<b>x</b>"), MsgButtons::Ok, MsgIcon::Information,
+        whenShown(seen, [](QWidget* m) { pressButton(m, QMessageBox::Ok); });
+        QCOMPARE(dialogs.message(QStringLiteral("<b>x</b>"), MsgButtons::Ok, MsgIcon::Information,
                                  QString()),
                  MsgAnswer::Ok);
         QCOMPARE(seen.title, QString());
@@ -96,12 +96,12 @@ class WidgetDialogsTests : public QObject {
         WidgetDialogs dialogs;
         Seen seen;
         const auto escape = [](QWidget* m) { QTest::keyClick(m, Qt::Key_Escape); };
-        WhenShown(seen, escape);
-        QCOMPARE(dialogs.Message(QStringLiteral("?"), MsgButtons::YesNo, MsgIcon::Question,
+        whenShown(seen, escape);
+        QCOMPARE(dialogs.message(QStringLiteral("?"), MsgButtons::YesNo, MsgIcon::Question,
                                  std::nullopt),
                  MsgAnswer::No);
-        WhenShown(seen, escape);
-        QCOMPARE(dialogs.Message(QStringLiteral("?"), MsgButtons::OkCancel, MsgIcon::Question,
+        whenShown(seen, escape);
+        QCOMPARE(dialogs.message(QStringLiteral("?"), MsgButtons::OkCancel, MsgIcon::Question,
                                  std::nullopt),
                  MsgAnswer::Cancel);
     }
@@ -109,12 +109,12 @@ class WidgetDialogsTests : public QObject {
     void inputBoxReturnsTheTextOrEmptyOnCancel() {
         WidgetDialogs dialogs;
         Seen seen;
-        WhenShown(seen, [](QWidget* m) {
+        whenShown(seen, [](QWidget* m) {
             auto* input = static_cast<QInputDialog*>(m);
             input->setTextValue(QStringLiteral("Dentista alle 9"));
             input->accept();
         });
-        QCOMPARE(dialogs.Input(QStringLiteral("Inserisci il MESSAGGIO"), std::nullopt,
+        QCOMPARE(dialogs.input(QStringLiteral("Inserisci il MESSAGGIO"), std::nullopt,
                                QStringLiteral("Scade ")),
                  QStringLiteral("Dentista alle 9"));
         QCOMPARE(seen.title, QStringLiteral("Ricordel"));
@@ -125,13 +125,13 @@ class WidgetDialogsTests : public QObject {
         // is wide gets a box as wide as the screen.
         const QString message = QStringLiteral("Riunione di condominio per il rifacimento della "
                                                "facciata, portare i preventivi delle tre ditte");
-        WhenShown(seen, [](QWidget* m) { static_cast<QInputDialog*>(m)->reject(); });
-        QCOMPARE(dialogs.Input(QString(), QStringLiteral("Modifica"), message), QString());
+        whenShown(seen, [](QWidget* m) { static_cast<QInputDialog*>(m)->reject(); });
+        QCOMPARE(dialogs.input(QString(), QStringLiteral("Modifica"), message), QString());
         QCOMPARE(seen.title, QStringLiteral("Modifica"));
         QVERIFY(seen.wholeTextShows);
         QVERIFY(seen.withinScreen);
-        WhenShown(seen, [](QWidget* m) { static_cast<QInputDialog*>(m)->reject(); });
-        dialogs.Input(QString(), QStringLiteral("Modifica"), message.repeated(6));
+        whenShown(seen, [](QWidget* m) { static_cast<QInputDialog*>(m)->reject(); });
+        dialogs.input(QString(), QStringLiteral("Modifica"), message.repeated(6));
         QVERIFY(!seen.wholeTextShows);
         QVERIFY(seen.withinScreen);
     }

@@ -42,24 +42,24 @@ struct Harness : WindowRig {
     }
 };
 
-QByteArray SettingsBytes(bool ascending, bool newMsg) {
+QByteArray settingsBytes(bool ascending, bool newMsg) {
     SettingsFile settings;
     settings.ascending = ascending;
     settings.newMsg = newMsg;
     return settings.bytes();
 }
 
-void TypeChar(QWidget* widget, QChar ch) {
+void typeChar(QWidget* widget, QChar ch) {
     QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
 }
 
-void MoveMouseOver(QWidget* widget) {
+void moveMouseOver(QWidget* widget) {
     QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
 }
 
-QColor ButtonColour(QPushButton* b) {
+QColor buttonColour(QPushButton* b) {
     return b->palette().color(QPalette::Button);
 }
 
@@ -125,7 +125,7 @@ class StartupTests : public QObject {
         QFETCH(bool, ascending);
         QFETCH(bool, newMsg);
         Harness h;
-        h.folder.write("Ricordel.ini", SettingsBytes(ascending, newMsg));
+        h.folder.write("Ricordel.ini", settingsBytes(ascending, newMsg));
         h.start();
         QCOMPARE(h.item("mnuOrdCre")->isChecked(), ascending);
         QCOMPARE(h.item("mnuOrdDec")->isChecked(), !ascending);
@@ -231,9 +231,9 @@ class GridEditingTests : public QObject {
         QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1), QStringLiteral("Scade bollo"));
         QVERIFY(!h.agenda().listsModified());
         QTest::keyClick(g, ' ');
-        TypeChar(g, QChar(0xE8));    // e grave, code 232
-        TypeChar(g, QChar(0x20AC));  // the euro sign is code 128: outside both ranges
-        TypeChar(g, QChar(0x0141));  // not in the code page: "?", as the file keeps it
+        typeChar(g, QChar(0xE8));    // e grave, code 232
+        typeChar(g, QChar(0x20AC));  // the euro sign is code 128: outside both ranges
+        typeChar(g, QChar(0x0141));  // not in the code page: "?", as the file keeps it
         QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
                  QStringLiteral("Scade bollo \u00E8?"));
         QVERIFY(h.agenda().listsModified());
@@ -457,22 +457,22 @@ class TabButtonCalendarTests : public QObject {
         h.show();  // hidden windows get no mouse moves
         const QColor standard = h.form->standardButtonColour();
         h.form->tabs()->setCurrentIndex(1);
-        MoveMouseOver(h.button(Command::Insert));
-        MoveMouseOver(h.button(Command::Exit));
-        QCOMPARE(ButtonColour(h.button(Command::Insert)), QColor(128, 255, 128));
-        QCOMPARE(ButtonColour(h.button(Command::Exit)), QColor(128, 255, 128));
-        QCOMPARE(ButtonColour(h.button(Command::Today)), standard);
+        moveMouseOver(h.button(Command::Insert));
+        moveMouseOver(h.button(Command::Exit));
+        QCOMPARE(buttonColour(h.button(Command::Insert)), QColor(128, 255, 128));
+        QCOMPARE(buttonColour(h.button(Command::Exit)), QColor(128, 255, 128));
+        QCOMPARE(buttonColour(h.button(Command::Today)), standard);
         // The grids and the calendar reset nothing.
-        MoveMouseOver(h.grid(ListKind::Scadenze)->viewport());
-        MoveMouseOver(h.form->calendar());
-        QCOMPARE(ButtonColour(h.button(Command::Insert)), QColor(128, 255, 128));
+        moveMouseOver(h.grid(ListKind::Scadenze)->viewport());
+        moveMouseOver(h.form->calendar());
+        QCOMPARE(buttonColour(h.button(Command::Insert)), QColor(128, 255, 128));
         // A move the tab bar ignores reaches the surface, but over a control
         // it is no move over the bare window.
-        MoveMouseOver(h.form->tabs()->tabBar());
-        QCOMPARE(ButtonColour(h.button(Command::Insert)), QColor(128, 255, 128));
-        MoveMouseOver(h.surface());
+        moveMouseOver(h.form->tabs()->tabBar());
+        QCOMPARE(buttonColour(h.button(Command::Insert)), QColor(128, 255, 128));
+        moveMouseOver(h.surface());
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(ButtonColour(h.button(static_cast<Command>(i))), standard);
+            QCOMPARE(buttonColour(h.button(static_cast<Command>(i))), standard);
     }
 
     void focusFrameFollowsTheFocusedButton() {
@@ -564,7 +564,7 @@ class CommandTests : public QObject {
         Harness h;
         h.clock.set(QDate(2026, 3, 7), QTime(8, 0));
         h.folder.write("Ricordel.dat", "9,3,\"Dopo\",\"\"\r\n");
-        h.folder.write("Ricordel.ini", SettingsBytes(true, false));
+        h.folder.write("Ricordel.ini", settingsBytes(true, false));
         h.start();
         h.dialogs.type(QStringLiteral("Dentista"));
         h.dialogs.type(QStringLiteral("14:30"));
@@ -640,7 +640,7 @@ class CommandTests : public QObject {
 
     void saveButtonWritesAllAndKeepsTheTab() {
         Harness h;
-        h.folder.write("Ricordel.ini", SettingsBytes(true, false));
+        h.folder.write("Ricordel.ini", settingsBytes(true, false));
         h.folder.write("Ricordel.dat", "9,3,\"Dopo\",\"\"\r\n7,3,\"Prima\",\"\"\r\n");
         h.start();
         h.form->tabs()->setCurrentIndex(2);
@@ -657,7 +657,7 @@ class CommandTests : public QObject {
 
     void orderItemsSetTheFlagMarksAndFiles() {
         Harness h;
-        h.folder.write("Ricordel.ini", SettingsBytes(true, false));
+        h.folder.write("Ricordel.ini", settingsBytes(true, false));
         h.folder.write("Ricordel.dat", "7,3,\"Prima\",\"\"\r\n9,3,\"Dopo\",\"\"\r\n");
         h.start();
         h.item("mnuOrdDec")->trigger();
@@ -678,7 +678,7 @@ class CommandTests : public QObject {
 
     void newMsgboxAndAlarmWarningSaveAtOnce() {
         Harness h;
-        h.folder.write("Ricordel.ini", SettingsBytes(false, false) + "30,\"minuti preavviso\"\r\n");
+        h.folder.write("Ricordel.ini", settingsBytes(false, false) + "30,\"minuti preavviso\"\r\n");
         h.start();
         QStringList warnings;
         for (QAction* a : h.form->findChild<QMenu*>("mnuPreavvisoAllarme")->actions())
@@ -692,7 +692,7 @@ class CommandTests : public QObject {
         QVERIFY(!h.item("mnuPreavvisoAllarme30")->isChecked());
         QCOMPARE(h.form->notifier().alarms().engine().warningMinutes(), 60);
         QCOMPARE(h.folder.read("Ricordel.ini"),
-                 SettingsBytes(false, false) + "60,\"minuti preavviso\"\r\n");
+                 settingsBytes(false, false) + "60,\"minuti preavviso\"\r\n");
 
 
         h.item("mnuNewMsgbox")->trigger();
@@ -725,7 +725,7 @@ class CommandTests : public QObject {
         }
         QCOMPARE(h.files.filters.value(0), QStringLiteral("*.wav (*.wav)"));
         Settings stored;
-        ParseSettings(h.folder.read("Ricordel.ini"), stored);
+        parseSettings(h.folder.read("Ricordel.ini"), stored);
         QCOMPARE(stored, h.agenda().settings());
     }
 
@@ -753,7 +753,7 @@ class CommandTests : public QObject {
     void postponeAndArchiveItemsActOnTheChosenAppointment() {
         Harness h;
         h.clock.set(QDate(2026, 3, 7), QTime(8, 0));
-        h.folder.write("Ricordel.ini", SettingsBytes(true, false));
+        h.folder.write("Ricordel.ini", settingsBytes(true, false));
         h.folder.write("Ricordel.dat", "7,3,\"Uno\",\"9:30\"\r\n8,3,\"Due\",\"10:00\"\r\n");
         h.start();
         h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, 1);

@@ -84,7 +84,7 @@ class FormCaricaTest : public QObject {
         f.folder.write("Img/c.png", "");
         f.folder.write("Img/notes.txt", "x");
         FormCarica& dialog = f.open();
-        QCOMPARE(QDir(dialog.Folder()), QDir(f.folder.file("Img")));
+        QCOMPARE(QDir(dialog.shownFolder()), QDir(f.folder.file("Img")));
         QCOMPARE(f.fileNames(), QStringList({"A.BMP", "b.jpg"}));
         auto* tree = dialog.findChild<QTreeWidget*>("Dir1");
         QCOMPARE(tree->currentItem()->text(0), QString("Img"));
@@ -96,10 +96,10 @@ class FormCaricaTest : public QObject {
         Fixture lower;
         if (!QFileInfo::exists(lower.folder.file("IMG"))) {
             lower.makeFolder("img");
-            QCOMPARE(QDir(lower.open().Folder()), QDir(lower.folder.file("img")));
+            QCOMPARE(QDir(lower.open().shownFolder()), QDir(lower.folder.file("img")));
         }
         Fixture none;
-        QCOMPARE(QDir(none.open().Folder()), QDir(none.folder.path()));
+        QCOMPARE(QDir(none.open().shownFolder()), QDir(none.folder.path()));
         QVERIFY(none.dialogs.shown.isEmpty());
     }
 
@@ -153,9 +153,9 @@ class FormCaricaTest : public QObject {
         QCOMPARE(f.chosen->size(), 1);
         QCOMPARE(f.chosen->first().first().value<QPixmap>().size(), QSize(1610, 1000));
         QCOMPARE(f.folder.read("Sfondo.dat"), f.folder.read("Img/foto.jpg"));
-        QCOMPARE(LoadBackgroundPicture(f.folder.path()).size(), QSize(1610, 1000));
+        QCOMPARE(loadBackgroundPicture(f.folder.path()).size(), QSize(1610, 1000));
         Settings saved;
-        ParseSettings(f.folder.read("Ricordel.ini"), saved);
+        parseSettings(f.folder.read("Ricordel.ini"), saved);
         QCOMPARE(QDir(saved.picturesFolder), QDir(f.folder.file("Img")));
     }
 
@@ -224,9 +224,9 @@ class FormCaricaTest : public QObject {
         auto* tree = dialog.findChild<QTreeWidget*>("Dir1");
         const QPoint at = tree->visualItemRect(tree->currentItem()->child(0)).center();
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(QDir(dialog.Folder()), QDir(f.folder.file("Img")));
+        QCOMPARE(QDir(dialog.shownFolder()), QDir(f.folder.file("Img")));
         QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
-        QTRY_COMPARE(QDir(dialog.Folder()), QDir(other));
+        QTRY_COMPARE(QDir(dialog.shownFolder()), QDir(other));
         QCOMPARE(f.fileNames(), QStringList({"spiaggia.bmp"}));
         f.clickFile("spiaggia.bmp");
         if (how == "Annulla") QTest::mouseClick(f.button("CmdAnnulla"), Qt::LeftButton);
@@ -236,9 +236,9 @@ class FormCaricaTest : public QObject {
         QCOMPARE(f.chosen->size(), 0);
         QCOMPARE(f.folder.read("Sfondo.dat"), QByteArray("old"));
         Settings saved;
-        ParseSettings(f.folder.read("Ricordel.ini"), saved);
+        parseSettings(f.folder.read("Ricordel.ini"), saved);
         QCOMPARE(QDir(saved.picturesFolder), QDir(other));
-        QCOMPARE(QDir(FormCarica(f.agenda).Folder()), QDir(other));
+        QCOMPARE(QDir(FormCarica(f.agenda).shownFolder()), QDir(other));
     }
 
     // A folder whose name the settings file cannot hold would come back
@@ -250,7 +250,7 @@ class FormCaricaTest : public QObject {
         const QString odd = f.makeFolder(QString::fromUtf16(u"Img/Gy\u0151r"));
         f.agenda.settings().picturesFolder = QDir::toNativeSeparators(f.folder.file("Img"));
         FormCarica& dialog = f.open();
-        QVERIFY(dialog.SetFolder(odd));
+        QVERIFY(dialog.setFolder(odd));
         dialog.reject();
         QCOMPARE(f.dialogs.shown.size(), 1);
         QVERIFY2(f.dialogs.shown[0].text.contains(QDir::toNativeSeparators(odd)),
@@ -268,16 +268,16 @@ class FormCaricaTest : public QObject {
         auto* tree = dialog.findChild<QTreeWidget*>("Dir1");
         tree->setCurrentItem(tree->currentItem()->parent());
         QTest::keyClick(tree, Qt::Key_Return);
-        QTRY_COMPARE(QDir(dialog.Folder()), QDir(f.folder.path()));
+        QTRY_COMPARE(QDir(dialog.shownFolder()), QDir(f.folder.path()));
         QVERIFY(dialog.isVisible());
     }
 
     // No copy, or one that is no picture: the plain background.
     void missingOrBrokenBackgroundIsNull() {
         Fixture f;
-        QVERIFY(LoadBackgroundPicture(f.folder.path()).isNull());
+        QVERIFY(loadBackgroundPicture(f.folder.path()).isNull());
         f.folder.write("Sfondo.dat", "not a picture");
-        QVERIFY(LoadBackgroundPicture(f.folder.path()).isNull());
+        QVERIFY(loadBackgroundPicture(f.folder.path()).isNull());
     }
 };
 

@@ -168,7 +168,7 @@ class FormGgTest : public QObject {
                 dialog->findChild<QPushButton*>(closeBy)->click();
             }
         });
-        OpenNoticeDaysDialog(f.agenda, nullptr);
+        openNoticeDaysDialog(f.agenda, nullptr);
         QVERIFY(answered);
         QCOMPARE(int(f.days()), stored);
         QCOMPARE(f.folder.exists("Ricordel.ini"), stored != 3);

@@ -14,15 +14,15 @@
 class MalformedStartTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void startsAndSavesEveryRecord_data() { AddMalformedCorpusRows(); }
+    void startsAndSavesEveryRecord_data() { addMalformedCorpusRows(); }
     void startsAndSavesEveryRecord() {
         QFETCH(QString, path);
-        const QByteArray bytes = ReadCorpusFile(path);
+        const QByteArray bytes = readCorpusFile(path);
         QVERIFY(!bytes.isEmpty() || QFileInfo(path).size() == 0);
 
         WindowRig rig;
         TempFolder& folder = rig.folder;
-        for (ListKind kind : kAllListKinds) folder.write(Traits(kind).fileName, bytes);
+        for (ListKind kind : kAllListKinds) folder.write(listTraits(kind).fileName, bytes);
         folder.write("Ricordel.ini", bytes);
 
         rig.start();
@@ -32,19 +32,19 @@ class MalformedStartTest : public QObject {
         QVERIFY(rig.dialogs.shown.isEmpty());
 
         for (ListKind kind : kAllListKinds)
-            QCOMPARE(form.agenda().list(kind).entryCount(), ParseListRecords(bytes, kind).size());
+            QCOMPARE(form.agenda().list(kind).entryCount(), parseListRecords(bytes, kind).size());
         QList<QList<AgendaEntry>> shown;
         for (ListKind kind : kAllListKinds) shown << form.agenda().list(kind).entries();
 
         QVERIFY(saveAll(form.agenda()));
         for (ListKind kind : kAllListKinds) {
-            const std::optional<QByteArray> saved = ReadWholeFile(folder.file(Traits(kind).fileName));
+            const std::optional<QByteArray> saved = readWholeFile(folder.file(listTraits(kind).fileName));
             QVERIFY(saved);
-            const auto records = ParseListRecords(*saved, kind);
-            QCOMPARE(records.size(), shown[TabOf(kind)].size());
+            const auto records = parseListRecords(*saved, kind);
+            QCOMPARE(records.size(), shown[tabOf(kind)].size());
             // Sorting may reorder the appointments: compare the messages as sets.
             QStringList before, after;
-            for (const auto& e : shown[TabOf(kind)]) before << e.message;
+            for (const auto& e : shown[tabOf(kind)]) before << e.message;
             for (const auto& r : records) after << r.message;
             before.sort();
             after.sort();

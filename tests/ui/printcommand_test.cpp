@@ -36,8 +36,8 @@ class RecordingPage final : public QPdfWriter {
 // The printers of a system the test describes.
 class FakePrinters final : public PrinterAccess {
   public:
-    int PrinterCount() const override { return count; }
-    bool Print(const std::function<void(QPagedPaintDevice&)>& draw, QString* reason) override {
+    int printerCount() const override { return count; }
+    bool print(const std::function<void(QPagedPaintDevice&)>& draw, QString* reason) override {
         ++printRuns;
         if (!failure.isEmpty()) {
             *reason = failure;
@@ -62,8 +62,8 @@ class DeadPage final : public QPdfWriter {
 
 class DeadPrinter final : public PrinterAccess {
   public:
-    int PrinterCount() const override { return 1; }
-    bool Print(const std::function<void(QPagedPaintDevice&)>& draw, QString*) override {
+    int printerCount() const override { return 1; }
+    bool print(const std::function<void(QPagedPaintDevice&)>& draw, QString*) override {
         draw(page);
         return true;
     }
@@ -89,7 +89,7 @@ void PrintCommandTest::noPrinterSaysSoAndPrintsNothing() {
     FakePrinters printers;
     printers.count = 0;
 
-    RunPrintCommand(agenda, printers);
+    runPrintCommand(agenda, printers);
     QCOMPARE(printers.printRuns, 0);
     QCOMPARE(dialogs.shown.size(), 1);
     const auto& box = dialogs.shown[0];
@@ -112,7 +112,7 @@ void PrintCommandTest::printsTheAppointmentsOnly() {
     FakePrinters printers;
     printers.count = 2;
 
-    RunPrintCommand(agenda, printers);
+    runPrintCommand(agenda, printers);
     QCOMPARE(printers.printRuns, 1);
     QVERIFY(dialogs.shown.isEmpty());
     const QStringList& texts = printers.page.recorder.texts;
@@ -130,7 +130,7 @@ void PrintCommandTest::printerFailureIsReportedWithItsReason() {
     FakePrinters printers;
     printers.failure = QStringLiteral("carta esaurita");
 
-    RunPrintCommand(agenda, printers);
+    runPrintCommand(agenda, printers);
     QCOMPARE(dialogs.shown.size(), 1);
     QVERIFY2(dialogs.shown[0].text.contains("carta esaurita"), qPrintable(dialogs.shown[0].text));
     QCOMPARE(dialogs.shown[0].icon, MsgIcon::Critical);
@@ -142,7 +142,7 @@ void PrintCommandTest::pageThatCannotBeDrawnIsNotASuccess() {
     Agenda agenda(clock, dialogs, QDir::currentPath());
     DeadPrinter printer;
 
-    RunPrintCommand(agenda, printer);
+    runPrintCommand(agenda, printer);
     QCOMPARE(dialogs.shown.size(), 1);
     QCOMPARE(dialogs.shown[0].icon, MsgIcon::Critical);
     QVERIFY(dialogs.shown[0].text.startsWith("Stampa"));

@@ -7,12 +7,12 @@
 #include "core/listkind.h"
 #include "core/win1252.h"
 
-bool TimeRingsAt(const QString& timeText, const QTime& minute) {
-    const std::optional<QTime> t = ParseTimeText(timeText);
+bool timeRingsAt(const QString& timeText, const QTime& minute) {
+    const std::optional<QTime> t = parseTimeText(timeText);
     return t && t->hour() == minute.hour() && t->minute() == minute.minute();
 }
 
-QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt) {
+QString alarmLine(const Alarm& alarm, const QDateTime& shownAt) {
     const WallMinute due = WallMinute::of(alarm.at);
     const WallMinute now = WallMinute::of(shownAt);
     if (alarm.kind == AlarmKind::Warning) {
@@ -20,20 +20,20 @@ QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt) {
         return QStringLiteral("Tra %1 %2 (ore %3): %4")
             .arg(toGo)
             .arg(toGo == 1 ? QStringLiteral("minuto") : QStringLiteral("minuti"),
-                 FormatTimeText(alarm.at.time()), alarm.message);
+                 formatTimeText(alarm.at.time()), alarm.message);
     }
     // Wall-clock seconds, so that a clock change between the two moments does
     // not make a line on time look late.
     const qint64 dueSecs =
-        alarm.kind == AlarmKind::Snoozed ? WallSeconds(alarm.at) : due.index() * 60;
-    if (WallSeconds(shownAt) - dueSecs <= 60) return alarm.message;
-    return QStringLiteral("(ore %1) %2").arg(FormatTimeText(alarm.at.time()), alarm.message);
+        alarm.kind == AlarmKind::Snoozed ? wallSeconds(alarm.at) : due.index() * 60;
+    if (wallSeconds(shownAt) - dueSecs <= 60) return alarm.message;
+    return QStringLiteral("(ore %1) %2").arg(formatTimeText(alarm.at.time()), alarm.message);
 }
 
 namespace {
 
 // The minute of the day of a shared time text, from its index.
-int SharedTimeMinute(int sharedTime) {
+int sharedTimeMinute(int sharedTime) {
     return (sharedTime - 1) % (24 * 60);
 }
 
@@ -57,7 +57,7 @@ AlarmIndex::AlarmIndex(const QList<ListRecord>& appointments, int year)
     : year_(year), firstIndex_(WallMinute{QDate(year, 1, 1), 0}.index()) {
     for (const ListRecord& record : appointments) {
         if (record.time.isEmpty()) continue;
-        const std::optional<QTime> time = ParseTimeText(record.time);
+        const std::optional<QTime> time = parseTimeText(record.time);
         if (!time) continue;
         add(record.month, record.day, time->hour() * 60 + time->minute(), messages_.size(), -1);
         messages_ << record.message;
@@ -67,19 +67,19 @@ AlarmIndex::AlarmIndex(const QList<ListRecord>& appointments, int year)
 
 AlarmIndex::AlarmIndex(const QByteArray& content, int year)
     : year_(year), firstIndex_(WallMinute{QDate(year, 1, 1), 0}.index()), content_(content) {
-    due_.reserve(RecordCountEstimate(content));
-    ForEachRecord(content_, ListKind::Appuntamenti, [this](const RawRecord& raw) {
+    due_.reserve(recordCountEstimate(content));
+    forEachRecord(content_, ListKind::Appuntamenti, [this](const RawRecord& raw) {
         const int shared = raw.sharedTime();
         if (shared == 0 || raw.day <= 0 || raw.month <= 0) return;
         qsizetype start = 0, size = 0;
         if (shared > 0 && raw.plainMessage(start, size)) {
-            add(raw.month, raw.day, SharedTimeMinute(shared), start, size);
+            add(raw.month, raw.day, sharedTimeMinute(shared), start, size);
             return;
         }
         // A time written otherwise, or a message that reads cleaned: the
         // record as the list reads it.
         const ListRecord record = raw.decode();
-        const std::optional<QTime> time = ParseTimeText(record.time);
+        const std::optional<QTime> time = parseTimeText(record.time);
         if (!time) return;
         add(record.month, record.day, time->hour() * 60 + time->minute(), messages_.size(), -1);
         messages_ << record.message;
@@ -93,7 +93,7 @@ QString AlarmIndex::messageOf(const Entry& entry) const {
     return win1252::decode(content_.constData() + entry.start, entry.size);
 }
 
-void AlarmIndex::CollectBetween(qint64 first, qint64 last, QList<Due>& out) const {
+void AlarmIndex::collectBetween(qint64 first, qint64 last, QList<Due>& out) const {
     const qint64 from = std::max<qint64>(first - firstIndex_, 0);
     const qint64 to = std::min<qint64>(last - firstIndex_, INT_MAX);
     if (from > to) return;
@@ -103,25 +103,25 @@ void AlarmIndex::CollectBetween(qint64 first, qint64 last, QList<Due>& out) cons
         out.append({firstIndex_ + it->minuteOfYear, messageOf(*it)});
 }
 
-QStringList AlarmIndex::MessagesAt(const QDate& day, const QTime& minute) const {
+QStringList AlarmIndex::messagesAt(const QDate& day, const QTime& minute) const {
     QStringList out;
     if (day.year() != year_ || !minute.isValid()) return out;
     const qint64 at = WallMinute{day, minute.hour() * 60 + minute.minute()}.index();
     QList<Due> due;
-    CollectBetween(at, at, due);
+    collectBetween(at, at, due);
     for (const Due& d : due) out << d.message;
     return out;
 }
 
-QStringList DueAlarms(const QList<ListRecord>& appointments, const QDate& day,
+QStringList dueAlarms(const QList<ListRecord>& appointments, const QDate& day,
                       const QTime& minute) {
-    return AlarmIndex(appointments, day.year()).MessagesAt(day, minute);
+    return AlarmIndex(appointments, day.year()).messagesAt(day, minute);
 }
 
-bool AppointmentFileCache::Refresh() {
+bool AppointmentFileCache::refresh() {
     // A missing or unreadable file holds no appointments.
     QByteArray now =
-ReadWholeFile(path_).value_or(QByteArray());
+readWholeFile(path_).value_or(QByteArray());
     if (valid_ && now == bytes_) return false;
     bytes_ = std::move(now);
     valid_ = true;
@@ -130,8 +130,8 @@ ReadWholeFile(path_).value_or(QByteArray());
     return true;
 }
 
-const AlarmIndex& AppointmentFileCache::IndexFor(int year) {
-    if (!valid_) Refresh();
+const AlarmIndex& AppointmentFileCache::indexFor(int year) {
+    if (!valid_) refresh();
     for (const AlarmIndex& index : indexes_)
         if (index.year() == year) return index;
     // A clock that wanders over many years keeps only the latest few.
@@ -140,12 +140,12 @@ const AlarmIndex& AppointmentFileCache::IndexFor(int year) {
     return indexes_.back();
 }
 
-QList<AlarmIndex::Due> AppointmentFileCache::Between(qint64 first, qint64 last) {
+QList<AlarmIndex::Due> AppointmentFileCache::between(qint64 first, qint64 last) {
     QList<AlarmIndex::Due> out;
     if (first > last) return out;
     const int firstYear = WallMinute::fromIndex(first).day.year();
     const int lastYear = WallMinute::fromIndex(last).day.year();
     for (int year = firstYear; year <= lastYear && year - firstYear < 3; ++year)
-        IndexFor(year).CollectBetween(first, last, out);
+        indexFor(year).collectBetween(first, last, out);
     return out;
 }

@@ -15,7 +15,7 @@
 // True when an appointment's time text rings at the given minute: the text
 // reads as a time of day (hours 0-23, ":" or ".", minutes 00-59, so "9:05",
 // "09:05" and "9.05" alike) equal to the minute's hour and minute.
-bool TimeRingsAt(const QString& timeText, const QTime& minute);
+bool timeRingsAt(const QString& timeText, const QTime& minute);
 
 // What rings. A due alarm is an appointment at its minute; a warning comes
 // some minutes before that minute; a snoozed alarm is a line the user asked
@@ -40,7 +40,7 @@ struct Alarm {
 // `shownAt`. A due or snoozed alarm on time is its bare message; more than a
 // minute late it carries its time, "(ore 23:55) Medicina della sera". A
 // warning counts the whole minutes to go: "Tra 15 minuti (ore 10:00): Dentista".
-QString AlarmLine(const Alarm& alarm, const QDateTime& shownAt);
+QString alarmLine(const Alarm& alarm, const QDateTime& shownAt);
 
 
 // The appointments of one year laid out for the alarm check: each record
@@ -57,7 +57,7 @@ class AlarmIndex {
 
     int year() const { return year_; }
     // The messages due at the minute (seconds ignored), in file order.
-    QStringList MessagesAt(const QDate& day, const QTime& minute) const;
+    QStringList messagesAt(const QDate& day, const QTime& minute) const;
 
     struct Due {
         qint64 minute;  // WallMinute::index()
@@ -65,7 +65,7 @@ class AlarmIndex {
     };
     // The appointments due from `first` to `last` (wall minute indexes, both
     // included) that fall in this index's year, in time and then file order.
-    void CollectBetween(qint64 first, qint64 last, QList<Due>& out) const;
+    void collectBetween(qint64 first, qint64 last, QList<Due>& out) const;
 
   private:
     struct Entry {
@@ -86,7 +86,7 @@ class AlarmIndex {
 
 // The messages of the appointments that ring at the minute, in file order.
 // Records without an entry date or without a readable time never ring.
-QStringList DueAlarms(const QList<ListRecord>& appointments, const QDate& day, const QTime& minute);
+QStringList dueAlarms(const QList<ListRecord>& appointments, const QDate& day, const QTime& minute);
 
 // The appointments file ("Ricordel.dat", relative to the current folder
 // unless a path is set), parsed again only when its
@@ -103,18 +103,18 @@ class AppointmentFileCache {
     }
     const QString& path() const { return path_; }
     // Reads the file again; true when its content changed since the last read.
-    bool Refresh();
+    bool refresh();
     // The index for `year`, from the content of the last refresh.
-    const AlarmIndex& IndexFor(int year);
+    const AlarmIndex& indexFor(int year);
     // The appointments due from `first` to `last` (wall minute indexes, both
     // included), across days and years, in time and then file order.
-    QList<AlarmIndex::Due> Between(qint64 first, qint64 last);
+    QList<AlarmIndex::Due> between(qint64 first, qint64 last);
     // How many times the file has been parsed (for the benchmark and the
     // tests of the cache itself).
     int loads() const { return loads_; }
 
   private:
-    QString path_ = QString::fromLatin1(Traits(ListKind::Appuntamenti).fileName);
+    QString path_ = QString::fromLatin1(listTraits(ListKind::Appuntamenti).fileName);
     bool valid_ = false;
     QByteArray bytes_;
     // The years asked for since the content last changed (at most a few).

@@ -20,7 +20,7 @@ constexpr qint64 kMinutesPerDay = 1440;
 
 QString identity(const Alarm& alarm) {
     const qint64 at =
-        alarm.kind == AlarmKind::Snoozed ? WallSeconds(alarm.at) : WallMinute::of(alarm.at).index();
+        alarm.kind == AlarmKind::Snoozed ? wallSeconds(alarm.at) : WallMinute::of(alarm.at).index();
     return QString::number(static_cast<int>(alarm.kind)) + QLatin1Char('|') + QString::number(at) +
            QLatin1Char('|') + alarm.message;
 }
@@ -100,9 +100,9 @@ void AlarmEngine::appointmentsSaved() {
 }
 
 bool AlarmEngine::snoozeDue(const QDateTime& now) const {
-    const qint64 nowSecs = WallSeconds(now);
+    const qint64 nowSecs = wallSeconds(now);
     return std::any_of(snoozes_.cbegin(), snoozes_.cend(),
-                       [nowSecs](const Alarm& a) { return WallSeconds(a.at) <= nowSecs; });
+                       [nowSecs](const Alarm& a) { return wallSeconds(a.at) <= nowSecs; });
 }
 
 void AlarmEngine::forgetAcrossDays(const WallMinute& now) {
@@ -137,10 +137,10 @@ void AlarmEngine::seedStartUpMinute() {
     seeded_ = true;
     const qint64 s = last_.index();
     const qint64 day = last_.day.toJulianDay();
-    for (const AlarmIndex::Due& d : appointments_.Between(s, s))
+    for (const AlarmIndex::Due& d : appointments_.between(s, s))
         rung_.insert(identity({AlarmKind::Due, dateTimeOf(d.minute), d.message}), day);
     if (warningMinutes_ > 0) {
-        for (const AlarmIndex::Due& d : appointments_.Between(s + 1, s + warningMinutes_))
+        for (const AlarmIndex::Due& d : appointments_.between(s + 1, s + warningMinutes_))
             rung_.insert(identity({AlarmKind::Warning, dateTimeOf(d.minute), d.message}), day);
     }
 }
@@ -154,7 +154,7 @@ void AlarmEngine::check() {
 
     // The stamp first: a write after it is seen by the next look.
     stamp_ = stampOf(appointments_.path());
-    appointments_.Refresh();
+    appointments_.refresh();
     if (!seeded_) seedStartUpMinute();
     forgetAcrossDays(current);
 
@@ -169,14 +169,14 @@ void AlarmEngine::check() {
 
     QList<Alarm> due;
     QSet<QString> ringingNow;
-    for (const AlarmIndex::Due& d : appointments_.Between(from, c))
+    for (const AlarmIndex::Due& d : appointments_.between(from, c))
         takeIfNotRung({AlarmKind::Due, dateTimeOf(d.minute), d.message}, today, ringingNow, due);
 
     QList<Alarm> snoozed;
-    const qint64 nowSecs = WallSeconds(now);
+    const qint64 nowSecs = wallSeconds(now);
     bool snoozesChanged = false;
     for (auto it = snoozes_.begin(); it != snoozes_.end();) {
-        if (WallSeconds(it->at) <= nowSecs) {
+        if (wallSeconds(it->at) <= nowSecs) {
             snoozed.append(*it);
             it = snoozes_.erase(it);
             snoozesChanged = true;
@@ -188,7 +188,7 @@ void AlarmEngine::check() {
     // Warnings of the appointments still ahead within the warning minutes.
     QList<Alarm> warnings;
     if (warningMinutes_ > 0) {
-        for (const AlarmIndex::Due& d : appointments_.Between(c + 1, c + warningMinutes_))
+        for (const AlarmIndex::Due& d : appointments_.between(c + 1, c + warningMinutes_))
             takeIfNotRung({AlarmKind::Warning, dateTimeOf(d.minute), d.message}, today, ringingNow,
                           warnings);
     }
@@ -208,16 +208,16 @@ void AlarmEngine::snooze(const QList<Alarm>& alarms, int minutes) {
 
 // ---------------------------------------------------------------- the file
 
-QByteArray SerializeSnoozes(const QList<Alarm>& snoozes) {
+QByteArray serializeSnoozes(const QList<Alarm>& snoozes) {
     QByteArray out;
     for (const Alarm& alarm : snoozes) {
         out += '"' + alarm.at.toString(kSnoozeFormat).toLatin1() + "\",\"" +
-               win1252::encode(CleanCellText(alarm.message)) + "\"\r\n";
+               win1252::encode(cleanCellText(alarm.message)) + "\"\r\n";
     }
     return out;
 }
 
-QList<Alarm> ParseSnoozes(const QByteArray& bytes, bool* damaged) {
+QList<Alarm> parseSnoozes(const QByteArray& bytes, bool* damaged) {
     QList<Alarm> out;
     bool bad = false;
     ItemReader reader(bytes);
@@ -252,7 +252,7 @@ void AlarmEngine::loadSnoozes() {
     snoozes_.clear();
     if (snoozeFile_.isEmpty() || !QFile::exists(snoozeFile_)) return;
     bool damaged = true;
-    if (const auto bytes = ReadWholeFile(snoozeFile_)) snoozes_ = ParseSnoozes(*bytes, &damaged);
+    if (const auto bytes = readWholeFile(snoozeFile_)) snoozes_ = parseSnoozes(*bytes, &damaged);
     if (!damaged) return;
     const QString aside = snoozeFile_ + QStringLiteral(".danneggiato");
     QFile::remove(aside);
@@ -272,7 +272,7 @@ void AlarmEngine::saveSnoozes() {
             qWarning("Ricordel: impossibile togliere il file \"%s\"", qPrintable(snoozeFile_));
         return;
     }
-    if (const auto error = WriteFileAtomically(snoozeFile_, SerializeSnoozes(snoozes_)))
+    if (const auto error = writeFileAtomically(snoozeFile_, serializeSnoozes(snoozes_)))
         qWarning("Ricordel: impossibile salvare il file \"%s\": %s", qPrintable(snoozeFile_),
                  qPrintable(*error));
 }

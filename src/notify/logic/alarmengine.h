@@ -124,6 +124,6 @@ class AlarmEngine : public QObject {
 
 // The snooze file: one record per line, the moment it rings again as
 // "yyyy-MM-dd HH:mm:ss" in quotes, a comma and the message in quotes, CR LF.
-QByteArray SerializeSnoozes(const QList<Alarm>& snoozes);
+QByteArray serializeSnoozes(const QList<Alarm>& snoozes);
 // The snoozes that can be read; `damaged` is set when a record cannot.
-QList<Alarm> ParseSnoozes(const QByteArray& bytes, bool* damaged);
+QList<Alarm> parseSnoozes(const QByteArray& bytes, bool* damaged);

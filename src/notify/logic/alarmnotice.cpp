@@ -19,10 +19,10 @@ AlarmNotice::AlarmNotice(DesktopNotifications* service, QObject* parent)
     connect(service_, &DesktopNotifications::closed, this, &AlarmNotice::onClosed);
 }
 
-DesktopNotice AlarmNotice::NoticeFor(const QList<Alarm>& alarms, const QStringList& lines) {
+DesktopNotice AlarmNotice::noticeFor(const QList<Alarm>& alarms, const QStringList& lines) {
     DesktopNotice notice;
     const QTime first = alarms.isEmpty() ? QTime() : alarms.first().at.time();
-    notice.summary = QStringLiteral("Ricordel - ore %1").arg(FormatTimeText(first));
+    notice.summary = QStringLiteral("Ricordel - ore %1").arg(formatTimeText(first));
     // A notice is a glance, not the whole list: the window keeps every line.
     QStringList shown = lines.mid(0, kMaxLines);
     if (lines.size() > kMaxLines)
@@ -37,24 +37,24 @@ DesktopNotice AlarmNotice::NoticeFor(const QList<Alarm>& alarms, const QStringLi
     return notice;
 }
 
-void AlarmNotice::Show(const QList<Alarm>& alarms, const QStringList& lines) {
+void AlarmNotice::show(const QList<Alarm>& alarms, const QStringList& lines) {
     if (!service_) return;
     if (lines.isEmpty()) {
-        Withdraw();
+        withdraw();
         return;
     }
-    const DesktopNotice notice = NoticeFor(alarms, lines);
+    const DesktopNotice notice = noticeFor(alarms, lines);
     if (handle_)
-        service_->Update(handle_, notice);
+        service_->update(handle_, notice);
     else
-        handle_ = service_->Post(notice);
+        handle_ = service_->post(notice);
 }
 
-void AlarmNotice::Withdraw() {
+void AlarmNotice::withdraw() {
     if (!handle_) return;
     const int handle = handle_;
     handle_ = 0;
-    if (service_) service_->Withdraw(handle);
+    if (service_) service_->withdraw(handle);
 }
 
 void AlarmNotice::onAction(int handle, const QString& key) {

@@ -24,15 +24,15 @@ class AlarmNotice : public QObject {
     explicit AlarmNotice(DesktopNotifications* service, QObject* parent = nullptr);
 
     // The alarm window now shows `lines`, one per alarm of `alarms`.
-    void Show(const QList<Alarm>& alarms, const QStringList& lines);
+    void show(const QList<Alarm>& alarms, const QStringList& lines);
     // The alarm window was acknowledged, or the program ends.
-    void Withdraw();
+    void withdraw();
     bool isStanding() const { return handle_ != 0; }
 
     // "Ricordel - ore H:MM" (the time of the first alarm) over the lines,
     // at most kMaxLines of them, with the three actions; critical while a due
     // alarm is among them, normal for warnings alone.
-    static DesktopNotice NoticeFor(const QList<Alarm>& alarms, const QStringList& lines);
+    static DesktopNotice noticeFor(const QList<Alarm>& alarms, const QStringList& lines);
     static constexpr int kMaxLines = 20;
     static constexpr int kSnoozeMinutes = 10;
 

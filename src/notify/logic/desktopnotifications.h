@@ -29,16 +29,16 @@ class DesktopNotifications : public QObject {
   public:
     using QObject::QObject;
     // Shows a new notice; it stays until withdrawn or dismissed.
-    virtual int Post(const DesktopNotice& notice) = 0;
+    virtual int post(const DesktopNotice& notice) = 0;
     // Replaces the content of a notice in place, without stacking a new one.
-    virtual void Update(int handle, const DesktopNotice& notice) = 0;
+    virtual void update(int handle, const DesktopNotice& notice) = 0;
     // Takes a notice away.
-    virtual void Withdraw(int handle) = 0;
+    virtual void withdraw(int handle) = 0;
 
   Q_SIGNALS:
     // The user chose one of the notice's actions.
     void actionInvoked(int handle, const QString& key);
-    // The notice went away without Withdraw(): the user or the service
+    // The notice went away without withdraw(): the user or the service
     // dismissed it.
     void closed(int handle);
 };

@@ -20,27 +20,27 @@ const QStringList& ReminderLists::linesOf(ListKind kind) const {
     return anniversaries;
 }
 
-QString ReminderLabel(int daysAhead, const QDate& date) {
+QString reminderLabel(int daysAhead, const QDate& date) {
     if (daysAhead == 0) return QStringLiteral("Oggi ");
     if (daysAhead == 1) return QStringLiteral("Domani ");
-    return DayName(WeekdayNumber(date.dayOfWeek()));
+    return dayName(weekdayNumber(date.dayOfWeek()));
 }
 
-QString ReminderLine(int daysAhead, const QDate& date, const QString& message,
+QString reminderLine(int daysAhead, const QDate& date, const QString& message,
                      const QString& timeText) {
     QString text = message;
     if (!timeText.isEmpty()) text += QStringLiteral("   Ore ") + timeText;
-    return ReminderLabel(daysAhead, date) + QLatin1Char(' ') + text;
+    return reminderLabel(daysAhead, date) + QLatin1Char(' ') + text;
 }
 
 namespace {
 
-// Which records fall due from `today` to `giorniPreavviso` days ahead, and
+// Which records fall due from `today` to `noticeDays` days ahead, and
 // adds their lines; each record's whole text is read only when it is due.
 class DueLines {
   public:
-    DueLines(ListKind kind, const QDate& today, int giorniPreavviso)
-        : kind_(kind), today_(today), notice_(giorniPreavviso) {}
+    DueLines(ListKind kind, const QDate& today, int noticeDays)
+        : kind_(kind), today_(today), notice_(noticeDays) {}
 
     template <typename Record>
     void add(qint16 day, qint16 month, Record record) {
@@ -51,19 +51,19 @@ class DueLines {
         qint64 daysAhead = kNoDay;
         if (shared >= 0) {
             qint64& known = sharedDays_[static_cast<size_t>(shared)];
-            if (known == kUnread) known = distance(EntryDate(sharedtexts::date(shared), year()));
+            if (known == kUnread) known = distance(entryDate(sharedtexts::date(shared), year()));
             daysAhead = known;
         } else {
             ListRecord dateOnly;
             dateOnly.day = day;
             dateOnly.month = month;
-            daysAhead = distance(EntryDate(RecordDateText(dateOnly), year()));
+            daysAhead = distance(entryDate(recordDateText(dateOnly), year()));
         }
         // No day of this year, or outside the notice: nothing is due.
         if (daysAhead == kNoDay || daysAhead < 0 || daysAhead > notice_) return;
         const ListRecord& full = record();
-        lines << ReminderLine(static_cast<int>(daysAhead), today_.addDays(daysAhead), full.message,
-                              Traits(kind_).hasTime ? full.time : QString());
+        lines << reminderLine(static_cast<int>(daysAhead), today_.addDays(daysAhead), full.message,
+                              listTraits(kind_).hasTime ? full.time : QString());
     }
 
     QStringList lines;
@@ -87,12 +87,12 @@ class DueLines {
 
 // The lines of one list file, read record by record: only due records are
 // decoded, and nothing of the file is kept.
-QStringList GatherFileLines(const QDir& folder, ListKind kind, const QDate& today,
-                            int giorniPreavviso) {
-    const auto bytes = ReadWholeFile(folder.filePath(QString::fromLatin1(Traits(kind).fileName)));
+QStringList gatherFileLines(const QDir& folder, ListKind kind, const QDate& today,
+                            int noticeDays) {
+    const auto bytes = readWholeFile(folder.filePath(QString::fromLatin1(listTraits(kind).fileName)));
     if (!bytes) return {};
-    DueLines due(kind, today, giorniPreavviso);
-    ForEachRecord(*bytes, kind, [&](const RawRecord& raw) {
+    DueLines due(kind, today, noticeDays);
+    forEachRecord(*bytes, kind, [&](const RawRecord& raw) {
         due.add(raw.day, raw.month, [&] { return raw.decode(); });
     });
     return due.lines;
@@ -100,37 +100,37 @@ QStringList GatherFileLines(const QDir& folder, ListKind kind, const QDate& toda
 
 }  // namespace
 
-QStringList GatherListLines(const QList<ListRecord>& records, ListKind kind, const QDate& today,
-                            int giorniPreavviso) {
-    DueLines due(kind, today, giorniPreavviso);
+QStringList gatherListLines(const QList<ListRecord>& records, ListKind kind, const QDate& today,
+                            int noticeDays) {
+    DueLines due(kind, today, noticeDays);
     for (const ListRecord& record : records)
         due.add(record.day, record.month, [&]() -> const ListRecord& { return record; });
     return due.lines;
 }
 
-ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
+ReminderLists gatherReminders(const QList<ListRecord>& deadlines,
                               const QList<ListRecord>& appointments,
                               const QList<ListRecord>& anniversaries, const QDate& today,
                               const Settings& settings) {
     const int days = settings.daysOfNotice;
     ReminderLists lists;
-    lists.deadlines = GatherListLines(deadlines, ListKind::Scadenze, today, days);
-    lists.appointments = GatherListLines(appointments, ListKind::Appuntamenti, today, days);
-    lists.anniversaries = GatherListLines(anniversaries, ListKind::Ricorrenze, today, days);
+    lists.deadlines = gatherListLines(deadlines, ListKind::Scadenze, today, days);
+    lists.appointments = gatherListLines(appointments, ListKind::Appuntamenti, today, days);
+    lists.anniversaries = gatherListLines(anniversaries, ListKind::Ricorrenze, today, days);
     return lists;
 }
 
-ReminderLists GatherRemindersFromFiles(const QDir& folder, const QDate& today,
+ReminderLists gatherRemindersFromFiles(const QDir& folder, const QDate& today,
                                        const Settings& settings) {
     const int days = settings.daysOfNotice;
     ReminderLists lists;
-    lists.deadlines = GatherFileLines(folder, ListKind::Scadenze, today, days);
-    lists.appointments = GatherFileLines(folder, ListKind::Appuntamenti, today, days);
-    lists.anniversaries = GatherFileLines(folder, ListKind::Ricorrenze, today, days);
+    lists.deadlines = gatherFileLines(folder, ListKind::Scadenze, today, days);
+    lists.appointments = gatherFileLines(folder, ListKind::Appuntamenti, today, days);
+    lists.anniversaries = gatherFileLines(folder, ListKind::Ricorrenze, today, days);
     return lists;
 }
 
-QList<ReminderSection> PresentationOrder(const ReminderLists& lists, bool sortAscending) {
+QList<ReminderSection> orderForPresentation(const ReminderLists& lists, bool sortAscending) {
     QList<ReminderSection> sections;
     for (ListKind kind : {ListKind::Ricorrenze, ListKind::Scadenze, ListKind::Appuntamenti}) {
         QStringList lines = lists.linesOf(kind);

@@ -24,27 +24,27 @@ struct ReminderLists {
 
 // The label that opens a digest line for an entry `daysAhead` days from today
 // (0 to the notice days): "Oggi ", "Domani ", or the weekday name of `date`.
-QString ReminderLabel(int daysAhead, const QDate& date);
+QString reminderLabel(int daysAhead, const QDate& date);
 
 // One digest line: label, a blank, the message; an appointment with a time
 // gets "   Ore " and the time text as stored.
-QString ReminderLine(int daysAhead, const QDate& date, const QString& message,
+QString reminderLine(int daysAhead, const QDate& date, const QString& message,
                      const QString& timeText);
 
 // Gathers the due lines of each list: records whose day falls from today up
 // to `daysOfNotice` days ahead, taken in the current year. A record whose
 // day and month are no day of this year is skipped.
-QStringList GatherListLines(const QList<ListRecord>& records, ListKind kind, const QDate& today,
-                            int giorniPreavviso);
+QStringList gatherListLines(const QList<ListRecord>& records, ListKind kind, const QDate& today,
+                            int noticeDays);
 
-ReminderLists GatherReminders(const QList<ListRecord>& deadlines,
+ReminderLists gatherReminders(const QList<ListRecord>& deadlines,
                               const QList<ListRecord>& appointments,
                               const QList<ListRecord>& anniversaries, const QDate& today,
                               const Settings& settings);
 
 // The same, reading the three list files of `folder`; a missing or unreadable
 // file reads as an empty list.
-ReminderLists GatherRemindersFromFiles(const QDir& folder, const QDate& today,
+ReminderLists gatherRemindersFromFiles(const QDir& folder, const QDate& today,
                                        const Settings& settings);
 
 // One list as the digest presents it: its kind (which gives its sound) and
@@ -57,4 +57,4 @@ struct ReminderSection {
 // Anniversaries first, then deadlines, then appointments; each list from its
 // first line when the lists are in ascending order, from its last otherwise.
 // Lists without lines are left out.
-QList<ReminderSection> PresentationOrder(const ReminderLists& lists, bool sortAscending);
+QList<ReminderSection> orderForPresentation(const ReminderLists& lists, bool sortAscending);
