@@ -91,7 +91,8 @@ constexpr ListKind kSaveOrder[] = {ListKind::Appuntamenti, ListKind::Scadenze,
 std::vector<QByteArray> readSavedLists() {
     std::vector<QByteArray> files;
     for (ListKind kind : kSaveOrder) {
-        files.push_back(readWholeFile(QString::fromLatin1(listTraits(kind).fileName)).value_or(QByteArray()));
+        files.push_back(
+            readWholeFile(QString::fromLatin1(listTraits(kind).fileName)).value_or(QByteArray()));
     }
     return files;
 }

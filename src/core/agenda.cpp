@@ -46,7 +46,9 @@ void Agenda::showTab(int tab) {
     Q_EMIT currentTabChanged(tab);
 }
 
-void Agenda::selectCurrentList() { currentGrid_ = &list(kindForTab(currentTab_)); }
+void Agenda::selectCurrentList() {
+    currentGrid_ = &list(kindForTab(currentTab_));
+}
 
 void Agenda::setListsModified(bool modified) {
     if (listsModified_ == modified) return;
@@ -61,9 +63,9 @@ void Agenda::loadLists() {
         if (QFile::exists(filePath(name))) continue;
         QFile f(filePath(name));
         if (!f.open(QIODevice::WriteOnly))
-            dialogs_.notice(QStringLiteral("Impossibile creare il file \"%1\":\n%2")
-                                .arg(name, f.errorString()),
-                            MsgIcon::Critical, QStringLiteral("Errore"));
+            dialogs_.notice(
+                QStringLiteral("Impossibile creare il file \"%1\":\n%2").arg(name, f.errorString()),
+                MsgIcon::Critical, QStringLiteral("Errore"));
     }
     for (ListKind kind : kAllListKinds) {
         const QString name = QString::fromLatin1(listTraits(kind).fileName);
@@ -95,7 +97,9 @@ bool Agenda::saveList(ListKind kind) {
     return true;
 }
 
-void Agenda::loadSettings() { settings_.load(filePath(QString::fromLatin1(kSettingsFileName))); }
+void Agenda::loadSettings() {
+    settings_.load(filePath(QString::fromLatin1(kSettingsFileName)));
+}
 
 bool Agenda::saveSettings() {
     const QString name = QString::fromLatin1(kSettingsFileName);

@@ -22,7 +22,7 @@
 // the files by their names in it.
 class Agenda : public QObject {
     Q_OBJECT
-public:
+  public:
     Agenda(Clock& clock, Dialogs& dialogs, const QString& dataFolder, QObject* parent = nullptr);
     ~Agenda() override;
 
@@ -38,7 +38,9 @@ public:
     ListModel& appointments() { return list(ListKind::Appuntamenti); }
 
     // The current cell of each grid; the views share these selection models.
-    QItemSelectionModel& selection(ListKind kind) { return *selections_[static_cast<size_t>(kind)]; }
+    QItemSelectionModel& selection(ListKind kind) {
+        return *selections_[static_cast<size_t>(kind)];
+    }
     // The model row of the grid's current cell, or -1 when there is none.
     int currentRow(ListKind kind) const;
     void setCurrentCell(ListKind kind, int row, int column);
@@ -100,13 +102,13 @@ public:
     // whether the path was stored.
     bool storePathSetting(QString Settings::*setting, const QString& path);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void currentTabChanged(int tab);
     void listsModifiedChanged(bool modified);
     // A list file was written.
     void listSaved(ListKind kind);
 
-private:
+  private:
     Clock& clock_;
     Dialogs& dialogs_;
     QDir folder_;

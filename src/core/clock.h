@@ -6,7 +6,7 @@
 // Where the program reads the time. Everything that needs today or now is
 // handed a Clock, so tests can set the time instead of waiting for it.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
     QDate today() const { return now().date(); }
@@ -15,6 +15,6 @@ public:
 
 // The system's local time.
 class SystemClock final : public Clock {
-public:
+  public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };

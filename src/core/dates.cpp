@@ -55,7 +55,9 @@ QString formatDateText(int day, int month) {
     return QString::number(day) + u'/' + QString::number(month);
 }
 
-QString formatDateText(const QDate& date) { return formatDateText(date.day(), date.month()); }
+QString formatDateText(const QDate& date) {
+    return formatDateText(date.day(), date.month());
+}
 
 std::optional<QTime> parseTimeText(const QString& timeText) {
     const QString t = timeText.trimmed();

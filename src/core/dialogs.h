@@ -12,7 +12,7 @@ enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgAnswer { Ok, Cancel, Yes, No };
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
 
     // A message box. A title of std::nullopt shows the program's own title;

@@ -13,8 +13,12 @@
 
 namespace {
 
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Writes a text as a quoted item: cleaned as typed text is (a double quote
 // becomes an apostrophe, TAB, CR and LF spaces) and encoded, one byte for
@@ -419,7 +423,8 @@ AgendaEntry entryFromRecord(const ListRecord& record, ListKind kind) {
 qsizetype recordSizeBound(const AgendaEntry& entry, ListKind kind) {
     // "dd,mm," (a day of some year, or 0,0), the quoted message, the quoted
     // time and CR LF.
-    return 6 + 2 + entry.message.size() + (listTraits(kind).hasTime ? 3 + entry.time.size() : 0) + 2;
+    return 6 + 2 + entry.message.size() + (listTraits(kind).hasTime ? 3 + entry.time.size() : 0) +
+           2;
 }
 
 char* writeRecord(char* out, const AgendaEntry& entry, ListKind kind) {
@@ -475,4 +480,3 @@ std::optional<QString> writeFileAtomically(const QString& path,
     if (!f.commit()) return f.errorString();
     return std::nullopt;
 }
-

@@ -28,7 +28,7 @@ struct FileItem {
 // which the rest up to the comma or line end is dropped. Never fails on any
 // bytes.
 class ItemReader {
-public:
+  public:
     explicit ItemReader(const QByteArray& bytes);
     bool atEnd();  // true when only blank space and line ends remain
     FileItem next();
@@ -39,7 +39,7 @@ public:
     void beginLine() { lineEnded_ = false; }
     bool lineEnded() const { return lineEnded_; }
 
-private:
+  private:
     const QByteArray& bytes_;
     qsizetype pos_ = 0;
     bool lineEnded_ = false;
@@ -139,4 +139,3 @@ std::optional<QString> writeFileAtomically(const QString& path, const QByteArray
 // write failed.
 std::optional<QString> writeFileAtomically(const QString& path,
                                            const std::function<bool(QIODevice&)>& write);
-

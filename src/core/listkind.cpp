@@ -4,6 +4,8 @@
 
 namespace {
 
+// One row a list, in the order of ListKind.
+// clang-format off
 const ListTraits kTraits[3] = {
     {ListKind::Appuntamenti, "Appuntamenti", "Ricordel", "Ricordel.dat", "Appuntamenti",
      "Appuntamento", "", true, 4, &Settings::appointmentSound, {"DATA", "MESSAGGIO", "ORA", "ID"}},
@@ -12,13 +14,18 @@ const ListTraits kTraits[3] = {
     {ListKind::Ricorrenze, "Ricorrenze", "Ricorrenze", "Ricorrenze.dat", "Ricorrenze", "Ricorrenza",
      "E' il Compleanno di ", false, 3, &Settings::anniversarySound, {"DATA", "MESSAGGIO", "", "ID"}},
 };
+// clang-format on
 
 }  // namespace
 
-const ListTraits& listTraits(ListKind kind) { return kTraits[static_cast<int>(kind)]; }
+const ListTraits& listTraits(ListKind kind) {
+    return kTraits[static_cast<int>(kind)];
+}
 
 ListKind kindForTab(int tab) {
     return (tab >= 0 && tab <= 2) ? static_cast<ListKind>(tab) : ListKind::Appuntamenti;
 }
 
-const ListTraits& traitsForTab(int tab) { return listTraits(kindForTab(tab)); }
+const ListTraits& traitsForTab(int tab) {
+    return listTraits(kindForTab(tab));
+}

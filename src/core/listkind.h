@@ -17,15 +17,15 @@ inline constexpr std::array<ListKind, 3> kAllListKinds{ListKind::Appuntamenti, L
 // screen is the window's business (ui/listview.h).
 struct ListTraits {
     ListKind kind;
-    const char* tabCaption;        // "Appuntamenti", also the calendar category
-    const char* fileBase;          // "Ricordel"
-    const char* fileName;          // "Ricordel.dat"
-    const char* tableName;         // database table
-    const char* noun;              // in the insert and delete button captions
-    const char* defaultMessage;    // offered as the start of a new message
-    bool hasTime;                  // appointments carry a time
-    int itemsPerRecord;            // items of one record in the list file
-    QString Settings::*sound;      // the list's sound setting
+    const char* tabCaption;      // "Appuntamenti", also the calendar category
+    const char* fileBase;        // "Ricordel"
+    const char* fileName;        // "Ricordel.dat"
+    const char* tableName;       // database table
+    const char* noun;            // in the insert and delete button captions
+    const char* defaultMessage;  // offered as the start of a new message
+    bool hasTime;                // appointments carry a time
+    int itemsPerRecord;          // items of one record in the list file
+    QString Settings::*sound;    // the list's sound setting
     std::array<const char*, 4> headers;
 };
 
@@ -33,4 +33,6 @@ const ListTraits& listTraits(ListKind kind);
 const ListTraits& traitsForTab(int tab);  // tab outside 0..2 gives the appointments
 ListKind kindForTab(int tab);
 
-inline int tabOf(ListKind kind) { return static_cast<int>(kind); }
+inline int tabOf(ListKind kind) {
+    return static_cast<int>(kind);
+}

@@ -1,6 +1,5 @@
 #include "core/listmodel.h"
 
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -23,10 +22,14 @@ ListModel::ListModel(ListKind kind, QObject* parent) : QAbstractTableModel(paren
 
 QString& ListModel::cell(AgendaEntry& entry, int column) {
     switch (column) {
-        case ColDate: return entry.date;
-        case ColMessage: return entry.message;
-        case ColTime: return entry.time;
-        default: return entry.id;
+        case ColDate:
+            return entry.date;
+        case ColMessage:
+            return entry.message;
+        case ColTime:
+            return entry.time;
+        default:
+            return entry.id;
     }
 }
 
@@ -186,7 +189,9 @@ void ListModel::setText(int row, int column, const QString& text) {
     Q_EMIT dataChanged(idx, idx, {Qt::DisplayRole, Qt::EditRole});
 }
 
-void ListModel::append(const AgendaEntry& entry) { insertAt(entryCount(), entry); }
+void ListModel::append(const AgendaEntry& entry) {
+    insertAt(entryCount(), entry);
+}
 
 void ListModel::insertAt(int row, const AgendaEntry& entry) {
     row = std::clamp(row, 0, entryCount());
@@ -215,7 +220,9 @@ void ListModel::replaceAll(const QList<AgendaEntry>& entries) {
     endResetModel();
 }
 
-void ListModel::clear() { replaceAll({}); }
+void ListModel::clear() {
+    replaceAll({});
+}
 
 void ListModel::appendFileContent(const QByteArray& content) {
     // Rows of an empty list point into the content itself; rows added to a

@@ -18,7 +18,7 @@
 // from headerData.
 class ListModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     enum Column { ColDate = 0, ColMessage = 1, ColTime = 2, ColId = 3, ColumnCount = 4 };
     // The cell's colour as a quint32 ARGB value; no value when the cell has
     // none. The grid turns it into the brush it paints.

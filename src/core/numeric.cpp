@@ -7,7 +7,9 @@
 
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
 
 // The characters that take part in the reading, blanks removed.
 QString squeeze(QStringView text) {
@@ -52,7 +54,8 @@ double numericValueOf(QStringView text) {
     // Collect the longest prefix of the form [sign] digits [. digits] [E|D [sign] digits].
     qsizetype i = 0;
     QByteArray num;
-    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) num.append(static_cast<char>(s[i++].unicode()));
+    if (i < s.size() && (s[i] == u'+' || s[i] == u'-'))
+        num.append(static_cast<char>(s[i++].unicode()));
     qsizetype mantissaDigits = 0;
     while (i < s.size() && s[i] >= u'0' && s[i] <= u'9') {
         num.append(static_cast<char>(s[i++].unicode()));
@@ -70,7 +73,8 @@ double numericValueOf(QStringView text) {
     if (i < s.size() && (s[i].toUpper() == u'E' || s[i].toUpper() == u'D')) {
         qsizetype j = i + 1;
         QByteArray exp("e");
-        if (j < s.size() && (s[j] == u'+' || s[j] == u'-')) exp.append(static_cast<char>(s[j++].unicode()));
+        if (j < s.size() && (s[j] == u'+' || s[j] == u'-'))
+            exp.append(static_cast<char>(s[j++].unicode()));
         qsizetype expDigits = 0;
         while (j < s.size() && s[j] >= u'0' && s[j] <= u'9') {
             exp.append(static_cast<char>(s[j++].unicode()));

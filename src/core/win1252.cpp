@@ -41,7 +41,9 @@ QString decode(const char* data, qsizetype size) {
     return out;
 }
 
-QString decode(const QByteArray& bytes) { return decode(bytes.constData(), bytes.size()); }
+QString decode(const QByteArray& bytes) {
+    return decode(bytes.constData(), bytes.size());
+}
 
 QByteArray encode(const QString& text) {
     QByteArray out;
@@ -53,8 +55,12 @@ QByteArray encode(const QString& text) {
     return out;
 }
 
-bool isEncodable(QChar ch) { return byteFor(ch.unicode()) >= 0; }
+bool isEncodable(QChar ch) {
+    return byteFor(ch.unicode()) >= 0;
+}
 
-int toByte(QChar ch) { return byteFor(ch.unicode()); }
+int toByte(QChar ch) {
+    return byteFor(ch.unicode());
+}
 
 }  // namespace win1252

@@ -31,7 +31,9 @@ AlarmRinger::AlarmRinger(Agenda& agenda, const Clock& clock, SoundPlayerFactory 
     });
 }
 
-AlarmRinger::~AlarmRinger() { delete window_.data(); }
+AlarmRinger::~AlarmRinger() {
+    delete window_.data();
+}
 
 void AlarmRinger::start() {
     engine_->setWarningMinutes(agenda_.settings().alarmWarningMinutes);
@@ -44,7 +46,9 @@ void AlarmRinger::setWarningMinutes(int minutes) {
     if (engine_->isRunning()) engine_->check();
 }
 
-void AlarmRinger::checkAlarms() { engine_->check(); }
+void AlarmRinger::checkAlarms() {
+    engine_->check();
+}
 
 void AlarmRinger::stop() {
     engine_->stop();

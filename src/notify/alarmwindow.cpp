@@ -27,7 +27,8 @@ QString snoozeCaption(int minutes) {
 
 }  // namespace
 
-AlarmWindow::AlarmWindow(std::unique_ptr<SoundPlayer> player, const Settings& settings, QWidget* parent)
+AlarmWindow::AlarmWindow(std::unique_ptr<SoundPlayer> player, const Settings& settings,
+                         QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
       player_(std::move(player)),
       settings_(settings),

@@ -33,7 +33,7 @@ class AlarmWindow : public QWidget {
   public:
     // `settings` must outlive the window.
     AlarmWindow(std::unique_ptr<SoundPlayer> player, const Settings& settings,
-              QWidget* parent = nullptr);
+                QWidget* parent = nullptr);
     ~AlarmWindow() override;
 
     // The lines, separated by CR LF.

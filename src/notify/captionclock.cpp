@@ -6,7 +6,8 @@
 #include "core/version.h"
 
 QString CaptionClock::captionText(int ticks) {
-    return QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)").arg(ticks);
+    return QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)")
+        .arg(ticks);
 }
 
 CaptionClock::CaptionClock(QWidget* mainWindow, QObject* parent)
@@ -16,9 +17,13 @@ CaptionClock::CaptionClock(QWidget* mainWindow, QObject* parent)
     connect(timer_, &QTimer::timeout, this, &CaptionClock::tick);
 }
 
-void CaptionClock::start() { timer_->start(); }
+void CaptionClock::start() {
+    timer_->start();
+}
 
-void CaptionClock::stop() { timer_->stop(); }
+void CaptionClock::stop() {
+    timer_->stop();
+}
 
 void CaptionClock::tick() {
     const QString caption = captionText(ticks_);

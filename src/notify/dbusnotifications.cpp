@@ -4,8 +4,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDeadlineTimer>
-#include <QThread>
 #include <QStringList>
+#include <QThread>
 #include <QVariantMap>
 
 namespace {
@@ -100,7 +100,8 @@ void DBusDesktopNotifications::sendNotify(int handle, uint replacesId,
     for (const DesktopNotice::Action& action : notice.actions)
         actions << action.key << action.caption;
     QVariantMap hints;
-    hints.insert(QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(notice.urgency)));
+    hints.insert(QStringLiteral("urgency"),
+                 QVariant::fromValue(static_cast<uchar>(notice.urgency)));
     hints.insert(QStringLiteral("desktop-entry"), kIconName);
 
     QDBusMessage call =

@@ -24,8 +24,7 @@ void DigestRunner::run() {
     const Settings& settings = agenda_.settings();
     lastReminders_ = gatherRemindersFromFiles(QDir(agenda_.dataFolder()), clock_.today(), settings);
     const bool assistant = settings.newMessageBox;
-    if (assistant)
-        presenter_.prepareAssistant(QPixmap(agenda_.filePath(kAssistantPicture)));
+    if (assistant) presenter_.prepareAssistant(QPixmap(agenda_.filePath(kAssistantPicture)));
 
     for (const ReminderSection& section :
          orderForPresentation(lastReminders_, settings.sortAscending)) {

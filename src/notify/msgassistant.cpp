@@ -179,7 +179,8 @@ void MsgAssistant::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-AssistantWindow::AssistantWindow(QWidget* parent) : QWidget(parent), assistant_(new MsgAssistant(this)) {
+AssistantWindow::AssistantWindow(QWidget* parent)
+    : QWidget(parent), assistant_(new MsgAssistant(this)) {
     setObjectName(QStringLiteral("FormMsgAss"));
     setWindowTitle(QStringLiteral("Ricordel"));
 }

@@ -19,8 +19,8 @@ Notifier::Notifier(Agenda& agenda, QWidget* mainWindow, NotifierServices service
         presenter = windowPresenter_.get();
     }
     digest_ = std::make_unique<DigestRunner>(agenda, *services.clock, *presenter);
-    alarms_ = new AlarmRinger(agenda, *services.clock, services.makePlayer,
-                              services.notifications, this);
+    alarms_ =
+        new AlarmRinger(agenda, *services.clock, services.makePlayer, services.notifications, this);
     caption_ = new CaptionClock(mainWindow, this);
     tray_ = new TrayController(services.tray, mainWindow, this);
     lifetime_ = new ProgramLifetime(agenda, *services.dialogs, mainWindow, this);
@@ -53,7 +53,9 @@ void Notifier::startTimers() {
     alarms_->start();
 }
 
-void Notifier::showReminders() { digest_->run(); }
+void Notifier::showReminders() {
+    digest_->run();
+}
 
 bool Notifier::stopReminders() const {
     return windowPresenter_ && windowPresenter_->stopReminders();
@@ -63,9 +65,13 @@ AssistantWindow* Notifier::assistantWindow() const {
     return windowPresenter_ ? windowPresenter_->assistant() : nullptr;
 }
 
-void Notifier::testAlarm() { alarms_->testAlarm(); }
+void Notifier::testAlarm() {
+    alarms_->testAlarm();
+}
 
-void Notifier::setAlarmWarningMinutes(int minutes) { alarms_->setWarningMinutes(minutes); }
+void Notifier::setAlarmWarningMinutes(int minutes) {
+    alarms_->setWarningMinutes(minutes);
+}
 
 void Notifier::setTrayMenu(QMenu* menu) {
     tray_->setMenu(menu, {
@@ -76,14 +82,26 @@ void Notifier::setTrayMenu(QMenu* menu) {
                          });
 }
 
-void Notifier::hideToTray() { tray_->hideToTray(); }
+void Notifier::hideToTray() {
+    tray_->hideToTray();
+}
 
-void Notifier::openMainWindow() { tray_->openMainWindow(); }
+void Notifier::openMainWindow() {
+    tray_->openMainWindow();
+}
 
-bool Notifier::isInTray() const { return tray_->isInTray(); }
+bool Notifier::isInTray() const {
+    return tray_->isInTray();
+}
 
-void Notifier::closeProgram() { lifetime_->closeProgram(); }
+void Notifier::closeProgram() {
+    lifetime_->closeProgram();
+}
 
-void Notifier::terminate() { lifetime_->terminate(); }
+void Notifier::terminate() {
+    lifetime_->terminate();
+}
 
-bool Notifier::isEnding() const { return lifetime_->isEnding(); }
+bool Notifier::isEnding() const {
+    return lifetime_->isEnding();
+}

@@ -52,9 +52,8 @@ void ProgramLifetime::closeProgram() {
                          QStringLiteral("Conferma chiusura del programma"));
     if (answer == MsgAnswer::Cancel || ending_) return;
     if (agenda_.listsModified()) {
-        const MsgAnswer save =
-            dialogs_.message(QStringLiteral("Salvare le modifiche effettuate ?"),
-                             MsgButtons::YesNo, MsgIcon::Question, QString());
+        const MsgAnswer save = dialogs_.message(QStringLiteral("Salvare le modifiche effettuate ?"),
+                                                MsgButtons::YesNo, MsgIcon::Question, QString());
         if (ending_) return;
         if (save == MsgAnswer::Yes) {
             Q_EMIT saveAllRequested();

@@ -18,7 +18,8 @@ class ReminderBox : public QDialog {
     Q_OBJECT
   public:
     // `stopReminders` is where "STOP" and "OK" leave their answer for the digest.
-    ReminderBox(bool& stopReminders, std::unique_ptr<SoundPlayer> player, QWidget* parent = nullptr);
+    ReminderBox(bool& stopReminders, std::unique_ptr<SoundPlayer> player,
+                QWidget* parent = nullptr);
     ~ReminderBox() override;
 
     // Sizes the box for the text (80 twips more per character beyond 32, but

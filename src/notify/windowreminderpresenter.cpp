@@ -1,10 +1,9 @@
 #include "notify/windowreminderpresenter.h"
 
-#include "notify/reminderbox.h"
 #include "notify/msgassistant.h"
+#include "notify/reminderbox.h"
 
-WindowReminderPresenter::WindowReminderPresenter(SoundPlayerFactory makePlayer,
-                                                 QWidget* mainWindow)
+WindowReminderPresenter::WindowReminderPresenter(SoundPlayerFactory makePlayer, QWidget* mainWindow)
     : makePlayer_(std::move(makePlayer)), mainWindow_(mainWindow) {}
 
 WindowReminderPresenter::~WindowReminderPresenter() = default;

@@ -67,8 +67,8 @@ void archiveEntry(Agenda& agenda) {
     if (!command.confirm(QStringLiteral("CONFERMA ARCHIVIAZIONE"))) return;
 
     const QString path = archivePath(agenda.clock().year());
-    const std::optional<QString> failure =
-        appendArchiveLine(agenda.filePath(path), archiveLine(dayMonth->day, dayMonth->month, command.entry()));
+    const std::optional<QString> failure = appendArchiveLine(
+        agenda.filePath(path), archiveLine(dayMonth->day, dayMonth->month, command.entry()));
     if (failure) {
         dialogs.notice(QStringLiteral("Impossibile scrivere nell'archivio %1: %2.\n"
                                       "L'appuntamento resta nella lista.")

@@ -267,7 +267,7 @@ class Builder {
 }  // namespace
 
 CalendarExport buildCalendarExport(const CalendarLists& lists, const Clock& clock,
-                              const QString& zoneId) {
+                                   const QString& zoneId) {
     Builder builder(clock, zoneId);
     builder.addList(ListKind::Appuntamenti, lists.appointments);
     builder.addList(ListKind::Scadenze, lists.deadlines);

@@ -40,7 +40,7 @@ struct CalendarExport {
 // VTIMEZONE. A name of UTC ("UTC", "GMT", "Etc/UTC") gives UTC times with
 // "Z"; an empty or unknown zone gives floating local times.
 CalendarExport buildCalendarExport(const CalendarLists& lists, const Clock& clock,
-                              const QString& zoneId);
+                                   const QString& zoneId);
 
 // The system's time zone id, as buildCalendarExport takes it.
 QString systemZoneId();

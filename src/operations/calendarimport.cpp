@@ -397,7 +397,8 @@ QString calendarImportText(const CalendarImportPlan& plan, const QString& path) 
             .arg(name, leftOut);
     QString text = QStringLiteral("Dal file \"%1\" verranno aggiunti:").arg(name);
     const int appointments = plan.count(ListKind::Appuntamenti);
-    if (appointments > 0) text += "\n- " + countedText(appointments, "appuntamento", "appuntamenti");
+    if (appointments > 0)
+        text += "\n- " + countedText(appointments, "appuntamento", "appuntamenti");
     if (plan.nextOccurrences > 0)
         text += plan.nextOccurrences == 1
                     ? QStringLiteral(" (1 è la prossima data di un evento ripetuto)")

@@ -71,4 +71,4 @@ QString calendarImportText(const CalendarImportPlan& plan, const QString& path);
 // the lists cannot all be saved the entries are taken out again and the files
 // written back: nothing is half-imported. Returns how many entries were added.
 int importCalendarInto(Agenda& agenda, const QString& path,
-                   const QTimeZone& zone = QTimeZone::systemTimeZone());
+                       const QTimeZone& zone = QTimeZone::systemTimeZone());

@@ -16,7 +16,7 @@ namespace {
 // past date, which it may mark "(ny)".
 template <typename Message>
 quint32 urgencyRgb(const QString& dateText, const QString& timeText, Message message,
-             const QDateTime& now) {
+                   const QDateTime& now) {
     const QDate today = now.date();
     const std::optional<DayMonth> date = readEntryDay(dateText, today.year());
     if (!date) return urgency::kWhite;

@@ -24,8 +24,9 @@ void reportTimesThatCannotRing(Agenda& agenda) {
         const QString message = list.text(row, ListModel::ColMessage);
         if (!agenda.markTimeReported(date + QLatin1Char('|') + message + QLatin1Char('|') + time))
             continue;
-        lines << QStringLiteral("L'ora «%1» dell'appuntamento del %2 «%3» non è un'ora valida: "
-                                "l'allarme non suonerà.")
+        lines << QStringLiteral(
+                     "L'ora «%1» dell'appuntamento del %2 «%3» non è un'ora valida: "
+                     "l'allarme non suonerà.")
                      .arg(text, date, message);
     }
     if (!lines.isEmpty())

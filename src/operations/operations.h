@@ -44,7 +44,7 @@ void postponeByDays(Agenda& agenda, int days);  // 30 is the calendar-month step
 
 // Starts the program that shows an archive file. Returns whether it started.
 class ArchiveViewer {
-public:
+  public:
     virtual ~ArchiveViewer() = default;
     // path: the archive file relative to the data folder (the process's
     // current folder, which the program never changes), '/' separated;
@@ -55,7 +55,7 @@ public:
 // The platform's viewer: the Windows text editor, or the desktop's default
 // application for text files.
 class DesktopArchiveViewer final : public ArchiveViewer {
-public:
+  public:
     bool open(const QString& path, const QString& windowsFolder) override;
 };
 

@@ -89,13 +89,12 @@ FlexGrid::FlexGrid(ListModel& model, QItemSelectionModel& selection, QWidget* pa
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setFixedHeight(rowHeight);
     header->setFont(gridFont);
-    header->setStyleSheet(
-        QStringLiteral("QHeaderView { background-color: %2; }"
-                       " QHeaderView::section { background-color: %1;"
-                       " color: black; font-weight: bold; border: none;"
-                       " border-right: 1px solid #808080;"
-                       " border-bottom: 1px solid #808080; padding-left: 2px; }")
-            .arg(colourName(view.tabColour), colourName(view.emptyAreaColour)));
+    header->setStyleSheet(QStringLiteral("QHeaderView { background-color: %2; }"
+                                         " QHeaderView::section { background-color: %1;"
+                                         " color: black; font-weight: bold; border: none;"
+                                         " border-right: 1px solid #808080;"
+                                         " border-bottom: 1px solid #808080; padding-left: 2px; }")
+                              .arg(colourName(view.tabColour), colourName(view.emptyAreaColour)));
     header->viewport()->installEventFilter(this);
 
     setAccessibleName(QString::fromUtf8(model.traits().tabCaption));

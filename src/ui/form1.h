@@ -34,9 +34,9 @@ struct Form1Services {
     FileDialogs* files = nullptr;
     ArchiveViewer* archiveViewer = nullptr;
     PrinterAccess* printer = nullptr;
-    SoundPlayerFactory makePlayer;          // the sounds of the alert windows
-    TrayIcon* tray = nullptr;               // null: the desktop has no notification area
-    ReminderPresenter* presenter = nullptr;  // null: the reminder box and the assistant
+    SoundPlayerFactory makePlayer;                  // the sounds of the alert windows
+    TrayIcon* tray = nullptr;                       // null: the desktop has no notification area
+    ReminderPresenter* presenter = nullptr;         // null: the reminder box and the assistant
     DesktopNotifications* notifications = nullptr;  // null: alarms only in the alarm window
     QString dataFolder;  // the folder of the program's files; empty: the current folder
 };

@@ -336,8 +336,7 @@ void FormCarica::done(int result) {
         d->closed = true;
         // Remembered even after a cancel, so the next opening starts where
         // the user left off.
-        d->agenda.storePathSetting(&Settings::picturesFolder,
-                                   QDir::toNativeSeparators(d->folder));
+        d->agenda.storePathSetting(&Settings::picturesFolder, QDir::toNativeSeparators(d->folder));
     }
     QDialog::done(result);
 }
@@ -435,7 +434,8 @@ void FormCarica::confirmPicture() {
     QString reason;
     std::optional<QString> failure;
     if (const auto bytes = readWholeFile(d->selectedPath, &reason))
-        failure = writeFileAtomically(d->agenda.filePath(QString::fromLatin1(kBackgroundFileName)), *bytes);
+        failure = writeFileAtomically(d->agenda.filePath(QString::fromLatin1(kBackgroundFileName)),
+                                      *bytes);
     else
         failure = reason;
     if (failure) {

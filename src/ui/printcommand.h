@@ -12,7 +12,7 @@ class QPagedPaintDevice;
 // and a way to print pages on the default one (the first one when none is
 // the default), with no dialog.
 class PrinterAccess {
-public:
+  public:
     virtual ~PrinterAccess() = default;
     virtual int printerCount() const = 0;
     // Runs draw on the default printer's device and ends the document.
@@ -22,7 +22,7 @@ public:
 
 // The system's printers through QPrinter.
 class SystemPrinterAccess final : public PrinterAccess {
-public:
+  public:
     int printerCount() const override;
     bool print(const std::function<void(QPagedPaintDevice&)>& draw, QString* reason) override;
 };

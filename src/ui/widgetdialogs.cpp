@@ -39,8 +39,8 @@ void WidgetDialogs::fitInputToText(QInputDialog& dialog, const QString& text) {
                        margins.right() + 2 * frame + 12;
     // The box around the field takes what its layout adds to the field's width.
     const int around = qMax(0, dialog.sizeHint().width() - field->sizeHint().width());
-    const QScreen* screen = dialog.parentWidget() ? dialog.parentWidget()->screen()
-                                                  : QGuiApplication::primaryScreen();
+    const QScreen* screen =
+        dialog.parentWidget() ? dialog.parentWidget()->screen() : QGuiApplication::primaryScreen();
     const int screenWidth = screen ? screen->availableGeometry().width() : 800;
     // The box keeps a few pixels of the screen on each side.
     const int widest = qMax(field->sizeHint().width(), screenWidth - around - 32);

@@ -8,8 +8,8 @@
 
 #include "core/version.h"
 #include "notify/singleinstance.h"
-#include "support/tempfolder.h"
 #include "support/records.h"
+#include "support/tempfolder.h"
 
 namespace {
 
@@ -21,8 +21,8 @@ struct Run {
 // platform: "xcb" fails without a display, so a start that made a window
 // fails too.
 Run startProgram(const QString& program, const QStringList& arguments, const QString& folder,
-          QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
-          const QString& platform = QStringLiteral("xcb")) {
+                 QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
+                 const QString& platform = QStringLiteral("xcb")) {
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
@@ -73,9 +73,10 @@ class CommandLineTest : public QObject {
 
     void exportBesideARunningCopy() {
         TempFolder folder;
-        folder.write("Ricordel.dat", listFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
+        folder.write("Ricordel.dat",
+                     listFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
         folder.write("Date.dat", listFile({{25, 12, "Scade bollo"}}));  // no Ricorrenze.dat: empty
-        QLockFile running(folder.file("Ricordel.lock"));        // what a running copy holds
+        QLockFile running(folder.file("Ricordel.lock"));                // what a running copy holds
         QVERIFY(running.tryLock(0));
 
         const Run r = runRicordel({"--export-ics", "agenda.ics"}, folder.path());
@@ -97,8 +98,8 @@ class CommandLineTest : public QObject {
         env.insert("RICORDEL_PROGRAM", RICORDEL_EXECUTABLE);
         for (const QStringList& args :
              {QStringList{"--export-ics", "a b.ics"}, QStringList{"--export-ics=sub/c.ics"}}) {
-            const Run r =
-                startProgram("/bin/sh", QStringList{RICORDEL_LAUNCHER} + args, home.file("work"), env);
+            const Run r = startProgram("/bin/sh", QStringList{RICORDEL_LAUNCHER} + args,
+                                       home.file("work"), env);
             QVERIFY2(r.code == 0 && r.out.contains("Scritto 1 evento;"), qPrintable(r.out + r.err));
         }
         QVERIFY(home.exists("work/a b.ics") && home.exists("work/sub/c.ics"));
@@ -118,8 +119,8 @@ class CommandLineTest : public QObject {
         env.insert("XDG_DATA_HOME", home.file("data"));
         env.insert("RICORDEL_PROGRAM", RICORDEL_EXECUTABLE);
         // The second copy is a windowed program: it needs a platform to start.
-        const Run r = startProgram("/bin/sh", {RICORDEL_LAUNCHER, "invito 1.ics"}, home.file("work"), env,
-                            "offscreen");
+        const Run r = startProgram("/bin/sh", {RICORDEL_LAUNCHER, "invito 1.ics"},
+                                   home.file("work"), env, "offscreen");
         QVERIFY2(r.code == 0 && r.out.isEmpty(), qPrintable(r.out + r.err));
         QVERIFY(handed.count() == 1 || handed.wait(5000));
         QCOMPARE(handed.at(0).at(0).toString(), home.file("work/invito 1.ics"));

@@ -10,11 +10,11 @@
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
 #include "support/faketray.h"
+#include "support/records.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedpresenter.h"
 #include "support/tempfolder.h"
 #include "support/windowrig.h"
-#include "support/records.h"
 #include "ui/filedialogs.h"
 #include "ui/form1.h"
 #include "ui/printcommand.h"
@@ -44,7 +44,8 @@ class ExportMenuTest : public QObject {
   private Q_SLOTS:
     void exportsTheSavedListsAndSaysHowMany() {
         TempFolder folder;
-        folder.write("Ricordel.dat", listFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
+        folder.write("Ricordel.dat",
+                     listFile({{7, 3, "Dentista", "10:30"}, {0, 0, "Senza data", ""}}));
         folder.write("Date.dat", listFile({{25, 12, "Scade bollo"}}));
         FakeDesktop desktop;
         SaveAnswers files;

@@ -2,15 +2,15 @@
 // file, and what happens when storage fails.
 #include <QtTest/QtTest>
 
-#include "support/records.h"
 #include "core/agenda.h"
 #include "support/fakeclock.h"
+#include "support/records.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
 
 class AgendaTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void emptyFolderGetsThreeEmptyFiles() {
         TempFolder folder;
         FakeClock clock;
@@ -28,7 +28,8 @@ private Q_SLOTS:
     void preparedFilesLoadAndSaveBackByteForByte() {
         TempFolder folder;
         const QByteArray appts = listFile({{7, 3, "Dentista", "10:30"}, {29, 2, "Bisestile", ""}});
-        const QByteArray deadlines = listFile({{25, 12, "Scade bollo"}, {1, 1, "Capodanno, festa"}});
+        const QByteArray deadlines =
+            listFile({{25, 12, "Scade bollo"}, {1, 1, "Capodanno, festa"}});
         const QByteArray anniversaries = "3,5,\"E' il Compleanno di Niccol\xf2\"\r\n";
         folder.write("Ricordel.dat", appts);
         folder.write("Date.dat", deadlines);
@@ -39,7 +40,8 @@ private Q_SLOTS:
         agenda.loadLists();
         QCOMPARE(agenda.appointments().entryCount(), 2);
         QCOMPARE(agenda.appointments().entry(0), (AgendaEntry{"7/3", "Dentista", "10:30", {}}));
-        QCOMPARE(agenda.list(ListKind::Ricorrenze).entry(0).message, QString::fromUtf16(u"E' il Compleanno di Niccolò"));
+        QCOMPARE(agenda.list(ListKind::Ricorrenze).entry(0).message,
+                 QString::fromUtf16(u"E' il Compleanno di Niccolò"));
 
         // Files written back hold the same bytes; the leap day survives a common year.
         for (ListKind kind : kAllListKinds) {

@@ -24,13 +24,16 @@ QList<AgendaEntry> variant(ListKind kind, int which) {
     for (int i = 0; i < n; ++i)
         out.append({QString("%1/%2").arg(i % 28 + 1).arg(i % 12 + 1),
                     QString("%1 voce %2 variante %3").arg(listTraits(kind).noun).arg(i).arg(which),
-                    listTraits(kind).hasTime ? QString("%1:%2").arg(i % 24).arg(i % 60, 2, 10, QChar('0'))
-                                         : QString(),
+                    listTraits(kind).hasTime
+                        ? QString("%1:%2").arg(i % 24).arg(i % 60, 2, 10, QChar('0'))
+                        : QString(),
                     {}});
     return out;
 }
 
-QByteArray expected(ListKind kind, int which) { return serializeList(variant(kind, which), kind); }
+QByteArray expected(ListKind kind, int which) {
+    return serializeList(variant(kind, which), kind);
+}
 
 // The child: saves the three lists over and over, alternating two contents.
 int runChild(const QString& folder) {
@@ -56,7 +59,7 @@ int runChild(const QString& folder) {
 
 class CrashSafetyTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void killedSavesLeaveWholeFiles() {
         const int kills = qEnvironmentVariableIntValue("RICORDEL_CRASH_KILLS") > 0
                               ? qEnvironmentVariableIntValue("RICORDEL_CRASH_KILLS")
@@ -72,7 +75,7 @@ private Q_SLOTS:
             QVERIFY(child.waitForReadyRead(10000));
             // Kill it a random while into its loop of saves.
             QTest::qWait(static_cast<int>(rng.bounded(0, 40)));
-            child.kill();                                          // SIGKILL: no clean-up at all
+            child.kill();  // SIGKILL: no clean-up at all
             QVERIFY(child.waitForFinished());
             QVERIFY2(child.exitStatus() == QProcess::CrashExit || child.exitCode() == 0,
                      "the child stopped by itself");

@@ -49,8 +49,8 @@ class Reader {
             return out;
         }
         while (q.next()) {
-            out.push_back({textOf(q.value(0)), textOf(q.value(1)), textOf(q.value(2)), q.value(3).toInt(),
-                           q.value(4).toLongLong()});
+            out.push_back({textOf(q.value(0)), textOf(q.value(1)), textOf(q.value(2)),
+                           q.value(3).toInt(), q.value(4).toLongLong()});
         }
         return out;
     }

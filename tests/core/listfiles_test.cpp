@@ -1,14 +1,16 @@
 // The list files: byte-exact records, round trips and damaged content.
 #include <QtTest/QtTest>
 
-#include "support/records.h"
 #include "core/dates.h"
 #include "core/listfiles.h"
 #include "core/win1252.h"
+#include "support/records.h"
 
 namespace {
 
-QList<AgendaEntry> entries(std::initializer_list<AgendaEntry> list) { return QList<AgendaEntry>(list); }
+QList<AgendaEntry> entries(std::initializer_list<AgendaEntry> list) {
+    return QList<AgendaEntry>(list);
+}
 
 // The plain writer the fast one must match byte for byte: a character at a
 // time through the date reader and the code-page table.
@@ -40,7 +42,7 @@ QByteArray plainSerialize(const QList<AgendaEntry>& list, ListKind kind) {
 
 class ListFilesTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void goldenRecords() {
         QCOMPARE(serializeList(entries({{"7/3", "Dentista", "10:30", {}}}), ListKind::Appuntamenti),
                  listFile({{7, 3, "Dentista", "10:30"}}));
@@ -53,24 +55,39 @@ private Q_SLOTS:
     }
 
     void dateTextsAreWrittenAsNumbers() {
-        const auto out = serializeList(
-            entries({{"07/03", "a", "", {}}, {"31/4", "b", "", {}}, {"abc", "c", "", {}},
-                     {"7/3/2025", "d", "", {}}, {"", "e", "", {}}, {"29/2", "f", "", {}}}),
-            ListKind::Appuntamenti);
-        QCOMPARE(out, listFile({{7, 3, "a", ""}, {0, 0, "b", ""}, {0, 0, "c", ""}, {0, 0, "d", ""}, {0, 0, "e", ""}, {29, 2, "f", ""}}));
+        const auto out = serializeList(entries({{"07/03", "a", "", {}},
+                                                {"31/4", "b", "", {}},
+                                                {"abc", "c", "", {}},
+                                                {"7/3/2025", "d", "", {}},
+                                                {"", "e", "", {}},
+                                                {"29/2", "f", "", {}}}),
+                                       ListKind::Appuntamenti);
+        QCOMPARE(out, listFile({{7, 3, "a", ""},
+                                {0, 0, "b", ""},
+                                {0, 0, "c", ""},
+                                {0, 0, "d", ""},
+                                {0, 0, "e", ""},
+                                {29, 2, "f", ""}}));
     }
 
     void roundTrip_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("time");
-        QTest::newRow("commas") << 0 << "Pranzo, cena, dopocena" << "13:00";
-        QTest::newRow("empty time") << 0 << "Senza ora" << "";
-        QTest::newRow("empty message") << 1 << "" << "";
-        QTest::newRow("accents") << 2 << QString::fromUtf16(u"E' il Compleanno di Niccolò è à") << "";
-        QTest::newRow("code page high") << 0 << QString::fromUtf16(u"€ “citazione” – … œ Ÿ") << "9.30";
-        QTest::newRow("spaces around") << 1 << "  spazi  " << "";
-        QTest::newRow("path-like") << 0 << "C:\\Documenti, vari\\file.txt" << "8:00";
+        QTest::newRow("commas") << 0 << "Pranzo, cena, dopocena"
+                                << "13:00";
+        QTest::newRow("empty time") << 0 << "Senza ora"
+                                    << "";
+        QTest::newRow("empty message") << 1 << ""
+                                       << "";
+        QTest::newRow("accents") << 2 << QString::fromUtf16(u"E' il Compleanno di Niccolò è à")
+                                 << "";
+        QTest::newRow("code page high")
+            << 0 << QString::fromUtf16(u"€ “citazione” – … œ Ÿ") << "9.30";
+        QTest::newRow("spaces around") << 1 << "  spazi  "
+                                       << "";
+        QTest::newRow("path-like") << 0 << "C:\\Documenti, vari\\file.txt"
+                                   << "8:00";
     }
     void roundTrip() {
         QFETCH(int, kind);
@@ -119,12 +136,14 @@ private Q_SLOTS:
                                        ListKind::Appuntamenti);
         QCOMPARE(out, listFile({{1, 2, "dice 'ciao' poi  fine", "9:00"}}));
         QCOMPARE(parseListRecords(out, ListKind::Appuntamenti).size(), 1);
-        QCOMPARE(serializeList(entries({{"1/2", QString::fromUtf16(u"日本"), "", {}}}), ListKind::Scadenze),
+        QCOMPARE(serializeList(entries({{"1/2", QString::fromUtf16(u"日本"), "", {}}}),
+                               ListKind::Scadenze),
                  listFile({{1, 2, "??"}}));
     }
 
     void otherWritersLeadingZerosAndSpaces() {
-        const auto r = parseListRecords(" 07 , 03 ,  \"Dentista\" ,\"10:30\"\r\n", ListKind::Appuntamenti);
+        const auto r =
+            parseListRecords(" 07 , 03 ,  \"Dentista\" ,\"10:30\"\r\n", ListKind::Appuntamenti);
         QCOMPARE(r.size(), 1);
         QCOMPARE(recordDateText(r[0]), QString("7/3"));
         QCOMPARE(r[0].message, QString("Dentista"));
@@ -134,8 +153,10 @@ private Q_SLOTS:
     void damagedContentKeepsEveryRecord_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("records");
-        QTest::newRow("no last line end") << QByteArray("1,2,\"a\",\"\"\r\n3,4,\"b\",\"9:00\"") << 2;
-        QTest::newRow("lone CR and LF") << QByteArray("1,2,\"a\",\"\"\r3,4,\"b\",\"\"\n5,6,\"c\",\"\"") << 3;
+        QTest::newRow("no last line end")
+            << QByteArray("1,2,\"a\",\"\"\r\n3,4,\"b\",\"9:00\"") << 2;
+        QTest::newRow("lone CR and LF")
+            << QByteArray("1,2,\"a\",\"\"\r3,4,\"b\",\"\"\n5,6,\"c\",\"\"") << 3;
         QTest::newRow("missing items") << QByteArray("1,2\r\n3\r\n4,5,\"x\"\r\n") << 3;
         QTest::newRow("unclosed quote") << QByteArray("1,2,\"aperto\r\n3,4,\"b\",\"\"\r\n") << 2;
         QTest::newRow("blank lines") << QByteArray("\r\n\r\n1,2,\"a\",\"\"\r\n\r\n") << 1;
@@ -170,7 +191,8 @@ private Q_SLOTS:
     }
 
     void tenMegabyteLine() {
-        QByteArray big = "1,2,\"" + QByteArray(10 * 1024 * 1024, 'x') + "\",\"\"\r\n4,5,\"y\",\"\"\r\n";
+        QByteArray big =
+            "1,2,\"" + QByteArray(10 * 1024 * 1024, 'x') + "\",\"\"\r\n4,5,\"y\",\"\"\r\n";
         const auto r = parseListRecords(big, ListKind::Appuntamenti);
         QCOMPARE(r.size(), 2);
         QCOMPARE(r[0].message.size(), 10 * 1024 * 1024);

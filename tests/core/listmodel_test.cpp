@@ -9,10 +9,11 @@
 
 class ListModelTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void behavesAsAModelThroughEveryChange() {
         ListModel model(ListKind::Appuntamenti);
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.columnCount(), 4);
         QCOMPARE(model.rowCount(), 0);
         model.append({"7/3", "b", "10:00", {}});

@@ -13,10 +13,8 @@
 
 class MalformedFilesTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
-    void everyCorpusFileLoadsAndSurvivesASave_data() {
-        addMalformedCorpusRows();
-    }
+  private Q_SLOTS:
+    void everyCorpusFileLoadsAndSurvivesASave_data() { addMalformedCorpusRows(); }
     void everyCorpusFileLoadsAndSurvivesASave() {
         QFETCH(QString, path);
         const QByteArray bytes = readCorpusFile(path);

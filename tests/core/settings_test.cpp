@@ -24,15 +24,16 @@ Settings sample() {
 
 class SettingsTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void goldenFile() {
-        const SettingsFile golden{true,
-                                  {"C:\\Suoni\\scadenza.wav", "/home/anna/Suoni, vari/appuntamento.wav",
-                                   "", "/home/anna/citt\xe0/sveglia.wav"},
-                                  false,
-                                  "C:\\Programmi\\Ricordel\\Img",
-                                  5,
-                                  15};
+        const SettingsFile golden{
+            true,
+            {"C:\\Suoni\\scadenza.wav", "/home/anna/Suoni, vari/appuntamento.wav", "",
+             "/home/anna/citt\xe0/sveglia.wav"},
+            false,
+            "C:\\Programmi\\Ricordel\\Img",
+            5,
+            15};
         QCOMPARE(serializeSettings(sample()), golden.bytes());
         Settings neg;
         neg.daysOfNotice = -3;
@@ -67,9 +68,10 @@ private Q_SLOTS:
     }
 
     void keysInAnotherOrderFillByPosition() {
-        const QByteArray bytes = "#FALSE#,\"NewMsg\"\r\n\"a\",\"Suono4\"\r\n\"b\",\"Suono3\"\r\n"
-                                 "\"c\",\"Suono2\"\r\n\"d\",\"Suono1\"\r\n#TRUE#,\"Ord\"\r\n"
-                                 "\"e\",\"giorni preavviso\"\r\n7,\"percorso immagini\"\r\n";
+        const QByteArray bytes =
+            "#FALSE#,\"NewMsg\"\r\n\"a\",\"Suono4\"\r\n\"b\",\"Suono3\"\r\n"
+            "\"c\",\"Suono2\"\r\n\"d\",\"Suono1\"\r\n#TRUE#,\"Ord\"\r\n"
+            "\"e\",\"giorni preavviso\"\r\n7,\"percorso immagini\"\r\n";
         Settings s;
         parseSettings(bytes, s);
         QCOMPARE(s.sortAscending, false);
@@ -89,9 +91,10 @@ private Q_SLOTS:
         QCOMPARE(s.daysOfNotice, qint16(0));
 
         Settings t;
-        parseSettings("maybe,\"Ord\"\r\n\"\",\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n12,\"NewMsg\"\r\n\"\"\r\n"
-                      "99999,\"giorni preavviso\"\r\n",
-                      t);
+        parseSettings(
+            "maybe,\"Ord\"\r\n\"\",\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n12,\"NewMsg\"\r\n\"\"\r\n"
+            "99999,\"giorni preavviso\"\r\n",
+            t);
         QCOMPARE(t, Settings());  // wrong kinds and a number out of range change nothing
 
         Settings u;

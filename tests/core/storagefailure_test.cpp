@@ -13,8 +13,8 @@
 
 #include "core/agenda.h"
 #include "support/fakeclock.h"
-#include "support/scripteddialogs.h"
 #include "support/records.h"
+#include "support/scripteddialogs.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ bool run(const QString& program, const QStringList& args) {
 
 // A small file system mounted for the test and taken away afterwards.
 class ScratchMount {
-public:
+  public:
     explicit ScratchMount(const QString& options) {
         if (geteuid() != 0) return;
         mounted_ = run("mount", {"-t", "tmpfs", "-o", options, "tmpfs", dir_.path()});
@@ -38,7 +38,7 @@ public:
     QString path() const { return dir_.path(); }
     bool remountReadOnly() { return run("mount", {"-o", "remount,ro", dir_.path()}); }
 
-private:
+  private:
     QTemporaryDir dir_;
     bool mounted_ = false;
 };
@@ -84,10 +84,10 @@ const QByteArray kDeadlines = listFile({{25, 12, "Scade bollo"}});
 const QByteArray kSettingsFile = SettingsFile().bytes();
 
 void prepare(const QString& folder) {
-    for (const auto& [name, bytes] : {std::pair{"Date.dat", kDeadlines},
-                                      std::pair{"Ricordel.dat", listFile({{7, 3, "Dentista", "10:30"}})},
-                                      std::pair{"Ricorrenze.dat", QByteArray()},
-                                      std::pair{"Ricordel.ini", kSettingsFile}}) {
+    for (const auto& [name, bytes] :
+         {std::pair{"Date.dat", kDeadlines},
+          std::pair{"Ricordel.dat", listFile({{7, 3, "Dentista", "10:30"}})},
+          std::pair{"Ricorrenze.dat", QByteArray()}, std::pair{"Ricordel.ini", kSettingsFile}}) {
         QFile f(QDir(folder).filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
@@ -98,7 +98,7 @@ void prepare(const QString& folder) {
 
 class StorageFailureTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void readOnlyFolder() {
         std::unique_ptr<ScratchMount> mount;
         QTemporaryDir plain;
@@ -126,7 +126,8 @@ private Q_SLOTS:
         }
         QCOMPARE(readFile(QDir(folder).filePath("Date.dat")), kDeadlines);
         QCOMPARE(readFile(QDir(folder).filePath("Ricordel.ini")), kSettingsFile);
-        if (!mount) QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (!mount)
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void fullFileSystem() {

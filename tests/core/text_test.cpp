@@ -12,7 +12,7 @@
 
 class TextTest : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void everyByteSurvivesDecodeAndEncode() {
         QByteArray all;
         for (int b = 0; b < 256; ++b) all.append(static_cast<char>(b));
@@ -23,7 +23,8 @@ private Q_SLOTS:
 
     void codePageCharacters() {
         QCOMPARE(win1252::decode(QByteArray("\x80\x92\x9c\xe8", 4)), QString::fromUtf16(u"€’œè"));
-        QCOMPARE(win1252::encode(QString::fromUtf16(u"€ è à ù")), QByteArray("\x80 \xe8 \xe0 \xf9"));
+        QCOMPARE(win1252::encode(QString::fromUtf16(u"€ è à ù")),
+                 QByteArray("\x80 \xe8 \xe0 \xf9"));
         // Characters outside the code page cannot be stored: they become '?'.
         QCOMPARE(win1252::encode(QString::fromUtf16(u"a\u4e2db\u0100")), QByteArray("a?b?"));
     }
@@ -31,7 +32,8 @@ private Q_SLOTS:
     // Text entering a list or the settings becomes what the files keep, one
     // "?" per character the code page lacks, a pair of surrogates included.
     void enteringTextBecomesWhatTheFileKeeps() {
-        QCOMPARE(cleanCellText(QString::fromUtf16(u"\"a\"\tb\r\nc \u2192 \u0151\U0001F600 \u20ac\u00e8")),
+        QCOMPARE(cleanCellText(
+                     QString::fromUtf16(u"\"a\"\tb\r\nc \u2192 \u0151\U0001F600 \u20ac\u00e8")),
                  QString::fromUtf16(u"'a' b  c ? ?? \u20ac\u00e8"));
         QVERIFY(settingsCanHold(QString::fromUtf16(u"C:\\Suoni, miei\\gong \u00e8.wav")));
         for (const char16_t* path : {u"/home/anna/Gy\u0151r.wav", u"/tmp/a\"b.wav", u"/tmp/a\nb"})
@@ -114,8 +116,8 @@ private Q_SLOTS:
         QCOMPARE(parseTimeText("14.30"), QTime(14, 30));
         QCOMPARE(parseTimeText(" 0:00 "), QTime(0, 0));
         QCOMPARE(parseTimeText("23:59"), QTime(23, 59));
-        for (const char* bad : {"24:00", "9:60", "9:5", "930", "9:30:00", "a9:30", "", "::",
-                                "123:00", "9:3x"})
+        for (const char* bad :
+             {"24:00", "9:60", "9:5", "930", "9:30:00", "a9:30", "", "::", "123:00", "9:3x"})
             QVERIFY2(!parseTimeText(QString::fromLatin1(bad)), bad);
     }
 };

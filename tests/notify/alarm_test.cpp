@@ -9,11 +9,11 @@
 
 #include <QRandomGenerator>
 
-#include "support/notifierrig.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/alarm.h"
 #include "notify/logic/alarmengine.h"
 #include "support/corpus.h"
+#include "support/notifierrig.h"
 
 namespace {
 
@@ -348,7 +348,8 @@ void AlarmTest::manyAlarmsInOneMinute() {
     const QStringList lines = notifier.alarms().alarmWindow()->text().split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 3000);
     QCOMPARE(lines.last(), "Appuntamento 2999");
-    QCOMPARE(notifier.alarms().alarmWindow()->findChild<QPlainTextEdit*>("TxtMsg")->blockCount(), 3000);
+    QCOMPARE(notifier.alarms().alarmWindow()->findChild<QPlainTextEdit*>("TxtMsg")->blockCount(),
+             3000);
     QCOMPARE(rig.sounds->events.size(), 1);  // one window, one start of the sound
     qInfo("3000 alarms of one minute: check and window in %lld ms", ms);
 }

@@ -5,11 +5,11 @@
 #include <QPlainTextEdit>
 #include <QtTest/QTest>
 
-#include "support/notifierrig.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/alarmnotice.h"
 #include "notify/systemnotifications.h"
 #include "support/fakenotifications.h"
+#include "support/notifierrig.h"
 
 namespace {
 
@@ -132,9 +132,9 @@ void AlarmNoticeTest::balloonsWhereTheTrayShowsThem() {
     FakeTray tray;
     TrayBalloonNotifications balloons(&tray);
     const QDateTime due(QDate(2026, 3, 7), QTime(14, 30));
-    const DesktopNotice notice =
-        AlarmNotice::noticeFor({{AlarmKind::Due, due, "Dentista"}, {AlarmKind::Due, due, "Riunione"}},
-                               {"Dentista", "Riunione"});
+    const DesktopNotice notice = AlarmNotice::noticeFor(
+        {{AlarmKind::Due, due, "Dentista"}, {AlarmKind::Due, due, "Riunione"}},
+        {"Dentista", "Riunione"});
     balloons.post(notice);  // the icon is not in the notification area
     QVERIFY(tray.messages_.isEmpty());
     tray.show();

@@ -16,7 +16,8 @@ class CaptionClockTest : public QObject {
 
 void CaptionClockTest::countsTheSecondsAndRepaintsEachMinute() {
     const auto caption = [](int ticks) {
-        return QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)").arg(ticks);
+        return QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)")
+            .arg(ticks);
     };
     QWidget mainWindow;
     CaptionClock clock(&mainWindow);

@@ -11,8 +11,8 @@
 
 #include <cstdio>
 
-#include "support/notificationstandin.h"
 #include "notify/dbusnotifications.h"
+#include "support/notificationstandin.h"
 
 namespace {
 

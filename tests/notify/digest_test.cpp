@@ -9,12 +9,12 @@
 #include <functional>
 
 #include "core/settings.h"
-#include "support/notifierrig.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/digest.h"
 #include "notify/msgassistant.h"
 #include "notify/reminderbox.h"
 #include "support/corpus.h"
+#include "support/notifierrig.h"
 
 namespace {
 
@@ -198,7 +198,8 @@ void DigestTest::showRemindersReadsTheFilesWithEachListsSound() {
     QCOMPARE(rig.presenter.sounds, QStringList({QString(), sound, sound, QString()}));
     QVERIFY(!rig.presenter.inAssistant.contains(true));
     QCOMPARE(rig.presenter.assistantPrepared, 0);
-    QCOMPARE(rig.notifier->digest().lastReminders().appointments, QStringList{"Oggi  Dentista   Ore 9:30"});
+    QCOMPARE(rig.notifier->digest().lastReminders().appointments,
+             QStringList{"Oggi  Dentista   Ore 9:30"});
 }
 
 void DigestTest::stopEndsOnlyTheCurrentList() {
@@ -263,7 +264,8 @@ void DigestTest::startUpRingsAlarmsOverTheDigest() {
         // engine's one-second look goes on.
         rig.clock.advanceSecs(4 * 60);
         rig.notifier->alarms().engine().poll();
-        if (AlarmWindow* siren = rig.notifier->alarms().alarmWindow()) ringingDuringDigest = siren->text();
+        if (AlarmWindow* siren = rig.notifier->alarms().alarmWindow())
+            ringingDuringDigest = siren->text();
     };
     rig.notifier->finishStartUp();
     // The start-up minute does not ring; the minute that came while the box

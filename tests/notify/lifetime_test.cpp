@@ -9,9 +9,9 @@
 
 #include <csignal>
 
-#include "support/notifierrig.h"
 #include "notify/singleinstance.h"
 #include "notify/termination.h"
+#include "support/notifierrig.h"
 
 namespace {
 
@@ -142,7 +142,7 @@ void LifetimeTest::sessionEndSavesWithoutEndingTheProgram() {
     QVERIFY(rig.notifier->lifetime().sessionEnding(mayAsk));
     QCOMPARE(save.count(), 1);
     QVERIFY(rig.dialogs.shown.isEmpty());  // no question at the session's end
-    QCOMPARE(interactionAsked, 0);  // nor a request for interaction
+    QCOMPARE(interactionAsked, 0);         // nor a request for interaction
     // Until the session tells the program to quit, nothing has ended: a
     // cancelled logout leaves the close box refusing and the alarms running.
     QVERIFY(!rig.mainWindow.close());
@@ -157,7 +157,8 @@ void LifetimeTest::sessionEndSavesWithoutEndingTheProgram() {
     QCOMPARE(interactionAsked, 1);
     failing.dialogs.answer(MsgAnswer::No);
     QVERIFY(failing.notifier->lifetime().sessionEnding(mayAsk));
-    QVERIFY(failing.notifier->lifetime().sessionEnding([] { return false; }));  // no interaction: no question
+    QVERIFY(failing.notifier->lifetime().sessionEnding(
+        [] { return false; }));  // no interaction: no question
     QCOMPARE(failing.dialogs.shown.size(), 2);
 }
 

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
-#include <QMenu>
 #include <QMediaPlayer>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -13,12 +13,12 @@
 #include <QtTest/QTest>
 
 #include "core/settings.h"
-#include "support/fakeplayer.h"
-#include "notify/reminderbox.h"
 #include "notify/alarmwindow.h"
 #include "notify/msgassistant.h"
+#include "notify/reminderbox.h"
 #include "notify/soundplayer.h"
 #include "notify/twips.h"
+#include "support/fakeplayer.h"
 #include "support/tempfolder.h"
 
 namespace {
@@ -70,7 +70,8 @@ void WindowsTest::sirenSoundFollowsItsAlarms() {
     // A sound chosen while the window rings is the one that starts next.
     settings.alarmSound = folder.file("gong.wav");
     siren->restartSound();
-    QCOMPARE(log->events, QStringList({"play " + path, "play " + path, "play " + settings.alarmSound}));
+    QCOMPARE(log->events,
+             QStringList({"play " + path, "play " + path, "play " + settings.alarmSound}));
     QCOMPARE(siren->findChild<QPlainTextEdit*>("TxtMsg")->toPlainText(),
              "Tra 10 minuti (ore 10:00): Dentista\nRiunione");
     // A click on the text silences and destroys it.
@@ -107,7 +108,8 @@ void WindowsTest::sirenSnoozesFromItsButtonAndMenu() {
     for (QAction* item : button->menu()->actions()) captions << item->text();
     QCOMPARE(captions, QStringList({"5 minuti", "10 minuti", "15 minuti", "30 minuti", "1 ora"}));
     // The text's context menu, by keyboard, is the same menu.
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), text->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                          text->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(text, &key);
     QTRY_VERIFY(button->menu()->isVisible());
     QSignalSpy snoozed(siren.data(), &AlarmWindow::snoozeRequested);

@@ -4,10 +4,10 @@
 
 #include <libical/ical.h>
 
-#include "support/records.h"
 #include "core/version.h"
 #include "operations/calendarexport.h"
 #include "support/fakeclock.h"
+#include "support/records.h"
 
 namespace {
 
@@ -26,9 +26,9 @@ struct ReadBack {
         if (!root) return;
         if (icalcomponent* tz = icalcomponent_get_first_component(root, ICAL_VTIMEZONE_COMPONENT))
             zone = textOf(icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY)
-                            ? icalproperty_get_tzid(
-                                  icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY))
-                            : "");
+                              ? icalproperty_get_tzid(
+                                    icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY))
+                              : "");
         for (icalcomponent* ev = icalcomponent_get_first_component(root, ICAL_VEVENT_COMPONENT); ev;
              ev = icalcomponent_get_next_component(root, ICAL_VEVENT_COMPONENT)) {
             icalproperty* start = icalcomponent_get_first_property(ev, ICAL_DTSTART_PROPERTY);
@@ -55,7 +55,8 @@ struct ReadBack {
                 icalrecurrencetype r = icalproperty_get_rrule(p);
                 line += ' ' + textOf(icalrecurrencetype_as_string(&r));
             }
-            if (const char* note = icalcomponent_get_description(ev)) line += " note=" + textOf(note);
+            if (const char* note = icalcomponent_get_description(ev))
+                line += " note=" + textOf(note);
             events << line;
             uids << textOf(icalcomponent_get_uid(ev));
             summaries << textOf(icalcomponent_get_summary(ev));
@@ -65,7 +66,7 @@ struct ReadBack {
 };
 
 CalendarLists listsOf(const QByteArray& appointments, const QByteArray& deadlines,
-                    const QByteArray& anniversaries) {
+                      const QByteArray& anniversaries) {
     return {parseListRecords(appointments, ListKind::Appuntamenti),
             parseListRecords(deadlines, ListKind::Scadenze),
             parseListRecords(anniversaries, ListKind::Ricorrenze)};
@@ -81,12 +82,13 @@ class CalendarExportTest : public QObject {
   private Q_SLOTS:
     void whatEachListBecomes() {
         const CalendarExport out = buildCalendarExport(
-            listsOf("7,3,\"Dentista\",\"10:30\"\r\n25,10,\"Notte\",\"2:30\"\r\n"
-                  "29,3,\"Salto\",\"2:30\"\r\n8,3,\"Spesa\",\"\"\r\n"
-                  "9,3,\"Pranzo\",\"dopo pranzo\"\r\n1,1,\"Capodanno (ny)\",\"9.05\"\r\n"
-                  "2,1,\"Passato\",\"08:00\"\r\n0,0,\"Data persa\",\"10:00\"\r\nabc,\"Rotto\"\r\n",
-                  listFile({{25, 12, "Scade bollo"}, {29, 2, "Scade bisestile"}}),
-                  listFile({{14, 7, "Anna"}, {29, 2, "Leo"}, {31, 4, "Mai"}})),
+            listsOf(
+                "7,3,\"Dentista\",\"10:30\"\r\n25,10,\"Notte\",\"2:30\"\r\n"
+                "29,3,\"Salto\",\"2:30\"\r\n8,3,\"Spesa\",\"\"\r\n"
+                "9,3,\"Pranzo\",\"dopo pranzo\"\r\n1,1,\"Capodanno (ny)\",\"9.05\"\r\n"
+                "2,1,\"Passato\",\"08:00\"\r\n0,0,\"Data persa\",\"10:00\"\r\nabc,\"Rotto\"\r\n",
+                listFile({{25, 12, "Scade bollo"}, {29, 2, "Scade bisestile"}}),
+                listFile({{14, 7, "Anna"}, {29, 2, "Leo"}, {31, 4, "Mai"}})),
             kMarch2026, QStringLiteral("Europe/Rome"));
         QCOMPARE(out.written, 10);
         QCOMPARE(out.skipped, 4);  // 0/0, the unreadable record, 29/2 in 2026, 31/4
@@ -121,10 +123,10 @@ class CalendarExportTest : public QObject {
     void leapYearAndFloatingTime() {
         // In 2028 29/2 is a day of every list, but a past "(ny)" one has none
         // next year. No zone: floating time and no VTIMEZONE.
-        const CalendarExport out =
-            buildCalendarExport(listsOf(listFile({{29, 2, "Bisestile (ny)", ""}, {7, 3, "Dentista", "10:30"}}),
-                                 listFile({{29, 2, "Scade"}}), listFile({{29, 2, "Leo"}})),
-                           FakeClock(QDateTime(QDate(2028, 3, 7), QTime(10, 0))), QString());
+        const CalendarExport out = buildCalendarExport(
+            listsOf(listFile({{29, 2, "Bisestile (ny)", ""}, {7, 3, "Dentista", "10:30"}}),
+                    listFile({{29, 2, "Scade"}}), listFile({{29, 2, "Leo"}})),
+            FakeClock(QDateTime(QDate(2028, 3, 7), QTime(10, 0))), QString());
         QCOMPARE(out.skipped, 1);
         const ReadBack cal(out.ics);
         QVERIFY(cal.zone.isEmpty());
@@ -141,8 +143,8 @@ class CalendarExportTest : public QObject {
         const QByteArray appointments = QByteArray("7,3,\"\",\"10:30\"\r\n8,3,\"Vi") + '\0' +
                                         "sita\x01\x1B\x7F\x8D ok\ts\xEC\",\"23:45\"\r\n";
         for (const char* zone : {"UTC", "Etc/UTC", "GMT"}) {
-            const CalendarExport out =
-                buildCalendarExport(listsOf(appointments, {}, {}), kMarch2026, QString::fromLatin1(zone));
+            const CalendarExport out = buildCalendarExport(listsOf(appointments, {}, {}),
+                                                           kMarch2026, QString::fromLatin1(zone));
             const ReadBack cal(out.ics);
             QVERIFY(cal.zone.isEmpty());
             QCOMPARE(cal.events, QStringList({"Appuntamenti|(senza testo)|20260307T103000Z "
@@ -165,7 +167,8 @@ class CalendarExportTest : public QObject {
             file += "3,4,\"Visita " + QByteArray(n, '\xE8') + "\",\"9:30\"\r\n";
             expected << "Visita " + QString(n, u'a') << "Visita " + QString(n, u'è');
         }
-        const CalendarExport out = buildCalendarExport(listsOf(file, {}, {}), kMarch2026, QString());
+        const CalendarExport out =
+            buildCalendarExport(listsOf(file, {}, {}), kMarch2026, QString());
         const ReadBack cal(out.ics);
         QCOMPARE(cal.summaries, expected);
         QCOMPARE(cal.alarmTexts, expected.mid(1));
@@ -184,15 +187,18 @@ class CalendarExportTest : public QObject {
         const QByteArray twins = listFile({{5, 5, "Riunione", "9:00"}, {5, 5, "Riunione", "9:00"}});
         const QByteArray others = listFile({{6, 5, "Altro", ""}});
         const ReadBack first(
-            buildCalendarExport(listsOf(twins + others, listFile({{5, 5, "Riunione"}}), listFile({{5, 5, "Riunione"}})),
-                           kMarch2026, {})
+            buildCalendarExport(listsOf(twins + others, listFile({{5, 5, "Riunione"}}),
+                                        listFile({{5, 5, "Riunione"}})),
+                                kMarch2026, {})
                 .ics);
         // Later, in another zone, with an entry added in front.
-        const ReadBack again(buildCalendarExport(listsOf(listFile({{1, 5, "Nuovo", ""}}) + twins + others,
-                                                  listFile({{5, 5, "Riunione"}}), listFile({{5, 5, "Riunione"}})),
-                                            FakeClock(QDateTime(QDate(2026, 6, 1), QTime(18, 45))),
-                                            QStringLiteral("Europe/Rome"))
-                                 .ics);
+        const ReadBack again(
+            buildCalendarExport(
+                listsOf(listFile({{1, 5, "Nuovo", ""}}) + twins + others,
+                        listFile({{5, 5, "Riunione"}}), listFile({{5, 5, "Riunione"}})),
+                FakeClock(QDateTime(QDate(2026, 6, 1), QTime(18, 45))),
+                QStringLiteral("Europe/Rome"))
+                .ics);
         const QSet<QString> firstUids(first.uids.begin(), first.uids.end());
         QCOMPARE(firstUids.size(), 5);  // identical entries and lists told apart
         QCOMPARE(again.uids.mid(1), first.uids);

@@ -8,9 +8,9 @@
 #include "operations/calendarexport.h"
 #include "operations/calendarimport.h"
 #include "support/fakeclock.h"
+#include "support/records.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
-#include "support/records.h"
 
 namespace {
 
@@ -52,20 +52,21 @@ class CalendarImportTest : public QObject {
         folder.write("Ricordel.dat", listFile({{8, 3, "Dentista", "09:00"}}));
         const QByteArray ics = calendarText(
             eventText("DTSTART:20260310T080500Z\r\nDTEND:20260310T090000Z\r\n"
-                  "SUMMARY:Cena da \"Gino\" \xF0\x9F\x8D\x95 \xC3\xA8\\, ok\r\n") +
+                      "SUMMARY:Cena da \"Gino\" \xF0\x9F\x8D\x95 \xC3\xA8\\, ok\r\n") +
             eventText("DTSTART;TZID=Europe/Rome:20260309T143000\r\nSUMMARY:Riunione\r\n") +
             eventText("DTSTART;VALUE=DATE:20260401\r\nSUMMARY:Gita\r\n") +
             eventText("DTSTART:20260315T211500\r\nSUMMARY:Ora locale\r\n") +
             eventText(
                 "DTSTART;VALUE=DATE:19800520\r\nRRULE:FREQ=YEARLY\r\nSUMMARY:Compleanno Anna\r\n") +
             eventText("DTSTART:20260105T170000Z\r\nRRULE:FREQ=WEEKLY\r\nEXDATE:20260309T170000Z\r\n"
-                  "SUMMARY:Palestra\r\n") +
+                      "SUMMARY:Palestra\r\n") +
             eventText("DTSTART;VALUE=DATE:20260630\r\nCATEGORIES:Lavoro,Scadenze\r\n"
-                  "SUMMARY:Dichiarazione\r\n") +
+                      "SUMMARY:Dichiarazione\r\n") +
             eventText("DTSTART:20260308T080000Z\r\nSUMMARY:Dentista\r\n") +
             eventText("DTSTART:20260311T080000Z\r\nSTATUS:CANCELLED\r\nSUMMARY:Annullato\r\n") +
             eventText("DTSTART;VALUE=DATE:20260110\r\nSUMMARY:Passato\r\n") +
-            eventText("DTSTART;VALUE=DATE:20260101\r\nRRULE:FREQ=DAILY;COUNT=3\r\nSUMMARY:Finito\r\n") +
+            eventText(
+                "DTSTART;VALUE=DATE:20260101\r\nRRULE:FREQ=DAILY;COUNT=3\r\nSUMMARY:Finito\r\n") +
             eventText("DTSTART;VALUE=DATE:20270307\r\nSUMMARY:Tra un anno\r\n") +
             "BEGIN:VTODO\r\nUID:t@prova\r\nSUMMARY:Compito\r\nEND:VTODO\r\n"
             "BEGIN:VJOURNAL\r\nUID:j@prova\r\nSUMMARY:Nota\r\nEND:VJOURNAL\r\n");
@@ -115,13 +116,14 @@ class CalendarImportTest : public QObject {
             "9,3,\"Pranzo\",\"dopo pranzo\"\r\n20,3,\"Visita \x80 10, s\xEC\",\"9:05\"\r\n"
             "2,1,\"Capodanno (ny)\",\"8:00\"\r\n";
         const QByteArray deadlines = listFile({{1, 2, "Scaduta"}, {25, 12, "Bollo"}});
-        const QByteArray anniversaries = listFile({{14, 1, "Anna"}, {29, 2, "Leo"}, {14, 7, "Mario"}});
+        const QByteArray anniversaries =
+            listFile({{14, 1, "Anna"}, {29, 2, "Leo"}, {14, 7, "Mario"}});
         const FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         const CalendarExport out =
             buildCalendarExport({parseListRecords(appointments, ListKind::Appuntamenti),
-                            parseListRecords(deadlines, ListKind::Scadenze),
-                            parseListRecords(anniversaries, ListKind::Ricorrenze)},
-                           clock, QStringLiteral("Europe/Rome"));
+                                 parseListRecords(deadlines, ListKind::Scadenze),
+                                 parseListRecords(anniversaries, ListKind::Ricorrenze)},
+                                clock, QStringLiteral("Europe/Rome"));
 
         TempFolder folder;
         folder.write("Ricordel.ics", out.ics);

@@ -7,14 +7,15 @@
 #include "operations/colours.h"
 #include "operations/operations.h"
 #include "support/fakeclock.h"
+#include "support/records.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
-#include "support/records.h"
 
 namespace {
 
 struct Fixture {
-    Fixture() : clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0))), agenda(clock, dialogs, folder.path()) {
+    Fixture()
+        : clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0))), agenda(clock, dialogs, folder.path()) {
         agenda.appointments().replaceAll(
             {{"9/3", "tardi", "", "1"}, {"7/3", "oggi", "8:00", "2"}, {"8/3", "domani", "", "3"}});
         agenda.list(ListKind::Scadenze)
@@ -138,9 +139,8 @@ class CommandsTest : public QObject {
         QVERIFY(saveAll(f.agenda));
         setSortOrder(f.agenda, false);
         QVERIFY(!f.agenda.settings().sortAscending);
-        QCOMPARE(
-            f.folder.read("Ricordel.dat"),
-            listFile({{9, 3, "tardi", ""}, {8, 3, "domani", ""}, {7, 3, "oggi", "8:00"}}));
+        QCOMPARE(f.folder.read("Ricordel.dat"),
+                 listFile({{9, 3, "tardi", ""}, {8, 3, "domani", ""}, {7, 3, "oggi", "8:00"}}));
 
         Settings stored;
         stored.sortAscending = true;

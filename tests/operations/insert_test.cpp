@@ -5,9 +5,9 @@
 #include "operations/insert.h"
 #include "operations/operations.h"
 #include "support/fakeclock.h"
+#include "support/records.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
-#include "support/records.h"
 
 namespace {
 
@@ -81,8 +81,9 @@ class InsertTest : public QObject {
         QCOMPARE(datesOf(agenda.list(ListKind::Scadenze)), QStringList({"1/3", "15/3", "20/3"}));
         QCOMPARE(agenda.list(ListKind::Scadenze).entry(1),
                  (AgendaEntry{"15/3", "Scade bollo 'auto' ? Gy?r", "", ""}));
-        QCOMPARE(folder.read("Date.dat"),
-                 listFile({{1, 3, "voce 1/3"}, {15, 3, "Scade bollo 'auto' ? Gy?r"}, {20, 3, "voce 20/3"}}));
+        QCOMPARE(folder.read("Date.dat"), listFile({{1, 3, "voce 1/3"},
+                                                    {15, 3, "Scade bollo 'auto' ? Gy?r"},
+                                                    {20, 3, "voce 20/3"}}));
         QVERIFY(folder.exists("Ricordel.dat"));
         QVERIFY(folder.exists("Ricorrenze.dat"));
         QCOMPARE(agenda.currentTab(), 1);

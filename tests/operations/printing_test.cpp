@@ -157,8 +157,9 @@ void PrintingTest::rowsSitInTheirColumns_data() {
 void PrintingTest::rowsSitInTheirColumns() {
     QFETCH(int, dpi);
     RecordingDevice device(dpi);
-    auto list = appointmentList({makeEntry("7/3", "Dentista", "9:30"), makeEntry("9/3", "Riunione", "14:00"),
-                              makeEntry("25/12", "Natale", "12:00")});
+    auto list = appointmentList({makeEntry("7/3", "Dentista", "9:30"),
+                                 makeEntry("9/3", "Riunione", "14:00"),
+                                 makeEntry("25/12", "Natale", "12:00")});
     QVERIFY(printAppointments(*list, QDate(2026, 3, 7), device));
 
     struct Expected {
@@ -201,8 +202,8 @@ void PrintingTest::weekdayIsTakenInTheCurrentYear() {
 
 void PrintingTest::emptyTimeAndBadDatePrintNothing() {
     RecordingDevice device;
-    auto list = appointmentList(
-        {makeEntry("31/4", "Mai esistito", "10:00"), makeEntry("8/3", "Senza ora"), makeEntry("abc", "Testo")});
+    auto list = appointmentList({makeEntry("31/4", "Mai esistito", "10:00"),
+                                 makeEntry("8/3", "Senza ora"), makeEntry("abc", "Testo")});
     QVERIFY(printAppointments(*list, QDate(2026, 3, 7), device));
 
     // Line 1: "31/4" has no date this year, so nothing at 15 mm; line 2 has no
@@ -292,7 +293,8 @@ void PrintingTest::pdfGetsOnePagePerPageful() {
 void PrintingTest::tinyPageStillPrintsEveryRowOnce() {
     // A page too short for even the first line must not loop for ever.
     RecordingDevice device(600, QPageSize(QSizeF(100, 12), QPageSize::Millimeter));
-    auto list = appointmentList({makeEntry("1/2", "A"), makeEntry("2/2", "B"), makeEntry("3/2", "C")});
+    auto list =
+        appointmentList({makeEntry("1/2", "A"), makeEntry("2/2", "B"), makeEntry("3/2", "C")});
     QVERIFY(printAppointments(*list, QDate(2026, 3, 7), device));
     QCOMPARE(device.pages(), 3);
     QStringList messages;

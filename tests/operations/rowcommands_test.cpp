@@ -7,9 +7,9 @@
 #include "operations/archive.h"
 #include "operations/operations.h"
 #include "support/fakeclock.h"
+#include "support/records.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
-#include "support/records.h"
 
 namespace {
 
@@ -163,8 +163,9 @@ class RowCommandsTest : public QObject {
             archive ? archiveEntry(f.agenda) : deleteEntry(f.agenda);
 
             QCOMPARE(f.dialogs.shown.size(), 2);
-            QVERIFY2(f.dialogs.shown[1].text.startsWith("Impossibile salvare il file \"Ricordel.dat\""),
-                     qPrintable(f.dialogs.shown[1].text));
+            QVERIFY2(
+                f.dialogs.shown[1].text.startsWith("Impossibile salvare il file \"Ricordel.dat\""),
+                qPrintable(f.dialogs.shown[1].text));
             QCOMPARE(f.folder.read("Ricordel.dat"), bytes);
             QCOMPARE(f.folder.exists("Archivio/2026.txt"), archive);
             if (archive)

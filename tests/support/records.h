@@ -22,8 +22,8 @@ struct ListLine {
     std::optional<QByteArray> time;
 
     QByteArray bytes() const {
-        QByteArray out = QByteArray::number(day) + ',' + QByteArray::number(month) + ",\"" +
-                         message + '"';
+        QByteArray out =
+            QByteArray::number(day) + ',' + QByteArray::number(month) + ",\"" + message + '"';
         if (time) out += ",\"" + *time + '"';
         return out + "\r\n";
     }
@@ -53,7 +53,8 @@ struct SettingsFile {
             out += '"' + sounds[i] + "\",\"Suono" + QByteArray::number(i + 1) + "\"\r\n";
         out += flag(newMsg) + ",\"NewMsg\"\r\n\"" + pictures + "\",\"percorso immagini\"\r\n" +
                QByteArray::number(days) + ",\"giorni preavviso\"\r\n";
-        if (warningMinutes) out += QByteArray::number(*warningMinutes) + ",\"minuti preavviso\"\r\n";
+        if (warningMinutes)
+            out += QByteArray::number(*warningMinutes) + ",\"minuti preavviso\"\r\n";
         return out;
     }
 };

@@ -11,7 +11,7 @@
 // Answers message and input boxes from a script and records what was asked.
 // A box the script did not foresee fails the test and answers Cancel/No.
 class ScriptedDialogs final : public Dialogs {
-public:
+  public:
     struct Shown {
         QString text;
         MsgButtons buttons;
@@ -60,7 +60,7 @@ public:
 
     QList<Shown> shown;
 
-private:
+  private:
     std::deque<MsgAnswer> answers_;
     std::deque<QString> inputs_;
 };

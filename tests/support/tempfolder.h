@@ -8,7 +8,7 @@
 
 // A fresh temporary data folder, removed with the object.
 class TempFolder {
-public:
+  public:
     TempFolder() = default;
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -26,6 +26,6 @@ public:
     }
     bool exists(const QString& name) const { return QFile::exists(file(name)); }
 
-private:
+  private:
     QTemporaryDir dir_;
 };

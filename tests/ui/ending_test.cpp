@@ -11,9 +11,9 @@
 #include <csignal>
 
 #include "core/agenda.h"
-#include "notify/reminderbox.h"
 #include "notify/msgassistant.h"
 #include "notify/notifier.h"
+#include "notify/reminderbox.h"
 #include "notify/termination.h"
 #include "support/windowrig.h"
 #include "ui/widgetdialogs.h"

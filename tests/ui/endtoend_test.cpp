@@ -21,10 +21,10 @@
 
 #include "core/agenda.h"
 #include "core/listmodel.h"
-#include "notify/reminderbox.h"
 #include "notify/alarmwindow.h"
 #include "notify/msgassistant.h"
 #include "notify/notifier.h"
+#include "notify/reminderbox.h"
 #include "operations/operations.h"
 #include "support/windowrig.h"
 #include "ui/listview.h"
@@ -127,18 +127,18 @@ class DigestWalker : public QObject {
         if (auto* box = qobject_cast<ReminderBox*>(watched)) {
             auto* label = box->findChild<QLabel*>(QStringLiteral("Label1"));
             answerBox(box, label ? label->text() : QString(),
-                   box->findChild<QPushButton*>(QStringLiteral("BtnOk")),
-                   box->findChild<QPushButton*>(QStringLiteral("BtnStop")), box->isModal());
+                      box->findChild<QPushButton*>(QStringLiteral("BtnOk")),
+                      box->findChild<QPushButton*>(QStringLiteral("BtnStop")), box->isModal());
         } else if (auto* assistant = qobject_cast<MsgAssistant*>(watched)) {
             answerBox(assistant, assistant->assistantText(), assistant->button(1),
-                   assistant->button(2), false);
+                      assistant->button(2), false);
         }
         return false;
     }
 
   private:
     void answerBox(QWidget* window, const QString& line, QPushButton* ok, QPushButton* stop,
-                bool modal) {
+                   bool modal) {
         seen.push_back({line, sounds_->playing(), modal, ok ? ok->text() : QString(),
                         stop ? stop->text() : QString()});
         bool pressStop = false;
@@ -369,8 +369,8 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     SettingsFile ini;
     ini.days = 3;
     ini.newMsg = assistant;
-    ini.sounds[2] = bell.toLatin1();                            // anniversaries
-    ini.sounds[0] = gong.toLatin1();                            // deadlines
+    ini.sounds[2] = bell.toLatin1();                             // anniversaries
+    ini.sounds[0] = gong.toLatin1();                             // deadlines
     ini.sounds[1] = p.folder.file("cancellato.wav").toLatin1();  // appointments: no such file
     ini.sounds[3] = p.soundFile(QStringLiteral("allarme.wav")).toLatin1();
     p.folder.write("Ricordel.ini", ini.bytes());

@@ -123,8 +123,9 @@ class WidgetDialogsTests : public QObject {
 
         // A long message shows whole in the box; one longer than the screen
         // is wide gets a box as wide as the screen.
-        const QString message = QStringLiteral("Riunione di condominio per il rifacimento della "
-                                               "facciata, portare i preventivi delle tre ditte");
+        const QString message = QStringLiteral(
+            "Riunione di condominio per il rifacimento della "
+            "facciata, portare i preventivi delle tre ditte");
         whenShown(seen, [](QWidget* m) { static_cast<QInputDialog*>(m)->reject(); });
         QCOMPARE(dialogs.input(QString(), QStringLiteral("Modifica"), message), QString());
         QCOMPARE(seen.title, QStringLiteral("Modifica"));

@@ -81,7 +81,8 @@ class StartupTests : public QObject {
         QCOMPARE(h.form->tabs()->currentIndex(), 0);
         QCOMPARE(h.agenda().currentTab(), 0);
         QCOMPARE(h.form->calendar()->selectedDate(), QDate(2026, 5, 20));
-        QCOMPARE(h.form->windowTitle(), QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT));
+        QCOMPARE(h.form->windowTitle(),
+                 QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT));
         QVERIFY(!h.agenda().listsModified());
         QVERIFY(!h.button(Command::Delete)->isEnabled());
         QVERIFY(h.button(Command::Print)->isEnabled());
@@ -205,7 +206,8 @@ class StartupTests : public QObject {
         h.folder.write("Ricordel.dat", "7,3,\"Dentista\",\"9:30\"\r\n");
         h.start();
         QCOMPARE(h.button(Command::Today)->accessibleName(), QStringLiteral("Oggi"));
-        QCOMPARE(h.button(Command::Insert)->accessibleName(), QStringLiteral("Inserisci Appuntamento"));
+        QCOMPARE(h.button(Command::Insert)->accessibleName(),
+                 QStringLiteral("Inserisci Appuntamento"));
         QCOMPARE(h.button(Command::Save)->accessibleName(), QStringLiteral("SALVA"));
         QAccessibleInterface* table =
             QAccessible::queryAccessibleInterface(h.grid(ListKind::Appuntamenti));
@@ -693,7 +695,6 @@ class CommandTests : public QObject {
         QCOMPARE(h.form->notifier().alarms().engine().warningMinutes(), 60);
         QCOMPARE(h.folder.read("Ricordel.ini"),
                  settingsBytes(false, false) + "60,\"minuti preavviso\"\r\n");
-
 
         h.item("mnuNewMsgbox")->trigger();
         QVERIFY(h.agenda().settings().newMessageBox);

@@ -38,7 +38,8 @@ class MalformedStartTest : public QObject {
 
         QVERIFY(saveAll(form.agenda()));
         for (ListKind kind : kAllListKinds) {
-            const std::optional<QByteArray> saved = readWholeFile(folder.file(listTraits(kind).fileName));
+            const std::optional<QByteArray> saved =
+                readWholeFile(folder.file(listTraits(kind).fileName));
             QVERIFY(saved);
             const auto records = parseListRecords(*saved, kind);
             QCOMPARE(records.size(), shown[tabOf(kind)].size());

@@ -120,8 +120,7 @@ QStringList dueAlarms(const QList<ListRecord>& appointments, const QDate& day,
 
 bool AppointmentFileCache::refresh() {
     // A missing or unreadable file holds no appointments.
-    QByteArray now =
-readWholeFile(path_).value_or(QByteArray());
+    QByteArray now = readWholeFile(path_).value_or(QByteArray());
     if (valid_ && now == bytes_) return false;
     bytes_ = std::move(now);
     valid_ = true;

@@ -42,7 +42,6 @@ struct Alarm {
 // warning counts the whole minutes to go: "Tra 15 minuti (ore 10:00): Dentista".
 QString alarmLine(const Alarm& alarm, const QDateTime& shownAt);
 
-
 // The appointments of one year laid out for the alarm check: each record
 // with an entry date in that year and a time that reads as one, ordered by
 // day and minute and, within a minute, in file order. Built once per file

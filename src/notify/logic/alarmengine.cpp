@@ -241,7 +241,9 @@ QList<Alarm> parseSnoozes(const QByteArray& bytes, bool* damaged) {
     return out;
 }
 
-void AlarmEngine::setAppointmentsFile(const QString& path) { appointments_.setPath(path); }
+void AlarmEngine::setAppointmentsFile(const QString& path) {
+    appointments_.setPath(path);
+}
 
 void AlarmEngine::setSnoozeFile(const QString& fileName) {
     snoozeFile_ = fileName;

@@ -14,8 +14,8 @@ struct Settings;
 // the order its records stand in the file. The names are those of the
 // collecting lists the digest fills.
 struct ReminderLists {
-    QStringList deadlines;   // deadlines, "Date.dat"
-    QStringList appointments;  // appointments, "Ricordel.dat"
+    QStringList deadlines;      // deadlines, "Date.dat"
+    QStringList appointments;   // appointments, "Ricordel.dat"
     QStringList anniversaries;  // anniversaries, "Ricorrenze.dat"
 
     const QStringList& linesOf(ListKind kind) const;
