@@ -153,7 +153,7 @@ void WindowsTest::boxWidthsFollowTheText() {
     QFETCH(int, labelWidth);
     bool stop = false;
     ReminderBox box(stop, nullptr);
-    // Narrow letters fit the designed widths with any font.
+    // Narrow letters fit the base widths with any font.
     const QString text(length, QLatin1Char('i'));
     box.setMessage(text);
     const int available = box.screen()->availableGeometry().width();
@@ -200,7 +200,7 @@ void WindowsTest::longLineIsCappedAndWraps() {
     auto* ok = box.findChild<QPushButton*>("BtnOk");
     QVERIFY(ok->y() >= label->geometry().bottom());
     QVERIFY(ok->geometry().bottom() < box.height());
-    // A short line afterwards gives the designed box back.
+    // A short line afterwards gives the box its base size back.
     box.setMessage("breve");
     QCOMPARE(box.width(), px(3690));
     QVERIFY(!label->wordWrap());
