@@ -128,9 +128,18 @@ QByteArray serializeList(const QList<AgendaEntry>& entries, ListKind kind);
 qsizetype recordSizeBound(const AgendaEntry& entry, ListKind kind);
 char* writeRecord(char* out, const AgendaEntry& entry, ListKind kind);
 
-// The whole content of a file, or nothing when it cannot be read; then
-// `error`, when given, receives the system's reason.
-std::optional<QByteArray> readWholeFile(const QString& path, QString* error = nullptr);
+// The most bytes readWholeFile takes unless told otherwise: far more than
+// three full lists hold, far less than a memory bomb.
+inline constexpr qint64 kMaxReadBytes = 64 * 1024 * 1024;
+
+// The whole content of a regular file (or of a link to one), or nothing when
+// it cannot be read; then `error`, when given, receives the reason. A pipe, a
+// device, a socket or a folder is refused without being opened for reading,
+// so it can neither block nor stream without end, and a file that holds more
+// than `maxBytes` is refused when the limit is passed, whatever its size
+// claimed.
+std::optional<QByteArray> readWholeFile(const QString& path, QString* error = nullptr,
+                                        qint64 maxBytes = kMaxReadBytes);
 
 // Replaces a file's content atomically: afterwards the file holds the old
 // content or the new, never part of either. Returns the reason on failure.
