@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/clock.h"
+#include "core/isolatedtask.h"
 #include "core/version.h"
 #include "notify/notifier.h"
 #include "notify/singleinstance.h"
@@ -16,6 +17,7 @@
 #include "notify/termination.h"
 #include "notify/trayicon.h"
 #include "operations/calendarexport.h"
+#include "operations/calendarreading.h"
 #include "operations/operations.h"
 #include "ui/filedialogs.h"
 #include "ui/fonts.h"
@@ -138,9 +140,20 @@ std::optional<int> runCommandLine(int argc, char* argv[], QString& calendarFile)
     return std::nullopt;  // the window, with Qt's own options
 }
 
+// A task on data from outside, run in a process of its own by the program
+// itself (see core/isolatedtask.h): "--isolated-task NAME ARGUMENT...". It
+// starts no application object and opens no window.
+int runIsolatedTask(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 3; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    if (qstrcmp(argv[2], kCalendarTask) == 0) return runCalendarTask(arguments, stdin, stdout);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (argc >= 3 && qstrcmp(argv[1], kIsolatedTaskOption) == 0) return runIsolatedTask(argc, argv);
     QString calendarFile;
     if (const std::optional<int> code = runCommandLine(argc, argv, calendarFile)) return *code;
 

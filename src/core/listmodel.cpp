@@ -220,6 +220,21 @@ void ListModel::replaceAll(const QList<AgendaEntry>& entries) {
     endResetModel();
 }
 
+void ListModel::insertEntries(const std::vector<PlacedEntry>& placed) {
+    if (placed.empty()) return;
+    std::vector<Row> rows;
+    rows.reserve(rows_.size() + placed.size());
+    auto next = placed.cbegin();
+    for (size_t r = 0; r <= rows_.size(); ++r) {
+        for (; next != placed.cend() && static_cast<size_t>(std::max(next->row, 0)) <= r; ++next)
+            rows.push_back(makeRow(next->entry));
+        if (r < rows_.size()) rows.push_back(std::move(rows_[r]));
+    }
+    for (; next != placed.cend(); ++next) rows.push_back(makeRow(next->entry));
+    // makeRow added the new messages to content_, which the rows point into.
+    resetRows(std::move(rows), std::move(content_));
+}
+
 void ListModel::clear() {
     replaceAll({});
 }

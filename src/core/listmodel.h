@@ -53,6 +53,16 @@ class ListModel : public QAbstractTableModel {
     void insertAt(int row, const AgendaEntry& entry);  // row == entryCount() appends
     void removeAt(int row);
     void replaceAll(const QList<AgendaEntry>& entries);
+    // An entry to go before the row that is at `row` now (entryCount(): at
+    // the end).
+    struct PlacedEntry {
+        int row = 0;
+        AgendaEntry entry;
+    };
+    // Inserts many entries in one pass: `placed` in rising order of row,
+    // entries for the same row in the order they come. The rows already in
+    // the list keep their texts where they lie; the views start afresh.
+    void insertEntries(const std::vector<PlacedEntry>& placed);
     void clear();
 
     // Appends every record of a list file's content, in file order, as the

@@ -1,84 +1,26 @@
 #include "operations/calendarimport.h"
 
-#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
-
-#include <libical/ical.h>
+#include <QTimer>
 
 #include <algorithm>
-#include <memory>
+#include <array>
+#include <optional>
 
 #include "core/agenda.h"
 #include "core/agendaentry.h"
 #include "core/dates.h"
 #include "core/listfiles.h"
 #include "core/listmodel.h"
-#include "operations/calendarexport.h"
 #include "operations/insert.h"
 #include "operations/operations.h"
 
 namespace {
 
-struct ComponentDeleter {
-    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
-};
-using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
-
-// A repetition that has not reached today after this many occurrences (a rule
-// every minute since long ago) is given up as over.
-constexpr int kMaxOccurrences = 200000;
-
-// The local start of an event or an occurrence: a date, or a time in the
-// given zone. A time in no zone (floating) is taken as it reads.
-struct LocalStart {
-    QDate date;
-    std::optional<QTime> time;
-};
-
-LocalStart toLocal(const icaltimetype& t, const QTimeZone& zone) {
-    if (icaltime_is_date(t)) return {QDate(t.year, t.month, t.day), std::nullopt};
-    if (t.zone) {
-        const time_t secs = icaltime_as_timet_with_zone(t, t.zone);
-        // A system zone Qt cannot name (TZ=UTC0) is still the local time.
-        const QDateTime local = zone.isValid() ? QDateTime::fromSecsSinceEpoch(secs, zone)
-                                               : QDateTime::fromSecsSinceEpoch(secs);
-        return {local.date(), local.time()};
-    }
-    return {QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second)};
-}
-
-bool unset(const short* values) {
-    return values[0] == ICAL_RECURRENCE_ARRAY_MAX;
-}
-
-bool onlyValue(const short* values, int value) {
-    return unset(values) || (values[0] == value && values[1] == ICAL_RECURRENCE_ARRAY_MAX);
-}
-
-// Every year on the start's day and month, with no end: what an anniversary is.
-bool isYearlyOnSameDay(const icalrecurrencetype& r, const icaltimetype& start) {
-    return r.freq == ICAL_YEARLY_RECURRENCE && r.interval <= 1 && r.count == 0 &&
-           icaltime_is_null_time(r.until) && unset(r.by_day) && unset(r.by_year_day) &&
-           unset(r.by_week_no) && unset(r.by_set_pos) && onlyValue(r.by_month, start.month) &&
-           onlyValue(r.by_month_day, start.day);
-}
-
-// The list named by the event's CATEGORIES, if any.
-std::optional<ListKind> namedList(icalcomponent* event) {
-    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_CATEGORIES_PROPERTY); p;
-         p = icalcomponent_get_next_property(event, ICAL_CATEGORIES_PROPERTY)) {
-        const QStringList names =
-            QString::fromUtf8(icalproperty_get_categories(p)).split(u',', Qt::SkipEmptyParts);
-        for (const QString& name : names)
-            for (ListKind kind : kAllListKinds)
-                if (name.trimmed().compare(QString::fromLatin1(listTraits(kind).tabCaption),
-                                           Qt::CaseInsensitive) == 0)
-                    return kind;
-    }
-    return std::nullopt;
-}
+const QString kTitle = QStringLiteral("IMPORTA CALENDARIO");
 
 // A time text as it compares: a time of day in one spelling, anything else as
 // written.
@@ -94,185 +36,6 @@ QString entryKey(ListKind kind, int day, int month, const QString& time, const Q
         .arg(month)
         .arg(comparableTime(time), message);
 }
-
-class Planner {
-  public:
-    Planner(const Agenda& agenda, const QTimeZone& zone)
-        : zone_(zone), today_(agenda.clock().today()) {
-        // Up to 365 days ahead, but never today's day and month a year later.
-        lastDay_ = std::min(today_.addDays(365), today_.addYears(1).addDays(-1));
-        for (ListKind kind : kAllListKinds) {
-            const ListModel& list = agenda.list(kind);
-            room_[tabOf(kind)] = ListModel::kMaxEntries - list.entryCount();
-            for (int r = 0; r < list.entryCount(); ++r) {
-                const AgendaEntry& e = list.entry(r);
-                if (const auto dm = dateTextOfAnyYear(e.date))
-                    keys_.insert(entryKey(kind, dm->day, dm->month, e.time, e.message));
-            }
-        }
-    }
-
-    CalendarImportPlan planImport(const QByteArray& ics) {
-        Component root(icalparser_parse_string(ics.constData()));
-        if (!root) return failure(QStringLiteral("il contenuto non è in formato iCalendar"));
-        QList<icalcomponent*> calendars;
-        if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT) {
-            calendars << root.get();
-        } else {
-            for (icalcomponent* c =
-                     icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT);
-                 c; c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT))
-                calendars << c;
-        }
-        if (calendars.isEmpty())
-            return failure(QStringLiteral("il contenuto non è in formato iCalendar"));
-        int events = 0;
-        for (icalcomponent* calendar : calendars) {
-            const bool cancelled = icalcomponent_get_method(calendar) == ICAL_METHOD_CANCEL;
-            for (icalcomponent* c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT);
-                 c; c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT)) {
-                switch (icalcomponent_isa(c)) {
-                    case ICAL_VEVENT_COMPONENT:
-                        ++events;
-                        addEvent(c, cancelled);
-                        break;
-                    case ICAL_VTIMEZONE_COMPONENT:
-                        break;
-                    default:
-                        ++plan_.otherItems;
-                        break;
-                }
-            }
-        }
-        if (events == 0) return failure(QStringLiteral("il file non contiene eventi"));
-        return plan_;
-    }
-
-  private:
-    CalendarImportPlan failure(const QString& reason) {
-        CalendarImportPlan plan;
-        plan.error = reason;
-        return plan;
-    }
-
-    void addEvent(icalcomponent* event, bool cancelled) {
-        if (cancelled || icalcomponent_get_status(event) == ICAL_STATUS_CANCELLED) {
-            ++plan_.cancelled;
-            return;
-        }
-        const icaltimetype start = icalcomponent_get_dtstart(event);
-        if (icaltime_is_null_time(start)) {
-            ++plan_.noDay;
-            return;
-        }
-        const std::optional<ListKind> named = namedList(event);
-        icalproperty* rule = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY);
-        const icalrecurrencetype recurrence =
-            rule ? icalproperty_get_rrule(rule) : icalrecurrencetype{};
-        const ListKind kind =
-            named ? *named
-                  : (rule && isYearlyOnSameDay(recurrence, start) ? ListKind::Ricorrenze
-                                                                  : ListKind::Appuntamenti);
-
-        LocalStart when = toLocal(start, zone_);
-        bool repeated = false;
-        if (kind == ListKind::Ricorrenze && rule && isYearlyOnSameDay(recurrence, start)) {
-            // An anniversary has no year: only one that starts after the
-            // window is left out. 29 February stays, for the leap years.
-            if (when.date > lastDay_) {
-                ++plan_.later;
-                return;
-            }
-        } else {
-            if (rule) {
-                const std::optional<LocalStart> next = nextOccurrence(event, recurrence, start);
-                if (!next) {
-                    ++plan_.past;
-                    return;
-                }
-                when = *next;
-                repeated = true;
-            }
-            if (when.date < today_) {
-                ++plan_.past;
-                return;
-            }
-            if (when.date > lastDay_) {
-                ++plan_.later;
-                return;
-            }
-            if (!entryDate(formatDateText(when.date), today_.year())) {
-                ++plan_.noDay;  // 29 February of a leap year seen in a common one
-                return;
-            }
-        }
-
-        ImportedEntry entry;
-        entry.kind = kind;
-        entry.day = when.date.day();
-        entry.month = when.date.month();
-        entry.message = cleanCellText(
-            calendarTitle(QString::fromUtf8(icalcomponent_get_summary(event))).trimmed());
-        if (kind == ListKind::Appuntamenti) {
-            if (when.time) {
-                entry.time = formatTimeText(*when.time);
-            } else {
-                // An appointment whose time is no time of day keeps it as a
-                // note, which is how it was exported.
-                const QString note = QString::fromUtf8(icalcomponent_get_description(event));
-                if (named && note.startsWith(QStringLiteral("Ora: ")))
-                    entry.time = cleanCellText(withoutControlCharacters(note.mid(5)).trimmed());
-            }
-        }
-        const QString key = entryKey(kind, entry.day, entry.month, entry.time, entry.message);
-        if (keys_.contains(key)) {
-            ++plan_.present;
-            return;
-        }
-        if (room_[tabOf(kind)] <= 0) {
-            ++plan_.full;
-            return;
-        }
-        --room_[tabOf(kind)];
-        keys_.insert(key);
-        if (repeated) ++plan_.nextOccurrences;
-        plan_.entries << entry;
-    }
-
-    // The first occurrence from today on, skipping excluded dates; none when
-    // the repetition has ended.
-    std::optional<LocalStart> nextOccurrence(icalcomponent* event, const icalrecurrencetype& rule,
-                                             const icaltimetype& start) {
-        QList<LocalStart> excluded;
-        for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p;
-             p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
-            excluded << toLocal(icalproperty_get_datetime_with_component(p, event), zone_);
-        icalrecur_iterator* it = icalrecur_iterator_new(rule, start);
-        if (!it) return std::nullopt;
-        std::optional<LocalStart> found;
-        for (int n = 0; n < kMaxOccurrences; ++n) {
-            const icaltimetype t = icalrecur_iterator_next(it);
-            if (icaltime_is_null_time(t)) break;
-            const LocalStart at = toLocal(t, zone_);
-            if (at.date < today_) continue;
-            if (std::any_of(excluded.cbegin(), excluded.cend(), [&](const LocalStart& x) {
-                    return x.date == at.date && (!x.time || !at.time || *x.time == *at.time);
-                }))
-                continue;
-            found = at;
-            break;
-        }
-        icalrecur_iterator_free(it);
-        return found;
-    }
-
-    QTimeZone zone_;
-    QDate today_;
-    QDate lastDay_;
-    QSet<QString> keys_;
-    int room_[3] = {};
-    CalendarImportPlan plan_;
-};
 
 QString countedText(int n, const char* one, const char* many) {
     return n == 1 ? QStringLiteral("1 %1").arg(QString::fromUtf8(one))
@@ -296,6 +59,9 @@ QString leftOutText(const CalendarImportPlan& plan) {
         {plan.cancelled, "annullato", "annullati"},
         {plan.noDay, "senza una data che le liste possano tenere quest'anno",
          "senza una data che le liste possano tenere quest'anno"},
+        {plan.invalid, "con una data o un'ora che non esiste", "con una data o un'ora che non esiste"},
+        {plan.tooDense, "ripetuto troppo fitto per trovarne la prossima data",
+         "ripetuti troppo fitti per trovarne la prossima data"},
         {plan.full, "per una lista piena", "per liste piene"},
         {plan.otherItems, "non evento (attività, nota o allarme a sé)",
          "non eventi (attività, note o allarmi a sé)"},
@@ -305,42 +71,63 @@ QString leftOutText(const CalendarImportPlan& plan) {
     return text;
 }
 
-void removeLast(ListModel& list, const AgendaEntry& entry) {
-    for (int r = list.entryCount() - 1; r >= 0; --r) {
-        const AgendaEntry& e = list.entry(r);
-        if (e.date == entry.date && e.message == entry.message && e.time == entry.time) {
-            list.removeAt(r);
-            return;
-        }
-    }
+// The lists as they were before an import: their rows, their files' bytes
+// (none: the file did not exist), the current cells and the unsaved-edits flag.
+struct ListsSnapshot {
+    std::array<QList<AgendaEntry>, 3> rows;
+    std::array<std::optional<QByteArray>, 3> files;
+    struct Cell {
+        int row = -1;  // -1: none
+        int column = 0;
+    };
+    std::array<Cell, 3> cells;
+    bool modified = false;
+};
+
+QString listFileName(ListKind kind) {
+    return QString::fromLatin1(listTraits(kind).fileName);
 }
 
-// Adds the entries where insertion would put them and runs the save command.
-// When a list cannot be saved the entries come out again and the lists are
-// written back as they were before.
-bool addAndSave(Agenda& agenda, const QList<ImportedEntry>& entries) {
-    const int year = agenda.clock().year();
-    QList<AgendaEntry> added;
-    for (const ImportedEntry& e : entries) {
-        ListModel& list = agenda.list(e.kind);
-        AgendaEntry entry;
-        entry.date = formatDateText(e.day, e.month);
-        entry.message = e.message;
-        entry.time = e.time;
-        const std::optional<QDate> date = entryDate(entry.date, year);
-        list.insertAt(date ? insertionPlace(list, *date, agenda.settings().sortAscending, year)
-                           : list.entryCount(),
-                      entry);
-        added << entry;
+ListsSnapshot::Cell currentCell(Agenda& agenda, ListKind kind) {
+    const QModelIndex index = agenda.selection(kind).currentIndex();
+    if (!index.isValid()) return {};
+    return {index.row(), index.column()};
+}
+
+// Puts the lists and their files back as the snapshot has them. Each file
+// that no longer holds its bytes is written again (or removed when it did
+// not exist); a write that fails is said. Returns whether all files are back.
+bool restore(Agenda& agenda, const ListsSnapshot& before) {
+    bool filesBack = true;
+    for (ListKind kind : kAllListKinds) {
+        const auto i = static_cast<size_t>(tabOf(kind));
+        agenda.list(kind).replaceAll(before.rows[i]);
+        agenda.setCurrentCell(kind, before.cells[i].row, before.cells[i].column);
+        const QString name = listFileName(kind);
+        const QString path = agenda.filePath(name);
+        const std::optional<QByteArray> now =
+            QFileInfo::exists(path) ? readWholeFile(path) : std::nullopt;
+        if (now == before.files[i]) continue;
+        std::optional<QString> error;
+        if (!before.files[i]) {
+            QFile file(path);
+            if (!file.remove()) error = file.errorString();
+        } else {
+            error = writeFileAtomically(path, *before.files[i]);
+        }
+        if (error) {
+            filesBack = false;
+            agenda.dialogs().notice(QStringLiteral("Impossibile rimettere com'era il file "
+                                                   "\"%1\":\n%2")
+                                        .arg(name, *error),
+                                    MsgIcon::Critical, QStringLiteral("Errore"));
+        }
     }
-    if (saveAll(agenda)) return true;
-    for (qsizetype i = added.size() - 1; i >= 0; --i)
-        removeLast(agenda.list(entries[i].kind), added[i]);
-    for (ListKind kind : kAllListKinds)
-        writeFileAtomically(agenda.filePath(QString::fromLatin1(listTraits(kind).fileName)),
-                            serializeList(agenda.list(kind).entries(), kind));
+    // What the window shows is what the files held; where a file could not
+    // be put back, the two differ, and the window keeps the lists to save.
+    agenda.setListsModified(before.modified || !filesBack);
     paintUrgencyColours(agenda);
-    return false;
+    return filesBack;
 }
 
 }  // namespace
@@ -351,40 +138,49 @@ int CalendarImportPlan::count(ListKind kind) const {
                       [kind](const ImportedEntry& e) { return e.kind == kind; }));
 }
 
-CalendarImportPlan planCalendarImport(const QByteArray& ics, const Agenda& agenda,
-                                      const QTimeZone& zone) {
-    icalerror_set_errors_are_fatal(0);
-    QByteArray text = ics;
-    if (text.startsWith("\xEF\xBB\xBF")) text.remove(0, 3);
+CalendarImportPlan planCalendarImport(const CalendarReading& reading, const Agenda& agenda) {
     CalendarImportPlan plan;
-    if (text.trimmed().isEmpty()) {
-        plan.error = QStringLiteral("il file è vuoto");
-        return plan;
+    plan.past = reading.past;
+    plan.later = reading.later;
+    plan.present = reading.twice;
+    plan.cancelled = reading.cancelled;
+    plan.noDay = reading.noDay;
+    plan.invalid = reading.invalid;
+    plan.tooDense = reading.tooDense;
+    plan.full = reading.full;
+    plan.otherItems = reading.otherItems;
+    const int year = agenda.clock().year();
+    QSet<QString> keys;
+    std::array<int, 3> room{};
+    for (ListKind kind : kAllListKinds) {
+        const ListModel& list = agenda.list(kind);
+        room[static_cast<size_t>(tabOf(kind))] = ListModel::kMaxEntries - list.entryCount();
+        for (int r = 0; r < list.entryCount(); ++r) {
+            const AgendaEntry& e = list.entry(r);
+            if (const auto dm = dateTextOfAnyYear(e.date))
+                keys.insert(entryKey(kind, dm->day, dm->month, e.time, e.message));
+        }
     }
-    if (!text.trimmed().toUpper().startsWith("BEGIN:VCALENDAR")) {
-        plan.error = QStringLiteral("il contenuto non è in formato iCalendar");
-        return plan;
-    }
-    return Planner(agenda, zone).planImport(text);
-}
-
-CalendarImportPlan planCalendarFileImport(const QString& path, const Agenda& agenda,
-                                          const QTimeZone& zone) {
-    CalendarImportPlan plan;
-    const QFileInfo info(path);
-    QString reason;
-    if (!info.exists()) {
-        plan.error = QStringLiteral("il file non esiste");
-    } else if (info.isDir()) {
-        plan.error = QStringLiteral("è una cartella, non un file");
-    } else if (info.size() > kMaxCalendarFileBytes) {
-        plan.error = QStringLiteral("il file è troppo grande (%1 MB; il massimo è %2 MB)")
-                         .arg((info.size() + 1024 * 1024 - 1) / (1024 * 1024))
-                         .arg(kMaxCalendarFileBytes / (1024 * 1024));
-    } else if (const auto bytes = readWholeFile(path, &reason)) {
-        return planCalendarImport(*bytes, agenda, zone);
-    } else {
-        plan.error = QStringLiteral("impossibile leggerlo (%1)").arg(reason);
+    for (const ImportedEntry& e : reading.entries) {
+        // An anniversary on 29 February waits for the leap years.
+        if (e.kind != ListKind::Ricorrenze && !entryDate(formatDateText(e.day, e.month), year)) {
+            ++plan.noDay;
+            continue;
+        }
+        const QString key = entryKey(e.kind, e.day, e.month, e.time, e.message);
+        if (keys.contains(key)) {
+            ++plan.present;
+            continue;
+        }
+        int& left = room[static_cast<size_t>(tabOf(e.kind))];
+        if (left <= 0) {
+            ++plan.full;
+            continue;
+        }
+        --left;
+        keys.insert(key);
+        if (e.repeated) ++plan.nextOccurrences;
+        plan.entries << e;
     }
     return plan;
 }
@@ -412,29 +208,175 @@ QString calendarImportText(const CalendarImportPlan& plan, const QString& path) 
     return text + QStringLiteral("\n\nAggiungerli alle liste?");
 }
 
-int importCalendarInto(Agenda& agenda, const QString& path, const QTimeZone& zone) {
-    Dialogs& dialogs = agenda.dialogs();
-    const QString title = QStringLiteral("IMPORTA CALENDARIO");
-    const CalendarImportPlan plan = planCalendarFileImport(path, agenda, zone);
-    if (plan.error) {
-        dialogs.notice(QStringLiteral("Calendario non importato dal file \"%1\": %2.")
-                           .arg(QDir::toNativeSeparators(path), *plan.error),
-                       MsgIcon::Critical, title);
-        return 0;
+bool addImportedEntries(Agenda& agenda, const QList<ImportedEntry>& entries) {
+    ListsSnapshot before;
+    before.modified = agenda.listsModified();
+    for (ListKind kind : kAllListKinds) {
+        const auto i = static_cast<size_t>(tabOf(kind));
+        before.rows[i] = agenda.list(kind).entries();
+        before.cells[i] = currentCell(agenda, kind);
+        const QString path = agenda.filePath(listFileName(kind));
+        if (QFileInfo::exists(path)) {
+            QString reason;
+            before.files[i] = readWholeFile(path, &reason);
+            if (!before.files[i]) {
+                // A file that cannot be read cannot be put back: nothing is added.
+                agenda.dialogs().notice(QStringLiteral("Impossibile leggere il file \"%1\":\n%2")
+                                            .arg(listFileName(kind), reason),
+                                        MsgIcon::Critical, QStringLiteral("Errore"));
+                return false;
+            }
+        }
     }
+
+    const int year = agenda.clock().year();
+    for (ListKind kind : kAllListKinds) {
+        // An entry whose day this year lacks (29 February) has no date.
+        QList<std::pair<QDate, AgendaEntry>> added;
+        for (const ImportedEntry& e : entries) {
+            if (e.kind != kind) continue;
+            AgendaEntry entry;
+            entry.date = formatDateText(e.day, e.month);
+            entry.message = e.message;
+            entry.time = e.time;
+            added.append({entryDate(entry.date, year).value_or(QDate()), entry});
+        }
+        if (added.isEmpty()) continue;
+        ListModel& list = agenda.list(kind);
+        const std::vector<ListModel::PlacedEntry> placed =
+            insertionPlaces(list, added, agenda.settings().sortAscending, year);
+        list.insertEntries(placed);
+        // The current cell stays on its entry.
+        const ListsSnapshot::Cell cell = before.cells[static_cast<size_t>(tabOf(kind))];
+        if (cell.row >= 0) {
+            const auto shift = std::count_if(placed.cbegin(), placed.cend(),
+                                             [&](const auto& p) { return p.row <= cell.row; });
+            agenda.setCurrentCell(kind, cell.row + static_cast<int>(shift), cell.column);
+        }
+    }
+    if (saveAll(agenda)) return true;
+    restore(agenda, before);
+    return false;
+}
+
+CalendarImporter::CalendarImporter(Agenda& agenda, const QString& readerProgram, QObject* parent)
+    : QObject(parent),
+      agenda_(agenda),
+      task_(std::make_unique<IsolatedTask>(readerProgram)) {
+    connect(task_.get(), &IsolatedTask::progressed, this, &CalendarImporter::progressed);
+    connect(task_.get(), &IsolatedTask::finished, this, &CalendarImporter::onRead);
+    connect(task_.get(), &IsolatedTask::failed, this, &CalendarImporter::onFailed);
+}
+
+CalendarImporter::~CalendarImporter() = default;
+
+void CalendarImporter::importFile(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    // The same file asked for again while it waits or is read is one request.
+    if (absolute == current_ || waiting_.contains(absolute)) return;
+    waiting_ << absolute;
+    if (!isBusy()) startNext();
+}
+
+void CalendarImporter::cancelReading() {
+    if (!task_->isRunning()) return;
+    task_->cancel();
+    Q_EMIT readingEnded();
+    end(0);
+}
+
+void CalendarImporter::startNext() {
+    if (isBusy() || waiting_.isEmpty()) return;
+    current_ = waiting_.takeFirst();
+    const QFileInfo info(current_);
+    QString reason;
+    std::optional<QByteArray> bytes;
+    if (!info.exists()) {
+        reason = QStringLiteral("il file non esiste");
+    } else if (info.isDir()) {
+        reason = QStringLiteral("è una cartella, non un file");
+    } else if (!info.isFile()) {
+        reason = QStringLiteral("non è un file regolare");
+    } else if (info.size() > kMaxCalendarFileBytes) {
+        reason = QStringLiteral("il file è troppo grande (%1 MB; il massimo è %2 MB)")
+                     .arg((info.size() + 1024 * 1024 - 1) / (1024 * 1024))
+                     .arg(kMaxCalendarFileBytes / (1024 * 1024));
+    } else {
+        QString error;
+        bytes = readWholeFile(current_, &error, kMaxCalendarFileBytes);
+        if (!bytes) reason = QStringLiteral("impossibile leggerlo (%1)").arg(error);
+    }
+    if (!bytes) {
+        reportFailure(reason);
+        return;
+    }
+    Q_EMIT readingStarted(current_);
+    const QString zone = zone_.isValid() ? QString::fromUtf8(zone_.id()) : QString();
+    task_->start(QString::fromLatin1(kCalendarTask),
+                 {agenda_.clock().today().toString(Qt::ISODate), zone}, *bytes, limits_);
+}
+
+void CalendarImporter::onRead(const QByteArray& output) {
+    Q_EMIT readingEnded();
+    const std::optional<CalendarReading> reading = decodeCalendarReading(output);
+    if (!reading) {
+        reportFailure(QStringLiteral("il file non si è potuto leggere (%1)")
+                          .arg(IsolatedTask::describe(IsolatedTask::Failure::Crashed)));
+    } else if (reading->error) {
+        reportFailure(calendarErrorText(*reading->error));
+    } else {
+        confirmAndAdd(*reading);
+    }
+}
+
+void CalendarImporter::onFailed(IsolatedTask::Failure failure) {
+    Q_EMIT readingEnded();
+    reportFailure(
+        QStringLiteral("il file non si è potuto leggere (%1)").arg(IsolatedTask::describe(failure)));
+}
+
+void CalendarImporter::reportFailure(const QString& reason) {
+    agenda_.dialogs().notice(QStringLiteral("Calendario non importato dal file \"%1\": %2.")
+                                 .arg(QDir::toNativeSeparators(current_), reason),
+                             MsgIcon::Critical, kTitle);
+    end(0);
+}
+
+void CalendarImporter::confirmAndAdd(const CalendarReading& reading) {
+    Dialogs& dialogs = agenda_.dialogs();
+    const CalendarImportPlan plan = planCalendarImport(reading, agenda_);
     if (plan.entries.isEmpty()) {
-        dialogs.notice(calendarImportText(plan, path), MsgIcon::Information, title);
-        return 0;
+        dialogs.notice(calendarImportText(plan, current_), MsgIcon::Information, kTitle);
+        end(0);
+        return;
     }
-    if (dialogs.message(calendarImportText(plan, path), MsgButtons::YesNo, MsgIcon::Question,
-                        title) != MsgAnswer::Yes)
-        return 0;
-    if (!addAndSave(agenda, plan.entries)) {
+    if (dialogs.message(calendarImportText(plan, current_), MsgButtons::YesNo, MsgIcon::Question,
+                        kTitle) != MsgAnswer::Yes ||
+        !agenda_.isWriting()) {
+        end(0);
+        return;
+    }
+    // The lists may have changed while the box waited: what they hold now
+    // decides what is new.
+    const CalendarImportPlan now = planCalendarImport(reading, agenda_);
+    if (now.entries.isEmpty()) {
+        end(0);
+        return;
+    }
+    if (!addImportedEntries(agenda_, now.entries)) {
         dialogs.notice(QStringLiteral("Calendario non importato dal file \"%1\": le liste non si "
                                       "possono salvare, e non è stato aggiunto nulla.")
-                           .arg(QDir::toNativeSeparators(path)),
-                       MsgIcon::Critical, title);
-        return 0;
+                           .arg(QDir::toNativeSeparators(current_)),
+                       MsgIcon::Critical, kTitle);
+        end(0);
+        return;
     }
-    return static_cast<int>(plan.entries.size());
+    end(static_cast<int>(now.entries.size()));
+}
+
+void CalendarImporter::end(int added) {
+    const QString path = current_;
+    current_.clear();
+    Q_EMIT finished(path, added);
+    if (!waiting_.isEmpty()) QTimer::singleShot(0, this, &CalendarImporter::startNext);
 }

@@ -1,5 +1,7 @@
 #include "operations/insert.h"
 
+#include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "core/agenda.h"
@@ -16,6 +18,79 @@ int insertionPlace(const ListModel& list, const QDate& newDate, bool ascending, 
         if (ascending ? difference >= 0 : difference < 0) return r;
     }
     return list.entryCount();
+}
+
+std::vector<ListModel::PlacedEntry> insertionPlaces(
+    const ListModel& list, const QList<std::pair<QDate, AgendaEntry>>& entries, bool ascending,
+    int year) {
+    // The rows' dates seen so far, as Julian days: rising, the latest of
+    // them; falling, the earliest. A new entry goes before the first row
+    // whose date is on or after its own (rising) or before it (falling):
+    // the first row where that running date passes it, found by halving.
+    const int rows = list.entryCount();
+    std::vector<qint64> running(static_cast<size_t>(rows));
+    qint64 seen = ascending ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    for (int r = 0; r < rows; ++r) {
+        if (const std::optional<QDate> d = entryDate(list.text(r, ListModel::ColDate), year))
+            seen = ascending ? std::max(seen, d->toJulianDay()) : std::min(seen, d->toJulianDay());
+        running[static_cast<size_t>(r)] = seen;
+    }
+    struct Pending {
+        int row;
+        qint64 day;
+        qsizetype order;
+    };
+    std::vector<Pending> dated;
+    std::vector<Pending> undated;  // no day this year: at the end, as appended
+    // The latest (rising) or earliest (falling) day of the entries gone to
+    // the end before each undated one.
+    std::vector<qint64> boundOfUndated;
+    qint64 endBound = ascending ? std::numeric_limits<qint64>::min()
+                                : std::numeric_limits<qint64>::max();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (!entries[i].first.isValid()) {
+            undated.push_back({rows, 0, i});
+            boundOfUndated.push_back(endBound);
+            continue;
+        }
+        const qint64 day = entries[i].first.toJulianDay();
+        const auto at = ascending
+                            ? std::lower_bound(running.cbegin(), running.cend(), day)
+                            : std::lower_bound(running.cbegin(), running.cend(), day,
+                                               [](qint64 row, qint64 d) { return row >= d; });
+        dated.push_back({static_cast<int>(at - running.cbegin()), day, i});
+        if (at == running.cend())
+            endBound = ascending ? std::max(endBound, day) : std::min(endBound, day);
+    }
+    // Between two rows, the new entries end in date order; of two on the
+    // same day, rising order puts the later one first (it goes before the
+    // first entry on or after its day), falling order the earlier one.
+    const auto before = [ascending](const Pending& a, const Pending& b) {
+        if (a.row != b.row) return a.row < b.row;
+        if (a.day != b.day) return ascending ? a.day < b.day : a.day > b.day;
+        return ascending ? a.order > b.order : a.order < b.order;
+    };
+    std::sort(dated.begin(), dated.end(), before);
+    // An undated entry never qualifies: an entry that came after it goes
+    // before it only when an entry that came before it qualifies, that is,
+    // on or before the latest day before it (rising), after the earliest
+    // one (falling).
+    std::vector<ListModel::PlacedEntry> placed;
+    placed.reserve(dated.size() + undated.size());
+    auto next = dated.cbegin();
+    for (size_t u = 0; u < undated.size(); ++u) {
+        const qint64 bound = boundOfUndated[u];
+        const auto goesBefore = [&](const Pending& p) {
+            if (p.row < rows) return true;
+            if (ascending) return p.day <= bound;
+            return p.day > bound || (p.day == bound && p.order < undated[u].order);
+        };
+        for (; next != dated.cend() && goesBefore(*next); ++next)
+            placed.push_back({next->row, entries[next->order].second});
+        placed.push_back({rows, entries[undated[u].order].second});
+    }
+    for (; next != dated.cend(); ++next) placed.push_back({next->row, entries[next->order].second});
+    return placed;
 }
 
 namespace {

@@ -20,6 +20,7 @@
 #include "operations/operations.h"
 #include "ui/flexgrid.h"
 #include "ui/form1widgets.h"
+#include "ui/importprogress.h"
 #include "ui/formcarica.h"
 #include "ui/listview.h"
 #include "ui/mainmenus.h"
@@ -72,6 +73,11 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     standardButtonColour_ = QApplication::palette().color(QPalette::Button);
     buildControls();
     menus_ = new MainMenus(*this, *agenda_, services_);
+    importer_ = std::make_unique<CalendarImporter>(*agenda_, services_.calendarReader.isEmpty()
+                                                                 ? QCoreApplication::applicationFilePath()
+                                                                 : services_.calendarReader);
+    importProgress_ = new ImportProgress(*importer_, this);
+    connect(menus_, &MainMenus::importRequested, this, &Form1::importCalendarFile);
     connectEvents();
     connectNotifications();
 }
@@ -102,6 +108,8 @@ bool Form1::isInTray() const {
 }
 
 Form1::~Form1() {
+    delete importProgress_;
+    importer_.reset();
     notifier_.reset();
     // The views go before the models and selections they show.
     delete surface_;
@@ -282,7 +290,7 @@ int Form1::run() {
 }
 
 void Form1::importCalendarFile(const QString& path) {
-    importCalendarInto(*agenda_, path);
+    importer_->importFile(path);
 }
 
 void Form1::showReminders() {

@@ -11,6 +11,8 @@
 #include "notify/soundplayer.h"
 
 class Agenda;
+class CalendarImporter;
+class ImportProgress;
 class ArchiveViewer;
 class Clock;
 class DesktopNotifications;
@@ -39,6 +41,8 @@ struct Form1Services {
     ReminderPresenter* presenter = nullptr;         // null: the reminder box and the assistant
     DesktopNotifications* notifications = nullptr;  // null: alarms only in the alarm window
     QString dataFolder;  // the folder of the program's files; empty: the current folder
+    // The program that reads calendar files in an isolated task; empty: this one.
+    QString calendarReader;
 };
 
 // The six command buttons, named for what they do. The value is the button's
@@ -56,6 +60,8 @@ class Form1 : public QMainWindow {
 
     Agenda& agenda() { return *agenda_; }
     Notifier& notifier() { return *notifier_; }
+    CalendarImporter& importer() { return *importer_; }
+    ImportProgress& importProgress() { return *importProgress_; }
 
     // The start-up sequence; runs once, before the window is first shown.
     void load();
@@ -104,7 +110,8 @@ class Form1 : public QMainWindow {
     void hideToTray();
     // Shows the window again from the notification area.
     void openMainWindow();
-    // Offers the events of an iCalendar file for the lists, in one box.
+    // Offers the events of an iCalendar file for the lists, in one box; a
+    // file asked for while another is imported waits its turn.
     void importCalendarFile(const QString& path);
 
   protected:
@@ -130,6 +137,8 @@ class Form1 : public QMainWindow {
     Form1Services services_;
     std::unique_ptr<Agenda> agenda_;
     std::unique_ptr<Notifier> notifier_;
+    std::unique_ptr<CalendarImporter> importer_;
+    ImportProgress* importProgress_ = nullptr;
     MainMenus* menus_ = nullptr;
     bool loaded_ = false;
     bool outerSizeFitted_ = false;

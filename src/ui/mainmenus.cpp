@@ -16,7 +16,6 @@
 #include "core/dialogs.h"
 #include "core/listkind.h"
 #include "operations/calendarexport.h"
-#include "operations/calendarimport.h"
 #include "operations/operations.h"
 #include "ui/filedialogs.h"
 #include "ui/form1.h"
@@ -224,5 +223,5 @@ void MainMenus::exportCalendar() {
 void MainMenus::importCalendar() {
     const QString path = services_.files->openFileName(
         QStringLiteral("Calendario iCalendar (*.ics *.ICS *.ical *.ifb);;Tutti i file (*)"));
-    if (!path.isEmpty()) importCalendarInto(agenda_, path);
+    if (!path.isEmpty()) Q_EMIT importRequested(path);
 }

@@ -34,6 +34,8 @@ class MainMenus final : public QObject {
     void alarmTestRequested();
     void alarmWarningChosen(int minutes);
     void backgroundChosen(const QPixmap& picture);
+    // "&Importa calendario..." chose a file.
+    void importRequested(const QString& path);
 
   private:
     void buildSettingsMenu(QMenu* bar);

@@ -6,6 +6,8 @@
 #include <QtTest/QtTest>
 
 #include "core/agenda.h"
+#include "operations/calendarimport.h"
+#include "ui/importprogress.h"
 #include "operations/operations.h"
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
@@ -112,11 +114,46 @@ class ExportMenuTest : public QObject {
         QVERIFY(desktop.dialogs.shown.isEmpty());
         files.openAnswer = folder.file("invito.ics");
         desktop.dialogs.answer(MsgAnswer::Yes);
+        QSignalSpy done(&form.importer(), &CalendarImporter::finished);
         item->trigger();
+        QVERIFY(done.wait(120000));
         QVERIFY2(desktop.dialogs.texts().value(0).contains("- 1 appuntamento"),
                  qPrintable(desktop.dialogs.texts().join('|')));
         QCOMPARE(folder.read("Ricordel.dat"), listFile({{20, 3, "Riunione", ""}}));
         QCOMPARE(form.agenda().appointments().entryCount(), 1);
+    }
+
+    // A reading that goes on shows its progress after a second, with
+    // "Annulla", which stops it: no box, no entry, and the window free.
+    void slowReadingShowsProgressAndCanBeCancelled() {
+        TempFolder folder;
+        folder.write("invito.ics", "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n");
+        folder.write("lento.sh", "#!/bin/sh\nexec sleep 600\n");
+        QFile::setPermissions(folder.file("lento.sh"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        FakeDesktop desktop;
+        SaveAnswers files;
+        Form1Services services = desktop.services(&files, folder.path());
+        services.calendarReader = folder.file("lento.sh");
+        Form1 form(services);
+        form.load();
+        QSignalSpy done(&form.importer(), &CalendarImporter::finished);
+        form.importProgress().setDelay(0);  // the bar's second, not waited for here
+        form.importCalendarFile(folder.file("invito.ics"));
+        QTRY_VERIFY_WITH_TIMEOUT(form.importProgress().dialog() &&
+                                     form.importProgress().dialog()->isVisible(),
+                                 30000);
+        QProgressDialog* bar = form.importProgress().dialog();
+        QCOMPARE(bar->labelText(), "Lettura del calendario \"" +
+                                       QDir::toNativeSeparators(folder.file("invito.ics")) + "\"...");
+        QPushButton* cancel = bar->findChild<QPushButton*>();
+        QVERIFY(cancel && cancel->text() == "Annulla");
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QCOMPARE(done.size(), 1);
+        QCOMPARE(done[0][1].toInt(), 0);
+        QVERIFY(!form.importer().isBusy());
+        QVERIFY(desktop.dialogs.shown.isEmpty());
+        QTRY_VERIFY(!form.importProgress().dialog());
     }
 };
 

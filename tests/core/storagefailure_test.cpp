@@ -5,43 +5,17 @@
 // As root, permissions do not stop a write: the test then mounts a small
 // tmpfs of its own (read-only, or full); without the rights to mount it
 // skips those cases.
-#include <QProcess>
 #include <QStorageInfo>
 #include <QtTest/QtTest>
 
-#include <unistd.h>
 
 #include "core/agenda.h"
 #include "support/fakeclock.h"
 #include "support/records.h"
+#include "support/scratchmount.h"
 #include "support/scripteddialogs.h"
 
 namespace {
-
-bool run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-// A small file system mounted for the test and taken away afterwards.
-class ScratchMount {
-  public:
-    explicit ScratchMount(const QString& options) {
-        if (geteuid() != 0) return;
-        mounted_ = run("mount", {"-t", "tmpfs", "-o", options, "tmpfs", dir_.path()});
-    }
-    ~ScratchMount() {
-        if (mounted_) run("umount", {dir_.path()});
-    }
-    bool ok() const { return mounted_; }
-    QString path() const { return dir_.path(); }
-    bool remountReadOnly() { return run("mount", {"-o", "remount,ro", dir_.path()}); }
-
-  private:
-    QTemporaryDir dir_;
-    bool mounted_ = false;
-};
 
 QByteArray readFile(const QString& path) {
     QFile f(path);

@@ -1,3 +1,4 @@
+#include <QRandomGenerator>
 #include <QtTest/QTest>
 
 #include "core/agenda.h"
@@ -58,6 +59,41 @@ class InsertTest : public QObject {
         ListModel list(ListKind::Scadenze);
         list.replaceAll(datedEntries(rows));
         QCOMPARE(insertionPlace(list, newDate, ascending, 2026), place);
+    }
+
+    // Many entries placed at once end where inserting them one by one puts
+    // them, in lists out of order, with unreadable rows, equal dates and
+    // entries without a date.
+    void manyAtOnceAsOneByOne() {
+        QRandomGenerator random(2026);
+        const QStringList pool = {"3/2", "10/2", "10/2", "20/2", "1/1", "31/12", "boh", "29/2",
+                                  "15/6", "1/3"};
+        for (int round = 0; round < 1000; ++round) {
+            const bool ascending = round % 2 == 0;
+            QStringList rows;
+            for (int i = random.bounded(12); i > 0; --i) rows << pool[random.bounded(pool.size())];
+            QList<std::pair<QDate, AgendaEntry>> added;
+            for (int i = random.bounded(1, 10); i > 0; --i) {
+                // Now and then 29 February, which 2026 lacks: no date.
+                const QDate day = random.bounded(5) == 0
+                                      ? QDate()
+                                      : QDate(2026, random.bounded(1, 4), random.bounded(1, 29));
+                added.append({day,
+                              {day.isValid() ? QStringLiteral("%1/%2").arg(day.day()).arg(day.month())
+                                             : QStringLiteral("29/2"),
+                               QStringLiteral("nuova %1").arg(i), {}, {}}});
+            }
+            ListModel oneByOne(ListKind::Scadenze);
+            oneByOne.replaceAll(datedEntries(rows));
+            for (const auto& [day, entry] : added)
+                oneByOne.insertAt(day.isValid() ? insertionPlace(oneByOne, day, ascending, 2026)
+                                                : oneByOne.entryCount(),
+                                  entry);
+            ListModel atOnce(ListKind::Scadenze);
+            atOnce.replaceAll(datedEntries(rows));
+            atOnce.insertEntries(insertionPlaces(atOnce, added, ascending, 2026));
+            QCOMPARE(atOnce.entries(), oneByOne.entries());
+        }
     }
 
     void deadlineKeepsTheOfferedPrefixAndIsSavedAtOnce() {

@@ -5,6 +5,8 @@
 #include <QtTest/QTest>
 
 #include <deque>
+#include <functional>
+#include <utility>
 
 #include "core/dialogs.h"
 
@@ -28,6 +30,8 @@ class ScriptedDialogs final : public Dialogs {
     MsgAnswer message(const QString& text, MsgButtons buttons, MsgIcon icon,
                       const std::optional<QString>& title) override {
         shown.push_back({text, buttons, icon, title, false, {}});
+        // What happens while the box waits for the user: timers, requests.
+        if (whileNextBoxWaits) std::exchange(whileNextBoxWaits, {})();
         if (answers_.empty()) {
             // Notices with a single OK button need no script.
             if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
@@ -59,6 +63,7 @@ class ScriptedDialogs final : public Dialogs {
     }
 
     QList<Shown> shown;
+    std::function<void()> whileNextBoxWaits;
 
   private:
     std::deque<MsgAnswer> answers_;

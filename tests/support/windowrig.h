@@ -82,7 +82,8 @@ struct FakeDesktop {
                              files,    &viewer,
                              &printer, fakePlayerFactory(sounds),
                              &tray,    realDigestWindows ? nullptr : &presenter,
-                             nullptr,  dataFolder};
+                             nullptr,  dataFolder,
+                             QStringLiteral(RICORDEL_PROGRAM)};
     }
 };
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QTimer>
+
+class CalendarImporter;
+class QWidget;
+
+// The progress bar of a calendar import: shown when reading a file takes
+// more than a second, with "Annulla", which stops the reading. It blocks
+// only the window it belongs to; timers and alarms go on.
+class ImportProgress : public QObject {
+    Q_OBJECT
+  public:
+    ImportProgress(CalendarImporter& importer, QWidget* window);
+    ~ImportProgress() override;
+
+    // How long a reading goes on before the bar shows.
+    static constexpr int kDelayMs = 1000;
+    void setDelay(int ms) { delayMs_ = ms; }
+
+    // The bar while it shows, else null.
+    QProgressDialog* dialog() const { return dialog_; }
+
+  private:
+    void start(const QString& path);
+    void show();
+    void end();
+
+    CalendarImporter& importer_;
+    QWidget* window_;
+    QTimer delay_;
+    QString path_;
+    int value_ = 0;
+    int delayMs_ = kDelayMs;
+    QPointer<QProgressDialog> dialog_;
+};
