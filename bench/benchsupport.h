@@ -121,6 +121,8 @@ bool startupFigureBareControls();
 bool peakRssFigure200();
 bool peakRssFigure3x32766();
 bool alarmTickFigure();
+bool importManyFigure();
+bool importHostileFigure();
 
 // The child side of the start-up figures: runs when the program is started
 // with kStartupChildFlag. Returns the process's exit code.

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "core/agenda.h"
+#include "core/isolatedtask.h"
+#include "operations/calendarreading.h"
 #include "core/dates.h"
 #include "core/listfiles.h"
 #include "core/listmodel.h"
@@ -252,8 +254,15 @@ struct Figure {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The start-up figures run this same program as a fresh child process.
+    // The start-up figures run this same program as a fresh child process,
+    // and the import figures read their calendars in its isolated task.
     if (argc >= 2 && qstrcmp(argv[1], kStartupChildFlag) == 0) return runStartupChild(argc, argv);
+    if (argc >= 3 && qstrcmp(argv[1], kIsolatedTaskOption) == 0 &&
+        qstrcmp(argv[2], kCalendarTask) == 0) {
+        QStringList arguments;
+        for (int i = 3; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+        return runCalendarTask(arguments, stdin, stdout);
+    }
     // Writes the data of a start-up figure into the current folder, to
     // profile one start by hand.
     if (argc == 3 && qstrcmp(argv[1], "--prepare") == 0) {
@@ -281,6 +290,14 @@ int main(int argc, char** argv) {
         {{"alarm_tick_32766", "alarm_tick_32766_first"}, alarmTickFigure},
         {{"peak_rss_200"}, peakRssFigure200},
         {{"peak_rss_3x32766"}, peakRssFigure3x32766},
+        {{"floor_libical_100000", "import_box_100000", "import_box_100000_ratio",
+          "import_add_100000"},
+         importManyFigure},
+        {{"floor_libical_secondly_134217", "import_box_secondly_134217",
+          "import_box_secondly_134217_ratio", "floor_libical_exdate_400000",
+          "import_box_exdate_400000", "import_box_exdate_400000_ratio", "floor_libical_title_15mb",
+          "import_box_title_15mb", "import_box_title_15mb_ratio"},
+         importHostileFigure},
     };
     // Names on the command line run only those figures.
     const QStringList wanted = app.arguments().mid(1);

@@ -22,21 +22,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("IMPORTA CALENDARIO");
 
-// A time text as it compares: a time of day in one spelling, anything else as
-// written.
-QString comparableTime(const QString& time) {
-    const std::optional<QTime> t = parseTimeText(time);
-    return t ? formatTimeText(*t) : time.trimmed();
-}
-
-QString entryKey(ListKind kind, int day, int month, const QString& time, const QString& message) {
-    return QStringLiteral("%1|%2/%3|%4|%5")
-        .arg(tabOf(kind))
-        .arg(day)
-        .arg(month)
-        .arg(comparableTime(time), message);
-}
-
 QString countedText(int n, const char* one, const char* many) {
     return n == 1 ? QStringLiteral("1 %1").arg(QString::fromUtf8(one))
                   : QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(many));

@@ -131,12 +131,6 @@ QString listText(const char* utf8) {
     return text;
 }
 
-// A time text as it compares: a time of day in one spelling, anything else as
-// written.
-QString comparableTime(const QString& time) {
-    const std::optional<QTime> t = parseTimeText(time);
-    return t ? formatTimeText(*t) : time.trimmed();
-}
 
 // The dates a repeated event leaves out (EXDATE), looked up in constant time.
 class ExcludedDates {
@@ -337,11 +331,7 @@ class Reader {
                 if (note.startsWith(QStringLiteral("Ora: "))) entry.time = note.mid(5).trimmed();
             }
         }
-        const QString key = QStringLiteral("%1|%2/%3|%4|%5")
-                                .arg(tabOf(kind))
-                                .arg(entry.day)
-                                .arg(entry.month)
-                                .arg(comparableTime(entry.time), entry.message);
+        const QString key = entryKey(kind, entry.day, entry.month, entry.time, entry.message);
         if (keys_.contains(key)) {
             ++reading_.twice;
             return;
@@ -425,10 +415,11 @@ class Reader {
                             static_cast<qint64>(icaltime_as_timet(start));
         const qint64 steps = wall / step - 1;
         if (steps <= 0) return RecurIterator(icalrecur_iterator_new(rule, start));
-        const qint64 seconds = steps * step;
-        icaltimetype rebased = start;
-        icaltime_adjust(&rebased, static_cast<int>(seconds / 86400), 0, 0,
-                        static_cast<int>(seconds % 86400));
+        // The fields of the start moved on as if they were UTC, then given
+        // back their zone: a move on the start's own clock.
+        icaltimetype rebased = icaltime_from_timet_with_zone(
+            icaltime_as_timet(start) + static_cast<time_t>(steps * step), 0, nullptr);
+        rebased.zone = start.zone;
         return RecurIterator(icalrecur_iterator_new(rule, rebased));
     }
 
@@ -475,6 +466,22 @@ std::optional<int> number(QByteArrayView text, int min, int max) {
 
 }  // namespace
 
+QString entryKey(ListKind kind, int day, int month, const QString& time, const QString& message) {
+    const std::optional<QTime> t = parseTimeText(time);
+    const QString when = t ? formatTimeText(*t) : time.trimmed();
+    QString key;
+    key.reserve(12 + when.size() + message.size());
+    key += QChar(u'0' + tabOf(kind));
+    key += QChar(u'0' + day / 10);
+    key += QChar(u'0' + day % 10);
+    key += QChar(u'0' + month / 10);
+    key += QChar(u'0' + month % 10);
+    key += when;
+    key += QChar(u'\t');  // which no cleaned text holds
+    key += message;
+    return key;
+}
+
 QString calendarErrorText(CalendarError error) {
     switch (error) {
         case CalendarError::Empty:
@@ -491,37 +498,44 @@ QString calendarErrorText(CalendarError error) {
 }
 
 bool nestedDeeperThan(const QByteArray& ics, int maxDepth) {
-    // The start of each unfolded line, enough to tell BEGIN and END and the
-    // component they name; a stack of those names, never deeper than allowed.
-    constexpr qsizetype kPrefix = 96;
+    // Only lines that start with BEGIN or END matter: the start of each
+    // unfolded line is read into a small buffer, and for those two the
+    // component they name is kept on a stack never deeper than allowed.
+    constexpr size_t kPrefix = 96;
     std::vector<QByteArray> open;
     const char* p = ics.constData();
-    const char* end = p + ics.size();
-    QByteArray line;
+    const char* const end = p + ics.size();
+    char line[kPrefix];
     while (p < end) {
-        line.clear();
         // One line with its continuations (lines that start with a space or
         // a tab), of which only the first kPrefix bytes are kept.
+        size_t length = 0;
         for (bool first = true;; first = false) {
             const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
             const char* stop = nl ? nl : end;
             const char* from = first ? p : p + 1;
             const char* to = (stop > from && stop[-1] == '\r') ? stop - 1 : stop;
-            if (to > from && line.size() < kPrefix)
-                line.append(from, std::min<qsizetype>(to - from, kPrefix - line.size()));
+            if (to > from && length < kPrefix) {
+                const size_t n = std::min(size_t(to - from), kPrefix - length);
+                std::memcpy(line + length, from, n);
+                length += n;
+            }
             p = nl ? nl + 1 : end;
             if (p >= end || (*p != ' ' && *p != '\t')) break;
         }
-        const qsizetype colon = line.indexOf(':');
-        if (colon < 0) continue;
-        const qsizetype semicolon = line.indexOf(';');
-        const QByteArray name =
-            line.left(semicolon >= 0 && semicolon < colon ? semicolon : colon).trimmed().toUpper();
-        const QByteArray value = line.mid(colon + 1).trimmed().toUpper();
-        if (name == "BEGIN") {
+        const QByteArrayView text(line, static_cast<qsizetype>(length));
+        const bool begins = text.size() > 5 && qstrnicmp(line, "BEGIN", 5) == 0;
+        const bool ends = !begins && text.size() > 3 && qstrnicmp(line, "END", 3) == 0;
+        if (!begins && !ends) continue;
+        const qsizetype nameEnd = begins ? 5 : 3;
+        const qsizetype colon = text.indexOf(':');
+        if (colon < 0 || (text[nameEnd] != ':' && text[nameEnd] != ';' && text[nameEnd] != ' '))
+            continue;
+        const QByteArray value = text.sliced(colon + 1).trimmed().toByteArray().toUpper();
+        if (begins) {
             if (static_cast<int>(open.size()) >= maxDepth) return true;
             open.push_back(value);
-        } else if (name == "END" && !open.empty() && open.back() == value) {
+        } else if (!open.empty() && open.back() == value) {
             open.pop_back();
         }
     }
@@ -559,10 +573,12 @@ QByteArray encodeCalendarReading(const CalendarReading& reading) {
     out += 'C';
     for (int* count : countsOf(copy)) out += '\t' + QByteArray::number(*count);
     out += '\n';
+    out.reserve(out.size() + reading.entries.size() * 48);
     for (const ImportedEntry& e : reading.entries) {
-        out += "N\t" + QByteArray::number(tabOf(e.kind)) + '\t' + QByteArray::number(e.day) +
-               '\t' + QByteArray::number(e.month) + '\t' + (e.repeated ? '1' : '0') + '\t' +
-               field(e.time) + '\t' + field(e.message) + '\n';
+        out.append("N\t").append(QByteArray::number(tabOf(e.kind))).append('\t');
+        out.append(QByteArray::number(e.day)).append('\t').append(QByteArray::number(e.month));
+        out.append('\t').append(e.repeated ? '1' : '0').append('\t');
+        out.append(field(e.time)).append('\t').append(field(e.message)).append('\n');
     }
     return out + kEnd;
 }

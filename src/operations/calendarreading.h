@@ -60,6 +60,10 @@ enum class CalendarError {
 };
 QString calendarErrorText(CalendarError error);
 
+// What makes two entries the same: their list, day, month, time (a time of
+// day in one spelling, anything else as written) and message.
+QString entryKey(ListKind kind, int day, int month, const QString& time, const QString& message);
+
 struct CalendarReading {
     std::optional<CalendarError> error;
     QList<ImportedEntry> entries;  // in file order, each once
