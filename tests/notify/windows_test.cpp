@@ -144,6 +144,9 @@ void WindowsTest::sirenLooks() {
     const Settings settings;
     AlarmWindow siren(nullptr, settings);
     QCOMPARE(siren.windowTitle(), "Ricordel by Tobrani");
+    // The program's one icon: an icon made for each window would leave its
+    // pictures behind when the window goes.
+    QCOMPARE(siren.windowIcon().cacheKey(), AlarmWindow(nullptr, settings).windowIcon().cacheKey());
     QCOMPARE(siren.size(), QSize(px(4710), px(2430)));
     auto* text = siren.findChild<QPlainTextEdit*>("TxtMsg");
     QCOMPARE(text->geometry(), QRect(px(180), px(240), px(4275), px(1875)));
