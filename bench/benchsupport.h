@@ -121,6 +121,7 @@ bool startupFigureBareControls();
 bool peakRssFigure200();
 bool peakRssFigure3x32766();
 bool alarmTickFigure();
+bool alarmWindowsFigure();
 
 // The child side of the start-up figures: runs when the program is started
 // with kStartupChildFlag. Returns the process's exit code.
