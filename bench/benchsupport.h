@@ -123,6 +123,7 @@ bool peakRssFigure3x32766();
 bool alarmTickFigure();
 bool importManyFigure();
 bool importHostileFigure();
+bool alarmWindowsFigure();
 
 // The child side of the start-up figures: runs when the program is started
 // with kStartupChildFlag. Returns the process's exit code.

@@ -1,5 +1,7 @@
 #include "notify/pictures.h"
 
+#include <QCoreApplication>
+
 // Resources compiled into a static library are only registered when asked.
 static void initNotifyResources() {
     static const bool done = [] {
@@ -9,14 +11,35 @@ static void initNotifyResources() {
     Q_UNUSED(done);
 }
 
+namespace {
+
+// The program's icon, built on first use and dropped when the application
+// object goes, so that no picture outlives it.
+QIcon* gProgramIcon = nullptr;
+
+void dropProgramIcon() {
+    delete gProgramIcon;
+    gProgramIcon = nullptr;
+}
+
+}  // namespace
+
 QIcon programIcon() {
-    initNotifyResources();
-    QIcon icon;
-    // The drawing itself is an SVG; not every installation can render one,
-    // so the sizes a notification area asks for are also stored as PNG.
-    for (int size : {16, 22, 32, 64})
-        icon.addFile(QStringLiteral(":/notify/ricordel-%1.png").arg(size), QSize(size, size));
-    return icon;
+    // One icon for every window: each icon built afresh would leave its
+    // scaled pictures behind when its window is gone.
+    if (!gProgramIcon) {
+        initNotifyResources();
+        gProgramIcon = new QIcon;
+        // The drawing itself is an SVG; not every installation can render
+        // one, so the sizes a notification area asks for are also stored as
+        // PNG.
+        for (int size : {16, 22, 32, 64}) {
+            gProgramIcon->addFile(QStringLiteral(":/notify/ricordel-%1.png").arg(size),
+                                  QSize(size, size));
+        }
+        qAddPostRoutine(dropProgramIcon);
+    }
+    return *gProgramIcon;
 }
 
 QPixmap defaultAssistantPicture() {

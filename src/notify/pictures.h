@@ -5,7 +5,8 @@
 
 // The pictures that ship inside the program.
 
-// The program's icon, for the notification area and the windows.
+// The program's icon, for the notification area and the windows: the same
+// icon each time, made once.
 QIcon programIcon();
 
 // The assistant's own picture, shown when "img/msgbox.jpg" is missing or

@@ -1,14 +1,15 @@
 #include "notify/soundplayer.h"
 
+#include <QApplication>
 #include <QAudioDevice>
 #include <QAudioOutput>
 #include <QAudioSink>
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QMediaPlayer>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -17,66 +18,47 @@ bool soundFileExists(const QString& path) {
     return !path.trimmed().isEmpty() && QFileInfo(path).isFile();
 }
 
-WavSamples readWavSamples(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    const QByteArray head = file.read(12);
-    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE") return {};
-    int format = 0, channels = 0, rate = 0, bits = 0;
-    // The chunks: "fmt " tells the kind of samples, "data" holds them.
-    for (;;) {
-        const QByteArray chunk = file.read(8);
-        if (chunk.size() < 8) return {};
-        const quint32 size = qFromLittleEndian<quint32>(chunk.constData() + 4);
-        if (chunk.startsWith("fmt ")) {
-            const QByteArray fmt = file.read(size + (size & 1));
-            if (fmt.size() < 16) return {};
-            format = qFromLittleEndian<quint16>(fmt.constData());
-            channels = qFromLittleEndian<quint16>(fmt.constData() + 2);
-            rate = static_cast<int>(qFromLittleEndian<quint32>(fmt.constData() + 4));
-            bits = qFromLittleEndian<quint16>(fmt.constData() + 14);
-            // Extensible: the sample kind is the first field of its sub-format.
-            if (format == 0xFFFE && fmt.size() >= 26)
-                format = qFromLittleEndian<quint16>(fmt.constData() + 24);
-        } else if (chunk.startsWith("data")) {
-            if (format == 0) return {};  // samples before their description
-            WavSamples out;
-            out.data = file.read(std::min<qint64>(size, WavSoundPlayer::kMaxBytes));
-            QAudioFormat& f = out.format;
-            f.setSampleRate(rate);
-            f.setChannelCount(channels);
-            if (format == 1 && bits == 8) {
-                f.setSampleFormat(QAudioFormat::UInt8);
-            } else if (format == 1 && bits == 16) {
-                f.setSampleFormat(QAudioFormat::Int16);
-            } else if (format == 1 && bits == 32) {
-                f.setSampleFormat(QAudioFormat::Int32);
-            } else if (format == 1 && bits == 24) {
-                // The output takes no 24-bit samples: each becomes the top
-                // three bytes of a 32-bit one.
-                QByteArray wide((out.data.size() / 3) * 4, '\0');
-                for (qsizetype i = 0, j = 0; i + 3 <= out.data.size(); i += 3, j += 4)
-                    std::memcpy(wide.data() + j + 1, out.data.constData() + i, 3);
-                out.data = wide;
-                f.setSampleFormat(QAudioFormat::Int32);
-            } else if (format == 3 && bits == 32) {
-                f.setSampleFormat(QAudioFormat::Float);
-            } else {
-                return {};
-            }
-            const int frame = f.bytesPerFrame();
-            if (!f.isValid() || frame <= 0 || rate <= 0) return {};
-            out.data.truncate(out.data.size() - out.data.size() % frame);
-            // A little silence first: a new stream may drop its first
-            // milliseconds, which then fall on no sound instead of cutting
-            // the start of the tone with a click.
-            const qsizetype leadIn = f.bytesForDuration(kLeadInMicroseconds) / frame * frame;
-            out.data.prepend(leadIn, f.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : '\0');
-            return out;
-        } else if (!file.seek(file.pos() + size + (size & 1))) {
-            return {};
+WavSamples playableSamples(const WavFile& wav) {
+    if (wav.verdict != WavVerdict::Samples) return {};
+    WavSamples out;
+    QAudioFormat& f = out.format;
+    f.setSampleRate(wav.sampleRate);
+    f.setChannelCount(wav.channels);
+    out.data = wav.data;
+    switch (wav.kind) {
+        case WavSampleKind::UInt8:
+            f.setSampleFormat(QAudioFormat::UInt8);
+            break;
+        case WavSampleKind::Int16:
+            f.setSampleFormat(QAudioFormat::Int16);
+            break;
+        case WavSampleKind::Int24: {
+            // The output takes no 24-bit samples: each becomes the top three
+            // bytes of a 32-bit one.
+            QByteArray wide((out.data.size() / 3) * 4, '\0');
+            for (qsizetype i = 0, j = 0; i + 3 <= out.data.size(); i += 3, j += 4)
+                std::memcpy(wide.data() + j + 1, out.data.constData() + i, 3);
+            out.data = wide;
+            f.setSampleFormat(QAudioFormat::Int32);
+            break;
         }
+        case WavSampleKind::Int32:
+            f.setSampleFormat(QAudioFormat::Int32);
+            break;
+        case WavSampleKind::Float32:
+            f.setSampleFormat(QAudioFormat::Float);
+            break;
+        case WavSampleKind::None:
+            return {};
     }
+    const int frame = f.bytesPerFrame();
+    if (!f.isValid() || frame <= 0) return {};
+    // A little silence first: a new stream may drop its first milliseconds,
+    // which then fall on no sound instead of cutting the start of the tone
+    // with a click. The reader's bounds on rate and channels keep it small.
+    const qsizetype leadIn = f.bytesForDuration(kLeadInMicroseconds) / frame * frame;
+    out.data.prepend(leadIn, f.sampleFormat() == QAudioFormat::UInt8 ? char(0x80) : '\0');
+    return out;
 }
 
 namespace {
@@ -114,37 +96,144 @@ void MediaSoundPlayer::stop() {
     player_->stop();
 }
 
-WavSoundPlayer::WavSoundPlayer() = default;
+SoundLibrary::SoundLibrary(Reader reader, std::function<void()> beep)
+    : reader_(std::move(reader)), beep_(std::move(beep)) {}
+
+std::shared_ptr<Sound> SoundLibrary::sound(const QString& path) {
+    const QFileInfo info(path);
+    const qint64 size = info.size();
+    const QDateTime modified = info.lastModified();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->sound->path != path) continue;
+        if (it->size == size && it->modified == modified) {
+            std::rotate(entries_.begin(), it, it + 1);
+            return entries_.front().sound;
+        }
+        entries_.erase(it);  // the file changed since it was read
+        break;
+    }
+
+    auto sound = std::make_shared<Sound>();
+    sound->path = path;
+    const WavFile wav = reader_ ? reader_(path) : WavFile{};
+    const QByteArray shownPath = QFile::encodeName(QDir::toNativeSeparators(path));
+    const QByteArray reason = wav.reason.toLocal8Bit();
+    switch (wav.verdict) {
+        case WavVerdict::Samples:
+            sound->samples = playableSamples(wav);
+            sound->route =
+                sound->samples.format.isValid() ? SoundRoute::Samples : SoundRoute::MediaPlayer;
+            break;
+        case WavVerdict::OtherFormat:
+            sound->route = SoundRoute::MediaPlayer;
+            break;
+        case WavVerdict::Damaged:
+            qWarning(
+                "Ricordel: il suono \"%s\" non si legge come .wav: %s; lo suona il lettore multimediale",
+                shownPath.constData(), reason.constData());
+            sound->route = SoundRoute::MediaPlayer;
+            break;
+        case WavVerdict::NotAFile:
+            qWarning("Ricordel: il suono \"%s\" non si legge: %s; nessun suono",
+                     shownPath.constData(), reason.constData());
+            sound->route = SoundRoute::Nothing;
+            break;
+    }
+
+    // The latest sound is always kept; older ones while they fit.
+    entries_.insert(entries_.begin(), Entry{size, modified, sound});
+    qint64 kept = 0;
+    for (size_t i = 1; i < entries_.size(); ++i) {
+        kept += entries_[i].sound->samples.data.size();
+        if (i >= size_t(kMaxSounds) || kept > kMaxKeptBytes) {
+            entries_.resize(i);
+            break;
+        }
+    }
+    return sound;
+}
+
+void SoundLibrary::mediaPlayerFailed(Sound& sound, const QString& error) {
+    if (sound.route == SoundRoute::Beep) return;
+    sound.route = SoundRoute::Beep;
+    qWarning(
+        "Ricordel: il lettore multimediale non suona \"%s\": %s; al suo posto un segnale acustico",
+        QFile::encodeName(QDir::toNativeSeparators(sound.path)).constData(),
+        error.toLocal8Bit().constData());
+}
+
+void SoundLibrary::beep() {
+    if (beep_)
+        beep_();
+    else
+        QApplication::beep();
+}
+
+WavSoundPlayer::WavSoundPlayer(std::shared_ptr<SoundLibrary> library)
+    : library_(library ? std::move(library) : std::make_shared<SoundLibrary>()) {}
 
 WavSoundPlayer::~WavSoundPlayer() {
     stop();
 }
 
+SoundRoute WavSoundPlayer::route() const {
+    return sound_ ? sound_->route : SoundRoute::Nothing;
+}
+
 void WavSoundPlayer::play(const QString& path) {
     if (!soundFileExists(path)) {
         stop();
+        sound_.reset();
         return;
     }
-    if (path != path_) {
+    std::shared_ptr<Sound> sound = library_->sound(path);
+    if (sound != sound_) {
         stop();
-        path_ = path;
-        samples_ = readWavSamples(path);
-        fallbackActive_ = !samples_.format.isValid();
+        sound_ = std::move(sound);
     }
-    if (fallbackActive_) {
-        if (!fallback_) fallback_ = std::make_unique<MediaSoundPlayer>();
-        fallback_->play(path);
-        return;
+    switch (sound_->route) {
+        case SoundRoute::Nothing:
+            return;
+        case SoundRoute::Beep:
+            library_->beep();
+            return;
+        case SoundRoute::MediaPlayer:
+            playThroughMediaPlayer();
+            return;
+        case SoundRoute::Samples:
+            break;
     }
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) return;  // no audio output on this machine
     // A fresh stream for each start: the last one is dropped wherever it was.
     if (sink_) sink_->stop();
-    sink_ = std::make_unique<QAudioSink>(device, samples_.format);
+    sink_ = std::make_unique<QAudioSink>(device, sound_->samples.format);
     buffer_ = std::make_unique<QBuffer>();
-    buffer_->setData(samples_.data);
+    buffer_->setData(sound_->samples.data);  // shared, not copied
     buffer_->open(QIODevice::ReadOnly);
     sink_->start(buffer_.get());
+}
+
+void WavSoundPlayer::playThroughMediaPlayer() {
+    if (!fallback_) {
+        fallback_ = std::make_unique<MediaSoundPlayer>();
+        QMediaPlayer* player = fallback_->mediaPlayer();
+        QObject::connect(player, &QMediaPlayer::errorOccurred, player,
+                         [this, player](QMediaPlayer::Error, const QString& error) {
+                             // Only an error about the sound this player plays now.
+                             if (!sound_ || sound_->route != SoundRoute::MediaPlayer ||
+                                 player->source() != urlOf(sound_->path))
+                                 return;
+                             library_->mediaPlayerFailed(*sound_, error);
+                             library_->beep();
+                         });
+    }
+    if (!fallback_->mediaPlayer()->isAvailable()) {
+        library_->mediaPlayerFailed(*sound_, QStringLiteral("nessun lettore multimediale"));
+        library_->beep();
+        return;
+    }
+    fallback_->play(sound_->path);
 }
 
 void WavSoundPlayer::stop() {
@@ -154,6 +243,12 @@ void WavSoundPlayer::stop() {
     if (fallback_) fallback_->stop();
 }
 
+SoundPlayerFactory soundPlayerFactory(std::shared_ptr<SoundLibrary> library) {
+    return [library = std::move(library)] {
+        return std::unique_ptr<SoundPlayer>(std::make_unique<WavSoundPlayer>(library));
+    };
+}
+
 SoundPlayerFactory systemSoundPlayerFactory() {
-    return [] { return std::unique_ptr<SoundPlayer>(std::make_unique<WavSoundPlayer>()); };
+    return soundPlayerFactory(std::make_shared<SoundLibrary>());
 }

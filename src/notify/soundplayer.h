@@ -2,11 +2,15 @@
 
 #include <QAudioFormat>
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
 #include <memory>
+#include <vector>
+
+#include "notify/logic/wavreader.h"
 
 class QAudioOutput;
 class QMediaPlayer;
@@ -29,6 +33,7 @@ using SoundPlayerFactory = std::function<std::unique_ptr<SoundPlayer>()>;
 // Plays through QMediaPlayer, any format the media backend decodes. Each
 // play() loads the file afresh: once a file has played to its end, some
 // backends (GStreamer) do not start it again from a mere stop and play.
+// Only regular files are handed to the backend.
 class MediaSoundPlayer final : public SoundPlayer {
   public:
     MediaSoundPlayer();
@@ -42,45 +47,95 @@ class MediaSoundPlayer final : public SoundPlayer {
     std::unique_ptr<QMediaPlayer> player_;
 };
 
-// The samples of a .wav file of plain samples (integer PCM of 8, 16, 24 or
-// 32 bits, or 32-bit float), ready for an audio output: 24-bit samples are
-// widened to 32 bits, and kLeadInMicroseconds of silence come first. Empty
-// `format` when the file is no such .wav.
+// The samples of a .wav file of plain samples, ready for an audio output:
+// 24-bit samples are widened to 32 bits, and kLeadInMicroseconds of silence
+// come first. Empty `format` unless `wav` holds samples.
 inline constexpr qint64 kLeadInMicroseconds = 40000;
 struct WavSamples {
     QAudioFormat format;
     QByteArray data;
 };
-WavSamples readWavSamples(const QString& path);
+WavSamples playableSamples(const WavFile& wav);
 
-// Plays .wav files of plain samples through an audio output of its own: the
-// samples are read once, and every play() opens a new output stream from
-// the first sample, so a restart never depends on how the last one ended
-// and no media backend is involved. Any other file (a compressed .wav,
-// another format under that name) is played by a MediaSoundPlayer.
+// How a sound file is played.
+enum class SoundRoute {
+    Nothing,      // no file, or one that is no regular file or cannot be read
+    Samples,      // plain samples, through an audio output of the player's own
+    MediaPlayer,  // any other file, through a MediaSoundPlayer
+    Beep,         // a file the media player could not play either
+};
+
+// One sound file as it was read, shared by the players that play it.
+struct Sound {
+    QString path;
+    SoundRoute route = SoundRoute::Nothing;
+    WavSamples samples;  // for SoundRoute::Samples
+};
+
+// The sound files read so far, shared by every player of one factory. A
+// file is read when it is first played and again only when its path, size
+// or time of change differ from the last read, so a sound is read once per
+// change of the settings (or of the file), not once per window. A file that
+// cannot be played as it is (damaged, not a regular file, refused by the
+// media player) is told on standard error once per read.
+class SoundLibrary {
+  public:
+    using Reader = std::function<WavFile(const QString& path)>;
+    // `beep` defaults to the desktop's beep.
+    explicit SoundLibrary(Reader reader = readWavFile, std::function<void()> beep = {});
+
+    // The sound of `path`, an existing regular file.
+    std::shared_ptr<Sound> sound(const QString& path);
+    // The media player could not play `sound`: it beeps from now on.
+    void mediaPlayerFailed(Sound& sound, const QString& error);
+    void beep();
+
+    // The most sounds kept (one for each sound setting), and the most of
+    // their samples kept besides the latest sound's.
+    static constexpr int kMaxSounds = 4;
+    static constexpr qint64 kMaxKeptBytes = 2 * kMaxWavDataBytes;
+
+  private:
+    struct Entry {
+        qint64 size = 0;
+        QDateTime modified;
+        std::shared_ptr<Sound> sound;
+    };
+    Reader reader_;
+    std::function<void()> beep_;
+    std::vector<Entry> entries_;  // latest first
+};
+
+// Plays .wav files of plain samples through an audio output of its own:
+// every play() opens a new output stream from the first sample, so a
+// restart never depends on how the last one ended and no media backend is
+// involved. Any other file (a compressed .wav, another format under that
+// name, a .wav outside the reader's bounds) is played by a
+// MediaSoundPlayer, and where that fails too, by the desktop's beep.
 class WavSoundPlayer final : public SoundPlayer {
   public:
-    // Longer sounds are cut: the alarm window starts its sound again every
-    // 3 seconds anyway.
-    static constexpr qint64 kMaxBytes = 16 * 1024 * 1024;
-    WavSoundPlayer();
+    explicit WavSoundPlayer(std::shared_ptr<SoundLibrary> library = {});
     ~WavSoundPlayer() override;
     void play(const QString& path) override;
     void stop() override;
-    // True while the sound goes through the media player.
-    bool usesFallback() const { return fallbackActive_; }
+    // How the last play() went.
+    SoundRoute route() const;
+    // Null until a file went to the media player.
+    MediaSoundPlayer* mediaPlayer() const { return fallback_.get(); }
 
   private:
+    void playThroughMediaPlayer();
+    std::shared_ptr<SoundLibrary> library_;
+    std::shared_ptr<Sound> sound_;
     std::unique_ptr<QAudioSink> sink_;
     std::unique_ptr<QBuffer> buffer_;
     std::unique_ptr<MediaSoundPlayer> fallback_;
-    WavSamples samples_;
-    QString path_;
-    bool fallbackActive_ = false;
 };
 
-// A factory of the players the program uses.
+// A factory of the players the program uses; they share one SoundLibrary.
 SoundPlayerFactory systemSoundPlayerFactory();
+// The same over a given library.
+SoundPlayerFactory soundPlayerFactory(std::shared_ptr<SoundLibrary> library);
 
-// True when a sound path names an existing file.
+// True when a sound path names an existing regular file.
 bool soundFileExists(const QString& path);

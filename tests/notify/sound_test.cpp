@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMediaPlayer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -87,7 +89,7 @@ class SoundTest : public QObject {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(toneWav(0.5));
         f.close();
-        QCOMPARE(readWavSamples(wav).format.sampleFormat(), QAudioFormat::Int16);
+        QCOMPARE(readWavFile(wav).kind, WavSampleKind::Int16);
 
         // Silence played into the sink all along keeps it running, so the
         // recording's time runs with the clock between the sounds too. Its
@@ -143,19 +145,37 @@ class SoundTest : public QObject {
         }
     }
 
-    void otherFilesGoToTheMediaPlayer() {
+    void otherFilesGoToTheMediaPlayerThenTheBeep() {
         QTemporaryDir dir;
-        const QString bad = dir.filePath("compresso.wav");
-        QFile f(bad);
+        const QString compressed = dir.filePath("compresso.wav");
+        QFile f(compressed);
         QVERIFY(f.open(QIODevice::WriteOnly));
         // A .wav of MP3 frames (format 0x55).
         QByteArray mp3Wav("RIFF\x30\0\0\0WAVEfmt \x10\0\0\0\x55\0\x01\0", 24);
         f.write(mp3Wav + QByteArray(16, '\0'));
         f.close();
-        WavSoundPlayer player;
-        player.play(bad);
-        QVERIFY(player.usesFallback());
-        QVERIFY(!readWavSamples(bad).format.isValid());
+        QCOMPARE(readWavFile(compressed).verdict, WavVerdict::OtherFormat);
+        int beeps = 0;
+        WavSoundPlayer player(std::make_shared<SoundLibrary>(readWavFile, [&beeps] { ++beeps; }));
+        auto handedToMediaPlayer = [&player](const QString& path) {
+            return player.mediaPlayer() &&
+                   player.mediaPlayer()->mediaPlayer()->source() ==
+                       QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+        };
+        player.play(compressed);
+        QVERIFY(handedToMediaPlayer(compressed));
+
+        // A header that claims more than the file holds: the media player
+        // gets it, fails (at once or a little later, as the backend goes),
+        // and the beep takes over, now and at every restart after.
+        const QString damaged = QStringLiteral(RICORDEL_TEST_DATA "/sounds/fmt-claims-4gb.wav");
+        const int before = beeps;
+        player.play(damaged);
+        QVERIFY(handedToMediaPlayer(damaged));
+        QTRY_COMPARE_WITH_TIMEOUT(player.route(), SoundRoute::Beep, 15000);
+        QCOMPARE(beeps, before + 1);
+        player.play(damaged);
+        QCOMPARE(beeps, before + 2);
     }
 };
 

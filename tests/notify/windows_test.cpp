@@ -1,5 +1,6 @@
 // The alert windows: the alarm window with its repeating sound, the reminder
-// box with its widths and buttons, the assistant, and the real player.
+// box with its widths and buttons, the assistant, and the real player with
+// the sound files it reads.
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -11,6 +12,10 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest/QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 #include "core/settings.h"
 #include "notify/alarmwindow.h"
@@ -25,6 +30,18 @@ namespace {
 
 int px(int twips) {
     return twipsToPixels(twips);
+}
+
+// The most address space the process has held so far (VmPeak), in KiB; -1
+// where the system does not tell.
+qint64 peakAddressSpaceKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmPeak:"))
+            return line.mid(7).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
 }
 
 }  // namespace
@@ -43,6 +60,8 @@ class WindowsTest : public QObject {
     void assistantShowsItsPictureAndText();
     void assistantIgnoresANestedCall();
     void realPlayerPlaysNothingForAMissingFile();
+    void soundFilesAreReadWithinBounds();
+    void alarmSoundIsReadOncePerChange();
 };
 
 void WindowsTest::sirenSoundFollowsItsAlarms() {
@@ -125,6 +144,9 @@ void WindowsTest::sirenLooks() {
     const Settings settings;
     AlarmWindow siren(nullptr, settings);
     QCOMPARE(siren.windowTitle(), "Ricordel by Tobrani");
+    // The program's one icon: an icon made for each window would leave its
+    // pictures behind when the window goes.
+    QCOMPARE(siren.windowIcon().cacheKey(), AlarmWindow(nullptr, settings).windowIcon().cacheKey());
     QCOMPARE(siren.size(), QSize(px(4710), px(2430)));
     auto* text = siren.findChild<QPlainTextEdit*>("TxtMsg");
     QCOMPARE(text->geometry(), QRect(px(180), px(240), px(4275), px(1875)));
@@ -294,6 +316,91 @@ void WindowsTest::realPlayerPlaysNothingForAMissingFile() {
     player.play(QString());
     QCOMPARE(player.mediaPlayer()->playbackState(), QMediaPlayer::StoppedState);
     QVERIFY(!soundFileExists(folder.path()));  // a folder is no sound file
+}
+
+void WindowsTest::soundFilesAreReadWithinBounds() {
+    TempFolder folder;
+    QVERIFY(QDir(folder.path()).mkdir("cartella.wav"));
+    const QString corpus = QStringLiteral(RICORDEL_TEST_DATA "/sounds/");
+    struct Case {
+        QString path;
+        WavVerdict verdict;
+        qsizetype samples;  // bytes of samples read
+    };
+    QList<Case> cases = {
+        {folder.file("cartella.wav"), WavVerdict::NotAFile, 0},
+        {corpus + "fmt-claims-4gb.wav", WavVerdict::Damaged, 0},
+        {corpus + "rate-huge.wav", WavVerdict::Damaged, 0},
+        {corpus + "channels-65535.wav", WavVerdict::Damaged, 0},
+        {corpus + "block-zero.wav", WavVerdict::Damaged, 0},
+        {corpus + "block-odd.wav", WavVerdict::Damaged, 0},
+        // The samples that are there, whatever their chunk claims.
+        {corpus + "data-claims-4gb.wav", WavVerdict::Samples, 800},
+    };
+#ifdef Q_OS_UNIX
+    QVERIFY(::mkfifo(QFile::encodeName(folder.file("fifo.wav")).constData(), 0600) == 0);
+    cases.prepend({folder.file("fifo.wav"), WavVerdict::NotAFile, 0});
+    cases.prepend({QStringLiteral("/dev/zero"), WavVerdict::NotAFile, 0});
+#endif
+    // Reading them neither blocks nor reserves memory for what a header
+    // claims: the most address space the process ever held stays put.
+    const qint64 peakBefore = peakAddressSpaceKiB();
+    for (const Case& c : cases) {
+        const WavFile wav = readWavFile(c.path);
+        QVERIFY2(wav.verdict == c.verdict, qPrintable(c.path));
+        QCOMPARE(wav.data.size(), c.samples);
+        QCOMPARE(wav.reason.isEmpty(), c.verdict == WavVerdict::Samples);
+    }
+    if (peakBefore > 0) QCOMPARE_LT(peakAddressSpaceKiB() - peakBefore, 64 * 1024);
+
+    // Played: what is no regular file never reaches the media player, a
+    // damaged .wav goes to it (or straight to the beep where there is none).
+    int beeps = 0;
+    WavSoundPlayer player(std::make_shared<SoundLibrary>(readWavFile, [&beeps] { ++beeps; }));
+    for (const Case& c : cases) {
+        player.play(c.path);
+        if (c.verdict == WavVerdict::NotAFile) {
+            QCOMPARE(player.route(), SoundRoute::Nothing);
+            QVERIFY(!player.mediaPlayer());
+        } else if (c.verdict == WavVerdict::Samples) {
+            QCOMPARE(player.route(), SoundRoute::Samples);
+        } else {
+            QVERIFY(player.route() == SoundRoute::MediaPlayer ||
+                    player.route() == SoundRoute::Beep);
+        }
+    }
+}
+
+void WindowsTest::alarmSoundIsReadOncePerChange() {
+    TempFolder folder;
+    QFile toneFile(QStringLiteral(RICORDEL_TEST_DATA "/sounds/tone-8khz.wav"));
+    QVERIFY(toneFile.open(QIODevice::ReadOnly));
+    const QByteArray tone = toneFile.readAll();
+    folder.write("allarme.wav", tone);
+    folder.write("gong.wav", tone);
+    QStringList reads;
+    const SoundPlayerFactory factory =
+        soundPlayerFactory(std::make_shared<SoundLibrary>([&reads](const QString& path) {
+            reads << QFileInfo(path).fileName();
+            return readWavFile(path);
+        }));
+    Settings settings;
+    const QDateTime now(QDate(2026, 3, 7), QTime(9, 50));
+    auto ring = [&](const QString& sound) {
+        settings.alarmSound = folder.file(sound);
+        AlarmWindow siren(factory(), settings);
+        siren.addAlarms({{AlarmKind::Due, now, "Dentista"}}, now);
+        siren.restartSound();
+    };
+    for (int i = 0; i < 20; ++i) ring("allarme.wav");
+    ring("gong.wav");
+    ring("allarme.wav");
+    QCOMPARE(reads, QStringList({"allarme.wav", "gong.wav"}));
+    // A file changed since it was read is read again.
+    folder.write("allarme.wav", tone + tone.right(200));
+    ring("allarme.wav");
+    ring("allarme.wav");
+    QCOMPARE(reads, QStringList({"allarme.wav", "gong.wav", "allarme.wav"}));
 }
 
 QTEST_MAIN(WindowsTest)
