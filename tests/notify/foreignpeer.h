@@ -88,19 +88,17 @@ class ForeignPeer {
                 return false;
             report("ready\n");
             seen_.bytes = readUntilClosed(s);
-            seen_.closedByFarEnd = seen_.bytes >= 0;
             return true;
         });
     }
 
     struct Seen {
         int connections = 0;
-        long long bytes = 0;  // read from our side; -1: the far end never closed
-        bool closedByFarEnd = false;
+        long long bytes = 0;  // read from our side; -1: our side never closed
     };
     // For a listener: ends it and tells what it was sent. For a connection:
-    // waits until the far end has closed it.
-    // Events are handled meanwhile, so that our side of the socket works.
+    // waits until our side has closed it. Events are handled meanwhile, so
+    // that our side of the socket works.
     std::optional<Seen> finish() {
         closeFd(control_);
         QEventLoop loop;
@@ -113,11 +111,9 @@ class ForeignPeer {
         int status = 0;
         if (::waitpid(pid_, &status, got > 0 ? 0 : WNOHANG) == pid_) pid_ = -1;
         Seen seen;
-        int closed = 0;
         if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-            std::sscanf(text, "%d %lld %d", &seen.connections, &seen.bytes, &closed) != 3)
+            std::sscanf(text, "%d %lld", &seen.connections, &seen.bytes) != 2)
             return std::nullopt;
-        seen.closedByFarEnd = closed != 0;
         return seen;
     }
 
@@ -176,8 +172,8 @@ class ForeignPeer {
             result_ = result[1];
             if (!body()) _exit(2);
             char line[64];
-            const int n = std::snprintf(line, sizeof line, "%d %lld %d\n", seen_.connections,
-                                        seen_.bytes, seen_.closedByFarEnd ? 1 : 0);
+            const int n =
+                std::snprintf(line, sizeof line, "%d %lld\n", seen_.connections, seen_.bytes);
             if (::write(result_, line, n) != n) _exit(3);
             _exit(0);
         }

@@ -56,10 +56,6 @@ bool leaveDeadSocket(const QString& path) {
     return bound;
 }
 
-QString base64(const QByteArray& bytes) {
-    return QString::fromLatin1(bytes.toBase64());
-}
-
 }  // namespace
 
 class SingleInstanceTest : public QObject {
@@ -216,12 +212,12 @@ class SingleInstanceTest : public QObject {
         for (const QByteArray& wrong :
              {QByteArray("show"), QByteArray("show\nshow\n"), QByteArray("SHOW\n"),
               QByteArray("show \n"), QByteArray(), QByteArray("\n"), QByteArray("import \n"),
-              "import " + base64("relativo.ics").toLatin1() + "\n",
-              "import " + base64(QByteArray("/a\0b", 4)).toLatin1() + "\n",
-              "import " + base64("/a/\xff\xfe.ics").toLatin1() + "\n",
-              "import " + base64("/a.ics").toLatin1().insert(3, '*') + "\n",
-              "import " + base64("/a.ics").toLatin1() + "\r\n",
-              "import " + base64("/" + QByteArray(12282, 'x')).toLatin1() + "\n"}) {
+              "import " + QByteArray("relativo.ics").toBase64() + "\n",
+              "import " + QByteArray("/a\0b", 4).toBase64() + "\n",
+              "import " + QByteArray("/a/\xff\xfe.ics").toBase64() + "\n",
+              "import " + QByteArray("/a.ics").toBase64().insert(3, '*') + "\n",
+              "import " + QByteArray("/a.ics").toBase64() + "\r\n",
+              "import " + ("/" + QByteArray(12282, 'x')).toBase64() + "\n"}) {
             QVERIFY2(!parseChannelRequest(wrong), wrong.left(60).constData());
         }
     }
@@ -305,7 +301,8 @@ class SingleInstanceTest : public QObject {
         ForeignPeer stranger;
         QVERIFY(stranger.connectAndWrite(first.channelPath(), "show\n"));
         const std::optional<ForeignPeer::Seen> seen = stranger.finish();
-        QVERIFY(seen && seen->closedByFarEnd);
+        QVERIFY(seen);
+        QCOMPARE(seen->bytes, 0LL);  // closed unanswered
         QCOMPARE(shown.count(), 0);
 
         SingleInstance second(folder.path());
