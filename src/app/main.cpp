@@ -165,14 +165,25 @@ int main(int argc, char* argv[]) {
     // One copy per data folder: a second start brings the first one forward.
     SingleInstance instance(QDir::currentPath());
     if (instance.acquire() == SingleInstance::Outcome::AlreadyRunning) {
-        if (calendarFile.isEmpty()) {
-            instance.askRunningCopyToShow();
-            return 0;
+        const SingleInstance::Delivery delivery =
+            calendarFile.isEmpty() ? instance.askRunningCopyToShow()
+                                   : instance.askRunningCopyToImport(calendarFile);
+        if (delivery == SingleInstance::Delivery::Delivered) return 0;
+        const QString file = QDir::toNativeSeparators(calendarFile);
+        QString text;
+        if (delivery == SingleInstance::Delivery::Refused) {
+            text = instance.channelProblem();
+            if (!file.isEmpty())
+                text += QStringLiteral(" Calendario \"%1\" non importato.").arg(file);
+        } else if (file.isEmpty()) {
+            text = QStringLiteral("il Ricordel già aperto su questa cartella non risponde.");
+        } else {
+            text = QStringLiteral(
+                       "il Ricordel già aperto su questa cartella non risponde: "
+                       "calendario \"%1\" non importato.")
+                       .arg(file);
         }
-        if (instance.askRunningCopyToImport(calendarFile)) return 0;
-        print(stderr, QStringLiteral("ricordel: il Ricordel già aperto su questa cartella non "
-                                     "risponde: calendario \"%1\" non importato.\n")
-                          .arg(QDir::toNativeSeparators(calendarFile)));
+        print(stderr, QStringLiteral("ricordel: %1\n").arg(text));
         return 1;
     }
 
@@ -198,6 +209,14 @@ int main(int argc, char* argv[]) {
                          form.openMainWindow();
                          form.importCalendarFile(path);
                      });
+    // A copy without its channel runs on, and says so once its digest is over.
+    if (const QString problem = instance.channelProblem(); !problem.isEmpty()) {
+        print(stderr, QStringLiteral("ricordel: %1\n").arg(problem));
+        form.load();
+        QTimer::singleShot(0, &form, [&dialogs, problem] {
+            dialogs.notice(problem, MsgIcon::Exclamation, std::nullopt);
+        });
+    }
     TerminationWatcher termination;
     QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form.notifier(),
                      &Notifier::terminate);

@@ -2,18 +2,126 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
+
+#include <optional>
+
+#include "notify/logic/channelrequest.h"
+
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 namespace {
 
-// Requests are one line: "show", or "import " and the file's absolute path
-// in Base64 (a path may hold any character but NUL).
-const QByteArray kShowRequest = QByteArrayLiteral("show\n");
-const QByteArray kImportRequest = QByteArrayLiteral("import ");
-// A longer line is no request of ours.
-constexpr qint64 kMaxRequest = 64 * 1024;
+// Where the channel of a data folder is, or why there is no safe place for
+// it (`cause`, part of a sentence for the user). Both empty: no channel and
+// nothing wrong, as when a second start finds no runtime folder at all.
+struct ChannelPlace {
+    QString path;
+    QString cause;
+};
+
+QString foreignChannel(const QString& path) {
+    return QStringLiteral("il canale \"%1\" è di un altro utente").arg(path);
+}
+
+QString receiveProblem(const QString& cause) {
+    return QStringLiteral("Ricordel non può ricevere file da un nuovo avvio: %1.").arg(cause);
+}
+
+QString sendProblem(const QString& cause) {
+    return QStringLiteral("nulla inviato al Ricordel già aperto su questa cartella: %1.")
+        .arg(cause);
+}
+
+#ifdef Q_OS_UNIX
+
+// Why `folder` is not a folder of this user that nobody else may enter;
+// empty when it is. `missing` tells a folder that does not exist.
+QString folderFault(const QString& folder, bool followLinks, bool& missing) {
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(folder);
+    if ((followLinks ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st)) != 0) {
+        missing = errno == ENOENT;
+        return QStringLiteral("impossibile leggere la cartella \"%1\"").arg(folder);
+    }
+    if (!S_ISDIR(st.st_mode)) return QStringLiteral("\"%1\" non è una cartella").arg(folder);
+    if (st.st_uid != ::geteuid())
+        return QStringLiteral("la cartella \"%1\" appartiene a un altro utente").arg(folder);
+    if ((st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        return QStringLiteral("la cartella \"%1\" è accessibile ad altri utenti").arg(folder);
+    return {};
+}
+
+// The user id of the process at the other end of a connected local socket.
+std::optional<uid_t> peerUid(qintptr descriptor) {
+#ifdef Q_OS_LINUX
+    struct ucred credentials {};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) !=
+            0 ||
+        size != sizeof credentials)
+        return std::nullopt;
+    return credentials.uid;
+#else
+    uid_t uid = 0;
+    gid_t gid = 0;
+    if (::getpeereid(static_cast<int>(descriptor), &uid, &gid) != 0) return std::nullopt;
+    return uid;
+#endif
+}
+
+#endif  // Q_OS_UNIX
+
+// Whether the other end of `socket` runs as this user. On Windows the pipe
+// itself admits only this user (QLocalServer::UserAccessOption).
+bool peerIsThisUser(const QLocalSocket& socket) {
+#ifdef Q_OS_UNIX
+    const std::optional<uid_t> uid = peerUid(socket.socketDescriptor());
+    return uid && *uid == ::geteuid();
+#else
+    Q_UNUSED(socket);
+    return true;
+#endif
+}
+
+// `create`: make the program's own runtime folder when it is missing (the
+// first copy does; a second start only looks).
+ChannelPlace locateChannel(const QString& dataFolder, bool create) {
+    const QString name = SingleInstance::serverName(dataFolder);
+#ifdef Q_OS_UNIX
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime)) {
+        bool missing = false;
+        const QString fault = folderFault(runtime, true, missing);
+        if (fault.isEmpty()) return {runtime + u'/' + name, {}};
+        qWarning("Ricordel: XDG_RUNTIME_DIR not used: %s", qPrintable(fault));
+    }
+    const QString own =
+        QDir::tempPath() + QStringLiteral("/ricordel-") + QString::number(::geteuid());
+    if (create && ::mkdir(QFile::encodeName(own).constData(), 0700) != 0 && errno != EEXIST)
+        return {{}, QStringLiteral("impossibile creare la cartella \"%1\"").arg(own)};
+    bool missing = false;
+    // A link in the shared temporary folder may come from anybody: never followed.
+    const QString fault = folderFault(own, false, missing);
+    if (missing && !create) return {};
+    if (!fault.isEmpty()) return {{}, fault};
+    return {own + u'/' + name, {}};
+#else
+    Q_UNUSED(create);
+    return {name, {}};
+#endif
+}
 
 }  // namespace
 
@@ -21,7 +129,8 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
     : QObject(parent), folder_(folder) {}
 
 SingleInstance::~SingleInstance() {
-    if (server_) server_->close();
+    // The open connections go with the server, while this object is whole.
+    delete server_;
     if (lock_) lock_->unlock();
 }
 
@@ -51,16 +160,56 @@ SingleInstance::Outcome SingleInstance::acquire() {
     }
 
     server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    const QString name = serverName(folder_);
-    // A copy that crashed may have left its socket behind; holding the lock,
-    // we know nobody answers on it.
-    if (lock_->isLocked()) QLocalServer::removeServer(name);
-    if (!server_->listen(name))
-        qWarning("Ricordel: cannot listen on %s: %s", qPrintable(name),
-                 qPrintable(server_->errorString()));
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+    openChannel();
     return Outcome::First;
+}
+
+void SingleInstance::openChannel() {
+    const ChannelPlace place = locateChannel(folder_, true);
+    channelPath_ = place.path;
+    if (channelPath_.isEmpty()) {
+        channelProblem_ = receiveProblem(place.cause);
+        return;
+    }
+#ifdef Q_OS_UNIX
+    // What already has the channel's name is looked at, never written to:
+    // a socket of this user is one a copy that crashed left behind (holding
+    // the lock, we know no copy of ours answers on it) and is replaced;
+    // anything else keeps the name and this copy goes without a channel.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(channelPath_).constData(), &st) == 0) {
+        QString cause;
+        if (st.st_uid != ::geteuid()) {
+            cause = foreignChannel(channelPath_);
+        } else if (!S_ISSOCK(st.st_mode)) {
+            cause = QStringLiteral("\"%1\" non è un canale").arg(channelPath_);
+        } else {
+            QLocalSocket probe;
+            probe.connectToServer(channelPath_);
+            if (probe.waitForConnected(1000) && !peerIsThisUser(probe))
+                cause = foreignChannel(channelPath_);
+            probe.abort();
+        }
+        if (!cause.isEmpty()) {
+            channelProblem_ = receiveProblem(cause);
+            return;
+        }
+        if (lock_->isLocked()) QLocalServer::removeServer(channelPath_);
+    }
+    // The runtime folder keeps others out; the socket is made in place, so
+    // that a name taken meanwhile fails instead of being replaced.
+    server_->setSocketOptions(QLocalServer::NoOptions);
+#else
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (lock_->isLocked()) QLocalServer::removeServer(channelPath_);
+#endif
+    if (!server_->listen(channelPath_)) {
+        qWarning("Ricordel: cannot listen on %s: %s", qPrintable(channelPath_),
+                 qPrintable(server_->errorString()));
+        channelProblem_ =
+            receiveProblem(QStringLiteral("impossibile aprire il canale \"%1\"").arg(channelPath_));
+    }
 }
 
 bool SingleInstance::listening() const {
@@ -70,43 +219,76 @@ bool SingleInstance::listening() const {
 void SingleInstance::onNewConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        auto handle = [this, socket] {
-            // Only a full request counts; anything else is dropped.
-            if (!socket->canReadLine()) {
-                if (socket->bytesAvailable() > kMaxRequest) socket->disconnectFromServer();
-                return;
-            }
-            const QByteArray request = socket->readLine(kMaxRequest);
-            socket->disconnectFromServer();
-            if (request == kShowRequest) {
-                Q_EMIT showRequested();
-            } else if (request.startsWith(kImportRequest) && request.endsWith('\n')) {
-                const QString path = QString::fromUtf8(
-                    QByteArray::fromBase64(request.mid(kImportRequest.size()).chopped(1)));
-                if (!path.isEmpty()) Q_EMIT importRequested(path);
-            }
-        };
-        connect(socket, &QLocalSocket::readyRead, this, handle);
-        if (socket->bytesAvailable() > 0) handle();
+        if (waiting_ >= kMaxWaitingConnections || !peerIsThisUser(*socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++waiting_;
+        connect(socket, &QObject::destroyed, this, [this] { --waiting_; });
+        socket->setReadBufferSize(kMaxChannelRequest);
+        QTimer::singleShot(requestDeadline_, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
+        if (socket->bytesAvailable() > 0) readRequest(socket);
     }
 }
 
-bool SingleInstance::askRunningCopyToShow(int timeoutMs) {
-    return send(kShowRequest, timeoutMs);
+void SingleInstance::readRequest(QLocalSocket* socket) {
+    if (!socket->canReadLine()) {
+        // A line longer than any request will never be one.
+        if (socket->bytesAvailable() >= kMaxChannelRequest) {
+            socket->abort();
+            socket->deleteLater();
+        }
+        return;
+    }
+    const QByteArray line = socket->readLine(kMaxChannelRequest);
+    socket->abort();
+    socket->deleteLater();
+    const std::optional<ChannelRequest> request = parseChannelRequest(line);
+    if (!request) return;
+    if (request->kind == ChannelRequest::Kind::Show)
+        Q_EMIT showRequested();
+    else
+        Q_EMIT importRequested(request->path);
 }
 
-bool SingleInstance::askRunningCopyToImport(const QString& path, int timeoutMs) {
-    return send(kImportRequest + QFileInfo(path).absoluteFilePath().toUtf8().toBase64() + '\n',
-                timeoutMs);
+SingleInstance::Delivery SingleInstance::askRunningCopyToShow(int timeoutMs) {
+    return send(encodeChannelRequest({ChannelRequest::Kind::Show, {}}), timeoutMs);
 }
 
-bool SingleInstance::send(const QByteArray& request, int timeoutMs) {
+SingleInstance::Delivery SingleInstance::askRunningCopyToImport(const QString& path,
+                                                                int timeoutMs) {
+    return send(
+        encodeChannelRequest({ChannelRequest::Kind::Import, QFileInfo(path).absoluteFilePath()}),
+        timeoutMs);
+}
+
+SingleInstance::Delivery SingleInstance::send(const QByteArray& request, int timeoutMs) {
+    channelProblem_.clear();
+    if (request.isEmpty()) return Delivery::NoAnswer;
+    const ChannelPlace place = locateChannel(folder_, false);
+    channelPath_ = place.path;
+    if (!place.cause.isEmpty()) {
+        channelProblem_ = sendProblem(place.cause);
+        return Delivery::Refused;
+    }
+    if (channelPath_.isEmpty()) return Delivery::NoAnswer;
+
     QLocalSocket socket;
-    socket.connectToServer(serverName(folder_));
-    if (!socket.waitForConnected(timeoutMs)) return false;
+    socket.connectToServer(channelPath_);
+    if (!socket.waitForConnected(timeoutMs)) return Delivery::NoAnswer;
+    if (!peerIsThisUser(socket)) {
+        socket.abort();
+        channelProblem_ = sendProblem(foreignChannel(channelPath_));
+        return Delivery::Refused;
+    }
     socket.write(request);
-    if (!socket.waitForBytesWritten(timeoutMs)) return false;
+    if (!socket.waitForBytesWritten(timeoutMs)) return Delivery::NoAnswer;
     socket.disconnectFromServer();
     if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
-    return true;
+    return Delivery::Delivered;
 }

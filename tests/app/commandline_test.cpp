@@ -7,6 +7,7 @@
 #include <QtTest/QTest>
 
 #include "core/version.h"
+#include "notify/foreignpeer.h"
 #include "notify/singleinstance.h"
 #include "support/records.h"
 #include "support/tempfolder.h"
@@ -124,6 +125,51 @@ class CommandLineTest : public QObject {
         QVERIFY2(r.code == 0 && r.out.isEmpty(), qPrintable(r.out + r.err));
         QVERIFY(handed.count() == 1 || handed.wait(5000));
         QCOMPARE(handed.at(0).at(0).toString(), home.file("work/invito 1.ics"));
+    }
+
+    void channelOfAnotherUser() {
+        // Another user's socket where the channel goes: the first copy leaves
+        // it, says so and runs on; a second start with an invitation sends it
+        // nothing and says so.
+        if (!ForeignPeer::available()) QSKIP("acting as another user needs root");
+        TempFolder runtime;  // mode 0700
+        TempFolder folder;
+        const QString channel = runtime.file(SingleInstance::serverName(folder.path()));
+        ForeignPeer stranger;
+        QVERIFY(stranger.listen(channel, ForeignPeer::kUid));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+
+        QProcess first;
+        QProcessEnvironment firstEnv = env;
+        firstEnv.remove("DISPLAY");
+        firstEnv.remove("WAYLAND_DISPLAY");
+        firstEnv.insert("QT_QPA_PLATFORM", "offscreen");
+        first.setProcessEnvironment(firstEnv);
+        first.setWorkingDirectory(folder.path());
+        first.start(RICORDEL_EXECUTABLE, {});
+        const QString taken = QStringLiteral("il canale \"%1\" è di un altro utente").arg(channel);
+        QString said;
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            (said += QString::fromUtf8(first.readAllStandardError())).contains(taken),
+            qPrintable(said), 30000);
+        QVERIFY(said.contains("ricordel: Ricordel non può ricevere file da un nuovo avvio"));
+
+        const Run second =
+            startProgram(RICORDEL_EXECUTABLE, {"invito.ics"}, folder.path(), env, "offscreen");
+        QCOMPARE(second.code, 1);
+        QVERIFY2(second.err.startsWith("ricordel: nulla inviato") && second.err.contains(taken) &&
+                     second.err.contains("non importato"),
+                 qPrintable(second.err));
+        QCOMPARE(first.state(), QProcess::Running);
+        first.kill();
+        first.waitForFinished();
+
+        const std::optional<ForeignPeer::Seen> seen = stranger.finish();
+        QVERIFY(seen);
+        QCOMPARE(seen->connections, 1);  // the second start's, closed unwritten
+        QCOMPARE(seen->bytes, 0LL);
+        QVERIFY(QFileInfo::exists(channel));
     }
 
     void cannotReadOrWrite() {

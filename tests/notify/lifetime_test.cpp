@@ -1,15 +1,12 @@
 // How the program ends: "&Chiudi" and its questions, the end of the desktop
-// session, a termination from the system, the refused close requests, and
-// the one copy that runs per data folder.
+// session, a termination from the system and the refused close requests.
 #include <QCoreApplication>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest/QTest>
 
 #include <csignal>
 
-#include "notify/singleinstance.h"
 #include "notify/termination.h"
 #include "support/notifierrig.h"
 
@@ -35,8 +32,6 @@ class LifetimeTest : public QObject {
     void sessionEndSavesWithoutEndingTheProgram();
     void terminationSavesAndEnds();
     void quitFromTheSessionEndsAsATermination();
-    void secondCopyAsksTheFirstToShow();
-    void staleLockIsTakenOver();
 };
 
 void LifetimeTest::closeRequestsAreRefused() {
@@ -199,58 +194,6 @@ void LifetimeTest::quitFromTheSessionEndsAsATermination() {
     QVERIFY(rig.notifier->isEnding());
     QVERIFY(!rig.notifier->alarms().engine().minuteTimer()->isActive());
     QVERIFY(rig.mainWindow.close());
-}
-
-void LifetimeTest::secondCopyAsksTheFirstToShow() {
-    TempFolder folder;
-    TempFolder other;
-    SingleInstance first(folder.path());
-    QCOMPARE(first.acquire(), SingleInstance::Outcome::First);
-    QVERIFY(first.listening());
-    QVERIFY(folder.exists(SingleInstance::lockFileName()));
-
-    // The same folder by another name is the same folder.
-    SingleInstance second(folder.path() + "/.");
-    QCOMPARE(second.acquire(), SingleInstance::Outcome::AlreadyRunning);
-    QSignalSpy shown(&first, &SingleInstance::showRequested);
-    QVERIFY(second.askRunningCopyToShow());
-    QVERIFY(shown.wait(5000));
-    QCOMPARE(shown.count(), 1);
-    // A calendar file handed over by its absolute path, whatever it holds.
-    QSignalSpy imported(&first, &SingleInstance::importRequested);
-    const QString odd = folder.file(QStringLiteral("invito è\n1.ics"));
-    QVERIFY(second.askRunningCopyToImport(odd));
-    QVERIFY(imported.wait(5000));
-    QCOMPARE(imported.count(), 1);
-    QCOMPARE(imported.at(0).at(0).toString(), odd);
-
-    SingleInstance elsewhere(other.path());
-    QCOMPARE(elsewhere.acquire(), SingleInstance::Outcome::First);
-    QVERIFY(SingleInstance::serverName(folder.path()) != SingleInstance::serverName(other.path()));
-    QVERIFY(SingleInstance::serverName(folder.path()).size() < 60);
-}
-
-void LifetimeTest::staleLockIsTakenOver() {
-    TempFolder folder;
-    // A copy that died without unlocking: its lock names a process that is gone.
-    QProcess gone;
-    gone.start("true", {});
-    QVERIFY(gone.waitForFinished(10000));
-    const qint64 deadPid = gone.processId() > 0 ? gone.processId() : 999999;
-    const QByteArray host = QSysInfo::machineHostName().toUtf8();
-    folder.write(SingleInstance::lockFileName(),
-                 QByteArray::number(deadPid) + "\nricordel\n" + host + "\n");
-    {
-        SingleInstance next(folder.path());
-        QCOMPARE(next.acquire(), SingleInstance::Outcome::First);
-        QVERIFY(next.listening());
-    }
-    // A lock whose holder still runs is not taken.
-    folder.write(SingleInstance::lockFileName(),
-                 QByteArray::number(QCoreApplication::applicationPid()) + "\n" +
-                     QCoreApplication::applicationFilePath().toUtf8() + "\n" + host + "\n");
-    SingleInstance blocked(folder.path());
-    QCOMPARE(blocked.acquire(), SingleInstance::Outcome::AlreadyRunning);
 }
 
 QTEST_MAIN(LifetimeTest)
