@@ -23,7 +23,8 @@ namespace {
 class TimedDialogs final : public Dialogs {
   public:
     explicit TimedDialogs(QElapsedTimer& timer) : timer_(timer) {}
-    MsgAnswer message(const QString& text, MsgButtons buttons, MsgIcon, const std::optional<QString>&) override {
+    MsgAnswer message(const QString& text, MsgButtons buttons, MsgIcon,
+                      const std::optional<QString>&) override {
         if (boxAt < 0) boxAt = elapsedMillis(timer_);
         if (buttons == MsgButtons::YesNo) {
             asked = true;
@@ -57,8 +58,8 @@ QByteArray manyEvents(int count) {
     const QDate first = benchNow().date();
     for (int i = 0; i < count; ++i) {
         const QDate day = first.addDays(i % 360);
-        body += "BEGIN:VEVENT\r\nUID:" + QByteArray::number(i) + "@bench\r\nDTSTART:" +
-                day.toString(QStringLiteral("yyyyMMdd")).toLatin1() + "T" +
+        body += "BEGIN:VEVENT\r\nUID:" + QByteArray::number(i) +
+                "@bench\r\nDTSTART:" + day.toString(QStringLiteral("yyyyMMdd")).toLatin1() + "T" +
                 QByteArray::number(100000 + (i % 8) * 10000) + "Z\r\nSUMMARY:Evento numero " +
                 QByteArray::number(i) + "\r\nCATEGORIES:" + lists[i % 3] +
                 "\r\nDESCRIPTION:Descrizione di prova\r\nEND:VEVENT\r\n";
@@ -70,8 +71,9 @@ QByteArray manyEvents(int count) {
 QByteArray secondlyEvents(int count) {
     QByteArray body;
     for (int i = 0; i < count; ++i)
-        body += "BEGIN:VEVENT\r\nUID:s" + QByteArray::number(i) +
-                "\r\nDTSTART:19700101T000000Z\r\nRRULE:FREQ=SECONDLY\r\nSUMMARY:S\r\nEND:VEVENT\r\n";
+        body +=
+            "BEGIN:VEVENT\r\nUID:s" + QByteArray::number(i) +
+            "\r\nDTSTART:19700101T000000Z\r\nRRULE:FREQ=SECONDLY\r\nSUMMARY:S\r\nEND:VEVENT\r\n";
     return calendar(body);
 }
 
@@ -82,7 +84,8 @@ QByteArray excludedDays(int count) {
                       first.toString(QStringLiteral("yyyyMMdd")).toLatin1() +
                       "\r\nRRULE:FREQ=DAILY\r\n";
     for (int i = 0; i < count; ++i)
-        body += "EXDATE;VALUE=DATE:" + first.addDays(i).toString(QStringLiteral("yyyyMMdd")).toLatin1() + "\r\n";
+        body += "EXDATE;VALUE=DATE:" +
+                first.addDays(i).toString(QStringLiteral("yyyyMMdd")).toLatin1() + "\r\n";
     return calendar(body + "SUMMARY:Quasi mai\r\nEND:VEVENT\r\n");
 }
 
@@ -113,7 +116,8 @@ ImportTimes importOnce(const QByteArray& ics) {
         std::fprintf(stderr, "cannot write bench.ics: %s\n", qPrintable(*error));
         return {};
     }
-    for (ListKind kind : kAllListKinds) QFile::remove(QString::fromLatin1(listTraits(kind).fileName));
+    for (ListKind kind : kAllListKinds)
+        QFile::remove(QString::fromLatin1(listTraits(kind).fileName));
     FixedClock clock;
     QElapsedTimer timer;
     TimedDialogs dialogs(timer);

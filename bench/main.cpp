@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "core/agenda.h"
-#include "core/isolatedtask.h"
-#include "operations/calendarreading.h"
 #include "core/dates.h"
+#include "core/isolatedtask.h"
 #include "core/listfiles.h"
 #include "core/listmodel.h"
 #include "core/win1252.h"
+#include "operations/calendarreading.h"
 #include "operations/operations.h"
 #include "operations/sort.h"
 

@@ -345,7 +345,8 @@ int runStartupChild(int argc, char** argv) {
     loadItalianTranslation(app);
     installFontSubstitutes();
     Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer, silent, nullptr,
-                             &presenter, nullptr, QDir::currentPath()});
+                             &presenter, nullptr, QDir::currentPath(),
+                             QCoreApplication::applicationFilePath()});
     const double builtMs = elapsedMillis(timer);
     form.load();
     const double loadedMs = elapsedMillis(timer);

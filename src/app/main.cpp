@@ -199,7 +199,7 @@ int main(int argc, char* argv[]) {
     const auto notifications = makeSystemNotifications(&tray);
     Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer,
                              systemSoundPlayerFactory(), &tray, nullptr, notifications.get(),
-                             QDir::currentPath()});
+                             QDir::currentPath(), QCoreApplication::applicationFilePath()});
     dialogs.setParentWidget(&form);
     files.setParentWidget(&form);
 

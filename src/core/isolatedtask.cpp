@@ -49,8 +49,8 @@ bool IsolatedTask::isRunning() const {
     return process_ != nullptr;
 }
 
-void IsolatedTask::start(const QString& task, const QStringList& arguments,
-                         const QByteArray& input, const Limits& limits) {
+void IsolatedTask::start(const QString& task, const QStringList& arguments, const QByteArray& input,
+                         const Limits& limits) {
     cancel();
     limits_ = limits;
     output_.clear();
@@ -58,8 +58,7 @@ void IsolatedTask::start(const QString& task, const QStringList& arguments,
     tooMuch_ = false;
     process_ = new QProcess(this);
     process_->setProgram(program_);
-    process_->setArguments(QStringList{QString::fromLatin1(kIsolatedTaskOption), task} +
-                           arguments);
+    process_->setArguments(QStringList{QString::fromLatin1(kIsolatedTaskOption), task} + arguments);
     // Nothing the task might leave behind (a core file) lands in the data folder.
     process_->setWorkingDirectory(QDir::tempPath());
 #ifdef Q_OS_UNIX

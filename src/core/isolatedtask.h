@@ -27,7 +27,7 @@ class IsolatedTask : public QObject {
     Q_OBJECT
   public:
     struct Limits {
-        int timeMs = 60000;                      // wall-clock time, from the start
+        int timeMs = 60000;                       // wall-clock time, from the start
         qint64 memoryBytes = 1024 * 1024 * 1024;  // address space of the process
         qint64 outputBytes = 64 * 1024 * 1024;    // what it may write back
     };

@@ -44,7 +44,8 @@ QString leftOutText(const CalendarImportPlan& plan) {
         {plan.cancelled, "annullato", "annullati"},
         {plan.noDay, "senza una data che le liste possano tenere quest'anno",
          "senza una data che le liste possano tenere quest'anno"},
-        {plan.invalid, "con una data o un'ora che non esiste", "con una data o un'ora che non esiste"},
+        {plan.invalid, "con una data o un'ora che non esiste",
+         "con una data o un'ora che non esiste"},
         {plan.tooDense, "ripetuto troppo fitto per trovarne la prossima data",
          "ripetuti troppo fitti per trovarne la prossima data"},
         {plan.full, "per una lista piena", "per liste piene"},
@@ -245,9 +246,7 @@ bool addImportedEntries(Agenda& agenda, const QList<ImportedEntry>& entries) {
 }
 
 CalendarImporter::CalendarImporter(Agenda& agenda, const QString& readerProgram, QObject* parent)
-    : QObject(parent),
-      agenda_(agenda),
-      task_(std::make_unique<IsolatedTask>(readerProgram)) {
+    : QObject(parent), agenda_(agenda), task_(std::make_unique<IsolatedTask>(readerProgram)) {
     connect(task_.get(), &IsolatedTask::progressed, this, &CalendarImporter::progressed);
     connect(task_.get(), &IsolatedTask::finished, this, &CalendarImporter::onRead);
     connect(task_.get(), &IsolatedTask::failed, this, &CalendarImporter::onFailed);
@@ -316,8 +315,8 @@ void CalendarImporter::onRead(const QByteArray& output) {
 
 void CalendarImporter::onFailed(IsolatedTask::Failure failure) {
     Q_EMIT readingEnded();
-    reportFailure(
-        QStringLiteral("il file non si è potuto leggere (%1)").arg(IsolatedTask::describe(failure)));
+    reportFailure(QStringLiteral("il file non si è potuto leggere (%1)")
+                      .arg(IsolatedTask::describe(failure)));
 }
 
 void CalendarImporter::reportFailure(const QString& reason) {

@@ -81,17 +81,16 @@ bool isYearlyOnSameDay(const icalrecurrencetype& r, const icaltimetype& start) {
 // library walks such a rule for ever.
 bool canFallOnADay(const icalrecurrencetype& r) {
     if (unset(r.by_month_day)) return true;
-    static constexpr std::array<int, 13> kLongest = {0, 31, 29, 31, 30, 31, 30,
+    static constexpr std::array<int, 13> kLongest = {0,  31, 29, 31, 30, 31, 30,
                                                      31, 31, 30, 31, 30, 31};
     for (int m = 1; m <= 12; ++m) {
         bool named = unset(r.by_month);
-        for (int i = 0; !named && i < ICAL_BY_MONTH_SIZE &&
-                        r.by_month[i] != ICAL_RECURRENCE_ARRAY_MAX;
-             ++i)
+        for (int i = 0;
+             !named && i < ICAL_BY_MONTH_SIZE && r.by_month[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i)
             named = r.by_month[i] == m;
         if (!named) continue;
-        for (int i = 0;
-             i < ICAL_BY_MONTHDAY_SIZE && r.by_month_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+        for (int i = 0; i < ICAL_BY_MONTHDAY_SIZE && r.by_month_day[i] != ICAL_RECURRENCE_ARRAY_MAX;
+             ++i) {
             const int day = r.by_month_day[i];
             if (day != 0 && std::abs(day) <= kLongest[static_cast<size_t>(m)]) return true;
         }
@@ -121,8 +120,8 @@ QString listText(const char* utf8) {
     if (!utf8) return {};
     // Only the start of a very long text can be kept: the rest is not read.
     const size_t length = std::min<size_t>(std::strlen(utf8), 4 * kMaxImportedText + 4);
-    QString text = withoutControlCharacters(
-        QString::fromUtf8(utf8, static_cast<qsizetype>(length)));
+    QString text =
+        withoutControlCharacters(QString::fromUtf8(utf8, static_cast<qsizetype>(length)));
     text = cleanCellText(text.trimmed());
     if (text.size() > kMaxImportedText) {
         text.truncate(kMaxImportedText - 1);
@@ -130,7 +129,6 @@ QString listText(const char* utf8) {
     }
     return text;
 }
-
 
 // The dates a repeated event leaves out (EXDATE), looked up in constant time.
 class ExcludedDates {
@@ -177,8 +175,7 @@ struct LineSource {
                 std::memchr(text.constData() + self->pos, '\n', size_t(text.size() - self->pos));
             self->lineEnd = nl ? static_cast<const char*>(nl) - text.constData() : text.size();
         }
-        const qsizetype available =
-            std::min<qsizetype>(self->lineEnd + 1, text.size()) - self->pos;
+        const qsizetype available = std::min<qsizetype>(self->lineEnd + 1, text.size()) - self->pos;
         const qsizetype n = std::min<qsizetype>(available, qsizetype(size) - 1);
         std::memcpy(out, text.constData() + self->pos, size_t(n));
         out[n] = '\0';
@@ -275,7 +272,8 @@ class Reader {
             return;
         }
         const bool yearly = rule && isYearlyOnSameDay(recurrence, start);
-        const ListKind kind = named ? *named : (yearly ? ListKind::Ricorrenze : ListKind::Appuntamenti);
+        const ListKind kind =
+            named ? *named : (yearly ? ListKind::Ricorrenze : ListKind::Appuntamenti);
 
         LocalStart when = toLocal(start, zone_);
         if (!when.date.isValid()) {
@@ -654,14 +652,15 @@ int runCalendarTask(const QStringList& arguments, std::FILE* in, std::FILE* out)
     if (arguments.size() != 2) return 2;
     const QDate today = QDate::fromString(arguments[0], Qt::ISODate);
     if (!today.isValid()) return 2;
-    const QTimeZone zone = arguments[1].isEmpty() ? QTimeZone::systemTimeZone()
-                                                  : QTimeZone(arguments[1].toUtf8());
+    const QTimeZone zone =
+        arguments[1].isEmpty() ? QTimeZone::systemTimeZone() : QTimeZone(arguments[1].toUtf8());
     const std::optional<QByteArray> ics = isolatedtask::readInput(in, kMaxCalendarFileBytes);
     if (!ics) return 3;
     isolatedtask::reportProgress(0);
     const CalendarReading reading = readCalendar(*ics, today, zone, &isolatedtask::reportProgress);
     const QByteArray encoded = encodeCalendarReading(reading);
-    if (std::fwrite(encoded.constData(), 1, size_t(encoded.size()), out) != size_t(encoded.size()) ||
+    if (std::fwrite(encoded.constData(), 1, size_t(encoded.size()), out) !=
+            size_t(encoded.size()) ||
         std::fflush(out) != 0)
         return 4;
     return 0;

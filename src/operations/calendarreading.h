@@ -45,7 +45,7 @@ struct ImportedEntry {
     int day = 0;
     int month = 0;
     QString message;
-    QString time;  // appointments only: "9:05", or empty
+    QString time;           // appointments only: "9:05", or empty
     bool repeated = false;  // the next date of a repeated event
 
     bool operator==(const ImportedEntry&) const = default;
@@ -53,10 +53,10 @@ struct ImportedEntry {
 
 // Why nothing at all can be taken from a file.
 enum class CalendarError {
-    Empty,         // nothing but blank space
-    NotCalendar,   // no iCalendar content
-    NoEvents,      // a calendar without events
-    TooDeep,       // nested deeper than kMaxCalendarNesting
+    Empty,        // nothing but blank space
+    NotCalendar,  // no iCalendar content
+    NoEvents,     // a calendar without events
+    TooDeep,      // nested deeper than kMaxCalendarNesting
 };
 QString calendarErrorText(CalendarError error);
 
@@ -68,9 +68,9 @@ struct CalendarReading {
     std::optional<CalendarError> error;
     QList<ImportedEntry> entries;  // in file order, each once
     // Events left out, by reason.
-    int past = 0;        // over, or a repetition that has ended
-    int later = 0;       // more than a year ahead
-    int twice = 0;       // the same entry as an earlier event of the file
+    int past = 0;   // over, or a repetition that has ended
+    int later = 0;  // more than a year ahead
+    int twice = 0;  // the same entry as an earlier event of the file
     int cancelled = 0;
     int noDay = 0;       // no start, or 29 February in a year without it
     int invalid = 0;     // a date or time that cannot exist, or a repetition

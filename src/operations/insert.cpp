@@ -29,7 +29,8 @@ std::vector<ListModel::PlacedEntry> insertionPlaces(
     // the first row where that running date passes it, found by halving.
     const int rows = list.entryCount();
     std::vector<qint64> running(static_cast<size_t>(rows));
-    qint64 seen = ascending ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    qint64 seen =
+        ascending ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
     for (int r = 0; r < rows; ++r) {
         if (const std::optional<QDate> d = entryDate(list.text(r, ListModel::ColDate), year))
             seen = ascending ? std::max(seen, d->toJulianDay()) : std::min(seen, d->toJulianDay());
@@ -45,8 +46,8 @@ std::vector<ListModel::PlacedEntry> insertionPlaces(
     // The latest (rising) or earliest (falling) day of the entries gone to
     // the end before each undated one.
     std::vector<qint64> boundOfUndated;
-    qint64 endBound = ascending ? std::numeric_limits<qint64>::min()
-                                : std::numeric_limits<qint64>::max();
+    qint64 endBound =
+        ascending ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
     for (qsizetype i = 0; i < entries.size(); ++i) {
         if (!entries[i].first.isValid()) {
             undated.push_back({rows, 0, i});
@@ -54,10 +55,9 @@ std::vector<ListModel::PlacedEntry> insertionPlaces(
             continue;
         }
         const qint64 day = entries[i].first.toJulianDay();
-        const auto at = ascending
-                            ? std::lower_bound(running.cbegin(), running.cend(), day)
-                            : std::lower_bound(running.cbegin(), running.cend(), day,
-                                               [](qint64 row, qint64 d) { return row >= d; });
+        const auto at = ascending ? std::lower_bound(running.cbegin(), running.cend(), day)
+                                  : std::lower_bound(running.cbegin(), running.cend(), day,
+                                                     [](qint64 row, qint64 d) { return row >= d; });
         dated.push_back({static_cast<int>(at - running.cbegin()), day, i});
         if (at == running.cend())
             endBound = ascending ? std::max(endBound, day) : std::min(endBound, day);

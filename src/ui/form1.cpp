@@ -20,8 +20,8 @@
 #include "operations/operations.h"
 #include "ui/flexgrid.h"
 #include "ui/form1widgets.h"
-#include "ui/importprogress.h"
 #include "ui/formcarica.h"
+#include "ui/importprogress.h"
 #include "ui/listview.h"
 #include "ui/mainmenus.h"
 
@@ -73,9 +73,9 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
     standardButtonColour_ = QApplication::palette().color(QPalette::Button);
     buildControls();
     menus_ = new MainMenus(*this, *agenda_, services_);
-    importer_ = std::make_unique<CalendarImporter>(*agenda_, services_.calendarReader.isEmpty()
-                                                                 ? QCoreApplication::applicationFilePath()
-                                                                 : services_.calendarReader);
+    importer_ = std::make_unique<CalendarImporter>(
+        *agenda_, services_.calendarReader.isEmpty() ? QCoreApplication::applicationFilePath()
+                                                     : services_.calendarReader);
     importProgress_ = new ImportProgress(*importer_, this);
     connect(menus_, &MainMenus::importRequested, this, &Form1::importCalendarFile);
     connectEvents();

@@ -7,7 +7,6 @@
 
 #include "core/agenda.h"
 #include "operations/calendarimport.h"
-#include "ui/importprogress.h"
 #include "operations/operations.h"
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
@@ -19,6 +18,7 @@
 #include "support/windowrig.h"
 #include "ui/filedialogs.h"
 #include "ui/form1.h"
+#include "ui/importprogress.h"
 #include "ui/printcommand.h"
 
 namespace {
@@ -140,12 +140,12 @@ class ExportMenuTest : public QObject {
         QSignalSpy done(&form.importer(), &CalendarImporter::finished);
         form.importProgress().setDelay(0);  // the bar's second, not waited for here
         form.importCalendarFile(folder.file("invito.ics"));
-        QTRY_VERIFY_WITH_TIMEOUT(form.importProgress().dialog() &&
-                                     form.importProgress().dialog()->isVisible(),
-                                 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            form.importProgress().dialog() && form.importProgress().dialog()->isVisible(), 30000);
         QProgressDialog* bar = form.importProgress().dialog();
         QCOMPARE(bar->labelText(), "Lettura del calendario \"" +
-                                       QDir::toNativeSeparators(folder.file("invito.ics")) + "\"...");
+                                       QDir::toNativeSeparators(folder.file("invito.ics")) +
+                                       "\"...");
         QPushButton* cancel = bar->findChild<QPushButton*>();
         QVERIFY(cancel && cancel->text() == "Annulla");
         QTest::mouseClick(cancel, Qt::LeftButton);

@@ -8,7 +8,6 @@
 #include <QStorageInfo>
 #include <QtTest/QtTest>
 
-
 #include "core/agenda.h"
 #include "support/fakeclock.h"
 #include "support/records.h"

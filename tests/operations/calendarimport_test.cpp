@@ -164,17 +164,19 @@ class CalendarImportTest : public QObject {
     // calendar: each ends in a box, and the lists change only by what the
     // box offered.
     void hostileFilesEndInABox_data() {
-        QTest::addColumn<QString>("path");  // "<...>" made by the test
-        QTest::addColumn<QString>("box");   // what the last box says
+        QTest::addColumn<QString>("path");      // "<...>" made by the test
+        QTest::addColumn<QString>("box");       // what the last box says
         QTest::addColumn<QByteArray>("added");  // the appointment added before 30/3, if any
         const auto file = [](const char* name) { return corpus(name); };
         QTest::newRow("nested 20 deep")
-            << file("deep-nesting.ics")
-            << "il file contiene componenti annidati oltre 16 livelli." << QByteArray();
+            << file("deep-nesting.ics") << "il file contiene componenti annidati oltre 16 livelli."
+            << QByteArray();
         QTest::newRow("nested 500,000 deep, 10 MB")
-            << "<deep>" << "il file contiene componenti annidati oltre 16 livelli." << QByteArray();
+            << "<deep>"
+            << "il file contiene componenti annidati oltre 16 livelli." << QByteArray();
         QTest::newRow("a rule that never falls on a day")
-            << file("never-falls.ics") << "- 1 con una data o un'ora che non esiste" << QByteArray();
+            << file("never-falls.ics") << "- 1 con una data o un'ora che non esiste"
+            << QByteArray();
         QTest::newRow("dates and times that cannot exist")
             << file("impossible-dates.ics") << "- 3 con una data o un'ora che non esiste"
             << QByteArray();
@@ -189,19 +191,26 @@ class CalendarImportTest : public QObject {
             << QByteArray("9,3,\"Quasi mai\",\"\"\r\n");
         QTest::newRow("a title of 20,000 characters")
             << file("long-summary.ics") << "- 1 appuntamento"
-            << "10,3,\"Lungo " + QByteArray("abcdefghij").repeated(400).left(3993) + "\x85\",\"9:00\"\r\n";
+            << "10,3,\"Lungo " + QByteArray("abcdefghij").repeated(400).left(3993) +
+                   "\x85\",\"9:00\"\r\n";
         QTest::newRow("not iCalendar")
-            << "<text>Oggetto: invito\r\nCiao!\r\n" << "il contenuto non è in formato iCalendar."
-            << QByteArray();
-        QTest::newRow("empty") << "<text>\xEF\xBB\xBF \r\n" << "il file è vuoto." << QByteArray();
+            << "<text>Oggetto: invito\r\nCiao!\r\n"
+            << "il contenuto non è in formato iCalendar." << QByteArray();
+        QTest::newRow("empty") << "<text>\xEF\xBB\xBF \r\n"
+                               << "il file è vuoto." << QByteArray();
         QTest::newRow("no event")
             << "<text>BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:t\r\nEND:VTODO\r\nEND:VCALENDAR\r\n"
             << "il file non contiene eventi." << QByteArray();
-        QTest::newRow("50 MB") << "<50MB>" << "il file è troppo grande (50 MB" << QByteArray();
-        QTest::newRow("missing") << "<none>" << "il file non esiste." << QByteArray();
-        QTest::newRow("folder") << "<dir>" << "è una cartella, non un file." << QByteArray();
-        QTest::newRow("pipe") << "<fifo>" << "non è un file regolare." << QByteArray();
-        QTest::newRow("endless device") << "/dev/zero" << "non è un file regolare." << QByteArray();
+        QTest::newRow("50 MB") << "<50MB>"
+                               << "il file è troppo grande (50 MB" << QByteArray();
+        QTest::newRow("missing") << "<none>"
+                                 << "il file non esiste." << QByteArray();
+        QTest::newRow("folder") << "<dir>"
+                                << "è una cartella, non un file." << QByteArray();
+        QTest::newRow("pipe") << "<fifo>"
+                              << "non è un file regolare." << QByteArray();
+        QTest::newRow("endless device") << "/dev/zero"
+                                        << "non è un file regolare." << QByteArray();
     }
     void hostileFilesEndInABox() {
         QFETCH(QString, path);

@@ -66,8 +66,8 @@ class InsertTest : public QObject {
     // entries without a date.
     void manyAtOnceAsOneByOne() {
         QRandomGenerator random(2026);
-        const QStringList pool = {"3/2", "10/2", "10/2", "20/2", "1/1", "31/12", "boh", "29/2",
-                                  "15/6", "1/3"};
+        const QStringList pool = {"3/2",   "10/2", "10/2", "20/2", "1/1",
+                                  "31/12", "boh",  "29/2", "15/6", "1/3"};
         for (int round = 0; round < 1000; ++round) {
             const bool ascending = round % 2 == 0;
             QStringList rows;
@@ -78,10 +78,13 @@ class InsertTest : public QObject {
                 const QDate day = random.bounded(5) == 0
                                       ? QDate()
                                       : QDate(2026, random.bounded(1, 4), random.bounded(1, 29));
-                added.append({day,
-                              {day.isValid() ? QStringLiteral("%1/%2").arg(day.day()).arg(day.month())
-                                             : QStringLiteral("29/2"),
-                               QStringLiteral("nuova %1").arg(i), {}, {}}});
+                added.append(
+                    {day,
+                     {day.isValid() ? QStringLiteral("%1/%2").arg(day.day()).arg(day.month())
+                                    : QStringLiteral("29/2"),
+                      QStringLiteral("nuova %1").arg(i),
+                      {},
+                      {}}});
             }
             ListModel oneByOne(ListKind::Scadenze);
             oneByOne.replaceAll(datedEntries(rows));

@@ -78,11 +78,16 @@ struct FakeDesktop {
 
     // The services of a window whose files are in `dataFolder`.
     Form1Services services(FileDialogs* files, const QString& dataFolder) {
-        return Form1Services{&clock,   realBoxes ? realBoxes : &dialogs,
-                             files,    &viewer,
-                             &printer, fakePlayerFactory(sounds),
-                             &tray,    realDigestWindows ? nullptr : &presenter,
-                             nullptr,  dataFolder,
+        return Form1Services{&clock,
+                             realBoxes ? realBoxes : &dialogs,
+                             files,
+                             &viewer,
+                             &printer,
+                             fakePlayerFactory(sounds),
+                             &tray,
+                             realDigestWindows ? nullptr : &presenter,
+                             nullptr,
+                             dataFolder,
                              QStringLiteral(RICORDEL_PROGRAM)};
     }
 };
