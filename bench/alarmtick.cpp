@@ -35,9 +35,9 @@ class SkippingPresenter final : public ReminderPresenter {
 };
 
 bool writeAppointments(const QList<AgendaEntry>& entries) {
-    const QString name = QString::fromLatin1(listTraits(ListKind::Appuntamenti).fileName);
+    const QString name = QString::fromLatin1(listTraits(ListKind::Appointments).fileName);
     if (const auto error =
-            writeFileAtomically(name, serializeList(entries, ListKind::Appuntamenti))) {
+            writeFileAtomically(name, serializeList(entries, ListKind::Appointments))) {
         std::fprintf(stderr, "alarm_tick_32766: cannot write the file: %s\n", qPrintable(*error));
         return false;
     }

@@ -87,8 +87,8 @@ bool floorWrite(const QString& name, const QByteArray& bytes) {
 }
 
 // The save's order of files.
-constexpr ListKind kSaveOrder[] = {ListKind::Appuntamenti, ListKind::Scadenze,
-                                   ListKind::Ricorrenze};
+constexpr ListKind kSaveOrder[] = {ListKind::Appointments, ListKind::Deadlines,
+                                   ListKind::Anniversaries};
 
 std::vector<QByteArray> readSavedLists() {
     std::vector<QByteArray> files;

@@ -39,7 +39,7 @@
 #include "operations/operations.h"
 #include "ui/filedialogs.h"
 #include "ui/fonts.h"
-#include "ui/form1.h"
+#include "ui/mainwindow.h"
 #include "ui/printcommand.h"
 
 namespace bench {
@@ -318,7 +318,7 @@ int runStartupChild(int argc, char** argv) {
     if (emptyWindow || bareControls) {
         QMainWindow window;
         if (bareControls) buildBareControls(window, perList);
-        window.resize(Form1::kOuterSize);
+        window.resize(MainWindow::kOuterSize);
         window.show();
         if (!waitUntilExposed(window)) {
             std::fprintf(stderr, "the empty window never appeared\n");
@@ -344,9 +344,9 @@ int runStartupChild(int argc, char** argv) {
     const double appMs = elapsedMillis(timer);
     loadItalianTranslation(app);
     installFontSubstitutes();
-    Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer, silent, nullptr,
-                             &presenter, nullptr, QDir::currentPath(),
-                             QCoreApplication::applicationFilePath()});
+    MainWindow form(MainWindowServices{&clock, &dialogs, &files, &archiveViewer, &printer, silent,
+                                       nullptr, &presenter, nullptr, QDir::currentPath(),
+                                       QCoreApplication::applicationFilePath()});
     const double builtMs = elapsedMillis(timer);
     form.load();
     const double loadedMs = elapsedMillis(timer);

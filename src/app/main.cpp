@@ -21,7 +21,7 @@
 #include "operations/operations.h"
 #include "ui/filedialogs.h"
 #include "ui/fonts.h"
-#include "ui/form1.h"
+#include "ui/mainwindow.h"
 #include "ui/printcommand.h"
 #include "ui/widgetdialogs.h"
 
@@ -197,13 +197,14 @@ int main(int argc, char* argv[]) {
     SystemPrinterAccess printer;
     SystemTrayIcon tray;
     const auto notifications = makeSystemNotifications(&tray);
-    Form1 form(Form1Services{&clock, &dialogs, &files, &archiveViewer, &printer,
-                             systemSoundPlayerFactory(), &tray, nullptr, notifications.get(),
-                             QDir::currentPath(), QCoreApplication::applicationFilePath()});
+    MainWindow form(MainWindowServices{&clock, &dialogs, &files, &archiveViewer, &printer,
+                                       systemSoundPlayerFactory(), &tray, nullptr,
+                                       notifications.get(), QDir::currentPath(),
+                                       QCoreApplication::applicationFilePath()});
     dialogs.setParentWidget(&form);
     files.setParentWidget(&form);
 
-    QObject::connect(&instance, &SingleInstance::showRequested, &form, &Form1::openMainWindow);
+    QObject::connect(&instance, &SingleInstance::showRequested, &form, &MainWindow::openMainWindow);
     QObject::connect(&instance, &SingleInstance::importRequested, &form,
                      [&form](const QString& path) {
                          form.openMainWindow();

@@ -58,7 +58,7 @@ void Agenda::setListsModified(bool modified) {
 
 void Agenda::loadLists() {
     // Missing files are created empty, in this order.
-    for (ListKind kind : {ListKind::Scadenze, ListKind::Appuntamenti, ListKind::Ricorrenze}) {
+    for (ListKind kind : {ListKind::Deadlines, ListKind::Appointments, ListKind::Anniversaries}) {
         const QString name = QString::fromLatin1(listTraits(kind).fileName);
         if (QFile::exists(filePath(name))) continue;
         QFile f(filePath(name));

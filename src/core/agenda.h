@@ -35,7 +35,7 @@ class Agenda : public QObject {
 
     ListModel& list(ListKind kind) { return *lists_[static_cast<size_t>(kind)]; }
     const ListModel& list(ListKind kind) const { return *lists_[static_cast<size_t>(kind)]; }
-    ListModel& appointments() { return list(ListKind::Appuntamenti); }
+    ListModel& appointments() { return list(ListKind::Appointments); }
 
     // The current cell of each grid; the views share these selection models.
     QItemSelectionModel& selection(ListKind kind) {

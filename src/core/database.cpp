@@ -110,7 +110,7 @@ bool copyListsToDatabase(Agenda& agenda) {
 
     // Whatever happened, the copy ends showing the anniversaries' tab, the
     // last list it copies, as after a click on that tab.
-    agenda.showTab(tabOf(ListKind::Ricorrenze));
+    agenda.showTab(tabOf(ListKind::Anniversaries));
     agenda.selectCurrentList();
 
     if (failure) {

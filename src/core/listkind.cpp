@@ -7,11 +7,11 @@ namespace {
 // One row a list, in the order of ListKind.
 // clang-format off
 const ListTraits kTraits[3] = {
-    {ListKind::Appuntamenti, "Appuntamenti", "Ricordel", "Ricordel.dat", "Appuntamenti",
+    {ListKind::Appointments, "Appuntamenti", "Ricordel", "Ricordel.dat", "Appuntamenti",
      "Appuntamento", "", true, 4, &Settings::appointmentSound, {"DATA", "MESSAGGIO", "ORA", "ID"}},
-    {ListKind::Scadenze, "Scadenze", "Date", "Date.dat", "Scadenze", "Scadenza", "Scade ", false, 3,
+    {ListKind::Deadlines, "Scadenze", "Date", "Date.dat", "Scadenze", "Scadenza", "Scade ", false, 3,
      &Settings::deadlineSound, {"DATA", "MESSAGGIO", "", "ID"}},
-    {ListKind::Ricorrenze, "Ricorrenze", "Ricorrenze", "Ricorrenze.dat", "Ricorrenze", "Ricorrenza",
+    {ListKind::Anniversaries, "Ricorrenze", "Ricorrenze", "Ricorrenze.dat", "Ricorrenze", "Ricorrenza",
      "E' il Compleanno di ", false, 3, &Settings::anniversarySound, {"DATA", "MESSAGGIO", "", "ID"}},
 };
 // clang-format on
@@ -23,7 +23,7 @@ const ListTraits& listTraits(ListKind kind) {
 }
 
 ListKind kindForTab(int tab) {
-    return (tab >= 0 && tab <= 2) ? static_cast<ListKind>(tab) : ListKind::Appuntamenti;
+    return (tab >= 0 && tab <= 2) ? static_cast<ListKind>(tab) : ListKind::Appointments;
 }
 
 const ListTraits& traitsForTab(int tab) {

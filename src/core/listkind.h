@@ -7,10 +7,10 @@
 struct Settings;
 
 // The three lists, in the order the agenda keeps them.
-enum class ListKind { Appuntamenti = 0, Scadenze = 1, Ricorrenze = 2 };
+enum class ListKind { Appointments = 0, Deadlines = 1, Anniversaries = 2 };
 
-inline constexpr std::array<ListKind, 3> kAllListKinds{ListKind::Appuntamenti, ListKind::Scadenze,
-                                                       ListKind::Ricorrenze};
+inline constexpr std::array<ListKind, 3> kAllListKinds{ListKind::Appointments, ListKind::Deadlines,
+                                                       ListKind::Anniversaries};
 
 // Everything that differs between the lists' data, in one table, so the code
 // looks a trait up instead of switching on the kind. How a list looks on

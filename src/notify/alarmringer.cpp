@@ -23,11 +23,11 @@ AlarmRinger::AlarmRinger(Agenda& agenda, const Clock& clock, SoundPlayerFactory 
       engine_(new AlarmEngine(clock, this)),
       notice_(new AlarmNotice(notifications, this)) {
     engine_->setAppointmentsFile(
-        agenda_.filePath(QString::fromLatin1(listTraits(ListKind::Appuntamenti).fileName)));
+        agenda_.filePath(QString::fromLatin1(listTraits(ListKind::Appointments).fileName)));
     connect(engine_, &AlarmEngine::alarmsDue, this, &AlarmRinger::raiseAlarms);
     // A save of the appointments looks at the current minute again at once.
     connect(&agenda_, &Agenda::listSaved, this, [this](ListKind kind) {
-        if (kind == ListKind::Appuntamenti) engine_->appointmentsSaved();
+        if (kind == ListKind::Appointments) engine_->appointmentsSaved();
     });
 }
 

@@ -1,6 +1,6 @@
 #include "notify/windowreminderpresenter.h"
 
-#include "notify/msgassistant.h"
+#include "notify/messageassistant.h"
 #include "notify/reminderbox.h"
 
 WindowReminderPresenter::WindowReminderPresenter(SoundPlayerFactory makePlayer, QWidget* mainWindow)
@@ -21,7 +21,7 @@ bool WindowReminderPresenter::present(const QString& line, const QString& soundP
             if (!assistantPlayer_ && makePlayer_) assistantPlayer_ = makePlayer_();
             if (assistantPlayer_) assistantPlayer_->play(soundPath);
         }
-        MsgAssistant* msgAss1 = assistant_->assistant();
+        MessageAssistant* msgAss1 = assistant_->assistant();
         msgAss1->setAssistantText(line);
         msgAss1->showAssistant(2);
         return msgAss1->pressedButton() == 2;

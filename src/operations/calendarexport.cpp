@@ -164,13 +164,13 @@ class Builder {
         const int year = today_.year();
         const QString dateText = recordDateText(record);
         std::optional<QDate> date = entryDate(dateText, year);
-        if (kind == ListKind::Ricorrenze && !date && record.day == 29 && record.month == 2) {
+        if (kind == ListKind::Anniversaries && !date && record.day == 29 && record.month == 2) {
             int leapYear = year;
             while (!QDate::isLeapYear(leapYear)) --leapYear;
             date = QDate(leapYear, 2, 29);
         }
         if (!date) return false;
-        if (kind == ListKind::Appuntamenti && *date < today_ &&
+        if (kind == ListKind::Appointments && *date < today_ &&
             record.message.contains(QStringLiteral("(ny)"))) {
             date = entryDate(dateText, year + 1);  // 29/2 of a leap year: no day next year
             if (!date) return false;
@@ -187,7 +187,7 @@ class Builder {
         icalcomponent_add_property(event, icalproperty_new_categories(listTraits(kind).tabCaption));
 
         const std::optional<QTime> time =
-            kind == ListKind::Appuntamenti ? parseTimeText(record.time) : std::nullopt;
+            kind == ListKind::Appointments ? parseTimeText(record.time) : std::nullopt;
         if (time) {
             const QDateTime end = endOf(*date, *time);
             icalcomponent_add_property(event,
@@ -206,7 +206,7 @@ class Builder {
             icalcomponent_add_property(event, icalproperty_new_dtstart(dateValue(*date)));
             icalcomponent_add_property(event, icalproperty_new_dtend(dateValue(date->addDays(1))));
             // A time that is no time of day is still the user's note.
-            if (!record.time.trimmed().isEmpty() && kind == ListKind::Appuntamenti) {
+            if (!record.time.trimmed().isEmpty() && kind == ListKind::Appointments) {
                 const QByteArray note = "Ora: " + withoutControlCharacters(record.time).toUtf8();
                 icalcomponent_add_property(event, icalproperty_new_description(note.constData()));
             }
@@ -214,7 +214,7 @@ class Builder {
         // From 29 February, readers differ on what a plain yearly rule
         // means in common years; naming the day makes every one of them keep
         // it to leap years.
-        if (kind == ListKind::Ricorrenze)
+        if (kind == ListKind::Anniversaries)
             icalcomponent_add_property(event, icalproperty_new_rrule(icalrecurrencetype_from_string(
                                                   date->month() == 2 && date->day() == 29
                                                       ? "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=29"
@@ -269,9 +269,9 @@ class Builder {
 CalendarExport buildCalendarExport(const CalendarLists& lists, const Clock& clock,
                                    const QString& zoneId) {
     Builder builder(clock, zoneId);
-    builder.addList(ListKind::Appuntamenti, lists.appointments);
-    builder.addList(ListKind::Scadenze, lists.deadlines);
-    builder.addList(ListKind::Ricorrenze, lists.anniversaries);
+    builder.addList(ListKind::Appointments, lists.appointments);
+    builder.addList(ListKind::Deadlines, lists.deadlines);
+    builder.addList(ListKind::Anniversaries, lists.anniversaries);
     return builder.finish();
 }
 

@@ -149,7 +149,7 @@ CalendarImportPlan planCalendarImport(const CalendarReading& reading, const Agen
     }
     for (const ImportedEntry& e : reading.entries) {
         // An anniversary on 29 February waits for the leap years.
-        if (e.kind != ListKind::Ricorrenze && !entryDate(formatDateText(e.day, e.month), year)) {
+        if (e.kind != ListKind::Anniversaries && !entryDate(formatDateText(e.day, e.month), year)) {
             ++plan.noDay;
             continue;
         }
@@ -178,7 +178,7 @@ QString calendarImportText(const CalendarImportPlan& plan, const QString& path) 
         return QStringLiteral("Nessun evento da aggiungere dal file \"%1\".\n\n%2")
             .arg(name, leftOut);
     QString text = QStringLiteral("Dal file \"%1\" verranno aggiunti:").arg(name);
-    const int appointments = plan.count(ListKind::Appuntamenti);
+    const int appointments = plan.count(ListKind::Appointments);
     if (appointments > 0)
         text += "\n- " + countedText(appointments, "appuntamento", "appuntamenti");
     if (plan.nextOccurrences > 0)
@@ -186,9 +186,9 @@ QString calendarImportText(const CalendarImportPlan& plan, const QString& path) 
                     ? QStringLiteral(" (1 è la prossima data di un evento ripetuto)")
                     : QStringLiteral(" (%1 sono la prossima data di un evento ripetuto)")
                           .arg(plan.nextOccurrences);
-    if (const int n = plan.count(ListKind::Scadenze))
+    if (const int n = plan.count(ListKind::Deadlines))
         text += "\n- " + countedText(n, "scadenza", "scadenze");
-    if (const int n = plan.count(ListKind::Ricorrenze))
+    if (const int n = plan.count(ListKind::Anniversaries))
         text += "\n- " + countedText(n, "ricorrenza", "ricorrenze");
     if (!leftOut.isEmpty()) text += "\n\n" + leftOut;
     return text + QStringLiteral("\n\nAggiungerli alle liste?");

@@ -273,14 +273,14 @@ class Reader {
         }
         const bool yearly = rule && isYearlyOnSameDay(recurrence, start);
         const ListKind kind =
-            named ? *named : (yearly ? ListKind::Ricorrenze : ListKind::Appuntamenti);
+            named ? *named : (yearly ? ListKind::Anniversaries : ListKind::Appointments);
 
         LocalStart when = toLocal(start, zone_);
         if (!when.date.isValid()) {
             ++reading_.invalid;
             return;
         }
-        if (kind == ListKind::Ricorrenze && yearly) {
+        if (kind == ListKind::Anniversaries && yearly) {
             // An anniversary has no year: only one that starts after the
             // window is left out. 29 February stays, for the leap years.
             if (when.date > lastDay_) {
@@ -319,7 +319,7 @@ class Reader {
         entry.repeated = rule && !yearly;
         entry.message = listText(icalcomponent_get_summary(event));
         if (entry.message.isEmpty()) entry.message = calendarTitle(QString());
-        if (kind == ListKind::Appuntamenti) {
+        if (kind == ListKind::Appointments) {
             if (when.time) {
                 entry.time = formatTimeText(*when.time);
             } else if (named) {
@@ -640,7 +640,7 @@ std::optional<CalendarReading> decodeCalendarReading(const QByteArray& bytes) {
         e.time = cleanCellText(QString::fromUtf8(fields[5]));
         e.message = cleanCellText(QString::fromUtf8(fields[6]));
         if (e.time.size() > kMaxImportedText || e.message.size() > kMaxImportedText ||
-            (!e.time.isEmpty() && e.kind != ListKind::Appuntamenti))
+            (!e.time.isEmpty() && e.kind != ListKind::Appointments))
             return std::nullopt;
         reading.entries << e;
     }

@@ -41,7 +41,7 @@ inline constexpr qint64 kMaxCalendarFileBytes = 16 * 1024 * 1024;
 inline constexpr int kMaxCalendarNesting = 16;
 
 struct ImportedEntry {
-    ListKind kind = ListKind::Appuntamenti;
+    ListKind kind = ListKind::Appointments;
     int day = 0;
     int month = 0;
     QString message;

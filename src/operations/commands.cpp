@@ -50,7 +50,7 @@ bool saveLists(Agenda& agenda, std::initializer_list<ListKind> order) {
 bool saveAll(Agenda& agenda) {
     sortAppointments(agenda);
     const bool saved =
-        saveLists(agenda, {ListKind::Appuntamenti, ListKind::Scadenze, ListKind::Ricorrenze});
+        saveLists(agenda, {ListKind::Appointments, ListKind::Deadlines, ListKind::Anniversaries});
     agenda.showTab(agenda.currentTab());
     agenda.selectCurrentList();
     paintUrgencyColours(agenda);
@@ -66,8 +66,8 @@ void askToSaveOnExit(Agenda& agenda) {
         return;
     }
     sortAppointments(agenda);
-    saveLists(agenda, {ListKind::Scadenze, ListKind::Ricorrenze, ListKind::Appuntamenti});
-    agenda.showTab(tabOf(ListKind::Appuntamenti));
+    saveLists(agenda, {ListKind::Deadlines, ListKind::Anniversaries, ListKind::Appointments});
+    agenda.showTab(tabOf(ListKind::Appointments));
     agenda.selectCurrentList();
 }
 

@@ -4,7 +4,7 @@
 #include "core/dialogs.h"
 #include "core/listmodel.h"
 
-RowCommand::RowCommand(Agenda& agenda) : RowCommand(agenda, ListKind::Appuntamenti) {}
+RowCommand::RowCommand(Agenda& agenda) : RowCommand(agenda, ListKind::Appointments) {}
 
 RowCommand::RowCommand(Agenda& agenda, ListKind kind) : agenda_(agenda), list_(agenda.list(kind)) {
     const int row = agenda.currentRow(kind);
@@ -36,9 +36,9 @@ bool RowCommand::confirmedStillThere() const {
 }
 
 bool saveAppointmentsList(Agenda& agenda) {
-    const bool saved = agenda.saveList(ListKind::Appuntamenti);
+    const bool saved = agenda.saveList(ListKind::Appointments);
     // Saved from another tab, the command ends as a click on that tab.
-    if (agenda.currentTab() != tabOf(ListKind::Appuntamenti)) agenda.showTab(agenda.currentTab());
+    if (agenda.currentTab() != tabOf(ListKind::Appointments)) agenda.showTab(agenda.currentTab());
     agenda.selectCurrentList();
     return saved;
 }

@@ -12,7 +12,7 @@ KeyAction actionForKey(ListKind kind, int key, bool onEntry) {
         case Qt::Key_Delete:
             return onEntry ? KeyAction::ClearCell : KeyAction::None;
         case Qt::Key_F5:
-            return kind == ListKind::Appuntamenti ? KeyAction::Save : KeyAction::None;
+            return kind == ListKind::Appointments ? KeyAction::Save : KeyAction::None;
         default:
             return KeyAction::None;
     }

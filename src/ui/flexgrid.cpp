@@ -1,5 +1,7 @@
 #include "ui/flexgrid.h"
 
+#include "notify/twips.h"
+
 #include <QColor>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -98,10 +100,6 @@ FlexGrid::FlexGrid(ListModel& model, QItemSelectionModel& selection, QWidget* pa
     header->viewport()->installEventFilter(this);
 
     setAccessibleName(QString::fromUtf8(model.traits().tabCaption));
-}
-
-int FlexGrid::twipsToPixels(int twips, int dpi) {
-    return static_cast<int>((static_cast<qint64>(twips) * dpi + 720) / 1440);
 }
 
 int FlexGrid::characterCode(QChar ch) {

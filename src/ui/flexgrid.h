@@ -23,7 +23,6 @@ class FlexGrid : public QTableView {
     void layoutColumns();
 
     // 1440 twips make an inch.
-    static int twipsToPixels(int twips, int dpi);
 
     // The Windows-1252 code of a typed character: its byte, or 63 ("?") for a
     // printable character the code page has no byte for, as the list file

@@ -10,10 +10,10 @@ namespace {
 // One row a list, in the order of ListKind.
 // clang-format off
 const ListViewTraits kViewTraits[3] = {
-    {ListKind::Appuntamenti, "FGrid1", qRgb(128, 255, 255), qRgb(192, 255, 255),
+    {ListKind::Appointments, "FGrid1", qRgb(128, 255, 255), qRgb(192, 255, 255),
      {950, 5000, 800, 0}},
-    {ListKind::Scadenze, "FGrid2", qRgb(128, 255, 128), qRgb(192, 255, 192), {930, 5800, 0, 0}},
-    {ListKind::Ricorrenze, "FGrid3", qRgb(255, 255, 128), qRgb(255, 255, 192), {930, 5800, 0, 0}},
+    {ListKind::Deadlines, "FGrid2", qRgb(128, 255, 128), qRgb(192, 255, 192), {930, 5800, 0, 0}},
+    {ListKind::Anniversaries, "FGrid3", qRgb(255, 255, 128), qRgb(255, 255, 192), {930, 5800, 0, 0}},
 };
 // clang-format on
 

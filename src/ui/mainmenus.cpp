@@ -17,10 +17,10 @@
 #include "core/listkind.h"
 #include "operations/calendarexport.h"
 #include "operations/operations.h"
+#include "ui/backgroundchooser.h"
 #include "ui/filedialogs.h"
-#include "ui/form1.h"
-#include "ui/formcarica.h"
-#include "ui/formgg.h"
+#include "ui/mainwindow.h"
+#include "ui/noticedaysdialog.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ QMenu* addMenu(QMenuBar* bar, QMenu* parent, const char* name, const QString& ti
 
 }  // namespace
 
-MainMenus::MainMenus(QMainWindow& window, Agenda& agenda, const Form1Services& services)
+MainMenus::MainMenus(QMainWindow& window, Agenda& agenda, const MainWindowServices& services)
     : QObject(&window), window_(window), agenda_(agenda), services_(services) {
     QMenuBar* bar = window.menuBar();
     bar->setObjectName(QStringLiteral("Form1MenuBar"));
@@ -120,9 +120,9 @@ void MainMenus::buildSettingsMenu(QMenu* settings) {
         const char* caption;
         QString Settings::*sound;
     } soundItems[] = {
-        {"mnuAppuntamenti", "Appuntamenti", listTraits(ListKind::Appuntamenti).sound},
-        {"mnuScadenze", "Scadenze", listTraits(ListKind::Scadenze).sound},
-        {"mnuRicorrenze", "Ricorrenze", listTraits(ListKind::Ricorrenze).sound},
+        {"mnuAppuntamenti", "Appuntamenti", listTraits(ListKind::Appointments).sound},
+        {"mnuScadenze", "Scadenze", listTraits(ListKind::Deadlines).sound},
+        {"mnuRicorrenze", "Ricorrenze", listTraits(ListKind::Anniversaries).sound},
         {"mnuAllarme", "Allarme", &Settings::alarmSound},
     };
     for (const auto& item : soundItems) {
@@ -185,8 +185,8 @@ void MainMenus::toggleNewMessageBoxes() {
 }
 
 void MainMenus::chooseBackground() {
-    FormCarica chooser(agenda_, &window_);
-    connect(&chooser, &FormCarica::backgroundChosen, this, &MainMenus::backgroundChosen);
+    BackgroundChooser chooser(agenda_, &window_);
+    connect(&chooser, &BackgroundChooser::backgroundChosen, this, &MainMenus::backgroundChosen);
     chooser.exec();
 }
 

@@ -11,7 +11,7 @@ class QAction;
 class QActionGroup;
 class QMainWindow;
 class QMenu;
-struct Form1Services;
+struct MainWindowServices;
 
 // The main window's menus: the menu bar ("&Impostazioni", "&Visualizza",
 // "?"), the "&Sposta" popup of the appointments and the notification-area
@@ -20,7 +20,7 @@ struct Form1Services;
 class MainMenus final : public QObject {
     Q_OBJECT
   public:
-    MainMenus(QMainWindow& window, Agenda& agenda, const Form1Services& services);
+    MainMenus(QMainWindow& window, Agenda& agenda, const MainWindowServices& services);
 
     QMenu* postponeMenu() const { return postpone_; }
     QMenu* trayMenu() const { return tray_; }
@@ -47,7 +47,7 @@ class MainMenus final : public QObject {
 
     QMainWindow& window_;
     Agenda& agenda_;
-    const Form1Services& services_;
+    const MainWindowServices& services_;
     QMenu* postpone_ = nullptr;
     QMenu* tray_ = nullptr;
     QAction* sortAscending_ = nullptr;

@@ -17,8 +17,8 @@
 #include "support/tempfolder.h"
 #include "support/windowrig.h"
 #include "ui/filedialogs.h"
-#include "ui/form1.h"
 #include "ui/importprogress.h"
+#include "ui/mainwindow.h"
 #include "ui/printcommand.h"
 
 namespace {
@@ -51,7 +51,7 @@ class ExportMenuTest : public QObject {
         folder.write("Date.dat", listFile({{25, 12, "Scade bollo"}}));
         FakeDesktop desktop;
         SaveAnswers files;
-        Form1 form(desktop.services(&files, folder.path()));
+        MainWindow form(desktop.services(&files, folder.path()));
         ScriptedDialogs& dialogs = desktop.dialogs;
         form.load();
 
@@ -102,7 +102,7 @@ class ExportMenuTest : public QObject {
                      "SUMMARY:Riunione\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
         FakeDesktop desktop;
         SaveAnswers files;
-        Form1 form(desktop.services(&files, folder.path()));
+        MainWindow form(desktop.services(&files, folder.path()));
         form.load();
 
         const QList<QAction*> items = form.findChild<QMenu*>("mnuDebug")->actions();
@@ -133,9 +133,9 @@ class ExportMenuTest : public QObject {
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         FakeDesktop desktop;
         SaveAnswers files;
-        Form1Services services = desktop.services(&files, folder.path());
+        MainWindowServices services = desktop.services(&files, folder.path());
         services.calendarReader = folder.file("lento.sh");
-        Form1 form(services);
+        MainWindow form(services);
         form.load();
         QSignalSpy done(&form.importer(), &CalendarImporter::finished);
         form.importProgress().setDelay(0);  // the bar's second, not waited for here

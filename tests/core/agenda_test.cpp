@@ -40,7 +40,7 @@ class AgendaTest : public QObject {
         agenda.loadLists();
         QCOMPARE(agenda.appointments().entryCount(), 2);
         QCOMPARE(agenda.appointments().entry(0), (AgendaEntry{"7/3", "Dentista", "10:30", {}}));
-        QCOMPARE(agenda.list(ListKind::Ricorrenze).entry(0).message,
+        QCOMPARE(agenda.list(ListKind::Anniversaries).entry(0).message,
                  QString::fromUtf16(u"E' il Compleanno di Niccolò"));
 
         // Files written back hold the same bytes; the leap day survives a common year.
@@ -58,10 +58,10 @@ class AgendaTest : public QObject {
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
         agenda.loadLists();
-        agenda.list(ListKind::Ricorrenze).append({"2/2", "x", "", {}});
+        agenda.list(ListKind::Anniversaries).append({"2/2", "x", "", {}});
         agenda.appointments().append({"1/1", "y", "", {}});
         agenda.setListsModified(true);
-        QVERIFY(agenda.saveList(ListKind::Scadenze));
+        QVERIFY(agenda.saveList(ListKind::Deadlines));
         QVERIFY(!agenda.listsModified());
         QCOMPARE(folder.read("Ricorrenze.dat"), QByteArray());
         QCOMPARE(folder.read("Ricordel.dat"), QByteArray());
@@ -74,13 +74,13 @@ class AgendaTest : public QObject {
         Agenda agenda(clock, dialogs, folder.path());
         folder.write("Date.dat", listFile({{1, 1, "vecchio"}}));
         agenda.loadLists();
-        agenda.list(ListKind::Scadenze).append({"2/2", "nuovo", "", {}});
+        agenda.list(ListKind::Deadlines).append({"2/2", "nuovo", "", {}});
         agenda.setListsModified(true);
         // A folder where the file's temporary copy must go cannot take it
         // when the file itself has been replaced by a folder.
         QVERIFY(QFile::remove(folder.file("Date.dat")));
         QVERIFY(QDir(folder.path()).mkdir("Date.dat"));
-        QVERIFY(!agenda.saveList(ListKind::Scadenze));
+        QVERIFY(!agenda.saveList(ListKind::Deadlines));
         QVERIFY(agenda.listsModified());
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(dialogs.shown[0].text.contains("Date.dat"));
@@ -120,11 +120,11 @@ class AgendaTest : public QObject {
         agenda.showTab(2);  // selected already, yet announced
         QCOMPARE(spy.size(), 2);
         agenda.selectCurrentList();
-        QCOMPARE(agenda.currentKind(), ListKind::Ricorrenze);
-        QCOMPARE(agenda.currentRow(ListKind::Ricorrenze), -1);
-        agenda.list(ListKind::Ricorrenze).append({"1/1", "x", "", {}});
-        agenda.setCurrentCell(ListKind::Ricorrenze, 0, 1);
-        QCOMPARE(agenda.currentRow(ListKind::Ricorrenze), 0);
+        QCOMPARE(agenda.currentKind(), ListKind::Anniversaries);
+        QCOMPARE(agenda.currentRow(ListKind::Anniversaries), -1);
+        agenda.list(ListKind::Anniversaries).append({"1/1", "x", "", {}});
+        agenda.setCurrentCell(ListKind::Anniversaries, 0, 1);
+        QCOMPARE(agenda.currentRow(ListKind::Anniversaries), 0);
     }
 };
 

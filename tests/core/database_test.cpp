@@ -107,11 +107,11 @@ void DatabaseTest::cleanup() {
 }
 
 void DatabaseTest::fillLists() {
-    ListModel& appointments = agenda_->list(ListKind::Appuntamenti);
+    ListModel& appointments = agenda_->list(ListKind::Appointments);
     appointments.append(makeEntry("7/3", "Dentista", "9:30"));
     appointments.append(makeEntry("8/3", "Senza ora"));
     appointments.append(makeEntry("9/3", "Riunione è lunga", "14:00"));
-    ListModel& deadlines = agenda_->list(ListKind::Scadenze);
+    ListModel& deadlines = agenda_->list(ListKind::Deadlines);
     deadlines.append(makeEntry("31/3", "Scade bollo"));
     deadlines.append(makeEntry("", ""));  // a row whose cells were emptied by hand
 }
@@ -150,8 +150,8 @@ void DatabaseTest::copiesEveryListInGridOrder() {
     QCOMPARE(db.rows("Ricorrenze").size(), 0);
 
     // The grids are only read.
-    QCOMPARE(agenda_->list(ListKind::Appuntamenti).entryCount(), 3);
-    QCOMPARE(agenda_->list(ListKind::Scadenze).entry(0), makeEntry("31/3", "Scade bollo"));
+    QCOMPARE(agenda_->list(ListKind::Appointments).entryCount(), 3);
+    QCOMPARE(agenda_->list(ListKind::Deadlines).entry(0), makeEntry("31/3", "Scade bollo"));
 }
 
 void DatabaseTest::secondRunAppendsTheSameRowsAgain() {
@@ -175,7 +175,7 @@ void DatabaseTest::secondRunAppendsTheSameRowsAgain() {
 }
 
 void DatabaseTest::copyEndsShowingTheAnniversaries() {
-    agenda_->list(ListKind::Ricorrenze).append(makeEntry("2/6", "E' il Compleanno di Anna"));
+    agenda_->list(ListKind::Anniversaries).append(makeEntry("2/6", "E' il Compleanno di Anna"));
     agenda_->selectTab(1);
     agenda_->selectCurrentList();
     QSignalSpy tabs(&*agenda_, &Agenda::currentTabChanged);
@@ -185,7 +185,7 @@ void DatabaseTest::copyEndsShowingTheAnniversaries() {
     for (const QList<QVariant>& args : tabs) selected << args.at(0).toInt();
     QCOMPARE(selected, QList<int>{2});  // as after a click on that tab
     QCOMPARE(agenda_->currentTab(), 2);
-    QCOMPARE(agenda_->currentKind(), ListKind::Ricorrenze);
+    QCOMPARE(agenda_->currentKind(), ListKind::Anniversaries);
 
     Reader db(folder_->path());
     const QList<StoredRow> rows = db.rows("Ricorrenze");

@@ -44,14 +44,14 @@ class ListFilesTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void goldenRecords() {
-        QCOMPARE(serializeList(entries({{"7/3", "Dentista", "10:30", {}}}), ListKind::Appuntamenti),
+        QCOMPARE(serializeList(entries({{"7/3", "Dentista", "10:30", {}}}), ListKind::Appointments),
                  listFile({{7, 3, "Dentista", "10:30"}}));
-        QCOMPARE(serializeList(entries({{"25/12", "Scade bollo", {}, {}}}), ListKind::Scadenze),
+        QCOMPARE(serializeList(entries({{"25/12", "Scade bollo", {}, {}}}), ListKind::Deadlines),
                  listFile({{25, 12, "Scade bollo"}}));
         // The other lists carry no time, whatever the cell holds.
-        QCOMPARE(serializeList(entries({{"1/1", "x", "9:00", {}}}), ListKind::Ricorrenze),
+        QCOMPARE(serializeList(entries({{"1/1", "x", "9:00", {}}}), ListKind::Anniversaries),
                  listFile({{1, 1, "x"}}));
-        QCOMPARE(serializeList({}, ListKind::Appuntamenti), QByteArray());
+        QCOMPARE(serializeList({}, ListKind::Appointments), QByteArray());
     }
 
     void dateTextsAreWrittenAsNumbers() {
@@ -61,7 +61,7 @@ class ListFilesTest : public QObject {
                                                 {"7/3/2025", "d", "", {}},
                                                 {"", "e", "", {}},
                                                 {"29/2", "f", "", {}}}),
-                                       ListKind::Appuntamenti);
+                                       ListKind::Appointments);
         QCOMPARE(out, listFile({{7, 3, "a", ""},
                                 {0, 0, "b", ""},
                                 {0, 0, "c", ""},
@@ -133,17 +133,17 @@ class ListFilesTest : public QObject {
 
     void textsThatWouldBreakAFileAreCleaned() {
         const auto out = serializeList(entries({{"1/2", "dice \"ciao\"\tpoi\r\nfine", "9:00", {}}}),
-                                       ListKind::Appuntamenti);
+                                       ListKind::Appointments);
         QCOMPARE(out, listFile({{1, 2, "dice 'ciao' poi  fine", "9:00"}}));
-        QCOMPARE(parseListRecords(out, ListKind::Appuntamenti).size(), 1);
+        QCOMPARE(parseListRecords(out, ListKind::Appointments).size(), 1);
         QCOMPARE(serializeList(entries({{"1/2", QString::fromUtf16(u"日本"), "", {}}}),
-                               ListKind::Scadenze),
+                               ListKind::Deadlines),
                  listFile({{1, 2, "??"}}));
     }
 
     void otherWritersLeadingZerosAndSpaces() {
         const auto r =
-            parseListRecords(" 07 , 03 ,  \"Dentista\" ,\"10:30\"\r\n", ListKind::Appuntamenti);
+            parseListRecords(" 07 , 03 ,  \"Dentista\" ,\"10:30\"\r\n", ListKind::Appointments);
         QCOMPARE(r.size(), 1);
         QCOMPARE(recordDateText(r[0]), QString("7/3"));
         QCOMPARE(r[0].message, QString("Dentista"));
@@ -169,23 +169,23 @@ class ListFilesTest : public QObject {
     void damagedContentKeepsEveryRecord() {
         QFETCH(QByteArray, bytes);
         QFETCH(int, records);
-        const auto r = parseListRecords(bytes, ListKind::Appuntamenti);
+        const auto r = parseListRecords(bytes, ListKind::Appointments);
         QCOMPARE(r.size(), records);
         // What was read writes back to a file that reads the same.
         QList<AgendaEntry> list;
-        for (const auto& rec : r) list.append(entryFromRecord(rec, ListKind::Appuntamenti));
-        const QByteArray again = serializeList(list, ListKind::Appuntamenti);
-        QCOMPARE(parseListRecords(again, ListKind::Appuntamenti).size(), records);
+        for (const auto& rec : r) list.append(entryFromRecord(rec, ListKind::Appointments));
+        const QByteArray again = serializeList(list, ListKind::Appointments);
+        QCOMPARE(parseListRecords(again, ListKind::Appointments).size(), records);
     }
 
     void damagedDetails() {
-        auto r = parseListRecords("99999,-70000,\"a\",\"\"\r\n", ListKind::Appuntamenti);
+        auto r = parseListRecords("99999,-70000,\"a\",\"\"\r\n", ListKind::Appointments);
         QCOMPARE(r[0].day, qint16(0));
         QCOMPARE(r[0].month, qint16(0));
-        r = parseListRecords("1,2,\"a\",\"9:00\",\"b\",c\r\n", ListKind::Appuntamenti);
+        r = parseListRecords("1,2,\"a\",\"9:00\",\"b\",c\r\n", ListKind::Appointments);
         QCOMPARE(r[0].message, QString("a,b,c"));  // nothing read is dropped
         QCOMPARE(r[0].time, QString("9:00"));
-        r = parseListRecords("1,2,\"aperto\r\n3,4,\"b\",\"\"\r\n", ListKind::Appuntamenti);
+        r = parseListRecords("1,2,\"aperto\r\n3,4,\"b\",\"\"\r\n", ListKind::Appointments);
         QCOMPARE(r[0].message, QString("aperto"));
         QCOMPARE(r[1].message, QString("b"));
     }
@@ -193,7 +193,7 @@ class ListFilesTest : public QObject {
     void tenMegabyteLine() {
         QByteArray big =
             "1,2,\"" + QByteArray(10 * 1024 * 1024, 'x') + "\",\"\"\r\n4,5,\"y\",\"\"\r\n";
-        const auto r = parseListRecords(big, ListKind::Appuntamenti);
+        const auto r = parseListRecords(big, ListKind::Appointments);
         QCOMPARE(r.size(), 2);
         QCOMPARE(r[0].message.size(), 10 * 1024 * 1024);
     }

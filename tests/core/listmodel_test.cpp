@@ -11,7 +11,7 @@ class ListModelTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void behavesAsAModelThroughEveryChange() {
-        ListModel model(ListKind::Appuntamenti);
+        ListModel model(ListKind::Appointments);
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.columnCount(), 4);
@@ -35,7 +35,7 @@ class ListModelTest : public QObject {
     }
 
     void headersFollowTheList() {
-        ListModel a(ListKind::Appuntamenti), s(ListKind::Scadenze);
+        ListModel a(ListKind::Appointments), s(ListKind::Deadlines);
         QStringList ha, hs;
         for (int c = 0; c < 4; ++c) {
             ha << a.headerData(c, Qt::Horizontal).toString();
@@ -46,14 +46,14 @@ class ListModelTest : public QObject {
     }
 
     void editingCleansText() {
-        ListModel model(ListKind::Scadenze);
+        ListModel model(ListKind::Deadlines);
         model.append({"1/1", "", "", {}});
         QVERIFY(model.setData(model.index(0, 1), "a\"b\tc"));
         QCOMPARE(model.text(0, 1), QString("a'b c"));
     }
 
     void reorderMovesTextsButNotIdsOrColours() {
-        ListModel model(ListKind::Appuntamenti);
+        ListModel model(ListKind::Appointments);
         model.append({"2/1", "secondo", "9:00", "id-a"});
         model.append({"1/1", "primo", "", "id-b"});
         model.setCellBackground(0, 0, 0xFFFF0000);
@@ -159,7 +159,7 @@ class ListModelTest : public QObject {
     }
 
     void paintingColoursThreeColumnsAndSignalsOnce() {
-        ListModel model(ListKind::Appuntamenti);
+        ListModel model(ListKind::Appointments);
         for (int i = 0; i < 3; ++i) model.append({"1/1", "m", "", {}});
         model.setCellBackground(1, 3, 0xFF0000FF);
         QSignalSpy spy(&model, &QAbstractItemModel::dataChanged);

@@ -89,7 +89,7 @@ class StorageFailureTest : public QObject {
         }
         {
             Scene scene(folder);
-            QCOMPARE(scene.agenda.list(ListKind::Scadenze).entryCount(), 1);
+            QCOMPARE(scene.agenda.list(ListKind::Deadlines).entryCount(), 1);
             scene.editAndSaveEverything(3);
             scene.checkTold();
             scene.agenda.settings().daysOfNotice = 9;

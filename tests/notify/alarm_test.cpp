@@ -149,7 +149,7 @@ void AlarmTest::indexReadFromTheFileMatchesTheRecords() {
         for (const AlarmIndex::Due& d : due) out << QString::number(d.minute) + ' ' + d.message;
         return out;
     };
-    const QList<ListRecord> records = parseListRecords(content, ListKind::Appuntamenti);
+    const QList<ListRecord> records = parseListRecords(content, ListKind::Appointments);
     for (int year : {2026, 2028})
         QCOMPARE(all(AlarmIndex(content, year), year), all(AlarmIndex(records, year), year));
 }

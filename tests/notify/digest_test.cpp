@@ -11,7 +11,7 @@
 #include "core/settings.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/digest.h"
-#include "notify/msgassistant.h"
+#include "notify/messageassistant.h"
 #include "notify/reminderbox.h"
 #include "support/corpus.h"
 #include "support/notifierrig.h"
@@ -94,13 +94,13 @@ void DigestTest::labelsAndTimes() {
         record(7, 3, "Dentista", "9:30"), record(7, 3, "Senza ora"),
         record(8, 3, "Riunione", "14:00"), record(10, 3, "Cena", "20:00")};
     const QStringList lines =
-        gatherListLines(appointments, ListKind::Appuntamenti, kToday, notice(5).daysOfNotice);
+        gatherListLines(appointments, ListKind::Appointments, kToday, notice(5).daysOfNotice);
     QCOMPARE(lines, QStringList({"Oggi  Dentista   Ore 9:30", "Oggi  Senza ora",
                                  "Domani  Riunione   Ore 14:00",
                                  QString::fromUtf8("Martedì Cena   Ore 20:00")}));
     // Deadlines and anniversaries never show a time, whatever the record holds.
     const QStringList deadlines =
-        gatherListLines({record(13, 3, "Scade bollo", "9:30")}, ListKind::Scadenze, kToday, 6);
+        gatherListLines({record(13, 3, "Scade bollo", "9:30")}, ListKind::Deadlines, kToday, 6);
     QCOMPARE(deadlines, QStringList{QString::fromUtf8("Venerdì Scade bollo")});
     QCOMPARE(reminderLabel(2, QDate(2026, 3, 14)), "Sabato");
     QCOMPARE(reminderLabel(3, QDate(2026, 3, 8)), "Domenica");
@@ -128,12 +128,12 @@ void DigestTest::undatedAndPastRecordsAreLeftOut() {
     const QList<ListRecord> records{record(6, 3, "Ieri"),      record(0, 0, "Zero"),
                                     record(29, 2, "Bisesto"),  record(31, 4, "Mai"),
                                     record(-7, 3, "Negativo"), record(7, 3, "Valido")};
-    QCOMPARE(gatherListLines(records, ListKind::Ricorrenze, kToday, 400),
+    QCOMPARE(gatherListLines(records, ListKind::Anniversaries, kToday, 400),
              QStringList{"Oggi  Valido"});
     // On 31 December the 1 January of the list is this year's, long past.
-    QVERIFY(
-        gatherListLines({record(1, 1, "Capodanno")}, ListKind::Ricorrenze, QDate(2026, 12, 31), 5)
-            .isEmpty());
+    QVERIFY(gatherListLines({record(1, 1, "Capodanno")}, ListKind::Anniversaries,
+                            QDate(2026, 12, 31), 5)
+                .isEmpty());
 }
 
 // The files are read record by record: the lines are those of the records
@@ -155,10 +155,11 @@ void DigestTest::filesGiveTheLinesOfTheirRecords() {
     for (ListKind kind : kAllListKinds) folder.write(listTraits(kind).fileName, bytes);
     for (const QDate& today : {kToday, QDate(2026, 12, 30), QDate(2028, 2, 28)}) {
         const Settings settings = notice(40);
-        QCOMPARE(gatherRemindersFromFiles(QDir(folder.path()), today, settings),
-                 gatherReminders(parseListRecords(bytes, ListKind::Scadenze),
-                                 parseListRecords(bytes, ListKind::Appuntamenti),
-                                 parseListRecords(bytes, ListKind::Ricorrenze), today, settings));
+        QCOMPARE(
+            gatherRemindersFromFiles(QDir(folder.path()), today, settings),
+            gatherReminders(parseListRecords(bytes, ListKind::Deadlines),
+                            parseListRecords(bytes, ListKind::Appointments),
+                            parseListRecords(bytes, ListKind::Anniversaries), today, settings));
     }
 }
 
@@ -168,9 +169,9 @@ void DigestTest::presentationOrder() {
     lists.anniversaries = {"r1", "r2", "r3"};
     QList<ReminderSection> up = orderForPresentation(lists, true);
     QCOMPARE(up.size(), 2);  // no appointments: no section for them
-    QCOMPARE(up[0].kind, ListKind::Ricorrenze);
+    QCOMPARE(up[0].kind, ListKind::Anniversaries);
     QCOMPARE(up[0].lines, QStringList({"r1", "r2", "r3"}));
-    QCOMPARE(up[1].kind, ListKind::Scadenze);
+    QCOMPARE(up[1].kind, ListKind::Deadlines);
     QList<ReminderSection> down = orderForPresentation(lists, false);
     QCOMPARE(down[0].lines, QStringList({"r3", "r2", "r1"}));
     QCOMPARE(down[1].lines, QStringList({"s2", "s1"}));
@@ -188,7 +189,7 @@ void DigestTest::showRemindersReadsTheFilesWithEachListsSound() {
     s.appointmentSound = rig.folder.file("manca.wav");  // names no file: no sound
     s.anniversarySound = QString();
     // What the grid holds but the file does not is not announced.
-    rig.agenda.list(ListKind::Appuntamenti).append({"7/3", "Non salvato", "10:00", {}});
+    rig.agenda.list(ListKind::Appointments).append({"7/3", "Non salvato", "10:00", {}});
 
     rig.notifier->showReminders();
     QCOMPARE(rig.presenter.lines,
@@ -316,7 +317,7 @@ void DigestTest::assistantDrivenByItsButtons() {
     QStringList seen;
     QStringList presses{"Button2", "Button1"};
     bool wired = false;
-    auto press = [&](MsgAssistant* assistant) {
+    auto press = [&](MessageAssistant* assistant) {
         seen << assistant->assistantText();
         QVERIFY(assistant->isVisible());
         QTest::mouseClick(assistant->findChild<QPushButton*>(presses.takeFirst()), Qt::LeftButton);
@@ -326,8 +327,8 @@ void DigestTest::assistantDrivenByItsButtons() {
     connect(&poll, &QTimer::timeout, [&] {
         AssistantWindow* host = rig.notifier->assistantWindow();
         if (wired || !host) return;
-        MsgAssistant* assistant = host->assistant();
-        connect(assistant, &MsgAssistant::waitingForButton, assistant,
+        MessageAssistant* assistant = host->assistant();
+        connect(assistant, &MessageAssistant::waitingForButton, assistant,
                 [&, assistant] { press(assistant); });
         wired = true;
         if (assistant->isWaiting()) press(assistant);

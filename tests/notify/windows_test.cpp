@@ -19,7 +19,7 @@
 
 #include "core/settings.h"
 #include "notify/alarmwindow.h"
-#include "notify/msgassistant.h"
+#include "notify/messageassistant.h"
 #include "notify/reminderbox.h"
 #include "notify/soundplayer.h"
 #include "notify/twips.h"
@@ -259,7 +259,7 @@ void WindowsTest::boxButtonsSetTheStopFlag() {
 
 void WindowsTest::assistantShowsItsPictureAndText() {
     AssistantWindow host;
-    MsgAssistant* assistant = host.assistant();
+    MessageAssistant* assistant = host.assistant();
     QCOMPARE(assistant->objectName(), "MsgAss1");
     auto* picture = assistant->findChild<QLabel*>("AssistantPicture");
     // Nothing usable in "img/msgbox.jpg": the assistant's own picture.
@@ -295,7 +295,7 @@ void WindowsTest::assistantShowsItsPictureAndText() {
 
 void WindowsTest::assistantIgnoresANestedCall() {
     AssistantWindow host;
-    MsgAssistant* assistant = host.assistant();
+    MessageAssistant* assistant = host.assistant();
     int nestedPressed = -1;
     QTimer::singleShot(0, assistant, [&] {
         assistant->showAssistant(2);  // returns at once: the first call is waiting

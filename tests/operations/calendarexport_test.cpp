@@ -67,9 +67,9 @@ struct ReadBack {
 
 CalendarLists listsOf(const QByteArray& appointments, const QByteArray& deadlines,
                       const QByteArray& anniversaries) {
-    return {parseListRecords(appointments, ListKind::Appuntamenti),
-            parseListRecords(deadlines, ListKind::Scadenze),
-            parseListRecords(anniversaries, ListKind::Ricorrenze)};
+    return {parseListRecords(appointments, ListKind::Appointments),
+            parseListRecords(deadlines, ListKind::Deadlines),
+            parseListRecords(anniversaries, ListKind::Anniversaries)};
 }
 
 const FakeClock kMarch2026(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));

@@ -142,9 +142,9 @@ class CalendarImportTest : public QObject {
             listFile({{14, 1, "Anna"}, {29, 2, "Leo"}, {14, 7, "Mario"}});
         const FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         const CalendarExport out =
-            buildCalendarExport({parseListRecords(appointments, ListKind::Appuntamenti),
-                                 parseListRecords(deadlines, ListKind::Scadenze),
-                                 parseListRecords(anniversaries, ListKind::Ricorrenze)},
+            buildCalendarExport({parseListRecords(appointments, ListKind::Appointments),
+                                 parseListRecords(deadlines, ListKind::Deadlines),
+                                 parseListRecords(anniversaries, ListKind::Anniversaries)},
                                 clock, QStringLiteral("Europe/Rome"));
 
         TempFolder folder;
@@ -306,7 +306,7 @@ class CalendarImportTest : public QObject {
         QCOMPARE(desk.agenda.appointments().entries(),
                  (QList<AgendaEntry>{{"8/3", "Dentista alle 9", "09:00", {}},
                                      {"2/3", "Prima", "8:00", {}}}));
-        QCOMPARE(desk.agenda.list(ListKind::Scadenze).entryCount(), 1);
+        QCOMPARE(desk.agenda.list(ListKind::Deadlines).entryCount(), 1);
         const QStringList boxes = desk.dialogs.texts();
         QVERIFY2(boxes.last().contains("le liste non si possono salvare, e non è stato aggiunto "
                                        "nulla") &&

@@ -104,18 +104,18 @@ class ColoursTest : public QObject {
         ListModel& list = agenda.appointments();
         list.replaceAll({{"1/3", "a", "", "1"}, {"7/3", "b", "", "2"}, {"20/3", "c", "", "3"}});
         list.setCellBackground(1, ListModel::ColId, 0xFF0000FF);
-        agenda.setCurrentCell(ListKind::Appuntamenti, 1, ListModel::ColMessage);
-        agenda.selection(ListKind::Appuntamenti)
+        agenda.setCurrentCell(ListKind::Appointments, 1, ListModel::ColMessage);
+        agenda.selection(ListKind::Appointments)
             .select(list.index(0, 1), QItemSelectionModel::Select);
         const QModelIndexList selectedBefore =
-            agenda.selection(ListKind::Appuntamenti).selectedIndexes();
+            agenda.selection(ListKind::Appointments).selectedIndexes();
 
         paintUrgencyColours(agenda);
 
-        const QModelIndex current = agenda.selection(ListKind::Appuntamenti).currentIndex();
+        const QModelIndex current = agenda.selection(ListKind::Appointments).currentIndex();
         QCOMPARE(current.row(), 1);
         QCOMPARE(current.column(), int(ListModel::ColMessage));
-        QCOMPARE(agenda.selection(ListKind::Appuntamenti).selectedIndexes(), selectedBefore);
+        QCOMPARE(agenda.selection(ListKind::Appointments).selectedIndexes(), selectedBefore);
         QCOMPARE(list.cellBackground(1, ListModel::ColId), 0xFF0000FFu);
         QCOMPARE(list.cellBackground(0, 0), urgency::kLightRed);
     }

@@ -18,9 +18,10 @@ struct Fixture {
         : clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0))), agenda(clock, dialogs, folder.path()) {
         agenda.appointments().replaceAll(
             {{"9/3", "tardi", "", "1"}, {"7/3", "oggi", "8:00", "2"}, {"8/3", "domani", "", "3"}});
-        agenda.list(ListKind::Scadenze)
+        agenda.list(ListKind::Deadlines)
             .replaceAll({{"20/3", "Scade b", "", {}}, {"1/3", "Scade a", "", {}}});
-        agenda.list(ListKind::Ricorrenze).replaceAll({{"2/2", "E' il Compleanno di Ugo", "", {}}});
+        agenda.list(ListKind::Anniversaries)
+            .replaceAll({{"2/2", "E' il Compleanno di Ugo", "", {}}});
     }
     TempFolder folder;
     FakeClock clock;
@@ -51,7 +52,7 @@ class CommandsTest : public QObject {
         QCOMPARE(f.folder.read("Date.dat"), kDeadlinesAsShown);
         QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
         QCOMPARE(f.agenda.currentTab(), 2);
-        QCOMPARE(f.agenda.currentKind(), ListKind::Ricorrenze);
+        QCOMPARE(f.agenda.currentKind(), ListKind::Anniversaries);
         QCOMPARE(tabs.size(), 1);  // ends as a click on the tab it was on
         QVERIFY(!f.agenda.listsModified());
         const ListModel& appointments = f.agenda.appointments();

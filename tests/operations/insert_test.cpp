@@ -56,7 +56,7 @@ class InsertTest : public QObject {
         QFETCH(QDate, newDate);
         QFETCH(bool, ascending);
         QFETCH(int, place);
-        ListModel list(ListKind::Scadenze);
+        ListModel list(ListKind::Deadlines);
         list.replaceAll(datedEntries(rows));
         QCOMPARE(insertionPlace(list, newDate, ascending, 2026), place);
     }
@@ -86,13 +86,13 @@ class InsertTest : public QObject {
                       {},
                       {}}});
             }
-            ListModel oneByOne(ListKind::Scadenze);
+            ListModel oneByOne(ListKind::Deadlines);
             oneByOne.replaceAll(datedEntries(rows));
             for (const auto& [day, entry] : added)
                 oneByOne.insertAt(day.isValid() ? insertionPlace(oneByOne, day, ascending, 2026)
                                                 : oneByOne.entryCount(),
                                   entry);
-            ListModel atOnce(ListKind::Scadenze);
+            ListModel atOnce(ListKind::Deadlines);
             atOnce.replaceAll(datedEntries(rows));
             atOnce.insertEntries(insertionPlaces(atOnce, added, ascending, 2026));
             QCOMPARE(atOnce.entries(), oneByOne.entries());
@@ -105,7 +105,7 @@ class InsertTest : public QObject {
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
         agenda.settings().sortAscending = true;
-        agenda.list(ListKind::Scadenze).replaceAll(datedEntries({"1/3", "20/3"}));
+        agenda.list(ListKind::Deadlines).replaceAll(datedEntries({"1/3", "20/3"}));
         agenda.selectTab(1);
         dialogs.type(QString::fromUtf16(u"Scade bollo \"auto\" \u2192 Gy\u0151r"));
         insertEntry(agenda, QDate(2027, 3, 15));
@@ -117,8 +117,8 @@ class InsertTest : public QObject {
         // The quote would break the file's record: it is stored as an
         // apostrophe. The list holds what the file keeps: "?" for each
         // character Windows-1252 lacks.
-        QCOMPARE(datesOf(agenda.list(ListKind::Scadenze)), QStringList({"1/3", "15/3", "20/3"}));
-        QCOMPARE(agenda.list(ListKind::Scadenze).entry(1),
+        QCOMPARE(datesOf(agenda.list(ListKind::Deadlines)), QStringList({"1/3", "15/3", "20/3"}));
+        QCOMPARE(agenda.list(ListKind::Deadlines).entry(1),
                  (AgendaEntry{"15/3", "Scade bollo 'auto' ? Gy?r", "", ""}));
         QCOMPARE(folder.read("Date.dat"), listFile({{1, 3, "voce 1/3"},
                                                     {15, 3, "Scade bollo 'auto' ? Gy?r"},
@@ -214,12 +214,12 @@ class InsertTest : public QObject {
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
         agenda.selectTab(1);
-        agenda.list(ListKind::Scadenze)
+        agenda.list(ListKind::Deadlines)
             .replaceAll(QList<AgendaEntry>(ListModel::kMaxEntries, {"1/1", "x", {}, {}}));
         insertEntry(agenda, QDate(2026, 3, 7));
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(!dialogs.shown[0].isInput);
-        QCOMPARE(agenda.list(ListKind::Scadenze).entryCount(), ListModel::kMaxEntries);
+        QCOMPARE(agenda.list(ListKind::Deadlines).entryCount(), ListModel::kMaxEntries);
     }
 };
 

@@ -80,7 +80,7 @@ class RecordingDevice final : public QPdfWriter {
 constexpr double kTolMm = 0.5;
 
 std::unique_ptr<ListModel> appointmentList(const QList<AgendaEntry>& entries) {
-    auto model = std::make_unique<ListModel>(ListKind::Appuntamenti);
+    auto model = std::make_unique<ListModel>(ListKind::Appointments);
     for (const AgendaEntry& e : entries) model->append(e);
     return model;
 }

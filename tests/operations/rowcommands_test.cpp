@@ -53,7 +53,7 @@ struct Fixture {
         : clock(now), agenda(clock, dialogs, folder.path()) {}
     void appointments(const QList<AgendaEntry>& rows, int current) {
         agenda.appointments().replaceAll(rows);
-        agenda.setCurrentCell(ListKind::Appuntamenti, current, ListModel::ColMessage);
+        agenda.setCurrentCell(ListKind::Appointments, current, ListModel::ColMessage);
     }
     TempFolder folder;
     FakeClock clock;
@@ -71,10 +71,10 @@ class RowCommandsTest : public QObject {
 
     void deleteAsksInCapitalsAndSavesOnlyItsList() {
         Fixture f;
-        f.agenda.list(ListKind::Scadenze)
+        f.agenda.list(ListKind::Deadlines)
             .replaceAll({{"1/4", "Scade caffè", {}, {}}, {"2/4", "Scade bollo", {}, {}}});
         f.agenda.selectTab(1);
-        f.agenda.setCurrentCell(ListKind::Scadenze, 0, 1);
+        f.agenda.setCurrentCell(ListKind::Deadlines, 0, 1);
         f.agenda.setListsModified(true);
         f.dialogs.answer(MsgAnswer::Yes);
         deleteEntry(f.agenda);
@@ -123,7 +123,7 @@ class RowCommandsTest : public QObject {
             Agenda agenda(clock, dialogs, folder.path());
             ListModel& list = agenda.appointments();
             list.replaceAll({{"7/3", "cena", "20:00", {}}, {"8/3", "pranzo", "13:00", {}}});
-            agenda.setCurrentCell(ListKind::Appuntamenti, 0, ListModel::ColMessage);
+            agenda.setCurrentCell(ListKind::Appointments, 0, ListModel::ColMessage);
             if (command == 1) {
                 // The row above goes: row 0 now holds another entry.
                 dialogs.meanwhile = [&] { list.removeAt(0); };
@@ -283,10 +283,10 @@ class RowCommandsTest : public QObject {
                         {"7/3", "ora", "sera", {}}},
                        0);
         postponeByMinutes(f.agenda, 30);
-        f.agenda.setCurrentCell(ListKind::Appuntamenti, 1, 1);
+        f.agenda.setCurrentCell(ListKind::Appointments, 1, 1);
         postponeByMinutes(f.agenda, 30);
         postponeByDays(f.agenda, 7);
-        f.agenda.setCurrentCell(ListKind::Appuntamenti, 2, 1);
+        f.agenda.setCurrentCell(ListKind::Appointments, 2, 1);
         postponeByMinutes(f.agenda, 60);
         QCOMPARE(f.dialogs.texts(), QStringList({"Nessun ORARIO impostato", "Data non valida",
                                                  "Data non valida", "Orario non valido"}));
@@ -297,7 +297,7 @@ class RowCommandsTest : public QObject {
         // No to the question changes nothing, for both kinds of step.
         f.agenda.appointments().setText(0, ListModel::ColTime, "9:00");
         f.dialogs.shown.clear();
-        f.agenda.setCurrentCell(ListKind::Appuntamenti, 0, 1);
+        f.agenda.setCurrentCell(ListKind::Appointments, 0, 1);
         f.dialogs.answer(MsgAnswer::No);
         postponeByDays(f.agenda, 1);
         f.dialogs.answer(MsgAnswer::No);

@@ -167,7 +167,7 @@ class SortTest : public QObject {
                 agenda.appointments().replaceAll(rows);
                 sortAppointments(agenda);
 
-                ListModel reference(ListKind::Appuntamenti);
+                ListModel reference(ListKind::Appointments);
                 reference.replaceAll(rows);
                 bubbleSort(reference, ascending, 2026);
                 QCOMPARE(agenda.appointments().entries(), reference.entries());

@@ -18,7 +18,7 @@
 #include "support/tempfolder.h"
 #include "ui/filedialogs.h"
 #include "ui/flexgrid.h"
-#include "ui/form1.h"
+#include "ui/mainwindow.h"
 #include "ui/printcommand.h"
 
 // A file dialog that answers `answer` and notes the filters it was asked
@@ -77,18 +77,18 @@ struct FakeDesktop {
     Dialogs* realBoxes = nullptr;
 
     // The services of a window whose files are in `dataFolder`.
-    Form1Services services(FileDialogs* files, const QString& dataFolder) {
-        return Form1Services{&clock,
-                             realBoxes ? realBoxes : &dialogs,
-                             files,
-                             &viewer,
-                             &printer,
-                             fakePlayerFactory(sounds),
-                             &tray,
-                             realDigestWindows ? nullptr : &presenter,
-                             nullptr,
-                             dataFolder,
-                             QStringLiteral(RICORDEL_PROGRAM)};
+    MainWindowServices services(FileDialogs* files, const QString& dataFolder) {
+        return MainWindowServices{&clock,
+                                  realBoxes ? realBoxes : &dialogs,
+                                  files,
+                                  &viewer,
+                                  &printer,
+                                  fakePlayerFactory(sounds),
+                                  &tray,
+                                  realDigestWindows ? nullptr : &presenter,
+                                  nullptr,
+                                  dataFolder,
+                                  QStringLiteral(RICORDEL_PROGRAM)};
     }
 };
 
@@ -96,11 +96,11 @@ struct FakeDesktop {
 struct WindowRig : FakeDesktop {
     TempFolder folder;
     RigFileDialogs files;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 
     // The window, made but not yet loaded.
-    Form1& make() {
-        form = std::make_unique<Form1>(services(&files, folder.path()));
+    MainWindow& make() {
+        form = std::make_unique<MainWindow>(services(&files, folder.path()));
         return *form;
     }
     // The window through its start-up sequence, not yet shown.

@@ -21,9 +21,9 @@ class CellEditingTest : public QObject {
     }
 
     void f5SavesFromTheAppointmentsOnly() {
-        QCOMPARE(actionForKey(ListKind::Appuntamenti, Qt::Key_F5, false), KeyAction::Save);
-        QCOMPARE(actionForKey(ListKind::Scadenze, Qt::Key_F5, true), KeyAction::None);
-        QCOMPARE(actionForKey(ListKind::Ricorrenze, Qt::Key_F5, true), KeyAction::None);
+        QCOMPARE(actionForKey(ListKind::Appointments, Qt::Key_F5, false), KeyAction::Save);
+        QCOMPARE(actionForKey(ListKind::Deadlines, Qt::Key_F5, true), KeyAction::None);
+        QCOMPARE(actionForKey(ListKind::Anniversaries, Qt::Key_F5, true), KeyAction::None);
     }
 
     // Codes 32 to 125 and 160 to 255 type; the rest, "~" (126) and the

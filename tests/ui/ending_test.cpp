@@ -11,7 +11,7 @@
 #include <csignal>
 
 #include "core/agenda.h"
-#include "notify/msgassistant.h"
+#include "notify/messageassistant.h"
 #include "notify/notifier.h"
 #include "notify/reminderbox.h"
 #include "notify/termination.h"
@@ -49,20 +49,20 @@ struct Program : WindowRig {
     // Types a character at the end of the deadline's message.
     void typeEdit() {
         form->agenda().selectTab(1);
-        form->agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
-        QTest::keyClick(form->grid(ListKind::Scadenze), 'X');
+        form->agenda().setCurrentCell(ListKind::Deadlines, 0, 1);
+        QTest::keyClick(form->grid(ListKind::Deadlines), 'X');
         QVERIFY(form->agenda().listsModified());
     }
 };
 
 // Calls `act` each time the assistant comes to wait for a button.
 [[nodiscard]] std::unique_ptr<QTimer> onAssistantWaiting(
-    const std::function<void(MsgAssistant*)>& act) {
+    const std::function<void(MessageAssistant*)>& act) {
     auto poll = std::make_unique<QTimer>();
     QObject::connect(poll.get(), &QTimer::timeout, poll.get(), [act, acted = false]() mutable {
-        MsgAssistant* waiting = nullptr;
+        MessageAssistant* waiting = nullptr;
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* assistant = qobject_cast<MsgAssistant*>(w);
+            auto* assistant = qobject_cast<MessageAssistant*>(w);
             if (assistant && assistant->isWaiting()) waiting = assistant;
         }
         if (!waiting) acted = false;
@@ -90,7 +90,7 @@ void EndingTest::terminationWhileTheAssistantWaitsKeepsTheEdits() {
     Program p(true);
     if (!p.termination.isActive()) QSKIP("no termination signals on this system");
     int waits = 0;
-    const auto watch = onAssistantWaiting([&](MsgAssistant* assistant) {
+    const auto watch = onAssistantWaiting([&](MessageAssistant* assistant) {
         if (++waits == 1) {
             assistant->pressButton(1);  // the start-up digest is read
             // Then, in the running program: an edit, and the digest again.
@@ -113,7 +113,7 @@ void EndingTest::terminationWhileTheAssistantWaitsKeepsTheEdits() {
 void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
     Program p(true);
     int waits = 0;
-    const auto watch = onAssistantWaiting([&](MsgAssistant* assistant) {
+    const auto watch = onAssistantWaiting([&](MessageAssistant* assistant) {
         if (++waits == 1) {
             assistant->pressButton(1);
             p.whenRunning([&] {
@@ -138,7 +138,7 @@ void EndingTest::terminationDuringTheTimePromptInsertsNothing() {
     WidgetDialogs boxes;
     Program p(true, &boxes);
     if (!p.termination.isActive()) QSKIP("no termination signals on this system");
-    const auto digest = onAssistantWaiting([](MsgAssistant* a) { a->pressButton(1); });
+    const auto digest = onAssistantWaiting([](MessageAssistant* a) { a->pressButton(1); });
     int prompts = 0;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&, last = QPointer<QInputDialog>()]() mutable {

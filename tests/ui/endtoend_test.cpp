@@ -22,7 +22,7 @@
 #include "core/agenda.h"
 #include "core/listmodel.h"
 #include "notify/alarmwindow.h"
-#include "notify/msgassistant.h"
+#include "notify/messageassistant.h"
 #include "notify/notifier.h"
 #include "notify/reminderbox.h"
 #include "operations/operations.h"
@@ -51,7 +51,7 @@ struct Program : WindowRig {
         return folder.file(name);
     }
     ListModel& appointments() { return form->agenda().appointments(); }
-    FlexGrid* grid1() { return form->grid(ListKind::Appuntamenti); }
+    FlexGrid* grid1() { return form->grid(ListKind::Appointments); }
     QStringList plays() const { return sounds->events.filter(QStringLiteral("play ")); }
 
     QColor background(int row, int column) {
@@ -129,7 +129,7 @@ class DigestWalker : public QObject {
             answerBox(box, label ? label->text() : QString(),
                       box->findChild<QPushButton*>(QStringLiteral("BtnOk")),
                       box->findChild<QPushButton*>(QStringLiteral("BtnStop")), box->isModal());
-        } else if (auto* assistant = qobject_cast<MsgAssistant*>(watched)) {
+        } else if (auto* assistant = qobject_cast<MessageAssistant*>(watched)) {
             answerBox(assistant, assistant->assistantText(), assistant->button(1),
                       assistant->button(2), false);
         }
@@ -305,7 +305,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
 
     // ---- Postponed by one day from the grid's menu.
     p.clickAppointment(0);
-    QCOMPARE(p.agenda().currentRow(ListKind::Appuntamenti), 0);
+    QCOMPARE(p.agenda().currentRow(ListKind::Appointments), 0);
     p.dialogs.answer(MsgAnswer::Yes);
     p.item("mnuRimGio")->trigger();
     QVERIFY(p.dialogs.scriptUsedUp());
@@ -324,7 +324,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     // ---- Archived, then the two others too: the archive keeps them in the
     // order of archiving and the list ends empty.
     p.clickAppointment(1);
-    QCOMPARE(p.agenda().currentRow(ListKind::Appuntamenti), 1);
+    QCOMPARE(p.agenda().currentRow(ListKind::Appointments), 1);
     p.dialogs.answer(MsgAnswer::Yes);
     p.item("mnuArchivia")->trigger();
     const ScriptedDialogs::Shown confirmArchive = p.dialogs.shown.last();
@@ -442,8 +442,8 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     }
 
     // ---- The program then runs on the prepared lists, nothing rewritten.
-    QCOMPARE(p.agenda().list(ListKind::Ricorrenze).entryCount(), 3);
-    QCOMPARE(p.agenda().list(ListKind::Scadenze).entryCount(), 4);
+    QCOMPARE(p.agenda().list(ListKind::Anniversaries).entryCount(), 3);
+    QCOMPARE(p.agenda().list(ListKind::Deadlines).entryCount(), 4);
     QCOMPARE(p.appointments().entryCount(), 4);
     VERIFY_ROW_COLOUR(p, 0, kLightRed);     // 9:30 has gone by at 10:00
     VERIFY_ROW_COLOUR(p, 1, kLightYellow);  // 10:01 is still to come

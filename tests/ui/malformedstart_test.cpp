@@ -26,7 +26,7 @@ class MalformedStartTest : public QObject {
         folder.write("Ricordel.ini", bytes);
 
         rig.start();
-        Form1& form = *rig.form;
+        MainWindow& form = *rig.form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(rig.dialogs.shown.isEmpty());

@@ -106,7 +106,7 @@ void PrintCommandTest::printsTheAppointmentsOnly() {
     ScriptedDialogs dialogs;
     Agenda agenda(clock, dialogs, QDir::currentPath());
     agenda.appointments().append({"7/3", "Dentista", "9:30", {}});
-    agenda.list(ListKind::Scadenze).append({"8/3", "Scade bollo", {}, {}});
+    agenda.list(ListKind::Deadlines).append({"8/3", "Scade bollo", {}, {}});
     agenda.selectTab(1);
     agenda.selectCurrentList();
     FakePrinters printers;

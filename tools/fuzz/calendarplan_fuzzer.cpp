@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CalendarImportPlan plan = planCalendarImport(*reading, agenda);
     for (const ImportedEntry& e : plan.entries) {
         if (e.message.size() > kMaxImportedText || e.time.size() > kMaxImportedText) abort();
-        if (e.kind != ListKind::Appuntamenti && !e.time.isEmpty()) abort();
+        if (e.kind != ListKind::Appointments && !e.time.isEmpty()) abort();
     }
     if (plan.entries.size() + plan.leftOut() < reading->entries.size()) abort();  // lost an event
     calendarImportText(plan, QStringLiteral("invito.ics"));

@@ -68,7 +68,7 @@ AlarmIndex::AlarmIndex(const QList<ListRecord>& appointments, int year)
 AlarmIndex::AlarmIndex(const QByteArray& content, int year)
     : year_(year), firstIndex_(WallMinute{QDate(year, 1, 1), 0}.index()), content_(content) {
     due_.reserve(recordCountEstimate(content));
-    forEachRecord(content_, ListKind::Appuntamenti, [this](const RawRecord& raw) {
+    forEachRecord(content_, ListKind::Appointments, [this](const RawRecord& raw) {
         const int shared = raw.sharedTime();
         if (shared == 0 || raw.day <= 0 || raw.month <= 0) return;
         qsizetype start = 0, size = 0;

@@ -113,7 +113,7 @@ class AppointmentFileCache {
     int loads() const { return loads_; }
 
   private:
-    QString path_ = QString::fromLatin1(listTraits(ListKind::Appuntamenti).fileName);
+    QString path_ = QString::fromLatin1(listTraits(ListKind::Appointments).fileName);
     bool valid_ = false;
     QByteArray bytes_;
     // The years asked for since the content last changed (at most a few).

@@ -10,11 +10,11 @@
 
 const QStringList& ReminderLists::linesOf(ListKind kind) const {
     switch (kind) {
-        case ListKind::Appuntamenti:
+        case ListKind::Appointments:
             return appointments;
-        case ListKind::Scadenze:
+        case ListKind::Deadlines:
             return deadlines;
-        case ListKind::Ricorrenze:
+        case ListKind::Anniversaries:
             break;
     }
     return anniversaries;
@@ -114,9 +114,9 @@ ReminderLists gatherReminders(const QList<ListRecord>& deadlines,
                               const Settings& settings) {
     const int days = settings.daysOfNotice;
     ReminderLists lists;
-    lists.deadlines = gatherListLines(deadlines, ListKind::Scadenze, today, days);
-    lists.appointments = gatherListLines(appointments, ListKind::Appuntamenti, today, days);
-    lists.anniversaries = gatherListLines(anniversaries, ListKind::Ricorrenze, today, days);
+    lists.deadlines = gatherListLines(deadlines, ListKind::Deadlines, today, days);
+    lists.appointments = gatherListLines(appointments, ListKind::Appointments, today, days);
+    lists.anniversaries = gatherListLines(anniversaries, ListKind::Anniversaries, today, days);
     return lists;
 }
 
@@ -124,15 +124,15 @@ ReminderLists gatherRemindersFromFiles(const QDir& folder, const QDate& today,
                                        const Settings& settings) {
     const int days = settings.daysOfNotice;
     ReminderLists lists;
-    lists.deadlines = gatherFileLines(folder, ListKind::Scadenze, today, days);
-    lists.appointments = gatherFileLines(folder, ListKind::Appuntamenti, today, days);
-    lists.anniversaries = gatherFileLines(folder, ListKind::Ricorrenze, today, days);
+    lists.deadlines = gatherFileLines(folder, ListKind::Deadlines, today, days);
+    lists.appointments = gatherFileLines(folder, ListKind::Appointments, today, days);
+    lists.anniversaries = gatherFileLines(folder, ListKind::Anniversaries, today, days);
     return lists;
 }
 
 QList<ReminderSection> orderForPresentation(const ReminderLists& lists, bool sortAscending) {
     QList<ReminderSection> sections;
-    for (ListKind kind : {ListKind::Ricorrenze, ListKind::Scadenze, ListKind::Appuntamenti}) {
+    for (ListKind kind : {ListKind::Anniversaries, ListKind::Deadlines, ListKind::Appointments}) {
         QStringList lines = lists.linesOf(kind);
         if (lines.isEmpty()) continue;
         if (!sortAscending) std::reverse(lines.begin(), lines.end());

@@ -1,4 +1,4 @@
-#include "notify/msgassistant.h"
+#include "notify/messageassistant.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -22,7 +22,7 @@ constexpr int kMargin = 12;
 
 }  // namespace
 
-MsgAssistant::MsgAssistant(QWidget* parent)
+MessageAssistant::MessageAssistant(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       picture_(new QLabel(this)),
       text_(new QLabel(this)),
@@ -81,31 +81,31 @@ MsgAssistant::MsgAssistant(QWidget* parent)
     entrance_->setEasingCurve(QEasingCurve::OutCubic);
 }
 
-MsgAssistant::~MsgAssistant() {
+MessageAssistant::~MessageAssistant() {
     if (loop_) loop_->exit(0);
 }
 
-void MsgAssistant::setAssistantPicture(const QPixmap& picture) {
+void MessageAssistant::setAssistantPicture(const QPixmap& picture) {
     QPixmap shown = picture.isNull() ? defaultAssistantPicture() : picture;
     if (shown.height() > 160 || shown.width() > 160)
         shown = shown.scaled(160, 160, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     picture_->setPixmap(shown);
 }
 
-void MsgAssistant::setAssistantText(const QString& text) {
+void MessageAssistant::setAssistantText(const QString& text) {
     text_->setText(text);
     setAccessibleDescription(text);
 }
 
-QString MsgAssistant::assistantText() const {
+QString MessageAssistant::assistantText() const {
     return text_->text();
 }
 
-QPushButton* MsgAssistant::button(int index) const {
+QPushButton* MessageAssistant::button(int index) const {
     return index == 1 ? button1_ : index == 2 ? button2_ : nullptr;
 }
 
-void MsgAssistant::showAssistant(int buttons) {
+void MessageAssistant::showAssistant(int buttons) {
     if (loop_) return;  // already waiting: the running call owns the answer
     pressed_ = 0;
     if (QCoreApplication::closingDown()) return;
@@ -132,20 +132,20 @@ void MsgAssistant::showAssistant(int buttons) {
     hide();
 }
 
-void MsgAssistant::pressButton(int button) {
+void MessageAssistant::pressButton(int button) {
     if (button != 1 && button != 2) return;
     pressed_ = static_cast<qint16>(button);
     if (loop_) loop_->exit(0);
 }
 
-void MsgAssistant::placeOnScreen() {
+void MessageAssistant::placeOnScreen() {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect area = screen->availableGeometry();
     move(area.right() - width() - 24, area.bottom() - height() - 24);
 }
 
-void MsgAssistant::paintEvent(QPaintEvent*) {
+void MessageAssistant::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(rect(), QColor(250, 250, 240));
@@ -169,7 +169,7 @@ void MsgAssistant::paintEvent(QPaintEvent*) {
     p.drawPath(path);
 }
 
-void MsgAssistant::closeEvent(QCloseEvent* event) {
+void MessageAssistant::closeEvent(QCloseEvent* event) {
     // Closing the assistant while it waits goes on as the first button does.
     if (loop_) {
         pressButton(1);
@@ -180,7 +180,7 @@ void MsgAssistant::closeEvent(QCloseEvent* event) {
 }
 
 AssistantWindow::AssistantWindow(QWidget* parent)
-    : QWidget(parent), assistant_(new MsgAssistant(this)) {
+    : QWidget(parent), assistant_(new MessageAssistant(this)) {
     setObjectName(QStringLiteral("FormMsgAss"));
     setWindowTitle(QStringLiteral("Ricordel"));
 }

@@ -1,4 +1,4 @@
-#include "ui/form1widgets.h"
+#include "ui/mainwindowwidgets.h"
 
 #include <QMouseEvent>
 #include <QPainter>

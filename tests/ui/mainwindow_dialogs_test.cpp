@@ -139,4 +139,4 @@ class WidgetDialogsTests : public QObject {
 };
 
 QTEST_MAIN(WidgetDialogsTests)
-#include "form1_dialogs_test.moc"
+#include "mainwindow_dialogs_test.moc"

@@ -1,4 +1,4 @@
-#include "ui/formgg.h"
+#include "ui/noticedaysdialog.h"
 
 #include <QEvent>
 #include <QFont>
@@ -25,7 +25,7 @@ QFont sansSerif(qreal points, bool bold) {
 
 }  // namespace
 
-struct FormGg::Private {
+struct NoticeDaysDialog::Private {
     Agenda& agenda;
     qint16 previousNoticeDays;
     QLabel* shape1 = nullptr;
@@ -34,7 +34,7 @@ struct FormGg::Private {
     QPushButton* btnOk = nullptr;
 };
 
-FormGg::FormGg(Agenda& agenda, QWidget* parent)
+NoticeDaysDialog::NoticeDaysDialog(Agenda& agenda, QWidget* parent)
     : QDialog(parent), d(new Private{agenda, agenda.settings().daysOfNotice}) {
     setObjectName(QStringLiteral("FormGg"));
     setWindowTitle(QStringLiteral("Impostazione giorni preavviso"));
@@ -104,19 +104,19 @@ FormGg::FormGg(Agenda& agenda, QWidget* parent)
     d->daysEdit->setFocus(Qt::OtherFocusReason);
 }
 
-FormGg::~FormGg() {
+NoticeDaysDialog::~NoticeDaysDialog() {
     delete d;
 }
 
-qint16 FormGg::noticeDaysBefore() const {
+qint16 NoticeDaysDialog::noticeDaysBefore() const {
     return d->previousNoticeDays;
 }
 
-void FormGg::frameFocusedControl(qint16 top, qint16 left, qint16 height, qint16 width) {
+void NoticeDaysDialog::frameFocusedControl(qint16 top, qint16 left, qint16 height, qint16 width) {
     d->shape1->setGeometry(left - 4, top - 4, width + 8, height + 8);
 }
 
-bool FormGg::eventFilter(QObject* watched, QEvent* event) {
+bool NoticeDaysDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         if (auto* w = qobject_cast<QWidget*>(watched)) {
             const QRect r = w->geometry();
@@ -133,7 +133,7 @@ bool FormGg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void FormGg::keyPressEvent(QKeyEvent* event) {
+void NoticeDaysDialog::keyPressEvent(QKeyEvent* event) {
     // Neither Escape nor Enter closes this dialog.
     switch (event->key()) {
         case Qt::Key_Escape:
@@ -146,7 +146,7 @@ void FormGg::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void FormGg::normaliseDaysText() {
+void NoticeDaysDialog::normaliseDaysText() {
     const double value = numericValueOf(d->daysEdit->text());
     // A number too large for any reading (1E400) stays as typed, so that OK
     // reports it as out of range instead of quietly storing 0.
@@ -154,7 +154,7 @@ void FormGg::normaliseDaysText() {
     d->daysEdit->setText(formatNumber(value));
 }
 
-void FormGg::acceptDays() {
+void NoticeDaysDialog::acceptDays() {
     // A click normally takes the focus from the text box first; running the
     // leaving rule again covers the ways of pressing OK that do not.
     normaliseDaysText();
@@ -173,7 +173,7 @@ void FormGg::acceptDays() {
     accept();
 }
 
-void FormGg::cancelDays() {
+void NoticeDaysDialog::cancelDays() {
     d->agenda.settings().daysOfNotice = d->previousNoticeDays;
     reject();
 }
@@ -181,7 +181,7 @@ void FormGg::cancelDays() {
 void openNoticeDaysDialog(Agenda& agenda, QWidget* parent) {
     const qint16 previousNoticeDays = agenda.settings().daysOfNotice;
     {
-        FormGg dialog(agenda, parent);
+        NoticeDaysDialog dialog(agenda, parent);
         dialog.exec();
     }
     if (agenda.settings().daysOfNotice != previousNoticeDays) {

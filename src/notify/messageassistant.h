@@ -13,11 +13,11 @@ class QPropertyAnimation;
 // reads out one line, with a first button to go on and a second captioned
 // "Stop". It shows itself in its own small window near the corner of the
 // screen, slides in, and waits there for one of its buttons.
-class MsgAssistant : public QWidget {
+class MessageAssistant : public QWidget {
     Q_OBJECT
   public:
-    explicit MsgAssistant(QWidget* parent = nullptr);
-    ~MsgAssistant() override;
+    explicit MessageAssistant(QWidget* parent = nullptr);
+    ~MessageAssistant() override;
 
     // A null picture shows the assistant's own picture.
     void setAssistantPicture(const QPixmap& picture);
@@ -67,8 +67,8 @@ class AssistantWindow : public QWidget {
     explicit AssistantWindow(QWidget* parent = nullptr);
     ~AssistantWindow() override;
 
-    MsgAssistant* assistant() const { return assistant_; }
+    MessageAssistant* assistant() const { return assistant_; }
 
   private:
-    MsgAssistant* assistant_;
+    MessageAssistant* assistant_;
 };

@@ -13,7 +13,7 @@
 #include "operations/operations.h"
 #include "ui/cellediting.h"
 #include "ui/flexgrid.h"
-#include "ui/form1.h"
+#include "ui/mainwindow.h"
 #include "ui/printcommand.h"
 
 namespace {
@@ -24,7 +24,7 @@ bool isWithin(const QWidget* widget, const QWidget* container) {
 
 }  // namespace
 
-void Form1::connectEvents() {
+void MainWindow::connectEvents() {
     for (size_t i = 0; i < buttons_.size(); ++i) {
         const auto command = static_cast<Command>(i);
         connect(buttons_[i], &QPushButton::clicked, this, [this, command] { runCommand(command); });
@@ -49,7 +49,7 @@ void Form1::connectEvents() {
         connect(listGrid, &FlexGrid::gridClicked, this,
                 [this] { commandButton(Command::Delete)->setEnabled(true); });
     }
-    connect(grid(ListKind::Appuntamenti), &FlexGrid::rightButtonDown, this,
+    connect(grid(ListKind::Appointments), &FlexGrid::rightButtonDown, this,
             [this](const QPoint& pos) { postponeMenu()->popup(pos); });
 
     connect(calendar_, &QCalendarWidget::currentPageChanged, this,
@@ -61,7 +61,7 @@ void Form1::connectEvents() {
     });
 }
 
-bool Form1::event(QEvent* event) {
+bool MainWindow::event(QEvent* event) {
     const bool result = QMainWindow::event(event);
     // The frame is known only once the window system has shown the window.
     if (!outerSizeFitted_ && loaded_ &&
@@ -71,7 +71,7 @@ bool Form1::event(QEvent* event) {
     return result;
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     for (size_t i = 0; i < buttons_.size(); ++i) {
         if (watched != buttons_[i]) continue;
         if (event->type() == QEvent::FocusIn) {
@@ -96,7 +96,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void Form1::runCommand(Command command) {
+void MainWindow::runCommand(Command command) {
     switch (command) {
         case Command::Today:
             calendar_->setSelectedDate(services_.clock->today());
@@ -120,7 +120,7 @@ void Form1::runCommand(Command command) {
     }
 }
 
-void Form1::showListOfTab(int tab) {
+void MainWindow::showListOfTab(int tab) {
     commandButton(Command::Delete)->setEnabled(false);
     // The frame takes the tab's colour and stays where it is.
     setFocusFrameFill(tabColour(tab));
@@ -131,7 +131,7 @@ void Form1::showListOfTab(int tab) {
     setButtonCaption(Command::Delete, QStringLiteral("&Elimina ") + noun);
 }
 
-void Form1::applyGridKey(ListKind kind, int key) {
+void MainWindow::applyGridKey(ListKind kind, int key) {
     ListModel& model = agenda_->list(kind);
     const QModelIndex cell = grid(kind)->currentIndex();
     const bool onEntry = cell.isValid() && cell.row() < model.entryCount();
@@ -155,7 +155,7 @@ void Form1::applyGridKey(ListKind kind, int key) {
     }
 }
 
-void Form1::typeIntoGrid(ListKind kind, int charCode) {
+void MainWindow::typeIntoGrid(ListKind kind, int charCode) {
     ListModel& model = agenda_->list(kind);
     const QModelIndex cell = grid(kind)->currentIndex();
     // With no entry under the cursor (an empty list) there is no cell to edit.
@@ -178,7 +178,7 @@ void Form1::typeIntoGrid(ListKind kind, int charCode) {
     }
 }
 
-void Form1::keepSelectedDayOnNewPage(int year, int month) {
+void MainWindow::keepSelectedDayOnNewPage(int year, int month) {
     const QDate selected = calendar_->selectedDate();
     // A click on a day of the next or previous month brings its page with it:
     // that day is the user's choice and stays selected.
@@ -190,20 +190,20 @@ void Form1::keepSelectedDayOnNewPage(int year, int month) {
     calendar_->setSelectedDate(QDate(year, month, day));
 }
 
-void Form1::frameFocusedButton(int top, int left, int height, int width) {
+void MainWindow::frameFocusedButton(int top, int left, int height, int width) {
     focusFrame_->hide();
     focusFrame_->setGeometry(left - 4, top - 4, width + 8, height + 8);
     focusFrame_->show();
 }
 
 // The button under the mouse wears the colour of the list on show.
-void Form1::highlightButton(Command command) {
+void MainWindow::highlightButton(Command command) {
     const QColor colour = tabColour(agenda_->currentTab());
     QPushButton* button = commandButton(command);
     if (button->palette().color(QPalette::Button) != colour) setButtonColour(button, colour);
 }
 
-void Form1::restoreButtonColours() {
+void MainWindow::restoreButtonColours() {
     // The notification-area icon reports its clicks on its own channel, so a
     // move over the surface is always the mouse, even while the icon is shown.
     for (QPushButton* button : buttons_) {

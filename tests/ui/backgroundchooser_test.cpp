@@ -12,11 +12,11 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
-#include "ui/formcarica.h"
+#include "ui/backgroundchooser.h"
 
 // The background chooser, driven through its lists and buttons, with the
 // program's folder a fresh temporary folder holding generated pictures.
-class FormCaricaTest : public QObject {
+class BackgroundChooserTest : public QObject {
     Q_OBJECT
 
     struct Fixture {
@@ -24,7 +24,7 @@ class FormCaricaTest : public QObject {
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda{clock, dialogs, folder.path()};
-        FormCarica* dialog = nullptr;
+        BackgroundChooser* dialog = nullptr;
         QSignalSpy* chosen = nullptr;
 
         ~Fixture() {
@@ -43,9 +43,9 @@ class FormCaricaTest : public QObject {
                 qFatal("cannot write the test picture");
             }
         }
-        FormCarica& open() {
-            dialog = new FormCarica(agenda);
-            chosen = new QSignalSpy(dialog, &FormCarica::backgroundChosen);
+        BackgroundChooser& open() {
+            dialog = new BackgroundChooser(agenda);
+            chosen = new QSignalSpy(dialog, &BackgroundChooser::backgroundChosen);
             dialog->show();
             QApplication::setActiveWindow(dialog);
             if (!QTest::qWaitForWindowActive(dialog)) qFatal("the chooser did not become active");
@@ -83,7 +83,7 @@ class FormCaricaTest : public QObject {
         f.picture("Img/A.BMP", {20, 10});
         f.folder.write("Img/c.png", "");
         f.folder.write("Img/notes.txt", "x");
-        FormCarica& dialog = f.open();
+        BackgroundChooser& dialog = f.open();
         QCOMPARE(QDir(dialog.shownFolder()), QDir(f.folder.file("Img")));
         QCOMPARE(f.fileNames(), QStringList({"A.BMP", "b.jpg"}));
         auto* tree = dialog.findChild<QTreeWidget*>("Dir1");
@@ -140,7 +140,7 @@ class FormCaricaTest : public QObject {
         f.makeFolder("Img");
         f.picture("Img/foto.jpg", {1610, 1000});
         f.folder.write("Sfondo.dat", "old");
-        FormCarica& dialog = f.open();
+        BackgroundChooser& dialog = f.open();
         f.clickFile("foto.jpg");  // also the first click of the double click
         if (how == "Ok") QTest::mouseClick(f.button("CmdOk"), Qt::LeftButton);
         if (how == "double click") {
@@ -165,7 +165,7 @@ class FormCaricaTest : public QObject {
         f.makeFolder("Img");
         f.picture("Img/buona.jpg", {40, 20});
         f.folder.write("Img/rotta.jpg", "non è un JPEG");
-        FormCarica& dialog = f.open();
+        BackgroundChooser& dialog = f.open();
         f.files()->setFocus();
         QTest::keyClick(f.files(), Qt::Key_Return);
         QTest::mouseClick(f.label("Image1"), Qt::LeftButton);
@@ -220,7 +220,7 @@ class FormCaricaTest : public QObject {
         const QString other = f.makeFolder("Img/Vacanze 2026, mare");
         f.picture("Img/Vacanze 2026, mare/spiaggia.bmp", {8, 8});
         f.folder.write("Sfondo.dat", "old");
-        FormCarica& dialog = f.open();
+        BackgroundChooser& dialog = f.open();
         auto* tree = dialog.findChild<QTreeWidget*>("Dir1");
         const QPoint at = tree->visualItemRect(tree->currentItem()->child(0)).center();
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
@@ -238,7 +238,7 @@ class FormCaricaTest : public QObject {
         Settings saved;
         parseSettings(f.folder.read("Ricordel.ini"), saved);
         QCOMPARE(QDir(saved.picturesFolder), QDir(other));
-        QCOMPARE(QDir(FormCarica(f.agenda).shownFolder()), QDir(other));
+        QCOMPARE(QDir(BackgroundChooser(f.agenda).shownFolder()), QDir(other));
     }
 
     // A folder whose name the settings file cannot hold would come back
@@ -249,7 +249,7 @@ class FormCaricaTest : public QObject {
         f.makeFolder("Img");
         const QString odd = f.makeFolder(QString::fromUtf16(u"Img/Gy\u0151r"));
         f.agenda.settings().picturesFolder = QDir::toNativeSeparators(f.folder.file("Img"));
-        FormCarica& dialog = f.open();
+        BackgroundChooser& dialog = f.open();
         QVERIFY(dialog.setFolder(odd));
         dialog.reject();
         QCOMPARE(f.dialogs.shown.size(), 1);
@@ -264,7 +264,7 @@ class FormCaricaTest : public QObject {
     void enterInTheFolderListOpensTheFolder() {
         Fixture f;
         f.makeFolder("Img");
-        FormCarica& dialog = f.open();
+        BackgroundChooser& dialog = f.open();
         auto* tree = dialog.findChild<QTreeWidget*>("Dir1");
         tree->setCurrentItem(tree->currentItem()->parent());
         QTest::keyClick(tree, Qt::Key_Return);
@@ -281,5 +281,5 @@ class FormCaricaTest : public QObject {
     }
 };
 
-QTEST_MAIN(FormCaricaTest)
-#include "formcarica_test.moc"
+QTEST_MAIN(BackgroundChooserTest)
+#include "backgroundchooser_test.moc"

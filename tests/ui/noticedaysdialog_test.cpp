@@ -10,11 +10,11 @@
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
-#include "ui/formgg.h"
+#include "ui/noticedaysdialog.h"
 
 // The notice-days dialog, shown for real so that the focus moves as it does
 // for the user, and driven through its own controls.
-class FormGgTest : public QObject {
+class NoticeDaysDialogTest : public QObject {
     Q_OBJECT
 
     struct Fixture {
@@ -22,11 +22,11 @@ class FormGgTest : public QObject {
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda{clock, dialogs, folder.path()};
-        FormGg* dialog = nullptr;
+        NoticeDaysDialog* dialog = nullptr;
         explicit Fixture(qint16 days) { agenda.settings().daysOfNotice = days; }
         ~Fixture() { delete dialog; }
-        FormGg& open() {
-            dialog = new FormGg(agenda);
+        NoticeDaysDialog& open() {
+            dialog = new NoticeDaysDialog(agenda);
             dialog->show();
             QApplication::setActiveWindow(dialog);
             if (!QTest::qWaitForWindowActive(dialog)) qFatal("the dialog did not become active");
@@ -53,7 +53,7 @@ class FormGgTest : public QObject {
   private Q_SLOTS:
     void frameFollowsTheFocus() {
         Fixture f(-3);
-        FormGg& dialog = f.open();
+        NoticeDaysDialog& dialog = f.open();
         QCOMPARE(f.box()->text(), QString("-3"));
         QCOMPARE(dialog.focusWidget(), f.box());
         QVERIFY(f.frameSurrounds(f.box()));
@@ -88,7 +88,7 @@ class FormGgTest : public QObject {
         QFETCH(int, stored);
         QFETCH(QString, shown);
         Fixture f(3);
-        FormGg& dialog = f.open();
+        NoticeDaysDialog& dialog = f.open();
         f.retype(typed);
         QTest::mouseClick(f.button("BtnOk"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -107,7 +107,7 @@ class FormGgTest : public QObject {
     void okRefusesANumberOutOfRange() {
         QFETCH(QString, typed);
         Fixture f(3);
-        FormGg& dialog = f.open();
+        NoticeDaysDialog& dialog = f.open();
         f.retype(typed);
         QTest::mouseClick(f.button("BtnOk"), Qt::LeftButton);
         QCOMPARE(f.dialogs.shown.size(), 1);
@@ -121,7 +121,7 @@ class FormGgTest : public QObject {
 
     void onlyTheButtonsClose() {
         Fixture f(3);
-        FormGg& dialog = f.open();
+        NoticeDaysDialog& dialog = f.open();
         f.retype("9");
         for (QWidget* w :
              {static_cast<QWidget*>(f.box()), static_cast<QWidget*>(f.button("BtnOk"))}) {
@@ -162,7 +162,7 @@ class FormGgTest : public QObject {
         Fixture f(3);
         bool answered = false;
         QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<FormGg*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<NoticeDaysDialog*>(QApplication::activeModalWidget());
             if (!dialog) return;
             answered = true;
             dialog->findChild<QLineEdit*>("TxtGG")->setText(typed);
@@ -183,5 +183,5 @@ class FormGgTest : public QObject {
     }
 };
 
-QTEST_MAIN(FormGgTest)
-#include "formgg_test.moc"
+QTEST_MAIN(NoticeDaysDialogTest)
+#include "noticedaysdialog_test.moc"

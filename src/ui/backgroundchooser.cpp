@@ -1,4 +1,4 @@
-#include "ui/formcarica.h"
+#include "ui/backgroundchooser.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -104,7 +104,7 @@ QFont sansSerif(bool bold) {
 
 }  // namespace
 
-struct FormCarica::Private {
+struct BackgroundChooser::Private {
     explicit Private(Agenda& a) : agenda(a) {}
 
     Agenda& agenda;
@@ -123,7 +123,8 @@ struct FormCarica::Private {
     bool closed = false;
 };
 
-FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new Private(agenda)) {
+BackgroundChooser::BackgroundChooser(Agenda& agenda, QWidget* parent)
+    : QDialog(parent), d(new Private(agenda)) {
     setObjectName(QStringLiteral("FormCarica"));
     setWindowTitle(QStringLiteral("Carica Immagine"));
     setFixedSize(548, 349);
@@ -249,15 +250,15 @@ FormCarica::FormCarica(Agenda& agenda, QWidget* parent) : QDialog(parent), d(new
     clearPreview();
 }
 
-FormCarica::~FormCarica() {
+BackgroundChooser::~BackgroundChooser() {
     delete d;
 }
 
-QString FormCarica::shownFolder() const {
+QString BackgroundChooser::shownFolder() const {
     return d->folder;
 }
 
-bool FormCarica::setFolder(const QString& folder) {
+bool BackgroundChooser::setFolder(const QString& folder) {
     if (folder.isEmpty()) return false;
     const QFileInfo info(folder);
     const QDir dir(folder);
@@ -318,7 +319,7 @@ bool FormCarica::setFolder(const QString& folder) {
     return true;
 }
 
-QSize FormCarica::previewSize(const QSize& picture) {
+QSize BackgroundChooser::previewSize(const QSize& picture) {
     if (picture.width() <= 0 || picture.height() <= 0) return {0, 0};
     const double w = picture.width();
     const double h = picture.height();
@@ -331,7 +332,7 @@ QSize FormCarica::previewSize(const QSize& picture) {
     return {qMax(1, qRound(width)), qMax(1, qRound(height))};
 }
 
-void FormCarica::done(int result) {
+void BackgroundChooser::done(int result) {
     if (!d->closed) {
         d->closed = true;
         // Remembered even after a cancel, so the next opening starts where
@@ -341,7 +342,7 @@ void FormCarica::done(int result) {
     QDialog::done(result);
 }
 
-bool FormCarica::eventFilter(QObject* watched, QEvent* event) {
+bool BackgroundChooser::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -362,7 +363,7 @@ bool FormCarica::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void FormCarica::openFolderItem(QTreeWidgetItem* item) {
+void BackgroundChooser::openFolderItem(QTreeWidgetItem* item) {
     const QString path = item->data(0, kPathRole).toString();
     // The lists are rebuilt once the click that asked for it is over: the
     // item under the mouse must outlive its own event.
@@ -377,7 +378,7 @@ void FormCarica::openFolderItem(QTreeWidgetItem* item) {
         Qt::QueuedConnection);
 }
 
-void FormCarica::showDrive(int index) {
+void BackgroundChooser::showDrive(int index) {
     const QString root = d->drive1->itemData(index).toString();
     if (setFolder(root)) return;
     d->agenda.dialogs().notice(
@@ -389,7 +390,7 @@ void FormCarica::showDrive(int index) {
     if (shown >= 0) d->drive1->setCurrentIndex(shown);
 }
 
-void FormCarica::previewSelectedFile() {
+void BackgroundChooser::previewSelectedFile() {
     const QList<QListWidgetItem*> selected = d->file1->selectedItems();
     if (selected.isEmpty()) {
         clearPreview();
@@ -416,7 +417,7 @@ void FormCarica::previewSelectedFile() {
     d->cmdOk->setEnabled(true);
 }
 
-void FormCarica::clearPreview() {
+void BackgroundChooser::clearPreview() {
     d->picture = QPixmap();
     d->selectedPath.clear();
     d->picture1->clear();
@@ -425,7 +426,7 @@ void FormCarica::clearPreview() {
     d->cmdOk->setEnabled(false);
 }
 
-void FormCarica::confirmPicture() {
+void BackgroundChooser::confirmPicture() {
     // Enter in an empty list, or a click on the empty preview, has nothing to
     // confirm.
     if (d->selectedPath.isEmpty() || d->picture.isNull()) return;
@@ -451,4 +452,4 @@ QPixmap loadBackgroundPicture(const QString& dataFolder) {
     return QPixmap::fromImage(readPicture(info.filePath()));
 }
 
-#include "formcarica.moc"
+#include "backgroundchooser.moc"

@@ -8,11 +8,11 @@ class QPushButton;
 class QWidget;
 
 // The notice-days dialog: shows daysOfNotice and changes it on OK.
-class FormGg : public QDialog {
+class NoticeDaysDialog : public QDialog {
     Q_OBJECT
   public:
-    FormGg(Agenda& agenda, QWidget* parent = nullptr);
-    ~FormGg() override;
+    NoticeDaysDialog(Agenda& agenda, QWidget* parent = nullptr);
+    ~NoticeDaysDialog() override;
 
     // The value the dialog opened with; Annulla puts it back.
     qint16 noticeDaysBefore() const;
@@ -34,6 +34,6 @@ class FormGg : public QDialog {
     Private* d;
 };
 
-// The "&Giorni preavviso" command: remembers the value, shows FormGg modally
+// The "&Giorni preavviso" command: remembers the value, shows NoticeDaysDialog modally
 // and saves the settings only when the value changed.
 void openNoticeDaysDialog(Agenda& agenda, QWidget* parent);

@@ -30,7 +30,7 @@ class QPushButton;
 class QTabWidget;
 
 // Everything the main window takes from the desktop, so tests can hand in fakes.
-struct Form1Services {
+struct MainWindowServices {
     Clock* clock = nullptr;
     Dialogs* dialogs = nullptr;
     FileDialogs* files = nullptr;
@@ -52,11 +52,11 @@ enum class Command { Today = 0, Print = 1, Insert = 2, Delete = 3, Exit = 4, Sav
 // The main window: the three lists on their tabs, the calendar, the six
 // command buttons and the menus. The agenda state lives in an Agenda the
 // window owns; the window shows it and turns the user's actions into commands.
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit Form1(const Form1Services& services, QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(const MainWindowServices& services, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     Agenda& agenda() { return *agenda_; }
     Notifier& notifier() { return *notifier_; }
@@ -134,7 +134,7 @@ class Form1 : public QMainWindow {
     void setButtonColour(QPushButton* button, const QColor& colour);
     void setFocusFrameFill(const QColor& colour);
 
-    Form1Services services_;
+    MainWindowServices services_;
     std::unique_ptr<Agenda> agenda_;
     std::unique_ptr<Notifier> notifier_;
     std::unique_ptr<CalendarImporter> importer_;

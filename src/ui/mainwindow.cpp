@@ -1,5 +1,5 @@
 // The main window: its controls and the start-up sequence.
-#include "ui/form1.h"
+#include "ui/mainwindow.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -18,12 +18,12 @@
 #include "notify/pictures.h"
 #include "operations/calendarimport.h"
 #include "operations/operations.h"
+#include "ui/backgroundchooser.h"
 #include "ui/flexgrid.h"
-#include "ui/form1widgets.h"
-#include "ui/formcarica.h"
 #include "ui/importprogress.h"
 #include "ui/listview.h"
 #include "ui/mainmenus.h"
+#include "ui/mainwindowwidgets.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ constexpr QRect kShapeGeometry(588, 232, 121, 41);
 
 }  // namespace
 
-Form1::Form1(const Form1Services& services, QWidget* parent)
+MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     : QMainWindow(parent),
       services_(services),
       agenda_(std::make_unique<Agenda>(
@@ -77,12 +77,12 @@ Form1::Form1(const Form1Services& services, QWidget* parent)
         *agenda_, services_.calendarReader.isEmpty() ? QCoreApplication::applicationFilePath()
                                                      : services_.calendarReader);
     importProgress_ = new ImportProgress(*importer_, this);
-    connect(menus_, &MainMenus::importRequested, this, &Form1::importCalendarFile);
+    connect(menus_, &MainMenus::importRequested, this, &MainWindow::importCalendarFile);
     connectEvents();
     connectNotifications();
 }
 
-void Form1::connectNotifications() {
+void MainWindow::connectNotifications() {
     // Made with the window, so that the minutes that pass while the start-up
     // digest waits for the user are checked for alarms as soon as it ends.
     notifier_ = std::make_unique<Notifier>(
@@ -90,11 +90,11 @@ void Form1::connectNotifications() {
         NotifierServices{services_.clock, services_.dialogs, services_.makePlayer, services_.tray,
                          services_.presenter, services_.notifications});
     notifier_->setTrayMenu(menus_->trayMenu());
-    connect(menus_, &MainMenus::remindersRequested, this, &Form1::showReminders);
-    connect(menus_, &MainMenus::alarmTestRequested, this, &Form1::testAlarm);
+    connect(menus_, &MainMenus::remindersRequested, this, &MainWindow::showReminders);
+    connect(menus_, &MainMenus::alarmTestRequested, this, &MainWindow::testAlarm);
     connect(menus_, &MainMenus::alarmWarningChosen, this,
             [this](int minutes) { notifier_->setAlarmWarningMinutes(minutes); });
-    connect(menus_, &MainMenus::backgroundChosen, this, &Form1::setBackground);
+    connect(menus_, &MainMenus::backgroundChosen, this, &MainWindow::setBackground);
     connect(notifier_.get(), &Notifier::repaintColoursRequested, this,
             [this] { paintUrgencyColours(*agenda_); });
     connect(notifier_.get(), &Notifier::saveAllRequested, this, [this] { saveAll(*agenda_); });
@@ -103,11 +103,11 @@ void Form1::connectNotifications() {
     connect(notifier_.get(), &Notifier::quitRequested, qApp, [] { QCoreApplication::exit(0); });
 }
 
-bool Form1::isInTray() const {
+bool MainWindow::isInTray() const {
     return notifier_ && notifier_->isInTray();
 }
 
-Form1::~Form1() {
+MainWindow::~MainWindow() {
     delete importProgress_;
     importer_.reset();
     notifier_.reset();
@@ -116,27 +116,27 @@ Form1::~Form1() {
     surface_ = nullptr;
 }
 
-QPushButton* Form1::commandButton(Command command) const {
+QPushButton* MainWindow::commandButton(Command command) const {
     return buttons_[static_cast<size_t>(command)];
 }
 
-FlexGrid* Form1::grid(ListKind kind) const {
+FlexGrid* MainWindow::grid(ListKind kind) const {
     return grids_[static_cast<size_t>(kind)];
 }
 
-QMenu* Form1::postponeMenu() const {
+QMenu* MainWindow::postponeMenu() const {
     return menus_->postponeMenu();
 }
 
-QMenu* Form1::trayMenu() const {
+QMenu* MainWindow::trayMenu() const {
     return menus_->trayMenu();
 }
 
-QColor Form1::tabColour(int tab) const {
+QColor MainWindow::tabColour(int tab) const {
     return QColor::fromRgb(viewTraitsForTab(tab).tabColour);
 }
 
-void Form1::buildControls() {
+void MainWindow::buildControls() {
     surface_ = new Surface(
         background_, [this] { restoreButtonColours(); }, this);
     surface_->setObjectName(QStringLiteral("Form1Surface"));
@@ -208,43 +208,43 @@ void Form1::buildControls() {
     commandButton(Command::Delete)->setEnabled(false);
 }
 
-void Form1::setButtonCaption(Command command, const QString& caption) {
+void MainWindow::setButtonCaption(Command command, const QString& caption) {
     QPushButton* button = commandButton(command);
     button->setText(caption);
     button->setAccessibleName(withoutAccessKey(caption));
 }
 
-void Form1::setButtonColour(QPushButton* button, const QColor& colour) {
+void MainWindow::setButtonColour(QPushButton* button, const QColor& colour) {
     QPalette pal = button->palette();
     pal.setColor(QPalette::Button, colour);
     button->setPalette(pal);
 }
 
-void Form1::setFocusFrameFill(const QColor& colour) {
+void MainWindow::setFocusFrameFill(const QColor& colour) {
     QPalette pal = focusFrame_->palette();
     pal.setColor(QPalette::Window, colour);
     focusFrame_->setPalette(pal);
     focusFrame_->update();
 }
 
-QColor Form1::focusFrameFill() const {
+QColor MainWindow::focusFrameFill() const {
     return focusFrame_->palette().color(QPalette::Window);
 }
 
-void Form1::layoutGrids() {
+void MainWindow::layoutGrids() {
     for (FlexGrid* grid : grids_) grid->layoutColumns();
 }
 
-void Form1::loadBackground() {
+void MainWindow::loadBackground() {
     setBackground(loadBackgroundPicture(agenda_->dataFolder()));
 }
 
-void Form1::setBackground(const QPixmap& picture) {
+void MainWindow::setBackground(const QPixmap& picture) {
     background_ = picture;
     surface_->update();
 }
 
-void Form1::fitOuterSize() {
+void MainWindow::fitOuterSize() {
     // Before the window system adds its frame the outer size is unknown; the
     // client area takes the whole size until then and shrinks once the frame
     // is there, so that frame and all make 800 by 600.
@@ -256,7 +256,7 @@ void Form1::fitOuterSize() {
     }
 }
 
-void Form1::load() {
+void MainWindow::load() {
     if (loaded_) return;
     loaded_ = true;
 
@@ -280,7 +280,7 @@ void Form1::load() {
     notifier_->finishStartUp();
 }
 
-int Form1::run() {
+int MainWindow::run() {
     load();
     // Asked to end while the start-up digest waited: the event loop never
     // starts.
@@ -289,22 +289,22 @@ int Form1::run() {
     return QApplication::exec();
 }
 
-void Form1::importCalendarFile(const QString& path) {
+void MainWindow::importCalendarFile(const QString& path) {
     importer_->importFile(path);
 }
 
-void Form1::showReminders() {
+void MainWindow::showReminders() {
     notifier_->showReminders();
 }
 
-void Form1::testAlarm() {
+void MainWindow::testAlarm() {
     notifier_->testAlarm();
 }
 
-void Form1::hideToTray() {
+void MainWindow::hideToTray() {
     notifier_->hideToTray();
 }
 
-void Form1::openMainWindow() {
+void MainWindow::openMainWindow() {
     notifier_->openMainWindow();
 }

@@ -11,11 +11,11 @@ class QTreeWidgetItem;
 // it closes it stores the folder it shows in picturesFolder and saves the
 // settings. On confirmation it emits backgroundChosen with the whole picture
 // and copies the file to "Sfondo.dat".
-class FormCarica : public QDialog {
+class BackgroundChooser : public QDialog {
     Q_OBJECT
   public:
-    FormCarica(Agenda& agenda, QWidget* parent = nullptr);
-    ~FormCarica() override;
+    BackgroundChooser(Agenda& agenda, QWidget* parent = nullptr);
+    ~BackgroundChooser() override;
 
     // The folder shown by the folder list and the file list.
     QString shownFolder() const;

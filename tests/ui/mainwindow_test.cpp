@@ -27,9 +27,9 @@
 #include "notify/notifier.h"
 #include "operations/operations.h"
 #include "support/windowrig.h"
+#include "ui/backgroundchooser.h"
 #include "ui/flexgrid.h"
-#include "ui/form1.h"
-#include "ui/formcarica.h"
+#include "ui/mainwindow.h"
 
 namespace {
 
@@ -97,14 +97,14 @@ class StartupTests : public QObject {
         h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
         h.folder.write("Ricorrenze.dat", "1,5,\"E' il Compleanno di Anna\"\r\n");
         h.start();
-        FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
+        FlexGrid* g1 = h.grid(ListKind::Appointments);
         QCOMPARE(g1->model()->rowCount(), 2);
         QCOMPARE(g1->model()->index(0, 1).data().toString(), QStringLiteral("Dentista"));
         QCOMPARE(g1->model()->index(1, 1).data().toString(), QStringLiteral("Riunione, sala 2"));
         QCOMPARE(g1->model()->index(0, 2).data().toString(), QStringLiteral("9:30"));
-        QCOMPARE(h.grid(ListKind::Scadenze)->model()->index(0, 0).data().toString(),
+        QCOMPARE(h.grid(ListKind::Deadlines)->model()->index(0, 0).data().toString(),
                  QStringLiteral("15/4"));
-        QCOMPARE(h.grid(ListKind::Ricorrenze)->model()->index(0, 1).data().toString(),
+        QCOMPARE(h.grid(ListKind::Anniversaries)->model()->index(0, 1).data().toString(),
                  QStringLiteral("E' il Compleanno di Anna"));
         // The operations see the cell the user picks in the grid.
         for (ListKind kind : kAllListKinds) {
@@ -172,8 +172,8 @@ class StartupTests : public QObject {
     void gridColumnsAndColours() {
         Harness h;
         h.start();
-        FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
-        FlexGrid* g2 = h.grid(ListKind::Scadenze);
+        FlexGrid* g1 = h.grid(ListKind::Appointments);
+        FlexGrid* g2 = h.grid(ListKind::Deadlines);
         // The appointments show date, message and time; the others no time.
         QVERIFY(!g1->isColumnHidden(2));
         QVERIFY(g1->isColumnHidden(3));
@@ -184,7 +184,7 @@ class StartupTests : public QObject {
         QCOMPARE(g1->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("ORA"));
         QCOMPARE(g1->palette().color(QPalette::Base), QColor(192, 255, 255));
         QCOMPARE(g2->palette().color(QPalette::Base), QColor(192, 255, 192));
-        QCOMPARE(h.grid(ListKind::Ricorrenze)->palette().color(QPalette::Base),
+        QCOMPARE(h.grid(ListKind::Anniversaries)->palette().color(QPalette::Base),
                  QColor(255, 255, 192));
     }
 
@@ -210,7 +210,7 @@ class StartupTests : public QObject {
                  QStringLiteral("Inserisci Appuntamento"));
         QCOMPARE(h.button(Command::Save)->accessibleName(), QStringLiteral("SALVA"));
         QAccessibleInterface* table =
-            QAccessible::queryAccessibleInterface(h.grid(ListKind::Appuntamenti));
+            QAccessible::queryAccessibleInterface(h.grid(ListKind::Appointments));
         QVERIFY(table && table->tableInterface());
         QAccessibleInterface* cell = table->tableInterface()->cellAt(0, 1);
         QVERIFY(cell);
@@ -227,26 +227,26 @@ class GridEditingTests : public QObject {
         h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
         h.start();
         h.agenda().selectTab(1);
-        h.agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
-        FlexGrid* g = h.grid(ListKind::Scadenze);
+        h.agenda().setCurrentCell(ListKind::Deadlines, 0, 1);
+        FlexGrid* g = h.grid(ListKind::Deadlines);
         QTest::keyClick(g, '~');
-        QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1), QStringLiteral("Scade bollo"));
+        QCOMPARE(h.agenda().list(ListKind::Deadlines).text(0, 1), QStringLiteral("Scade bollo"));
         QVERIFY(!h.agenda().listsModified());
         QTest::keyClick(g, ' ');
         typeChar(g, QChar(0xE8));    // e grave, code 232
         typeChar(g, QChar(0x20AC));  // the euro sign is code 128: outside both ranges
         typeChar(g, QChar(0x0141));  // not in the code page: "?", as the file keeps it
-        QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
+        QCOMPARE(h.agenda().list(ListKind::Deadlines).text(0, 1),
                  QStringLiteral("Scade bollo \u00E8?"));
         QVERIFY(h.agenda().listsModified());
         // Alt with a letter is an access key, and Ctrl with one a command: not typing.
         QTest::keyClick(g, 'x', Qt::AltModifier);
         QTest::keyClick(g, 'x', Qt::ControlModifier);
-        QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
+        QCOMPARE(h.agenda().list(ListKind::Deadlines).text(0, 1),
                  QStringLiteral("Scade bollo \u00E8?"));
         // A double quote could not be written to the file: it becomes an apostrophe.
         QTest::keyClick(g, '"');
-        QCOMPARE(h.agenda().list(ListKind::Scadenze).text(0, 1),
+        QCOMPARE(h.agenda().list(ListKind::Deadlines).text(0, 1),
                  QStringLiteral("Scade bollo \u00E8?'"));
     }
 
@@ -255,21 +255,21 @@ class GridEditingTests : public QObject {
         h.folder.write("Ricorrenze.dat", "1,5,\"Anna\"\r\n2,6,\"\"\r\n");
         h.start();
         h.agenda().selectTab(2);
-        FlexGrid* g = h.grid(ListKind::Ricorrenze);
-        ListModel& list = h.agenda().list(ListKind::Ricorrenze);
-        h.agenda().setCurrentCell(ListKind::Ricorrenze, 0, 1);
+        FlexGrid* g = h.grid(ListKind::Anniversaries);
+        ListModel& list = h.agenda().list(ListKind::Anniversaries);
+        h.agenda().setCurrentCell(ListKind::Anniversaries, 0, 1);
         QTest::keyClick(g, Qt::Key_Backspace);
         QCOMPARE(list.text(0, 1), QStringLiteral("Ann"));
         QVERIFY(h.agenda().listsModified());
 
         h.agenda().setListsModified(false);
-        h.agenda().setCurrentCell(ListKind::Ricorrenze, 1, 1);
+        h.agenda().setCurrentCell(ListKind::Anniversaries, 1, 1);
         QTest::keyClick(g, Qt::Key_Backspace);  // empty cell: still an edit
         QCOMPARE(list.text(1, 1), QString());
         QVERIFY(h.agenda().listsModified());
 
         h.agenda().setListsModified(false);
-        h.agenda().setCurrentCell(ListKind::Ricorrenze, 0, 0);
+        h.agenda().setCurrentCell(ListKind::Anniversaries, 0, 0);
         QTest::keyClick(g, Qt::Key_Delete);
         QCOMPARE(list.text(0, 0), QString());
         QCOMPARE(list.text(0, 1), QStringLiteral("Ann"));
@@ -280,11 +280,11 @@ class GridEditingTests : public QObject {
         Harness h;
         h.folder.write("Ricordel.dat", "7,3,\"Dentista\",\"9:30\"\r\n");
         h.start();
-        FlexGrid* g = h.grid(ListKind::Appuntamenti);
+        FlexGrid* g = h.grid(ListKind::Appointments);
         ListModel& list = h.agenda().appointments();
         // Columns 0 and 2: no box (the script would fail on one), no change.
         for (int column : {0, 2}) {
-            h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, column);
+            h.agenda().setCurrentCell(ListKind::Appointments, 0, column);
             QTest::keyClick(g, Qt::Key_Return);
         }
         QVERIFY(h.dialogs.shown.isEmpty());
@@ -292,7 +292,7 @@ class GridEditingTests : public QObject {
         QCOMPARE(list.entry(0).time, QStringLiteral("9:30"));
         QVERIFY(!h.agenda().listsModified());
 
-        h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, 1);
+        h.agenda().setCurrentCell(ListKind::Appointments, 0, 1);
         h.dialogs.type(QString());  // Cancel
         QTest::keyClick(g, Qt::Key_Return);
         QCOMPARE(h.dialogs.shown.size(), 1);
@@ -318,20 +318,20 @@ class GridEditingTests : public QObject {
                        "7,3,\"Uno\",\"9:30\"\r\n8,3,\"Due\",\"\"\r\n9,3,\"Tre\",\"\"\r\n");
         h.start();
         h.show();
-        FlexGrid* g = h.grid(ListKind::Appuntamenti);
+        FlexGrid* g = h.grid(ListKind::Appointments);
         g->setFocus();
-        h.agenda().setCurrentCell(ListKind::Appuntamenti, 1, 1);
+        h.agenda().setCurrentCell(ListKind::Appointments, 1, 1);
         QTest::keyClick(g, Qt::Key_End, Qt::ControlModifier);
-        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 2);
+        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 2);
         QTest::keyClick(g, Qt::Key_Home, Qt::ControlModifier);
-        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 0);
+        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 0);
         QCOMPARE(g->currentIndex().column(), 0);
         QTest::keyClick(g, Qt::Key_Down);
         QTest::keyClick(g, Qt::Key_Right);
         QCOMPARE(g->currentIndex(), g->model()->index(1, 1));
         // A typed letter edits the cell; it does not jump to a row that starts with it.
         QTest::keyClick(g, 'T');
-        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 1);
+        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 1);
         QCOMPARE(h.agenda().appointments().text(1, 1), QStringLiteral("DueT"));
         QCOMPARE(h.agenda().appointments().text(0, 1), QStringLiteral("Uno"));
     }
@@ -339,7 +339,7 @@ class GridEditingTests : public QObject {
     void keysOnAnEmptyListTouchNothing() {
         Harness h;
         h.start();
-        FlexGrid* g = h.grid(ListKind::Appuntamenti);
+        FlexGrid* g = h.grid(ListKind::Appointments);
         QTest::keyClick(g, 'a');
         QTest::keyClick(g, Qt::Key_Backspace);
         QTest::keyClick(g, Qt::Key_Delete);
@@ -355,16 +355,16 @@ class GridEditingTests : public QObject {
         h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
         h.start();
         h.agenda().selectTab(1);
-        h.agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
-        QTest::keyClick(h.grid(ListKind::Scadenze), '!');
-        QTest::keyClick(h.grid(ListKind::Scadenze), Qt::Key_F5);
+        h.agenda().setCurrentCell(ListKind::Deadlines, 0, 1);
+        QTest::keyClick(h.grid(ListKind::Deadlines), '!');
+        QTest::keyClick(h.grid(ListKind::Deadlines), Qt::Key_F5);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo\"\r\n"));
         QVERIFY(h.agenda().listsModified());
-        QTest::keyClick(h.grid(ListKind::Ricorrenze), Qt::Key_F5);
+        QTest::keyClick(h.grid(ListKind::Anniversaries), Qt::Key_F5);
         QVERIFY(h.agenda().listsModified());
 
         h.agenda().selectTab(0);
-        QTest::keyClick(h.grid(ListKind::Appuntamenti), Qt::Key_F5);
+        QTest::keyClick(h.grid(ListKind::Appointments), Qt::Key_F5);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo!\"\r\n"));
         QVERIFY(!h.agenda().listsModified());
         QCOMPARE(h.form->tabs()->currentIndex(), 0);
@@ -376,19 +376,19 @@ class GridEditingTests : public QObject {
         h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
         h.start();
         h.show();
-        h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, 1);
-        FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
+        h.agenda().setCurrentCell(ListKind::Appointments, 0, 1);
+        FlexGrid* g1 = h.grid(ListKind::Appointments);
         QTest::mouseClick(g1->viewport(), Qt::RightButton, {},
-                          h.cellRect(ListKind::Appuntamenti, 1, 1).center());
+                          h.cellRect(ListKind::Appointments, 1, 1).center());
         QVERIFY(h.form->postponeMenu()->isVisible());
         // The popup acts on the row chosen before the right click.
-        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 0);
+        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 0);
         h.form->postponeMenu()->hide();
 
         h.form->tabs()->setCurrentIndex(1);
-        FlexGrid* g2 = h.grid(ListKind::Scadenze);
+        FlexGrid* g2 = h.grid(ListKind::Deadlines);
         QTest::mouseClick(g2->viewport(), Qt::RightButton, {},
-                          h.cellRect(ListKind::Scadenze, 0, 1).center());
+                          h.cellRect(ListKind::Deadlines, 0, 1).center());
         QVERIFY(!h.form->postponeMenu()->isVisible());
         QVERIFY(!h.form->findChildren<QMenu*>().isEmpty());
         for (QMenu* menu : h.form->findChildren<QMenu*>()) QVERIFY(!menu->isVisible());
@@ -399,12 +399,12 @@ class GridEditingTests : public QObject {
         h.folder.write("Ricordel.dat", "7,3,\"Uno\",\"9:30\"\r\n8,3,\"Due\",\"10:30\"\r\n");
         h.start();
         h.show();
-        FlexGrid* g1 = h.grid(ListKind::Appuntamenti);
+        FlexGrid* g1 = h.grid(ListKind::Appointments);
         QVERIFY(!h.button(Command::Delete)->isEnabled());
         QTest::mouseClick(g1->viewport(), Qt::LeftButton, {},
-                          h.cellRect(ListKind::Appuntamenti, 1, 1).center());
+                          h.cellRect(ListKind::Appointments, 1, 1).center());
         QVERIFY(h.button(Command::Delete)->isEnabled());
-        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 1);
+        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 1);
 
         // The header row and the empty area count as the grid too, and the
         // chosen row stays.
@@ -417,7 +417,7 @@ class GridEditingTests : public QObject {
         h.form->tabs()->setCurrentIndex(0);
         QTest::mouseClick(g1->viewport(), Qt::LeftButton, {}, QPoint(20, 400));
         QVERIFY(h.button(Command::Delete)->isEnabled());
-        QCOMPARE(h.agenda().currentRow(ListKind::Appuntamenti), 1);
+        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 1);
     }
 };
 
@@ -465,7 +465,7 @@ class TabButtonCalendarTests : public QObject {
         QCOMPARE(buttonColour(h.button(Command::Exit)), QColor(128, 255, 128));
         QCOMPARE(buttonColour(h.button(Command::Today)), standard);
         // The grids and the calendar reset nothing.
-        moveMouseOver(h.grid(ListKind::Scadenze)->viewport());
+        moveMouseOver(h.grid(ListKind::Deadlines)->viewport());
         moveMouseOver(h.form->calendar());
         QCOMPARE(buttonColour(h.button(Command::Insert)), QColor(128, 255, 128));
         // A move the tab bar ignores reaches the surface, but over a control
@@ -501,8 +501,8 @@ class TabButtonCalendarTests : public QObject {
         h.folder.write("Ricordel.dat", "7,3,\"Uno\",\"9:30\"\r\n");
         h.start();
         h.show();
-        QTest::mouseClick(h.grid(ListKind::Appuntamenti)->viewport(), Qt::LeftButton, {},
-                          h.cellRect(ListKind::Appuntamenti, 0, 1).center());
+        QTest::mouseClick(h.grid(ListKind::Appointments)->viewport(), Qt::LeftButton, {},
+                          h.cellRect(ListKind::Appointments, 0, 1).center());
         QVERIFY(h.button(Command::Delete)->isEnabled());
         h.form->calendar()->setFocus(Qt::TabFocusReason);
         QVERIFY(!h.button(Command::Delete)->isEnabled());
@@ -595,8 +595,8 @@ class CommandTests : public QObject {
         h.start();
         h.show();
         h.form->tabs()->setCurrentIndex(1);
-        QTest::mouseClick(h.grid(ListKind::Scadenze)->viewport(), Qt::LeftButton, {},
-                          h.cellRect(ListKind::Scadenze, 1, 1).center());
+        QTest::mouseClick(h.grid(ListKind::Deadlines)->viewport(), Qt::LeftButton, {},
+                          h.cellRect(ListKind::Deadlines, 1, 1).center());
         h.dialogs.answer(MsgAnswer::Yes);
         QTest::mouseClick(h.button(Command::Delete), Qt::LeftButton);
         QVERIFY(h.dialogs.scriptUsedUp());
@@ -617,8 +617,8 @@ class CommandTests : public QObject {
         h.start();
         h.show();
         h.agenda().selectTab(1);
-        h.agenda().setCurrentCell(ListKind::Scadenze, 0, 1);
-        QTest::keyClick(h.grid(ListKind::Scadenze), 'X');
+        h.agenda().setCurrentCell(ListKind::Deadlines, 0, 1);
+        QTest::keyClick(h.grid(ListKind::Deadlines), 'X');
         h.dialogs.answer(MsgAnswer::No);
         QTest::mouseClick(h.button(Command::Exit), Qt::LeftButton);
         QCOMPARE(h.dialogs.texts(),
@@ -647,7 +647,7 @@ class CommandTests : public QObject {
         h.start();
         h.form->tabs()->setCurrentIndex(2);
         h.agenda()
-            .list(ListKind::Ricorrenze)
+            .list(ListKind::Anniversaries)
             .append({QStringLiteral("1/5"), QStringLiteral("Anna"), {}, {}});
         QTest::mouseClick(h.button(Command::Save), Qt::LeftButton);
         QCOMPARE(h.folder.read("Ricordel.dat"),
@@ -757,13 +757,13 @@ class CommandTests : public QObject {
         h.folder.write("Ricordel.ini", settingsBytes(true, false));
         h.folder.write("Ricordel.dat", "7,3,\"Uno\",\"9:30\"\r\n8,3,\"Due\",\"10:00\"\r\n");
         h.start();
-        h.agenda().setCurrentCell(ListKind::Appuntamenti, 0, 1);
+        h.agenda().setCurrentCell(ListKind::Appointments, 0, 1);
         h.dialogs.answer(MsgAnswer::Yes);
         h.item("mnuRim30")->trigger();
         QCOMPARE(h.folder.read("Ricordel.dat"),
                  QByteArray("7,3,\"Uno\",\"10:00\"\r\n8,3,\"Due\",\"10:00\"\r\n"));
 
-        h.agenda().setCurrentCell(ListKind::Appuntamenti, 1, 1);
+        h.agenda().setCurrentCell(ListKind::Appointments, 1, 1);
         h.dialogs.answer(MsgAnswer::Yes);
         h.item("mnuArchivia")->trigger();
         QCOMPARE(h.folder.read("Ricordel.dat"), QByteArray("7,3,\"Uno\",\"10:00\"\r\n"));
@@ -834,7 +834,7 @@ class CommandTests : public QObject {
         blue.fill(Qt::blue);
         bool sawChooser = false;
         QTimer::singleShot(0, [&] {
-            auto* chooser = qobject_cast<FormCarica*>(QApplication::activeModalWidget());
+            auto* chooser = qobject_cast<BackgroundChooser*>(QApplication::activeModalWidget());
             sawChooser = chooser != nullptr;
             if (!chooser) return;
             Q_EMIT chooser->backgroundChosen(blue);
@@ -878,4 +878,4 @@ int main(int argc, char** argv) {
     return status;
 }
 
-#include "form1_test.moc"
+#include "mainwindow_test.moc"
