@@ -235,7 +235,9 @@ QList<Alarm> parseSnoozes(const QByteArray& bytes, bool* damaged) {
             bad = true;
             continue;
         }
-        out.append({AlarmKind::Snoozed, at, items[1].text});
+        // Cleaned as typed text is, as the list files' messages are: a TAB or a
+        // double quote the file holds never reaches the alarm window.
+        out.append({AlarmKind::Snoozed, at, cleanCellText(items[1].text)});
     }
     if (damaged) *damaged = bad;
     return out;
