@@ -92,7 +92,7 @@ qint64 minuteIndex(int year, int month, int day, int minuteOfDay) {
 }
 
 void checkAlarmIndex(const QByteArray& bytes) {
-    const QList<AgendaEntry> entries = plainEntries(bytes, ListKind::Appuntamenti);
+    const QList<AgendaEntry> entries = plainEntries(bytes, ListKind::Appointments);
     for (const int year : {2023, 2024}) {  // a common year and a leap year
         const QList<AlarmIndex::Due> expected = plainDues(entries, year);
         const AlarmIndex index(bytes, year);
@@ -128,7 +128,7 @@ void checkFileCache(const QByteArray& bytes) {
     AppointmentFileCache cache;
     cache.setPath(path);
     const qint64 first = minuteIndex(2023, 12, 31, 23 * 60), last = minuteIndex(2024, 1, 1, 59);
-    const QList<AgendaEntry> entries = plainEntries(bytes, ListKind::Appuntamenti);
+    const QList<AgendaEntry> entries = plainEntries(bytes, ListKind::Appointments);
     const QList<AlarmIndex::Due> expected = within(plainDues(entries, 2023), first, last) +
                                             within(plainDues(entries, 2024), first, last);
     if (!same(cache.between(first, last), expected)) abort();
