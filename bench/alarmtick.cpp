@@ -10,11 +10,13 @@
 #include "benchsupport.h"
 #include "core/agenda.h"
 #include "core/dates.h"
-#include "core/listfiles.h"
+#include "core/fileio.h"
 #include "core/listkind.h"
 #include "core/listmodel.h"
+#include "core/listrecords.h"
+#include "notify/alarmringer.h"
 #include "notify/alarmwindow.h"
-#include "notify/notifier.h"
+#include "notify/soundplayer.h"
 
 namespace bench {
 namespace {
@@ -26,12 +28,6 @@ class SilentPlayer final : public SoundPlayer {
   public:
     void play(const QString&) override {}
     void stop() override {}
-};
-
-class SkippingPresenter final : public ReminderPresenter {
-  public:
-    void prepareAssistant(const QPixmap&) override {}
-    bool present(const QString&, const QString&, bool) override { return false; }
 };
 
 bool writeAppointments(const QList<AgendaEntry>& entries) {
@@ -64,35 +60,32 @@ bool alarmTickFigure() {
 
     SteppedClock clock(benchNow().addSecs(30));
     SilentDialogs dialogs;
-    SkippingPresenter presenter;
     Agenda agenda(clock, dialogs, QDir::currentPath());
-    Notifier notifier(
-        agenda, nullptr,
-        NotifierServices{&clock, &dialogs,
-                         [] { return std::unique_ptr<SoundPlayer>(new SilentPlayer); }, nullptr,
-                         &presenter});
+    AlarmRinger alarms(
+        agenda, clock, dialogs, [] { return std::unique_ptr<SoundPlayer>(new SilentPlayer); },
+        nullptr);
 
     std::vector<double> steady, first;
     QElapsedTimer timer;
     clock.advanceSecs(60);
-    notifier.alarms().checkAlarms();  // reads the file the first time
+    alarms.checkAlarms();  // reads the file the first time
     for (int i = 0; i < kSteadyTicks; ++i) {
         clock.advanceSecs(60);
         timer.start();
-        notifier.alarms().checkAlarms();
+        alarms.checkAlarms();
         steady.push_back(elapsedMillis(timer));
     }
     for (int i = 0; i < kFirstTicks; ++i) {
         if (!writeAppointments(i % 2 ? entries : changed)) return false;
         clock.advanceSecs(60);
         timer.start();
-        notifier.alarms().checkAlarms();
+        alarms.checkAlarms();
         first.push_back(elapsedMillis(timer));
     }
     printAgainstBound("alarm_tick_32766", median(steady), "ms", 2, false);
     print("alarm_tick_32766_first", median(first), "ms");
 
-    if (notifier.alarms().alarmWindow()) {
+    if (alarms.alarmWindow()) {
         std::fprintf(stderr, "alarm_tick_32766: an alarm rang though nothing is due today\n");
         return false;
     }
@@ -107,8 +100,8 @@ bool alarmTickFigure() {
         QStringLiteral("%1:%2").arg(next.hour()).arg(next.minute(), 2, 10, QLatin1Char('0'));
     if (!writeAppointments(changed)) return false;
     clock.advanceSecs(60);
-    notifier.alarms().checkAlarms();
-    AlarmWindow* siren = notifier.alarms().alarmWindow();
+    alarms.checkAlarms();
+    AlarmWindow* siren = alarms.alarmWindow();
     if (!siren || !siren->text().contains(message)) {
         std::fprintf(stderr, "alarm_tick_32766: the appointment due now did not ring\n");
         return false;

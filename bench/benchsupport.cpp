@@ -5,8 +5,9 @@
 #include <cstdio>
 
 #include "core/dates.h"
-#include "core/listfiles.h"
+#include "core/fileio.h"
 #include "core/listkind.h"
+#include "core/listrecords.h"
 #include "core/settings.h"
 
 namespace bench {

@@ -12,7 +12,7 @@
 
 #include "benchsupport.h"
 #include "core/agenda.h"
-#include "core/listfiles.h"
+#include "core/fileio.h"
 #include "core/listmodel.h"
 #include "operations/calendarimport.h"
 

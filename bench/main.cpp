@@ -18,8 +18,8 @@
 
 #include "core/agenda.h"
 #include "core/dates.h"
+#include "core/fileio.h"
 #include "core/isolatedtask.h"
-#include "core/listfiles.h"
 #include "core/listmodel.h"
 #include "core/win1252.h"
 #include "operations/calendarreading.h"

@@ -31,11 +31,12 @@
 #include <string>
 #include <utility>
 
+#include "app/application.h"
 #include "benchsupport.h"
 #include "core/agenda.h"
 #include "core/listkind.h"
 #include "core/listmodel.h"
-#include "notify/notifier.h"
+#include "notify/reminderpresenter.h"
 #include "operations/operations.h"
 #include "ui/filedialogs.h"
 #include "ui/fonts.h"
@@ -344,12 +345,13 @@ int runStartupChild(int argc, char** argv) {
     const double appMs = elapsedMillis(timer);
     loadItalianTranslation(app);
     installFontSubstitutes();
-    MainWindow form(MainWindowServices{&clock, &dialogs, &files, &archiveViewer, &printer, silent,
-                                       nullptr, &presenter, nullptr, QDir::currentPath(),
-                                       QCoreApplication::applicationFilePath()});
+    Application program(ProgramServices{&clock, &dialogs, &files, &archiveViewer, &printer, silent,
+                                        nullptr, &presenter, nullptr, QDir::currentPath(),
+                                        QCoreApplication::applicationFilePath()});
     const double builtMs = elapsedMillis(timer);
-    form.load();
+    program.load();
     const double loadedMs = elapsedMillis(timer);
+    MainWindow& form = *program.window();
     form.show();
     if (!waitUntilExposed(form)) {
         std::fprintf(stderr, "the main window never appeared\n");
@@ -363,9 +365,10 @@ int runStartupChild(int argc, char** argv) {
         appMs, builtMs - appMs, loadedMs - builtMs, millis - loadedMs);
 
     for (ListKind kind : kAllListKinds) {
-        if (form.agenda().list(kind).entryCount() != perList) {
+        if (program.agenda().list(kind).entryCount() != perList) {
             std::fprintf(stderr, "the list %s holds %d entries instead of %d\n",
-                         listTraits(kind).fileName, form.agenda().list(kind).entryCount(), perList);
+                         listTraits(kind).fileName, program.agenda().list(kind).entryCount(),
+                         perList);
             return 1;
         }
     }

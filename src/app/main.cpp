@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/application.h"
 #include "core/clock.h"
 #include "core/isolatedtask.h"
 #include "core/version.h"
-#include "notify/notifier.h"
 #include "notify/singleinstance.h"
 #include "notify/soundplayer.h"
 #include "notify/systemnotifications.h"
@@ -21,7 +21,6 @@
 #include "operations/operations.h"
 #include "ui/filedialogs.h"
 #include "ui/fonts.h"
-#include "ui/mainwindow.h"
 #include "ui/printcommand.h"
 #include "ui/widgetdialogs.h"
 
@@ -73,7 +72,8 @@ QString asTyped(const QStringList& arguments, const QString& name) {
 // a running copy, from a script and without a display. Returns the exit
 // code when the program must not start its window; a calendar file named on
 // the command line goes to calendarFile.
-std::optional<int> runCommandLine(int argc, char* argv[], QString& calendarFile) {
+std::optional<int> runCommandLine(int argc, char* argv[], const QString& dataFolder,
+                                  QString& calendarFile) {
     if (argc <= 1) return std::nullopt;
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -125,7 +125,7 @@ std::optional<int> runCommandLine(int argc, char* argv[], QString& calendarFile)
         QCoreApplication::setApplicationName(QStringLiteral("Ricordel"));
         const QString file = parser.value(exportIcs);
         SystemClock clock;
-        const CalendarFileOutcome outcome = exportCalendarFile(QDir::current(), file, clock);
+        const CalendarFileOutcome outcome = exportCalendarFile(QDir(dataFolder), file, clock);
         if (outcome.error) {
             print(stderr, QStringLiteral("ricordel: %1.\n").arg(*outcome.error));
             return 1;
@@ -154,8 +154,12 @@ int runIsolatedTask(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
     if (argc >= 3 && qstrcmp(argv[1], kIsolatedTaskOption) == 0) return runIsolatedTask(argc, argv);
+    // The data folder, named here once for every file of the program: the
+    // folder it is started in (the launcher enters it first).
+    const QString dataFolder = QDir::currentPath();
     QString calendarFile;
-    if (const std::optional<int> code = runCommandLine(argc, argv, calendarFile)) return *code;
+    if (const std::optional<int> code = runCommandLine(argc, argv, dataFolder, calendarFile))
+        return *code;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ricordel"));
@@ -163,7 +167,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("ricordel"));
 
     // One copy per data folder: a second start brings the first one forward.
-    SingleInstance instance(QDir::currentPath());
+    SingleInstance instance(dataFolder);
     if (instance.acquire() == SingleInstance::Outcome::AlreadyRunning) {
         const SingleInstance::Delivery delivery =
             calendarFile.isEmpty() ? instance.askRunningCopyToShow()
@@ -197,36 +201,32 @@ int main(int argc, char* argv[]) {
     SystemPrinterAccess printer;
     SystemTrayIcon tray;
     const auto notifications = makeSystemNotifications(&tray);
-    MainWindow form(MainWindowServices{&clock, &dialogs, &files, &archiveViewer, &printer,
-                                       systemSoundPlayerFactory(), &tray, nullptr,
-                                       notifications.get(), QDir::currentPath(),
-                                       QCoreApplication::applicationFilePath()});
-    dialogs.setParentWidget(&form);
-    files.setParentWidget(&form);
+    Application program(ProgramServices{
+        &clock, &dialogs, &files, &archiveViewer, &printer, systemSoundPlayerFactory(), &tray,
+        nullptr, notifications.get(), dataFolder, QCoreApplication::applicationFilePath()});
+    // Boxes and file dialogs belong to the main window, whichever it is.
+    const auto parentBoxes = [&dialogs, &files](QWidget* window) {
+        dialogs.setParentWidget(window);
+        files.setParentWidget(window);
+    };
+    parentBoxes(program.window());
+    QObject::connect(&program, &Application::windowChanged, &program, parentBoxes);
+    program.listenTo(instance);
+    program.watchTermination();
 
-    QObject::connect(&instance, &SingleInstance::showRequested, &form, &MainWindow::openMainWindow);
-    QObject::connect(&instance, &SingleInstance::importRequested, &form,
-                     [&form](const QString& path) {
-                         form.openMainWindow();
-                         form.importCalendarFile(path);
-                     });
     // A copy without its channel runs on, and says so once its digest is over.
     if (const QString problem = instance.channelProblem(); !problem.isEmpty()) {
         print(stderr, QStringLiteral("ricordel: %1\n").arg(problem));
-        form.load();
-        QTimer::singleShot(0, &form, [&dialogs, problem] {
+        program.load();
+        QTimer::singleShot(0, &program, [&dialogs, problem] {
             dialogs.notice(problem, MsgIcon::Exclamation, std::nullopt);
         });
     }
-    TerminationWatcher termination;
-    QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form.notifier(),
-                     &Notifier::terminate);
-
     if (!calendarFile.isEmpty()) {
         // The box comes once start-up, with its digest, is over.
-        form.load();
-        QTimer::singleShot(0, &form,
-                           [&form, calendarFile] { form.importCalendarFile(calendarFile); });
+        program.load();
+        QTimer::singleShot(0, &program,
+                           [&program, calendarFile] { program.importCalendarFile(calendarFile); });
     }
-    return form.run();
+    return program.run();
 }

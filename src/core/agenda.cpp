@@ -2,53 +2,37 @@
 
 #include <QFile>
 
-#include "core/listfiles.h"
+#include "core/fileio.h"
 
 Agenda::Agenda(Clock& clock, Dialogs& dialogs, const QString& dataFolder, QObject* parent)
     : QObject(parent), clock_(clock), dialogs_(dialogs), folder_(QDir(dataFolder).absolutePath()) {
     for (ListKind kind : kAllListKinds) {
-        const auto i = static_cast<size_t>(kind);
-        lists_[i] = std::make_unique<ListModel>(kind);
-        selections_[i] = std::make_unique<QItemSelectionModel>(lists_[i].get());
+        auto& list = lists_[static_cast<size_t>(kind)];
+        list = std::make_unique<ListModel>(kind);
+        // What changes in a list, said in the agenda's words.
+        connect(list.get(), &QAbstractItemModel::rowsInserted, this,
+                [this, kind](const QModelIndex&, int first, int last) {
+                    Q_EMIT rowsAdded(kind, first, last);
+                });
+        connect(list.get(), &QAbstractItemModel::rowsRemoved, this,
+                [this, kind](const QModelIndex&, int first, int last) {
+                    Q_EMIT rowsRemoved(kind, first, last);
+                });
+        connect(
+            list.get(), &QAbstractItemModel::dataChanged, this,
+            [this, kind](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
+                // A cell's colour is no change of the agenda.
+                if (roles.size() == 1 && roles.first() == ListModel::CellColourRole) return;
+                Q_EMIT rowsEdited(kind, from.row(), to.row());
+            });
+        connect(list.get(), &QAbstractItemModel::modelReset, this,
+                [this, kind] { Q_EMIT listReplaced(kind); });
+        connect(list.get(), &QAbstractItemModel::layoutChanged, this,
+                [this, kind] { Q_EMIT listReplaced(kind); });
     }
-    currentGrid_ = lists_[0].get();
 }
 
-Agenda::~Agenda() {
-    // The selection models watch the list models: let them go first.
-    for (auto& s : selections_) s.reset();
-}
-
-int Agenda::currentRow(ListKind kind) const {
-    const QModelIndex idx = selections_[static_cast<size_t>(kind)]->currentIndex();
-    return idx.isValid() ? idx.row() : -1;
-}
-
-void Agenda::setCurrentCell(ListKind kind, int row, int column) {
-    ListModel& model = list(kind);
-    QItemSelectionModel& sel = selection(kind);
-    if (row < 0 || row >= model.entryCount()) {
-        sel.clear();
-        return;
-    }
-    sel.setCurrentIndex(model.index(row, column), QItemSelectionModel::ClearAndSelect);
-}
-
-void Agenda::selectTab(int tab) {
-    if (tab < 0 || tab > 2 || tab == currentTab_) return;
-    currentTab_ = tab;
-    Q_EMIT currentTabChanged(tab);
-}
-
-void Agenda::showTab(int tab) {
-    if (tab < 0 || tab > 2) return;
-    currentTab_ = tab;
-    Q_EMIT currentTabChanged(tab);
-}
-
-void Agenda::selectCurrentList() {
-    currentGrid_ = &list(kindForTab(currentTab_));
-}
+Agenda::~Agenda() = default;
 
 void Agenda::setListsModified(bool modified) {
     if (listsModified_ == modified) return;
@@ -83,7 +67,7 @@ void Agenda::loadLists() {
 bool Agenda::saveList(ListKind kind) {
     const ListModel& grid = list(kind);
     const QString name = QString::fromLatin1(grid.traits().fileName);
-    if (!writing_) return false;
+    if (!isWriting()) return false;
     const auto write = [&](QIODevice& file) {
         return grid.writeFileContent(
             [&](const char* data, qsizetype size) { return file.write(data, size) == size; });
@@ -103,7 +87,7 @@ void Agenda::loadSettings() {
 
 bool Agenda::saveSettings() {
     const QString name = QString::fromLatin1(kSettingsFileName);
-    if (!writing_) return false;
+    if (!isWriting()) return false;
     if (const auto error = settings_.save(filePath(name))) {
         reportSaveFailure(dialogs_, name, *error);
         return false;

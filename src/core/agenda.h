@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QDir>
-#include <QItemSelectionModel>
 #include <QObject>
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
-#include <set>
 
 #include "core/clock.h"
 #include "core/dialogs.h"
@@ -15,11 +14,11 @@
 #include "core/listmodel.h"
 #include "core/settings.h"
 
-// The state of the main window that needs no window: the three lists with
-// their current cells, the settings, the selected tab and the unsaved-edits
-// flag. The operations work on it; the window shows it. Every file the
-// program keeps lives in the data folder given at construction; boxes name
-// the files by their names in it.
+// The agenda as a document: the three lists, the settings and the data
+// folder every file of the program is named through, with the unsaved-edits
+// flag. The operations change it, any part of the program may follow its
+// changes through its signals, and the window shows it. Where the user is in
+// the lists (tab, current cells) is the window's (ListSelection).
 class Agenda : public QObject {
     Q_OBJECT
   public:
@@ -37,37 +36,11 @@ class Agenda : public QObject {
     const ListModel& list(ListKind kind) const { return *lists_[static_cast<size_t>(kind)]; }
     ListModel& appointments() { return list(ListKind::Appointments); }
 
-    // The current cell of each grid; the views share these selection models.
-    QItemSelectionModel& selection(ListKind kind) {
-        return *selections_[static_cast<size_t>(kind)];
-    }
-    // The model row of the grid's current cell, or -1 when there is none.
-    int currentRow(ListKind kind) const;
-    void setCurrentCell(ListKind kind, int row, int column);
-
-    // The selected tab of SSTab1 (0, 1, 2). Selecting another tab emits
-    // currentTabChanged, so the window's tab-change handling runs whoever
-    // selects it.
-    int currentTab() const { return currentTab_; }
-    void selectTab(int tab);
-    // Selects `tab` and emits currentTabChanged even when it is selected
-    // already: the window's tab-change handling runs as after a click on it.
-    void showTab(int tab);
-
-    // currentList is the list of the selected tab, as selectCurrentList last set it.
-    void selectCurrentList();
-    ListModel& currentList() { return *currentGrid_; }
-    ListKind currentKind() const { return currentGrid_->kind(); }
-
     bool listsModified() const { return listsModified_; }
     void setListsModified(bool modified);
 
     Settings& settings() { return settings_; }
     const Settings& settings() const { return settings_; }
-
-    // The Windows folder the archive's text editor is started from.
-    const QString& windowsFolder() const { return windowsFolder_; }
-    void setWindowsFolder(const QString& folder) { windowsFolder_ = folder; }
 
     // Creates a missing list file empty, then appends each file's records to
     // its list. A file that cannot be read is reported and read as empty.
@@ -85,14 +58,12 @@ class Agenda : public QObject {
     // could not be written (the user has been told).
     bool saveSettings();
 
-    // The program ends: from now on no file is written, so that a command
-    // whose questions were abandoned with the program leaves nothing half
-    // made. Saves return false without a box.
-    void stopWriting() { writing_ = false; }
-    // Remembers that the user was told about `key` (an appointment whose time
-    // cannot ring); false when it was told before.
-    bool markTimeReported(const QString& key) { return reportedTimes_.insert(key).second; }
-    bool isWriting() const { return writing_; }
+    // Files are written only while `condition` holds: the program's lifetime
+    // gives the condition that it is not ending, so that a command whose
+    // questions were abandoned with the program leaves nothing half made.
+    // Saves refused so return false without a box.
+    void writeWhile(std::function<bool()> condition) { mayWrite_ = std::move(condition); }
+    bool isWriting() const { return !mayWrite_ || mayWrite_(); }
 
     // Stores a path chosen in a dialog (a sound file, the pictures folder) in
     // `setting` and saves the settings. A path the settings file cannot hold
@@ -103,8 +74,13 @@ class Agenda : public QObject {
     bool storePathSetting(QString Settings::*setting, const QString& path);
 
   Q_SIGNALS:
-    void currentTabChanged(int tab);
     void listsModifiedChanged(bool modified);
+    // Rows [first, last] of a list were added, removed or had a text changed.
+    void rowsAdded(ListKind kind, int first, int last);
+    void rowsRemoved(ListKind kind, int first, int last);
+    void rowsEdited(ListKind kind, int first, int last);
+    // A list was emptied, filled or reordered as a whole.
+    void listReplaced(ListKind kind);
     // A list file was written.
     void listSaved(ListKind kind);
 
@@ -112,14 +88,9 @@ class Agenda : public QObject {
     Clock& clock_;
     Dialogs& dialogs_;
     QDir folder_;
-    QString windowsFolder_;
     std::array<std::unique_ptr<ListModel>, 3> lists_;
-    std::array<std::unique_ptr<QItemSelectionModel>, 3> selections_;
-    ListModel* currentGrid_ = nullptr;
-    int currentTab_ = 0;
     bool listsModified_ = false;
-    bool writing_ = true;
-    std::set<QString> reportedTimes_;
+    std::function<bool()> mayWrite_;
     Settings settings_;
 };
 

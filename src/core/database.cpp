@@ -13,6 +13,7 @@
 #include "core/agenda.h"
 #include "core/listkind.h"
 #include "core/listmodel.h"
+#include "core/listselection.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ std::optional<QString> copyInto(const QString& connection, Agenda& agenda) {
 
 }  // namespace
 
-bool copyListsToDatabase(Agenda& agenda) {
+bool copyListsToDatabase(Agenda& agenda, ListSelection* shown) {
     // A connection of our own, so the copy never disturbs another user of
     // the default connection and leaves nothing registered behind.
     const QString connection =
@@ -110,8 +111,7 @@ bool copyListsToDatabase(Agenda& agenda) {
 
     // Whatever happened, the copy ends showing the anniversaries' tab, the
     // last list it copies, as after a click on that tab.
-    agenda.showTab(tabOf(ListKind::Anniversaries));
-    agenda.selectCurrentList();
+    if (shown) shown->showTab(tabOf(ListKind::Anniversaries));
 
     if (failure) {
         agenda.dialogs().message(

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "core/listfiles.h"
+#include "core/listrecords.h"
 #include "core/win1252.h"
 
 namespace {
@@ -222,6 +222,34 @@ void ListModel::replaceAll(const QList<AgendaEntry>& entries) {
 
 void ListModel::insertEntries(const std::vector<PlacedEntry>& placed) {
     if (placed.empty()) return;
+    // A few places: each run of new rows is inserted as such, so the views
+    // and their current cells follow. Many: the list is made afresh at once.
+    constexpr size_t kMaxRuns = 64;
+    std::vector<std::pair<int, size_t>> runs;  // row, first of `placed` there
+    for (size_t i = 0; i < placed.size() && runs.size() <= kMaxRuns; ++i) {
+        const int row = std::clamp(placed[i].row, 0, entryCount());
+        if (runs.empty() || runs.back().first != row) runs.push_back({row, i});
+    }
+    if (runs.size() <= kMaxRuns) {
+        // From the last run back, so that the rows of earlier runs keep
+        // their numbers.
+        for (size_t r = runs.size(); r-- > 0;) {
+            const auto [row, first] = runs[r];
+            const size_t end = r + 1 < runs.size() ? runs[r + 1].second : placed.size();
+            const int count = static_cast<int>(end - first);
+            beginInsertRows({}, row, row + count - 1);
+            std::vector<Row> made;
+            made.reserve(end - first);
+            for (size_t i = first; i < end; ++i) made.push_back(makeRow(placed[i].entry));
+            rows_.insert(rows_.begin() + row, std::make_move_iterator(made.begin()),
+                         std::make_move_iterator(made.end()));
+            if (!background_.empty())
+                background_.insert(background_.begin() + row, static_cast<size_t>(count),
+                                   std::array<quint32, ColumnCount>{});
+            endInsertRows();
+        }
+        return;
+    }
     std::vector<Row> rows;
     rows.reserve(rows_.size() + placed.size());
     auto next = placed.cbegin();

@@ -61,7 +61,9 @@ class ListModel : public QAbstractTableModel {
     };
     // Inserts many entries in one pass: `placed` in rising order of row,
     // entries for the same row in the order they come. The rows already in
-    // the list keep their texts where they lie; the views start afresh.
+    // the list keep their texts where they lie. Into a few places the rows
+    // are inserted as such and the views keep their current cells; into
+    // many the views start afresh.
     void insertEntries(const std::vector<PlacedEntry>& placed);
     void clear();
 
@@ -106,7 +108,7 @@ class ListModel : public QAbstractTableModel {
   private:
     // Most rows hold no texts of their own: the message lies in content_ as
     // the file keeps it, and date and time are indexes of the shared texts
-    // (see listfiles.h). A row whose texts cannot be kept so (a date or time
+    // (see listrecords.h). A row whose texts cannot be kept so (a date or time
     // written otherwise, a text a file would change) or that was written
     // since owns its texts.
     struct Row {

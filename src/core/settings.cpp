@@ -6,7 +6,8 @@
 #include <optional>
 
 #include "core/agendaentry.h"
-#include "core/listfiles.h"
+#include "core/fileio.h"
+#include "core/itemreader.h"
 #include "core/numeric.h"
 #include "core/win1252.h"
 

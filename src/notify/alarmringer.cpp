@@ -2,6 +2,9 @@
 
 #include "core/agenda.h"
 #include "core/clock.h"
+#include "core/dates.h"
+#include "core/dialogs.h"
+#include "core/listmodel.h"
 #include "core/settings.h"
 #include "notify/alarmwindow.h"
 #include "notify/logic/alarmengine.h"
@@ -14,11 +17,13 @@ const QStringList kTestAlarmLines = {QStringLiteral("Smack"), QStringLiteral("to
 
 }  // namespace
 
-AlarmRinger::AlarmRinger(Agenda& agenda, const Clock& clock, SoundPlayerFactory makePlayer,
-                         DesktopNotifications* notifications, QObject* parent)
+AlarmRinger::AlarmRinger(Agenda& agenda, const Clock& clock, Dialogs& dialogs,
+                         SoundPlayerFactory makePlayer, DesktopNotifications* notifications,
+                         QObject* parent)
     : QObject(parent),
       agenda_(agenda),
       clock_(clock),
+      dialogs_(dialogs),
       makePlayer_(std::move(makePlayer)),
       engine_(new AlarmEngine(clock, this)),
       notice_(new AlarmNotice(notifications, this)) {
@@ -27,8 +32,37 @@ AlarmRinger::AlarmRinger(Agenda& agenda, const Clock& clock, SoundPlayerFactory 
     connect(engine_, &AlarmEngine::alarmsDue, this, &AlarmRinger::raiseAlarms);
     // A save of the appointments looks at the current minute again at once.
     connect(&agenda_, &Agenda::listSaved, this, [this](ListKind kind) {
-        if (kind == ListKind::Appointments) engine_->appointmentsSaved();
+        if (kind != ListKind::Appointments) return;
+        engine_->appointmentsSaved();
+        reportTimesThatCannotRing();
     });
+}
+
+void AlarmRinger::reportTimesThatCannotRing() {
+    const ListModel& list = agenda_.appointments();
+    const QDate today = clock_.today();
+    QStringList lines;
+    for (int row = 0; row < list.entryCount(); ++row) {
+        // A shared time text is a time of day, and none is no time at all.
+        if (list.sharedTime(row) >= 0) continue;
+        const QString text = list.text(row, ListModel::ColTime);
+        const QString time = text.trimmed();
+        if (time.isEmpty() || parseTimeText(time)) continue;
+        const QString date = list.text(row, ListModel::ColDate);
+        const std::optional<QDate> day = entryDate(date, today.year());
+        if (!day || *day < today) continue;
+        const QString message = list.text(row, ListModel::ColMessage);
+        if (!reportedTimes_.insert(date + QLatin1Char('|') + message + QLatin1Char('|') + time)
+                 .second)
+            continue;
+        lines << QStringLiteral(
+                     "L'ora «%1» dell'appuntamento del %2 «%3» non è un'ora valida: "
+                     "l'allarme non suonerà.")
+                     .arg(text, date, message);
+    }
+    if (!lines.isEmpty())
+        dialogs_.notice(lines.join(QLatin1Char('\n')), MsgIcon::Exclamation,
+                        QStringLiteral("ORARIO NON VALIDO"));
 }
 
 AlarmRinger::~AlarmRinger() {

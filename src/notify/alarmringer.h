@@ -3,6 +3,9 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QString>
+
+#include <set>
 
 #include "notify/logic/alarm.h"
 #include "notify/logic/alarmengine.h"
@@ -11,17 +14,20 @@
 class Agenda;
 class AlarmNotice;
 class Clock;
+class Dialogs;
 class DesktopNotifications;
 class AlarmWindow;
 
 // The alarms: the engine that checks every clock minute which appointments
 // fall due, the alarm window that rings them, and the desktop's notice that
-// goes with the window.
+// goes with the window. When the appointments are saved with a time of
+// today or later that no alarm can read ("16:00Q"), a box says so, once per
+// appointment: it would never ring.
 class AlarmRinger : public QObject {
     Q_OBJECT
   public:
     // `notifications` may be null: alarms ring in the alarm window alone.
-    AlarmRinger(Agenda& agenda, const Clock& clock, SoundPlayerFactory makePlayer,
+    AlarmRinger(Agenda& agenda, const Clock& clock, Dialogs& dialogs, SoundPlayerFactory makePlayer,
                 DesktopNotifications* notifications, QObject* parent = nullptr);
     ~AlarmRinger() override;
 
@@ -56,9 +62,13 @@ class AlarmRinger : public QObject {
   private:
     void raiseAlarms(const QList<Alarm>& alarms);
     AlarmWindow* loadAlarmWindow();
+    void reportTimesThatCannotRing();
 
     Agenda& agenda_;
     const Clock& clock_;
+    Dialogs& dialogs_;
+    // The appointments already reported as never ringing.
+    std::set<QString> reportedTimes_;
     SoundPlayerFactory makePlayer_;
     AlarmEngine* engine_;
     AlarmNotice* notice_;

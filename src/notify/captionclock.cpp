@@ -1,7 +1,6 @@
 #include "notify/captionclock.h"
 
 #include <QTimer>
-#include <QWidget>
 
 #include "core/version.h"
 
@@ -10,8 +9,7 @@ QString CaptionClock::captionText(int ticks) {
         .arg(ticks);
 }
 
-CaptionClock::CaptionClock(QWidget* mainWindow, QObject* parent)
-    : QObject(parent), mainWindow_(mainWindow), timer_(new QTimer(this)) {
+CaptionClock::CaptionClock(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
     timer_->setObjectName(QStringLiteral("Timer2"));
     timer_->setInterval(1000);
     connect(timer_, &QTimer::timeout, this, &CaptionClock::tick);
@@ -26,9 +24,7 @@ void CaptionClock::stop() {
 }
 
 void CaptionClock::tick() {
-    const QString caption = captionText(ticks_);
-    if (mainWindow_) mainWindow_->setWindowTitle(caption);
-    Q_EMIT captionChanged(caption);
+    Q_EMIT captionChanged(captionText(ticks_));
     ++ticks_;
     if (ticks_ > 60) {
         Q_EMIT repaintColoursRequested();

@@ -1,11 +1,9 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 class QTimer;
-class QWidget;
 
 // The clock in the main window's title (Timer2): once a second the caption
 // shows the program's version and a count of seconds from 0 to 60; every
@@ -14,11 +12,11 @@ class QWidget;
 class CaptionClock : public QObject {
     Q_OBJECT
   public:
-    explicit CaptionClock(QWidget* mainWindow, QObject* parent = nullptr);
+    explicit CaptionClock(QObject* parent = nullptr);
 
     void start();
     void stop();
-    // One tick: retitles the main window and counts on.
+    // One tick: gives the main window's title and counts on.
     void tick();
     int ticks() const { return ticks_; }
     QTimer* timer() const { return timer_; }
@@ -27,13 +25,12 @@ class CaptionClock : public QObject {
     static QString captionText(int ticks);
 
   Q_SIGNALS:
-    // The main window's title; the main window is also retitled directly.
+    // The main window's title, whichever window shows it.
     void captionChanged(const QString& caption);
     // Once a minute: the urgency colours are to be repainted.
     void repaintColoursRequested();
 
   private:
-    QPointer<QWidget> mainWindow_;
     QTimer* timer_;
     int ticks_ = 0;
 };

@@ -26,10 +26,9 @@ QString closeWarning() {
 
 }  // namespace
 
-ProgramLifetime::ProgramLifetime(Agenda& agenda, Dialogs& dialogs, QWidget* mainWindow,
-                                 QObject* parent)
-    : QObject(parent), agenda_(agenda), dialogs_(dialogs), mainWindow_(mainWindow) {
-    if (mainWindow_) mainWindow_->installEventFilter(this);
+ProgramLifetime::ProgramLifetime(Agenda& agenda, Dialogs& dialogs, QObject* parent)
+    : QObject(parent), agenda_(agenda), dialogs_(dialogs) {
+    agenda_.writeWhile([this] { return !writesStopped_; });
     if (qGuiApp) {
         // The main window spends most of its life hidden: closing the alarm
         // window, the last one shown, must not end the program.
@@ -41,8 +40,15 @@ ProgramLifetime::ProgramLifetime(Agenda& agenda, Dialogs& dialogs, QWidget* main
 }
 
 ProgramLifetime::~ProgramLifetime() {
+    agenda_.writeWhile({});
     if (mainWindow_) mainWindow_->removeEventFilter(this);
     if (qGuiApp) qGuiApp->removeEventFilter(this);
+}
+
+void ProgramLifetime::setMainWindow(QWidget* window) {
+    if (mainWindow_) mainWindow_->removeEventFilter(this);
+    mainWindow_ = window;
+    if (mainWindow_) mainWindow_->installEventFilter(this);
 }
 
 void ProgramLifetime::closeProgram() {
@@ -63,7 +69,7 @@ void ProgramLifetime::closeProgram() {
         }
     }
     endProgram();
-    agenda_.stopWriting();
+    writesStopped_ = true;
 }
 
 void ProgramLifetime::endProgram() {
@@ -112,7 +118,7 @@ void ProgramLifetime::terminate() {
     }
     // The commands that were waiting for an answer return with none: what
     // they go on to write would be half made.
-    agenda_.stopWriting();
+    writesStopped_ = true;
 }
 
 bool ProgramLifetime::eventFilter(QObject* watched, QEvent* event) {

@@ -17,8 +17,8 @@ class QWidget;
 class ProgramLifetime : public QObject {
     Q_OBJECT
   public:
-    ProgramLifetime(Agenda& agenda, Dialogs& dialogs, QWidget* mainWindow,
-                    QObject* parent = nullptr);
+    // Files of the agenda are written only until the program ends.
+    ProgramLifetime(Agenda& agenda, Dialogs& dialogs, QObject* parent = nullptr);
     ~ProgramLifetime() override;
 
     // "&Chiudi": asks for confirmation, offers to save unsaved edits, then ends.
@@ -37,6 +37,10 @@ class ProgramLifetime : public QObject {
     // True once the program has decided to end: the process exits as soon
     // as the calls under way return, and close requests are let through.
     bool isEnding() const { return ending_; }
+
+    // The main window, whose close requests are refused until the end; null
+    // while there is none.
+    void setMainWindow(QWidget* window);
 
   Q_SIGNALS:
     // The program ends now: timers, alarms and the icon are to stop.
@@ -59,4 +63,7 @@ class ProgramLifetime : public QObject {
     Dialogs& dialogs_;
     QPointer<QWidget> mainWindow_;
     bool ending_ = false;
+    // Once the commands under way at the end can only return, nothing more
+    // is written.
+    bool writesStopped_ = false;
 };

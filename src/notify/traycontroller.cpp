@@ -12,26 +12,41 @@ const QString kTrayTip = QStringLiteral("Ricordel by Tobrani");
 
 }  // namespace
 
-TrayController::TrayController(TrayIcon* tray, QWidget* mainWindow, QObject* parent)
-    : QObject(parent), tray_(tray), mainWindow_(mainWindow) {
+TrayController::TrayController(TrayIcon* tray, QObject* parent)
+    : QObject(parent), tray_(tray), menu_(new QMenu(QStringLiteral("MenuTray"))) {
+    menu_->setObjectName(QStringLiteral("mnuTray"));
+    const auto addItem = [this](const char* name, const QString& caption) {
+        menu_->addAction(caption)->setObjectName(QString::fromLatin1(name));
+    };
+    const auto addSeparator = [this](const char* name) {
+        QAction* separator = menu_->addSeparator();
+        separator->setObjectName(QString::fromLatin1(name));
+        separator->setText(QStringLiteral("-"));
+    };
+    addItem("mnuVisMess", QStringLiteral("&Visualizza i RICORDEL"));
+    addItem("mnuApriMess", QStringLiteral("&Apri PROGRAMMA ricordel"));
+    addSeparator("mnuSep");
+    addItem("mnuProva", QStringLiteral("&Prova allarme"));
+    addSeparator("mnuSep2");
+    addItem("mnuChiudi", QStringLiteral("&Chiudi"));
+    connect(menu_, &QMenu::aboutToShow, this, [this] { busy_ = true; });
+    connect(menu_, &QMenu::aboutToHide, this, [this] { busy_ = runningMenuCommand_; });
     if (tray_) {
+        tray_->setContextMenu(menu_);
         connect(tray_, &TrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
     }
 }
 
-void TrayController::setMenu(QMenu* menu, const QList<MenuCommand>& commands) {
-    menu_ = menu;
-    if (tray_) tray_->setContextMenu(menu);
-    if (!menu) return;
-    connect(menu, &QMenu::aboutToShow, this, [this] { busy_ = true; });
-    connect(menu, &QMenu::aboutToHide, this, [this] { busy_ = runningMenuCommand_; });
-    for (const auto& [name, command] : commands) {
-        for (QAction* action : menu->actions()) {
-            if (action->objectName() != QLatin1String(name)) continue;
-            connect(action, &QAction::triggered, this,
-                    [this, command = command] { runMenuCommand(command); });
-        }
+TrayController::~TrayController() {
+    if (tray_) tray_->setContextMenu(nullptr);
+    delete menu_.data();
+}
+
+void TrayController::setMenuCommand(const char* item, const std::function<void()>& command) {
+    for (QAction* action : menu_->actions()) {
+        if (action->objectName() != QLatin1String(item)) continue;
+        connect(action, &QAction::triggered, this, [this, command] { runMenuCommand(command); });
     }
 }
 

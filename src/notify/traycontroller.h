@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 
 #include <functional>
 #include <utility>
 
-class QMenu;
 class QWidget;
 class TrayIcon;
 
@@ -18,15 +18,22 @@ class TrayController : public QObject {
     Q_OBJECT
   public:
     // `tray` may be null: the desktop has no notification area.
-    TrayController(TrayIcon* tray, QWidget* mainWindow, QObject* parent = nullptr);
+    explicit TrayController(TrayIcon* tray, QObject* parent = nullptr);
+    ~TrayController() override;
+
+    // The window the icon hides and brings back; null while there is none.
+    void setMainWindow(QWidget* window) { mainWindow_ = window; }
+    QWidget* mainWindow() const { return mainWindow_; }
 
     bool isInTray() const { return inTray_; }
     bool isBusy() const { return busy_; }
 
-    // A menu item, by its objectName, and what it does.
-    using MenuCommand = std::pair<const char*, std::function<void()>>;
-    // Hands the menu to the icon and connects the items named in `commands`.
-    void setMenu(QMenu* menu, const QList<MenuCommand>& commands);
+    // The icon's menu (mnuTray): "&Visualizza i RICORDEL" (mnuVisMess),
+    // "&Apri PROGRAMMA ricordel" (mnuApriMess), "&Prova allarme" (mnuProva)
+    // and "&Chiudi" (mnuChiudi), with separators between.
+    QMenu* menu() const { return menu_; }
+    // What an item of the menu does, by its objectName.
+    void setMenuCommand(const char* item, const std::function<void()>& command);
 
     // Shows the icon with its tip, as the last step of start-up.
     void addIcon();

@@ -20,6 +20,8 @@ class WindowReminderPresenter final : public ReminderPresenter {
     void prepareAssistant(const QPixmap& picture) override;
     bool present(const QString& line, const QString& soundPath, bool assistant) override;
     AssistantWindow* assistant() const { return assistant_.get(); }
+    // The window the reminder box is modal to; null while there is none.
+    void setMainWindow(QWidget* window) { mainWindow_ = window; }
     // Set by the reminder box's "STOP", cleared by its "OK".
     bool stopReminders() const { return stopReminders_; }
 

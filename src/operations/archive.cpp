@@ -51,8 +51,8 @@ std::optional<QString> appendArchiveLine(const QString& path, const QByteArray& 
     return std::nullopt;
 }
 
-void archiveEntry(Agenda& agenda) {
-    RowCommand command(agenda);
+void archiveEntry(Agenda& agenda, ListSelection& shown) {
+    RowCommand command(agenda, shown);
     if (!command.hasRow()) return;
     Dialogs& dialogs = agenda.dialogs();
 
@@ -79,7 +79,7 @@ void archiveEntry(Agenda& agenda) {
     agenda.appointments().removeAt(command.row());
     // A failed write has been reported: the entry is in the archive and still
     // in the list file, and the removal waits for the next save.
-    if (!saveAppointmentsList(agenda)) agenda.setListsModified(true);
+    if (!saveAppointmentsList(agenda, shown)) agenda.setListsModified(true);
 }
 
 void openArchive(Agenda& agenda, ArchiveViewer& viewer) {
@@ -102,20 +102,19 @@ void openArchive(Agenda& agenda, ArchiveViewer& viewer) {
         return;
     }
 
-    const QString path = archivePath(*year);
-    if (!QFileInfo(agenda.filePath(path)).isFile()) {
+    const QString path = agenda.filePath(archivePath(*year));
+    if (!QFileInfo(path).isFile()) {
         dialogs.notice(QStringLiteral("Archivio Anno %1 non esistente").arg(*year),
                        MsgIcon::Exclamation, QString());
         return;
     }
-    if (viewer.open(path, agenda.windowsFolder())) return;
-    // The environment may name a Windows folder that does not hold the editor;
-    // the usual one is tried once and kept from then on.
-    agenda.setWindowsFolder(QString::fromLatin1(kFallbackWindowsFolder));
-    if (viewer.open(path, agenda.windowsFolder())) return;
+    // The environment may name a Windows folder that does not hold the
+    // editor: the usual one is tried then.
+    if (viewer.open(path, qEnvironmentVariable("SystemRoot"))) return;
+    if (viewer.open(path, QString::fromLatin1(kFallbackWindowsFolder))) return;
     dialogs.notice(QStringLiteral("Impossibile avviare un programma per visualizzare "
                                   "l'archivio %1.")
-                       .arg(QDir::toNativeSeparators(path)),
+                       .arg(QDir::toNativeSeparators(archivePath(*year))),
                    MsgIcon::Critical, QString());
 }
 

@@ -13,6 +13,7 @@
 
 #include "core/clock.h"
 #include "core/dates.h"
+#include "core/fileio.h"
 #include "core/listkind.h"
 #include "core/version.h"
 

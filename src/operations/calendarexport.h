@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "core/listfiles.h"
+#include "core/listrecords.h"
 
 class Clock;
 

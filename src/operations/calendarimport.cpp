@@ -13,7 +13,7 @@
 #include "core/agenda.h"
 #include "core/agendaentry.h"
 #include "core/dates.h"
-#include "core/listfiles.h"
+#include "core/fileio.h"
 #include "core/listmodel.h"
 #include "operations/insert.h"
 #include "operations/operations.h"
@@ -58,26 +58,15 @@ QString leftOutText(const CalendarImportPlan& plan) {
 }
 
 // The lists as they were before an import: their rows, their files' bytes
-// (none: the file did not exist), the current cells and the unsaved-edits flag.
+// (none: the file did not exist) and the unsaved-edits flag.
 struct ListsSnapshot {
     std::array<QList<AgendaEntry>, 3> rows;
     std::array<std::optional<QByteArray>, 3> files;
-    struct Cell {
-        int row = -1;  // -1: none
-        int column = 0;
-    };
-    std::array<Cell, 3> cells;
     bool modified = false;
 };
 
 QString listFileName(ListKind kind) {
     return QString::fromLatin1(listTraits(kind).fileName);
-}
-
-ListsSnapshot::Cell currentCell(Agenda& agenda, ListKind kind) {
-    const QModelIndex index = agenda.selection(kind).currentIndex();
-    if (!index.isValid()) return {};
-    return {index.row(), index.column()};
 }
 
 // Puts the lists and their files back as the snapshot has them. Each file
@@ -88,7 +77,6 @@ bool restore(Agenda& agenda, const ListsSnapshot& before) {
     for (ListKind kind : kAllListKinds) {
         const auto i = static_cast<size_t>(tabOf(kind));
         agenda.list(kind).replaceAll(before.rows[i]);
-        agenda.setCurrentCell(kind, before.cells[i].row, before.cells[i].column);
         const QString name = listFileName(kind);
         const QString path = agenda.filePath(name);
         const std::optional<QByteArray> now =
@@ -200,7 +188,6 @@ bool addImportedEntries(Agenda& agenda, const QList<ImportedEntry>& entries) {
     for (ListKind kind : kAllListKinds) {
         const auto i = static_cast<size_t>(tabOf(kind));
         before.rows[i] = agenda.list(kind).entries();
-        before.cells[i] = currentCell(agenda, kind);
         const QString path = agenda.filePath(listFileName(kind));
         if (QFileInfo::exists(path)) {
             QString reason;
@@ -232,13 +219,6 @@ bool addImportedEntries(Agenda& agenda, const QList<ImportedEntry>& entries) {
         const std::vector<ListModel::PlacedEntry> placed =
             insertionPlaces(list, added, agenda.settings().sortAscending, year);
         list.insertEntries(placed);
-        // The current cell stays on its entry.
-        const ListsSnapshot::Cell cell = before.cells[static_cast<size_t>(tabOf(kind))];
-        if (cell.row >= 0) {
-            const auto shift = std::count_if(placed.cbegin(), placed.cend(),
-                                             [&](const auto& p) { return p.row <= cell.row; });
-            agenda.setCurrentCell(kind, cell.row + static_cast<int>(shift), cell.column);
-        }
     }
     if (saveAll(agenda)) return true;
     restore(agenda, before);

@@ -5,8 +5,8 @@
 
 #include "core/agenda.h"
 #include "core/dates.h"
-#include "core/listfiles.h"
 #include "core/listmodel.h"
+#include "core/listrecords.h"
 #include "operations/operations.h"
 #include "operations/sort.h"
 

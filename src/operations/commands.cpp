@@ -2,37 +2,10 @@
 #include "core/dates.h"
 #include "core/listkind.h"
 #include "core/listmodel.h"
+#include "core/listselection.h"
 #include "operations/operations.h"
 
 namespace {
-
-// Says, once per appointment, which saved appointments of today or later
-// carry a time the alarm cannot read: they would never ring, silently.
-void reportTimesThatCannotRing(Agenda& agenda) {
-    const ListModel& list = agenda.appointments();
-    const QDate today = agenda.clock().today();
-    QStringList lines;
-    for (int row = 0; row < list.entryCount(); ++row) {
-        // A shared time text is a time of day, and none is no time at all.
-        if (list.sharedTime(row) >= 0) continue;
-        const QString text = list.text(row, ListModel::ColTime);
-        const QString time = text.trimmed();
-        if (time.isEmpty() || parseTimeText(time)) continue;
-        const QString date = list.text(row, ListModel::ColDate);
-        const std::optional<QDate> day = entryDate(date, today.year());
-        if (!day || *day < today) continue;
-        const QString message = list.text(row, ListModel::ColMessage);
-        if (!agenda.markTimeReported(date + QLatin1Char('|') + message + QLatin1Char('|') + time))
-            continue;
-        lines << QStringLiteral(
-                     "L'ora «%1» dell'appuntamento del %2 «%3» non è un'ora valida: "
-                     "l'allarme non suonerà.")
-                     .arg(text, date, message);
-    }
-    if (!lines.isEmpty())
-        agenda.dialogs().notice(lines.join(QLatin1Char('\n')), MsgIcon::Exclamation,
-                                QStringLiteral("ORARIO NON VALIDO"));
-}
 
 // Writes the lists in `order`, each even when an earlier one failed: each
 // failure has its own box, and the lists that can be saved are. A later
@@ -47,18 +20,16 @@ bool saveLists(Agenda& agenda, std::initializer_list<ListKind> order) {
 
 }  // namespace
 
-bool saveAll(Agenda& agenda) {
+bool saveAll(Agenda& agenda, ListSelection* shown) {
     sortAppointments(agenda);
     const bool saved =
         saveLists(agenda, {ListKind::Appointments, ListKind::Deadlines, ListKind::Anniversaries});
-    agenda.showTab(agenda.currentTab());
-    agenda.selectCurrentList();
+    if (shown) shown->showTab(shown->currentTab());
     paintUrgencyColours(agenda);
-    if (saved) reportTimesThatCannotRing(agenda);
     return saved;
 }
 
-void askToSaveOnExit(Agenda& agenda) {
+void askToSaveOnExit(Agenda& agenda, ListSelection& shown) {
     if (!agenda.listsModified()) return;
     if (agenda.dialogs().message(QStringLiteral("Salvare le modifiche effettuate ?"),
                                  MsgButtons::YesNo, MsgIcon::Question,
@@ -67,12 +38,11 @@ void askToSaveOnExit(Agenda& agenda) {
     }
     sortAppointments(agenda);
     saveLists(agenda, {ListKind::Deadlines, ListKind::Anniversaries, ListKind::Appointments});
-    agenda.showTab(tabOf(ListKind::Appointments));
-    agenda.selectCurrentList();
+    shown.showTab(tabOf(ListKind::Appointments));
 }
 
-void setSortOrder(Agenda& agenda, bool ascending) {
+void setSortOrder(Agenda& agenda, bool ascending, ListSelection* shown) {
     agenda.settings().sortAscending = ascending;
     agenda.saveSettings();
-    saveAll(agenda);
+    saveAll(agenda, shown);
 }

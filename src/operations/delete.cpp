@@ -1,11 +1,11 @@
 #include "core/agenda.h"
 #include "core/listmodel.h"
+#include "core/listselection.h"
 #include "operations/operations.h"
 #include "operations/rowcommand.h"
 
-void deleteEntry(Agenda& agenda) {
-    agenda.selectCurrentList();
-    const RowCommand command(agenda, agenda.currentKind());
+void deleteEntry(Agenda& agenda, ListSelection& shown) {
+    const RowCommand command(agenda, shown, shown.currentKind());
     // With no entry chosen there is nothing to ask about.
     if (!command.hasRow()) return;
 

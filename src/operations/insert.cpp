@@ -8,6 +8,7 @@
 #include "core/agendaentry.h"
 #include "core/dates.h"
 #include "core/listmodel.h"
+#include "core/listselection.h"
 #include "operations/operations.h"
 
 int insertionPlace(const ListModel& list, const QDate& newDate, bool ascending, int year) {
@@ -110,10 +111,9 @@ QString askTime(Dialogs& dialogs) {
 
 }  // namespace
 
-void insertEntry(Agenda& agenda, const QDate& calendarDate) {
+void insertEntry(Agenda& agenda, ListSelection& shown, const QDate& calendarDate) {
     Dialogs& dialogs = agenda.dialogs();
-    agenda.selectCurrentList();
-    ListModel& list = agenda.currentList();
+    ListModel& list = shown.currentList();
     const ListTraits& traits = list.traits();
     const int year = agenda.clock().year();
 
@@ -147,5 +147,5 @@ void insertEntry(Agenda& agenda, const QDate& calendarDate) {
 
     const int place = insertionPlace(list, *newDate, agenda.settings().sortAscending, year);
     list.insertAt(place, entry);
-    saveAll(agenda);
+    saveAll(agenda, &shown);
 }

@@ -39,8 +39,8 @@ QDate movedByDays(const QDate& date, int days) {
     return QDate(year, month, day);
 }
 
-void postponeByMinutes(Agenda& agenda, int minutes) {
-    RowCommand command(agenda);
+void postponeByMinutes(Agenda& agenda, ListSelection& shown, int minutes) {
+    RowCommand command(agenda, shown);
     if (!command.hasRow()) return;
     const AgendaEntry entry = command.entry();
     Dialogs& dialogs = agenda.dialogs();
@@ -66,11 +66,11 @@ void postponeByMinutes(Agenda& agenda, int minutes) {
     ListModel& list = agenda.appointments();
     list.setText(command.row(), ListModel::ColDate, formatDateText(moved.date()));
     list.setText(command.row(), ListModel::ColTime, postponedTimeText(moved.time()));
-    saveAll(agenda);
+    saveAll(agenda, &shown);
 }
 
-void postponeByDays(Agenda& agenda, int days) {
-    RowCommand command(agenda);
+void postponeByDays(Agenda& agenda, ListSelection& shown, int days) {
+    RowCommand command(agenda, shown);
     if (!command.hasRow()) return;
     const AgendaEntry entry = command.entry();
 
@@ -83,5 +83,5 @@ void postponeByDays(Agenda& agenda, int days) {
     if (!command.confirm(QStringLiteral("CONFERMA SPOSTAMENTO"))) return;
 
     agenda.appointments().setText(command.row(), ListModel::ColDate, formatDateText(moved));
-    saveAll(agenda);
+    saveAll(agenda, &shown);
 }

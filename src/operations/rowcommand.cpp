@@ -3,11 +3,11 @@
 #include "core/agenda.h"
 #include "core/dialogs.h"
 #include "core/listmodel.h"
+#include "core/listselection.h"
 
-RowCommand::RowCommand(Agenda& agenda) : RowCommand(agenda, ListKind::Appointments) {}
-
-RowCommand::RowCommand(Agenda& agenda, ListKind kind) : agenda_(agenda), list_(agenda.list(kind)) {
-    const int row = agenda.currentRow(kind);
+RowCommand::RowCommand(Agenda& agenda, const ListSelection& shown, ListKind kind)
+    : agenda_(agenda), list_(agenda.list(kind)) {
+    const int row = shown.currentRow(kind);
     if (row >= 0 && row < list_.entryCount()) {
         row_ = row;
         entry_ = list_.entry(row);
@@ -35,10 +35,9 @@ bool RowCommand::confirmedStillThere() const {
     return false;
 }
 
-bool saveAppointmentsList(Agenda& agenda) {
+bool saveAppointmentsList(Agenda& agenda, ListSelection& shown) {
     const bool saved = agenda.saveList(ListKind::Appointments);
     // Saved from another tab, the command ends as a click on that tab.
-    if (agenda.currentTab() != tabOf(ListKind::Appointments)) agenda.showTab(agenda.currentTab());
-    agenda.selectCurrentList();
+    if (shown.currentTab() != tabOf(ListKind::Appointments)) shown.showTab(shown.currentTab());
     return saved;
 }

@@ -7,6 +7,7 @@
 
 class Agenda;
 class ListModel;
+class ListSelection;
 
 // The entry that a row command (delete, postpone, archive) acts on: the
 // current row of one list, read once. Questions keep the window's events
@@ -14,9 +15,8 @@ class ListModel;
 // holds what the user was asked about.
 class RowCommand {
   public:
-    // The current row of the appointments list.
-    explicit RowCommand(Agenda& agenda);
-    RowCommand(Agenda& agenda, ListKind kind);
+    // The current row of the list of `kind`, as `shown` has it.
+    RowCommand(Agenda& agenda, const ListSelection& shown, ListKind kind = ListKind::Appointments);
 
     bool hasRow() const { return row_ >= 0; }
     int row() const { return row_; }
@@ -40,4 +40,4 @@ class RowCommand {
 
 // Saves the appointments list; when another tab is on show, ends as a click
 // on that tab. Returns whether it was written.
-bool saveAppointmentsList(Agenda& agenda);
+bool saveAppointmentsList(Agenda& agenda, ListSelection& shown);

@@ -7,8 +7,8 @@
 
 #include "core/agenda.h"
 #include "core/dates.h"
-#include "core/listfiles.h"
 #include "core/listmodel.h"
+#include "core/listrecords.h"
 #include "core/numeric.h"
 #include "operations/operations.h"
 

@@ -18,7 +18,7 @@
 #include <QTreeWidget>
 
 #include "core/agenda.h"
-#include "core/listfiles.h"
+#include "core/fileio.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "operations/calendarimport.h"
 
-ImportProgress::ImportProgress(CalendarImporter& importer, QWidget* window)
-    : QObject(window), importer_(importer), window_(window) {
+ImportProgress::ImportProgress(CalendarImporter& importer, QObject* parent)
+    : QObject(parent), importer_(importer) {
     delay_.setSingleShot(true);
     connect(&delay_, &QTimer::timeout, this, &ImportProgress::show);
     connect(&importer, &CalendarImporter::readingStarted, this, &ImportProgress::start);

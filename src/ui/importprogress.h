@@ -14,7 +14,7 @@ class QWidget;
 class ImportProgress : public QObject {
     Q_OBJECT
   public:
-    ImportProgress(CalendarImporter& importer, QWidget* window);
+    explicit ImportProgress(CalendarImporter& importer, QObject* parent = nullptr);
     ~ImportProgress() override;
 
     // How long a reading goes on before the bar shows.
@@ -23,6 +23,8 @@ class ImportProgress : public QObject {
 
     // The bar while it shows, else null.
     QProgressDialog* dialog() const { return dialog_; }
+    // The window the bar belongs to; null while there is none.
+    void setWindow(QWidget* window) { window_ = window; }
 
   private:
     void start(const QString& path);
@@ -30,7 +32,7 @@ class ImportProgress : public QObject {
     void end();
 
     CalendarImporter& importer_;
-    QWidget* window_;
+    QPointer<QWidget> window_;
     QTimer delay_;
     QString path_;
     int value_ = 0;

@@ -15,6 +15,7 @@
 #include "core/database.h"
 #include "core/dialogs.h"
 #include "core/listkind.h"
+#include "core/listselection.h"
 #include "operations/calendarexport.h"
 #include "operations/operations.h"
 #include "ui/backgroundchooser.h"
@@ -38,8 +39,9 @@ QMenu* addMenu(QMenuBar* bar, QMenu* parent, const char* name, const QString& ti
 
 }  // namespace
 
-MainMenus::MainMenus(QMainWindow& window, Agenda& agenda, const MainWindowServices& services)
-    : QObject(&window), window_(window), agenda_(agenda), services_(services) {
+MainMenus::MainMenus(QMainWindow& window, Agenda& agenda, ListSelection& shown,
+                     const MainWindowServices& services)
+    : QObject(&window), window_(window), agenda_(agenda), shown_(shown), services_(services) {
     QMenuBar* bar = window.menuBar();
     bar->setObjectName(QStringLiteral("Form1MenuBar"));
     buildSettingsMenu(addMenu(bar, nullptr, "mnuImpostazioni", QStringLiteral("&Impostazioni")));
@@ -54,7 +56,7 @@ MainMenus::MainMenus(QMainWindow& window, Agenda& agenda, const MainWindowServic
     connect(addItem(help, "mnuProva2", QStringLiteral("&Prova allarme")), &QAction::triggered, this,
             &MainMenus::alarmTestRequested);
     connect(addItem(help, "mnuCopiaDB", QStringLiteral("&Copia dati in DB")), &QAction::triggered,
-            this, [this] { copyListsToDatabase(agenda_); });
+            this, [this] { copyListsToDatabase(agenda_, &shown_); });
     connect(addItem(help, "mnuEsporta", QStringLiteral("&Esporta calendario...")),
             &QAction::triggered, this, [this] { exportCalendar(); });
     connect(addItem(help, "mnuImporta", QStringLiteral("&Importa calendario...")),
@@ -66,35 +68,25 @@ MainMenus::MainMenus(QMainWindow& window, Agenda& agenda, const MainWindowServic
     const struct {
         const char* name;
         const char* caption;
-        std::function<void(Agenda&)> command;
+        std::function<void(Agenda&, ListSelection&)> command;
     } postponeItems[] = {
-        {"mnuRim30", "&Rimanda di 1/2 ora", [](Agenda& a) { postponeByMinutes(a, 30); }},
-        {"mnuRim60", "&Rimanda di 1 ora", [](Agenda& a) { postponeByMinutes(a, 60); }},
-        {"mnuRimGio", "&Rimanda di 1 giorno", [](Agenda& a) { postponeByDays(a, 1); }},
-        {"mnuRimSet", "&Rimanda di 1 settimana", [](Agenda& a) { postponeByDays(a, 7); }},
-        {"mnuRimMes", "&Rimanda di 1 mese", [](Agenda& a) { postponeByDays(a, 30); }},
-        {"mnuArchivia", "&Archivia", [](Agenda& a) { archiveEntry(a); }},
+        {"mnuRim30", "&Rimanda di 1/2 ora",
+         [](Agenda& a, ListSelection& s) { postponeByMinutes(a, s, 30); }},
+        {"mnuRim60", "&Rimanda di 1 ora",
+         [](Agenda& a, ListSelection& s) { postponeByMinutes(a, s, 60); }},
+        {"mnuRimGio", "&Rimanda di 1 giorno",
+         [](Agenda& a, ListSelection& s) { postponeByDays(a, s, 1); }},
+        {"mnuRimSet", "&Rimanda di 1 settimana",
+         [](Agenda& a, ListSelection& s) { postponeByDays(a, s, 7); }},
+        {"mnuRimMes", "&Rimanda di 1 mese",
+         [](Agenda& a, ListSelection& s) { postponeByDays(a, s, 30); }},
+        {"mnuArchivia", "&Archivia", [](Agenda& a, ListSelection& s) { archiveEntry(a, s); }},
     };
     for (const auto& item : postponeItems) {
         QAction* action = addItem(postpone_, item.name, QString::fromLatin1(item.caption));
         connect(action, &QAction::triggered, this,
-                [this, command = item.command] { command(agenda_); });
+                [this, command = item.command] { command(agenda_, shown_); });
     }
-
-    tray_ = new QMenu(QStringLiteral("MenuTray"), &window);
-    tray_->setObjectName(QStringLiteral("mnuTray"));
-    // The notifications connect the items (setTrayMenu), so that a command
-    // chosen here keeps the icon quiet until it returns.
-    addItem(tray_, "mnuVisMess", QStringLiteral("&Visualizza i RICORDEL"));
-    addItem(tray_, "mnuApriMess", QStringLiteral("&Apri PROGRAMMA ricordel"));
-    QAction* separator = tray_->addSeparator();
-    separator->setObjectName(QStringLiteral("mnuSep"));
-    separator->setText(QStringLiteral("-"));
-    addItem(tray_, "mnuProva", QStringLiteral("&Prova allarme"));
-    QAction* separator2 = tray_->addSeparator();
-    separator2->setObjectName(QStringLiteral("mnuSep2"));
-    separator2->setText(QStringLiteral("-"));
-    addItem(tray_, "mnuChiudi", QStringLiteral("&Chiudi"));
 }
 
 void MainMenus::buildSettingsMenu(QMenu* settings) {
@@ -106,12 +98,12 @@ void MainMenus::buildSettingsMenu(QMenu* settings) {
     connect(sortAscending_, &QAction::triggered, this, [this] {
         sortAscending_->setChecked(true);
         sortDescending_->setChecked(false);
-        setSortOrder(agenda_, true);
+        setSortOrder(agenda_, true, &shown_);
     });
     connect(sortDescending_, &QAction::triggered, this, [this] {
         sortDescending_->setChecked(true);
         sortAscending_->setChecked(false);
-        setSortOrder(agenda_, false);
+        setSortOrder(agenda_, false, &shown_);
     });
 
     QMenu* sounds = addMenu(nullptr, settings, "mnuSuoni", QStringLiteral("&Suoni"));

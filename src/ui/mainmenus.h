@@ -7,6 +7,7 @@
 #include "core/settings.h"
 
 class Agenda;
+class ListSelection;
 class QAction;
 class QActionGroup;
 class QMainWindow;
@@ -14,16 +15,16 @@ class QMenu;
 struct MainWindowServices;
 
 // The main window's menus: the menu bar ("&Impostazioni", "&Visualizza",
-// "?"), the "&Sposta" popup of the appointments and the notification-area
-// popup, with what their items do. The items that reach beyond the agenda
-// and the desktop services ask the window through signals.
+// "?") and the "&Sposta" popup of the appointments, with what their items
+// do. The items that reach beyond the agenda and the desktop services ask
+// the program through signals.
 class MainMenus final : public QObject {
     Q_OBJECT
   public:
-    MainMenus(QMainWindow& window, Agenda& agenda, const MainWindowServices& services);
+    MainMenus(QMainWindow& window, Agenda& agenda, ListSelection& shown,
+              const MainWindowServices& services);
 
     QMenu* postponeMenu() const { return postpone_; }
-    QMenu* trayMenu() const { return tray_; }
 
     // Ticks the items that show the settings: the sort order, the new
     // message boxes and the alarm warning.
@@ -47,9 +48,9 @@ class MainMenus final : public QObject {
 
     QMainWindow& window_;
     Agenda& agenda_;
+    ListSelection& shown_;
     const MainWindowServices& services_;
     QMenu* postpone_ = nullptr;
-    QMenu* tray_ = nullptr;
     QAction* sortAscending_ = nullptr;
     QAction* sortDescending_ = nullptr;
     QAction* newMessageBoxes_ = nullptr;

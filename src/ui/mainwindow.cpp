@@ -12,15 +12,13 @@
 #include "core/agenda.h"
 #include "core/clock.h"
 #include "core/listmodel.h"
+#include "core/listselection.h"
 #include "core/version.h"
 #include "notify/centrewindow.h"
-#include "notify/notifier.h"
 #include "notify/pictures.h"
-#include "operations/calendarimport.h"
 #include "operations/operations.h"
 #include "ui/backgroundchooser.h"
 #include "ui/flexgrid.h"
-#include "ui/importprogress.h"
 #include "ui/listview.h"
 #include "ui/mainmenus.h"
 #include "ui/mainwindowwidgets.h"
@@ -61,57 +59,27 @@ constexpr QRect kShapeGeometry(588, 232, 121, 41);
 
 }  // namespace
 
-MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
+MainWindow::MainWindow(Agenda& agenda, const MainWindowServices& services, QWidget* parent)
     : QMainWindow(parent),
       services_(services),
-      agenda_(std::make_unique<Agenda>(
-          *services.clock, *services.dialogs,
-          services.dataFolder.isEmpty() ? QDir::currentPath() : services.dataFolder)) {
+      agenda_(agenda),
+      shown_(std::make_unique<ListSelection>(agenda)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ricordel by Tobrani - "));
     setWindowIcon(programIcon());
     standardButtonColour_ = QApplication::palette().color(QPalette::Button);
     buildControls();
-    menus_ = new MainMenus(*this, *agenda_, services_);
-    importer_ = std::make_unique<CalendarImporter>(
-        *agenda_, services_.calendarReader.isEmpty() ? QCoreApplication::applicationFilePath()
-                                                     : services_.calendarReader);
-    importProgress_ = new ImportProgress(*importer_, this);
-    connect(menus_, &MainMenus::importRequested, this, &MainWindow::importCalendarFile);
-    connectEvents();
-    connectNotifications();
-}
-
-void MainWindow::connectNotifications() {
-    // Made with the window, so that the minutes that pass while the start-up
-    // digest waits for the user are checked for alarms as soon as it ends.
-    notifier_ = std::make_unique<Notifier>(
-        *agenda_, this,
-        NotifierServices{services_.clock, services_.dialogs, services_.makePlayer, services_.tray,
-                         services_.presenter, services_.notifications});
-    notifier_->setTrayMenu(menus_->trayMenu());
-    connect(menus_, &MainMenus::remindersRequested, this, &MainWindow::showReminders);
-    connect(menus_, &MainMenus::alarmTestRequested, this, &MainWindow::testAlarm);
-    connect(menus_, &MainMenus::alarmWarningChosen, this,
-            [this](int minutes) { notifier_->setAlarmWarningMinutes(minutes); });
+    menus_ = new MainMenus(*this, agenda_, *shown_, services_);
+    connect(menus_, &MainMenus::remindersRequested, this, &MainWindow::remindersRequested);
+    connect(menus_, &MainMenus::alarmTestRequested, this, &MainWindow::alarmTestRequested);
+    connect(menus_, &MainMenus::alarmWarningChosen, this, &MainWindow::alarmWarningChosen);
+    connect(menus_, &MainMenus::importRequested, this, &MainWindow::importRequested);
     connect(menus_, &MainMenus::backgroundChosen, this, &MainWindow::setBackground);
-    connect(notifier_.get(), &Notifier::repaintColoursRequested, this,
-            [this] { paintUrgencyColours(*agenda_); });
-    connect(notifier_.get(), &Notifier::saveAllRequested, this, [this] { saveAll(*agenda_); });
-    // Leaves every event loop at once, the nested ones of waiting boxes
-    // included; a quit() would wait for them, and do nothing before exec().
-    connect(notifier_.get(), &Notifier::quitRequested, qApp, [] { QCoreApplication::exit(0); });
-}
-
-bool MainWindow::isInTray() const {
-    return notifier_ && notifier_->isInTray();
+    connectEvents();
 }
 
 MainWindow::~MainWindow() {
-    delete importProgress_;
-    importer_.reset();
-    notifier_.reset();
-    // The views go before the models and selections they show.
+    // The views go before the selections they share.
     delete surface_;
     surface_ = nullptr;
 }
@@ -126,10 +94,6 @@ FlexGrid* MainWindow::grid(ListKind kind) const {
 
 QMenu* MainWindow::postponeMenu() const {
     return menus_->postponeMenu();
-}
-
-QMenu* MainWindow::trayMenu() const {
-    return menus_->trayMenu();
 }
 
 QColor MainWindow::tabColour(int tab) const {
@@ -155,7 +119,7 @@ void MainWindow::buildControls() {
         QPalette pal = page->palette();
         pal.setColor(QPalette::Window, QColor::fromRgb(viewTraits(kind).tabColour));
         page->setPalette(pal);
-        auto* grid = new FlexGrid(agenda_->list(kind), agenda_->selection(kind), page);
+        auto* grid = new FlexGrid(agenda_.list(kind), shown_->selection(kind), page);
         grid->resize(kGridSize);
         grids_[static_cast<size_t>(kind)] = grid;
         // The grid's place is given within the whole tab control, header included.
@@ -236,7 +200,7 @@ void MainWindow::layoutGrids() {
 }
 
 void MainWindow::loadBackground() {
-    setBackground(loadBackgroundPicture(agenda_->dataFolder()));
+    setBackground(loadBackgroundPicture(agenda_.dataFolder()));
 }
 
 void MainWindow::setBackground(const QPixmap& picture) {
@@ -256,55 +220,19 @@ void MainWindow::fitOuterSize() {
     }
 }
 
-void MainWindow::load() {
-    if (loaded_) return;
-    loaded_ = true;
-
+void MainWindow::prepare() {
+    if (prepared_) return;
+    prepared_ = true;
     fitOuterSize();
     setWindowTitle(QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT));
     centreWindow(*this);
-    agenda_->setWindowsFolder(qEnvironmentVariable("SystemRoot"));
     loadBackground();
     standardButtonColour_ = QApplication::palette().color(QPalette::Button);
     calendar_->setSelectedDate(services_.clock->today());
-    agenda_->selectTab(0);
-    agenda_->loadSettings();
+    shown_->selectTab(0);
+}
+
+void MainWindow::showSettings() {
     menus_->showSettings();
     layoutGrids();
-    agenda_->loadLists();
-    paintUrgencyColours(*agenda_);
-    agenda_->setListsModified(false);
-    // The digest of what falls due, then the alarm check (Timer1, every
-    // minute) and the caption clock (Timer2, every second), and last the
-    // program's icon in the notification area.
-    notifier_->finishStartUp();
-}
-
-int MainWindow::run() {
-    load();
-    // Asked to end while the start-up digest waited: the event loop never
-    // starts.
-    if (notifier_->isEnding()) return 0;
-    show();
-    return QApplication::exec();
-}
-
-void MainWindow::importCalendarFile(const QString& path) {
-    importer_->importFile(path);
-}
-
-void MainWindow::showReminders() {
-    notifier_->showReminders();
-}
-
-void MainWindow::testAlarm() {
-    notifier_->testAlarm();
-}
-
-void MainWindow::hideToTray() {
-    notifier_->hideToTray();
-}
-
-void MainWindow::openMainWindow() {
-    notifier_->openMainWindow();
 }

@@ -8,67 +8,56 @@
 #include <memory>
 
 #include "core/listkind.h"
-#include "notify/soundplayer.h"
 
 class Agenda;
-class CalendarImporter;
-class ImportProgress;
 class ArchiveViewer;
 class Clock;
-class DesktopNotifications;
 class Dialogs;
 class FileDialogs;
 class FlexGrid;
+class ListSelection;
 class MainMenus;
-class Notifier;
 class PrinterAccess;
-class ReminderPresenter;
-class TrayIcon;
 class QCalendarWidget;
 class QMenu;
 class QPushButton;
 class QTabWidget;
 
-// Everything the main window takes from the desktop, so tests can hand in fakes.
+// What the main window takes from the desktop, so tests can hand in fakes.
 struct MainWindowServices {
     Clock* clock = nullptr;
     Dialogs* dialogs = nullptr;
     FileDialogs* files = nullptr;
     ArchiveViewer* archiveViewer = nullptr;
     PrinterAccess* printer = nullptr;
-    SoundPlayerFactory makePlayer;                  // the sounds of the alert windows
-    TrayIcon* tray = nullptr;                       // null: the desktop has no notification area
-    ReminderPresenter* presenter = nullptr;         // null: the reminder box and the assistant
-    DesktopNotifications* notifications = nullptr;  // null: alarms only in the alarm window
-    QString dataFolder;  // the folder of the program's files; empty: the current folder
-    // The program that reads calendar files in an isolated task; empty: this one.
-    QString calendarReader;
 };
 
 // The six command buttons, named for what they do. The value is the button's
 // index, which its objectName carries ("Command1_3" deletes).
 enum class Command { Today = 0, Print = 1, Insert = 2, Delete = 3, Exit = 4, Save = 5 };
 
-// The main window: the three lists on their tabs, the calendar, the six
-// command buttons and the menus. The agenda state lives in an Agenda the
-// window owns; the window shows it and turns the user's actions into commands.
+// The main window: a view of the agenda. It shows the three lists on their
+// tabs, the calendar, the six command buttons and the menus, keeps where the
+// user is in the lists (ListSelection), and turns the user's actions into
+// commands on the agenda; what reaches beyond the agenda (the digest, the
+// alarm test, the tray, an import) it asks of the program through its
+// signals. It can be closed and made again while the program goes on.
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit MainWindow(const MainWindowServices& services, QWidget* parent = nullptr);
+    MainWindow(Agenda& agenda, const MainWindowServices& services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    Agenda& agenda() { return *agenda_; }
-    Notifier& notifier() { return *notifier_; }
-    CalendarImporter& importer() { return *importer_; }
-    ImportProgress& importProgress() { return *importProgress_; }
+    Agenda& agenda() { return agenda_; }
+    ListSelection& shown() { return *shown_; }
 
-    // The start-up sequence; runs once, before the window is first shown.
-    void load();
-    // The program's life: the start-up sequence, then the window and the
-    // event loop, unless the program was asked to end during start-up.
-    // Returns the exit code.
-    int run();
+    // The window's part of start-up, before the settings are read: its size,
+    // title and place, the background picture, today in the calendar and
+    // the first tab.
+    void prepare();
+    // The settings were read: the menus tick them and the grids take their
+    // layout.
+    void showSettings();
 
     void runCommand(Command command);
 
@@ -83,16 +72,12 @@ class MainWindow : public QMainWindow {
     QColor standardButtonColour() const { return standardButtonColour_; }
     QColor tabColour(int tab) const;
 
-    // On while the program's icon is in the notification area.
-    bool isInTray() const;
-
     QPushButton* commandButton(Command command) const;
     FlexGrid* grid(ListKind kind) const;
     QTabWidget* tabs() const { return tabs_; }
     QCalendarWidget* calendar() const { return calendar_; }
     QWidget* focusFrame() const { return focusFrame_; }
     QMenu* postponeMenu() const;
-    QMenu* trayMenu() const;
 
     QColor focusFrameFill() const;
 
@@ -101,18 +86,17 @@ class MainWindow : public QMainWindow {
     // Where each grid sits, counted from the tab control's corner.
     static constexpr QPoint kGridPosition{8, 32};
 
-  public Q_SLOTS:
-    // The digest of what falls due.
-    void showReminders();
-    // "&Prova allarme".
-    void testAlarm();
-    // Hides the window; the notification-area icon brings it back.
-    void hideToTray();
-    // Shows the window again from the notification area.
-    void openMainWindow();
-    // Offers the events of an iCalendar file for the lists, in one box; a
-    // file asked for while another is imported waits its turn.
-    void importCalendarFile(const QString& path);
+  Q_SIGNALS:
+    // "&Visualizza -> &Ricordel": the digest.
+    void remindersRequested();
+    // "? -> &Prova allarme".
+    void alarmTestRequested();
+    void alarmWarningChosen(int minutes);
+    // "? -> &Importa calendario..." chose a file.
+    void importRequested(const QString& path);
+    // The exit button, its question answered: the window goes to the
+    // notification area.
+    void hideRequested();
 
   protected:
     bool event(QEvent* event) override;
@@ -121,7 +105,6 @@ class MainWindow : public QMainWindow {
   private:
     void buildControls();
     void connectEvents();
-    void connectNotifications();
     void fitOuterSize();
 
     void showListOfTab(int tab);
@@ -135,12 +118,10 @@ class MainWindow : public QMainWindow {
     void setFocusFrameFill(const QColor& colour);
 
     MainWindowServices services_;
-    std::unique_ptr<Agenda> agenda_;
-    std::unique_ptr<Notifier> notifier_;
-    std::unique_ptr<CalendarImporter> importer_;
-    ImportProgress* importProgress_ = nullptr;
+    Agenda& agenda_;
+    std::unique_ptr<ListSelection> shown_;
     MainMenus* menus_ = nullptr;
-    bool loaded_ = false;
+    bool prepared_ = false;
     bool outerSizeFitted_ = false;
     QColor standardButtonColour_;
     QPixmap background_;

@@ -10,6 +10,7 @@
 #include "core/clock.h"
 #include "core/dialogs.h"
 #include "core/listmodel.h"
+#include "core/listselection.h"
 #include "operations/operations.h"
 #include "ui/cellediting.h"
 #include "ui/flexgrid.h"
@@ -30,11 +31,11 @@ void MainWindow::connectEvents() {
         connect(buttons_[i], &QPushButton::clicked, this, [this, command] { runCommand(command); });
     }
 
-    // SSTab1 and the agenda name the same selected tab, whoever changes it.
+    // SSTab1 and the selection name the same selected tab, whoever changes it.
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) {
-        if (tab >= 0) agenda_->selectTab(tab);
+        if (tab >= 0) shown_->selectTab(tab);
     });
-    connect(agenda_.get(), &Agenda::currentTabChanged, this, [this](int tab) {
+    connect(shown_.get(), &ListSelection::currentTabChanged, this, [this](int tab) {
         if (tabs_->currentIndex() != tab) tabs_->setCurrentIndex(tab);
         showListOfTab(tab);
     });
@@ -64,7 +65,7 @@ void MainWindow::connectEvents() {
 bool MainWindow::event(QEvent* event) {
     const bool result = QMainWindow::event(event);
     // The frame is known only once the window system has shown the window.
-    if (!outerSizeFitted_ && loaded_ &&
+    if (!outerSizeFitted_ && prepared_ &&
         (event->type() == QEvent::Show || event->type() == QEvent::Move ||
          event->type() == QEvent::Resize))
         fitOuterSize();
@@ -102,20 +103,20 @@ void MainWindow::runCommand(Command command) {
             calendar_->setSelectedDate(services_.clock->today());
             break;
         case Command::Print:
-            runPrintCommand(*agenda_, *services_.printer);
+            runPrintCommand(agenda_, *services_.printer);
             break;
         case Command::Insert:
-            insertEntry(*agenda_, calendar_->selectedDate());
+            insertEntry(agenda_, *shown_, calendar_->selectedDate());
             break;
         case Command::Delete:
-            deleteEntry(*agenda_);
+            deleteEntry(agenda_, *shown_);
             break;
         case Command::Exit:
-            askToSaveOnExit(*agenda_);
-            hideToTray();
+            askToSaveOnExit(agenda_, *shown_);
+            Q_EMIT hideRequested();
             break;
         case Command::Save:
-            saveAll(*agenda_);
+            saveAll(agenda_, shown_.get());
             break;
     }
 }
@@ -132,7 +133,7 @@ void MainWindow::showListOfTab(int tab) {
 }
 
 void MainWindow::applyGridKey(ListKind kind, int key) {
-    ListModel& model = agenda_->list(kind);
+    ListModel& model = agenda_.list(kind);
     const QModelIndex cell = grid(kind)->currentIndex();
     const bool onEntry = cell.isValid() && cell.row() < model.entryCount();
     switch (cellediting::actionForKey(kind, key, onEntry)) {
@@ -140,12 +141,12 @@ void MainWindow::applyGridKey(ListKind kind, int key) {
             const QString text = model.text(cell.row(), cell.column());
             if (!text.isEmpty())
                 model.setText(cell.row(), cell.column(), cellediting::withoutLastCharacter(text));
-            agenda_->setListsModified(true);
+            agenda_.setListsModified(true);
             return;
         }
         case cellediting::KeyAction::ClearCell:
             model.setText(cell.row(), cell.column(), QString());
-            agenda_->setListsModified(true);
+            agenda_.setListsModified(true);
             return;
         case cellediting::KeyAction::Save:
             if (commandButton(Command::Save)->isEnabled()) runCommand(Command::Save);
@@ -156,7 +157,7 @@ void MainWindow::applyGridKey(ListKind kind, int key) {
 }
 
 void MainWindow::typeIntoGrid(ListKind kind, int charCode) {
-    ListModel& model = agenda_->list(kind);
+    ListModel& model = agenda_.list(kind);
     const QModelIndex cell = grid(kind)->currentIndex();
     // With no entry under the cursor (an empty list) there is no cell to edit.
     if (!cell.isValid() || cell.row() >= model.entryCount()) return;
@@ -165,15 +166,15 @@ void MainWindow::typeIntoGrid(ListKind kind, int charCode) {
 
     if (const std::optional<QChar> typed = cellediting::typedCharacter(charCode)) {
         model.setText(row, column, cleanCellText(model.text(row, column) + *typed));
-        agenda_->setListsModified(true);
+        agenda_.setListsModified(true);
     }
     if (cellediting::opensMessageEditor(charCode, column)) {
-        const QString answer = agenda_->dialogs().input(QString(), QStringLiteral("Modifica"),
-                                                        model.text(row, column));
+        const QString answer =
+            agenda_.dialogs().input(QString(), QStringLiteral("Modifica"), model.text(row, column));
         // Cancel gives the empty text too: the message stays as it was.
         if (!answer.isEmpty()) {
             model.setText(row, column, cleanCellText(answer));
-            agenda_->setListsModified(true);
+            agenda_.setListsModified(true);
         }
     }
 }
@@ -198,7 +199,7 @@ void MainWindow::frameFocusedButton(int top, int left, int height, int width) {
 
 // The button under the mouse wears the colour of the list on show.
 void MainWindow::highlightButton(Command command) {
-    const QColor colour = tabColour(agenda_->currentTab());
+    const QColor colour = tabColour(shown_->currentTab());
     QPushButton* button = commandButton(command);
     if (button->palette().color(QPalette::Button) != colour) setButtonColour(button, colour);
 }

@@ -51,9 +51,10 @@ class ExportMenuTest : public QObject {
         folder.write("Date.dat", listFile({{25, 12, "Scade bollo"}}));
         FakeDesktop desktop;
         SaveAnswers files;
-        MainWindow form(desktop.services(&files, folder.path()));
+        Application program(desktop.services(&files, folder.path()));
+        MainWindow& form = *program.window();
         ScriptedDialogs& dialogs = desktop.dialogs;
-        form.load();
+        program.load();
 
         // The item follows "Copia dati in DB" in the "?" menu.
         const QList<QAction*> items = form.findChild<QMenu*>("mnuDebug")->actions();
@@ -75,7 +76,7 @@ class ExportMenuTest : public QObject {
 
         // The saved lists are written; typed edits not yet saved are not, and
         // the box says so.
-        form.agenda().setListsModified(true);
+        program.agenda().setListsModified(true);
         files.answer = folder.file("uscita.ics");
         item->trigger();
         QCOMPARE(folder.read("uscita.ics").count("BEGIN:VEVENT"), 2);
@@ -102,8 +103,9 @@ class ExportMenuTest : public QObject {
                      "SUMMARY:Riunione\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
         FakeDesktop desktop;
         SaveAnswers files;
-        MainWindow form(desktop.services(&files, folder.path()));
-        form.load();
+        Application program(desktop.services(&files, folder.path()));
+        MainWindow& form = *program.window();
+        program.load();
 
         const QList<QAction*> items = form.findChild<QMenu*>("mnuDebug")->actions();
         QAction* item = items.value(items.indexOf(form.findChild<QAction*>("mnuEsporta")) + 1);
@@ -114,13 +116,13 @@ class ExportMenuTest : public QObject {
         QVERIFY(desktop.dialogs.shown.isEmpty());
         files.openAnswer = folder.file("invito.ics");
         desktop.dialogs.answer(MsgAnswer::Yes);
-        QSignalSpy done(&form.importer(), &CalendarImporter::finished);
+        QSignalSpy done(&program.importer(), &CalendarImporter::finished);
         item->trigger();
         QVERIFY(done.wait(120000));
         QVERIFY2(desktop.dialogs.texts().value(0).contains("- 1 appuntamento"),
                  qPrintable(desktop.dialogs.texts().join('|')));
         QCOMPARE(folder.read("Ricordel.dat"), listFile({{20, 3, "Riunione", ""}}));
-        QCOMPARE(form.agenda().appointments().entryCount(), 1);
+        QCOMPARE(program.agenda().appointments().entryCount(), 1);
     }
 
     // A reading that goes on shows its progress after a second, with
@@ -133,16 +135,17 @@ class ExportMenuTest : public QObject {
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         FakeDesktop desktop;
         SaveAnswers files;
-        MainWindowServices services = desktop.services(&files, folder.path());
+        ProgramServices services = desktop.services(&files, folder.path());
         services.calendarReader = folder.file("lento.sh");
-        MainWindow form(services);
-        form.load();
-        QSignalSpy done(&form.importer(), &CalendarImporter::finished);
-        form.importProgress().setDelay(0);  // the bar's second, not waited for here
-        form.importCalendarFile(folder.file("invito.ics"));
+        Application program(services);
+        program.load();
+        QSignalSpy done(&program.importer(), &CalendarImporter::finished);
+        program.importProgress().setDelay(0);  // the bar's second, not waited for here
+        program.importCalendarFile(folder.file("invito.ics"));
         QTRY_VERIFY_WITH_TIMEOUT(
-            form.importProgress().dialog() && form.importProgress().dialog()->isVisible(), 30000);
-        QProgressDialog* bar = form.importProgress().dialog();
+            program.importProgress().dialog() && program.importProgress().dialog()->isVisible(),
+            30000);
+        QProgressDialog* bar = program.importProgress().dialog();
         QCOMPARE(bar->labelText(), "Lettura del calendario \"" +
                                        QDir::toNativeSeparators(folder.file("invito.ics")) +
                                        "\"...");
@@ -151,9 +154,9 @@ class ExportMenuTest : public QObject {
         QTest::mouseClick(cancel, Qt::LeftButton);
         QCOMPARE(done.size(), 1);
         QCOMPARE(done[0][1].toInt(), 0);
-        QVERIFY(!form.importer().isBusy());
+        QVERIFY(!program.importer().isBusy());
         QVERIFY(desktop.dialogs.shown.isEmpty());
-        QTRY_VERIFY(!form.importProgress().dialog());
+        QTRY_VERIFY(!program.importProgress().dialog());
     }
 };
 

@@ -3,6 +3,9 @@
 #include <QtTest/QtTest>
 
 #include "core/agenda.h"
+#include "core/listmodel.h"
+#include "core/listselection.h"
+#include "support/agendarig.h"
 #include "support/fakeclock.h"
 #include "support/records.h"
 #include "support/scripteddialogs.h"
@@ -108,23 +111,54 @@ class AgendaTest : public QObject {
         QVERIFY(dialogs.shown.isEmpty());
     }
 
-    void tabSelectionAndCurrentGrid() {
-        FakeClock clock;
-        ScriptedDialogs dialogs;
-        Agenda agenda(clock, dialogs, QString());
-        QSignalSpy spy(&agenda, &Agenda::currentTabChanged);
-        agenda.selectTab(2);
-        agenda.selectTab(2);
-        agenda.selectTab(7);
+    void selectionFollowsTabsAndCells() {
+        AgendaRig rig;
+        QSignalSpy spy(&rig.shown, &ListSelection::currentTabChanged);
+        rig.shown.selectTab(2);
+        rig.shown.selectTab(2);
+        rig.shown.selectTab(7);
         QCOMPARE(spy.size(), 1);
-        agenda.showTab(2);  // selected already, yet announced
+        rig.shown.showTab(2);  // selected already, yet announced
         QCOMPARE(spy.size(), 2);
-        agenda.selectCurrentList();
-        QCOMPARE(agenda.currentKind(), ListKind::Anniversaries);
-        QCOMPARE(agenda.currentRow(ListKind::Anniversaries), -1);
-        agenda.list(ListKind::Anniversaries).append({"1/1", "x", "", {}});
-        agenda.setCurrentCell(ListKind::Anniversaries, 0, 1);
-        QCOMPARE(agenda.currentRow(ListKind::Anniversaries), 0);
+        QCOMPARE(rig.shown.currentKind(), ListKind::Anniversaries);
+        QCOMPARE(rig.shown.currentRow(ListKind::Anniversaries), -1);
+        rig.agenda.list(ListKind::Anniversaries).append({"1/1", "x", "", {}});
+        rig.shown.setCurrentCell(ListKind::Anniversaries, 0, 1);
+        QCOMPARE(rig.shown.currentRow(ListKind::Anniversaries), 0);
+        QCOMPARE(&rig.shown.currentList(), &rig.agenda.list(ListKind::Anniversaries));
+    }
+
+    // Any part can follow the agenda: rows added, edited, removed, lists
+    // replaced and saved, each said once with its list; a cell's colour is
+    // no change.
+    void agendaTellsWhatChanged() {
+        AgendaRig rig;
+        QStringList heard;
+        const auto note = [&](const char* what) {
+            return [&heard, what](ListKind kind, int first = -1, int last = -1) {
+                heard << QStringLiteral("%1 %2 %3 %4")
+                             .arg(what)
+                             .arg(tabOf(kind))
+                             .arg(first)
+                             .arg(last);
+            };
+        };
+        QObject::connect(&rig.agenda, &Agenda::rowsAdded, note("added"));
+        QObject::connect(&rig.agenda, &Agenda::rowsEdited, note("edited"));
+        QObject::connect(&rig.agenda, &Agenda::rowsRemoved, note("removed"));
+        QObject::connect(&rig.agenda, &Agenda::listReplaced,
+                         [&](ListKind kind) { note("replaced")(kind); });
+        QObject::connect(&rig.agenda, &Agenda::listSaved,
+                         [&](ListKind kind) { note("saved")(kind); });
+        ListModel& deadlines = rig.agenda.list(ListKind::Deadlines);
+        deadlines.replaceAll({{"1/3", "a", "", {}}});
+        deadlines.insertAt(1, {"2/3", "b", "", {}});
+        deadlines.setText(1, ListModel::ColMessage, "c");
+        deadlines.setCellBackground(0, 0, 0xFFFF0000);
+        deadlines.removeAt(0);
+        QVERIFY(rig.agenda.saveList(ListKind::Deadlines));
+        QCOMPARE(heard, QStringList({"replaced 1 -1 -1", "added 1 1 1", "edited 1 1 1",
+                                     "removed 1 0 0", "saved 1 -1 -1"}));
     }
 };
 

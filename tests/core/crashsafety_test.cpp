@@ -20,7 +20,8 @@
 #include <cstdio>
 
 #include "core/agenda.h"
-#include "core/listfiles.h"
+#include "core/fileio.h"
+#include "core/listrecords.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 

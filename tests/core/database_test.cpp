@@ -10,6 +10,7 @@
 
 #include "core/agenda.h"
 #include "core/database.h"
+#include "core/listselection.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
@@ -176,16 +177,15 @@ void DatabaseTest::secondRunAppendsTheSameRowsAgain() {
 
 void DatabaseTest::copyEndsShowingTheAnniversaries() {
     agenda_->list(ListKind::Anniversaries).append(makeEntry("2/6", "E' il Compleanno di Anna"));
-    agenda_->selectTab(1);
-    agenda_->selectCurrentList();
-    QSignalSpy tabs(&*agenda_, &Agenda::currentTabChanged);
-    QVERIFY(copyListsToDatabase(*agenda_));
+    ListSelection shown(*agenda_);
+    shown.selectTab(1);
+    QSignalSpy tabs(&shown, &ListSelection::currentTabChanged);
+    QVERIFY(copyListsToDatabase(*agenda_, &shown));
 
     QList<int> selected;
     for (const QList<QVariant>& args : tabs) selected << args.at(0).toInt();
     QCOMPARE(selected, QList<int>{2});  // as after a click on that tab
-    QCOMPARE(agenda_->currentTab(), 2);
-    QCOMPARE(agenda_->currentKind(), ListKind::Anniversaries);
+    QCOMPARE(shown.currentKind(), ListKind::Anniversaries);
 
     Reader db(folder_->path());
     const QList<StoredRow> rows = db.rows("Ricorrenze");
@@ -229,7 +229,8 @@ void DatabaseTest::corruptFileIsReportedAndLeftAlone() {
     fillLists();
     const QStringList connectionsBefore = QSqlDatabase::connectionNames();
 
-    QVERIFY(!copyListsToDatabase(*agenda_));
+    ListSelection shown(*agenda_);
+    QVERIFY(!copyListsToDatabase(*agenda_, &shown));
     QCOMPARE(dialogs_->shown.size(), 1);
     const auto& box = dialogs_->shown[0];
     QVERIFY(box.text.contains("Ricordel.mdb"));
@@ -238,7 +239,7 @@ void DatabaseTest::corruptFileIsReportedAndLeftAlone() {
     QCOMPARE(box.buttons, MsgButtons::Ok);
     QCOMPARE(folder_->read("Ricordel.mdb"), foreign);
     QCOMPARE(QSqlDatabase::connectionNames(), connectionsBefore);
-    QCOMPARE(agenda_->currentTab(), 2);
+    QCOMPARE(shown.currentTab(), 2);
 }
 
 void DatabaseTest::failureHalfwayStoresNothing() {
@@ -253,14 +254,15 @@ void DatabaseTest::failureHalfwayStoresNothing() {
         QVERIFY(db.exec("CREATE TABLE Scadenze (Data TEXT, Messaggio TEXT)"));
     }
     fillLists();
-    QVERIFY(!copyListsToDatabase(*agenda_));
+    ListSelection shown(*agenda_);
+    QVERIFY(!copyListsToDatabase(*agenda_, &shown));
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY2(dialogs_->shown[0].text.contains("Ora"), qPrintable(dialogs_->shown[0].text));
 
     Reader db(folder_->path());
     QCOMPARE(db.rows("Appuntamenti").size(), 1);
     QVERIFY(!db.exec("SELECT * FROM Ricorrenze"));
-    QCOMPARE(agenda_->currentTab(), 2);
+    QCOMPARE(shown.currentTab(), 2);
 }
 
 void DatabaseTest::databaseThatRefusesWritesIsReported() {
@@ -287,11 +289,12 @@ void DatabaseTest::unopenableDatabaseIsReported() {
     QVERIFY(QDir(folder_->path()).mkdir("Ricordel.mdb"));
     fillLists();
     const QStringList connectionsBefore = QSqlDatabase::connectionNames();
-    QVERIFY(!copyListsToDatabase(*agenda_));
+    ListSelection shown(*agenda_);
+    QVERIFY(!copyListsToDatabase(*agenda_, &shown));
     QCOMPARE(dialogs_->shown.size(), 1);
     QVERIFY(dialogs_->shown[0].text.contains("Ricordel.mdb"));
     QCOMPARE(QSqlDatabase::connectionNames(), connectionsBefore);
-    QCOMPARE(agenda_->currentTab(), 2);
+    QCOMPARE(shown.currentTab(), 2);
 }
 
 QTEST_GUILESS_MAIN(DatabaseTest)

@@ -2,8 +2,8 @@
 #include <QAbstractItemModelTester>
 #include <QtTest/QtTest>
 
-#include "core/listfiles.h"
 #include "core/listmodel.h"
+#include "core/listrecords.h"
 
 #include <numeric>
 

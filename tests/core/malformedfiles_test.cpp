@@ -5,7 +5,7 @@
 
 #include "core/agenda.h"
 #include "core/dates.h"
-#include "core/listfiles.h"
+#include "core/listrecords.h"
 #include "support/corpus.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"

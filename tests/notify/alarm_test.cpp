@@ -12,6 +12,7 @@
 #include "notify/alarmwindow.h"
 #include "notify/logic/alarm.h"
 #include "notify/logic/alarmengine.h"
+#include "operations/operations.h"
 #include "support/corpus.h"
 #include "support/notifierrig.h"
 
@@ -87,6 +88,7 @@ class AlarmTest : public QObject {
     void snoozesRingOnceAcrossJumpsAndRestarts();
     void manyAlarmsInOneMinute();
     void windowBringsTheMainWindowBackAndAddsLines();
+    void savedTimesThatCannotRingAreSaidOnce();
 };
 
 void AlarmTest::timesReadAsTimesOfDay() {
@@ -337,18 +339,18 @@ void AlarmTest::manyAlarmsInOneMinute() {
     for (int i = 0; i < 3000; ++i)
         bytes += "7,3,\"Appuntamento " + QByteArray::number(i) + "\",\"9:01\"\r\n";
     rig.folder.write("Ricordel.dat", bytes);
-    Notifier& notifier = *rig.notifier;
+    Application& program = *rig.app;
     rig.clock.set(at(9, 1, 0));
     QElapsedTimer timer;
     timer.start();
-    notifier.alarms().checkAlarms();
+    program.alarms().checkAlarms();
     QApplication::processEvents();
     const qint64 ms = timer.elapsed();
-    QVERIFY(notifier.alarms().alarmWindow());
-    const QStringList lines = notifier.alarms().alarmWindow()->text().split(QStringLiteral("\r\n"));
+    QVERIFY(program.alarms().alarmWindow());
+    const QStringList lines = program.alarms().alarmWindow()->text().split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 3000);
     QCOMPARE(lines.last(), "Appuntamento 2999");
-    QCOMPARE(notifier.alarms().alarmWindow()->findChild<QPlainTextEdit*>("TxtMsg")->blockCount(),
+    QCOMPARE(program.alarms().alarmWindow()->findChild<QPlainTextEdit*>("TxtMsg")->blockCount(),
              3000);
     QCOMPARE(rig.sounds->events.size(), 1);  // one window, one start of the sound
     qInfo("3000 alarms of one minute: check and window in %lld ms", ms);
@@ -360,30 +362,51 @@ void AlarmTest::windowBringsTheMainWindowBackAndAddsLines() {
     rig.folder.write("Ricordel.dat",
                      "7,3,\"Riunione\",\"14:30\"\r\n7,3,\"Telefonata\",\"14:30\"\r\n"
                      "7,3,\"Dopo\",\"14:31\"\r\n");
-    rig.agenda.settings().alarmSound = rig.folder.file("allarme.wav");
-    Notifier& notifier = *rig.notifier;
+    rig.agenda().settings().alarmSound = rig.folder.file("allarme.wav");
+    Application& program = *rig.app;
     FakeClock& clock = rig.clock;
-    QWidget& mainWindow = rig.mainWindow;
-    notifier.tray().addIcon();
-    notifier.hideToTray();
+    QWidget& mainWindow = rig.mainWindow();
+    program.tray().addIcon();
+    program.tray().hideToTray();
     QVERIFY(!mainWindow.isVisible());
     clock.set(at(14, 30, 0));
-    notifier.alarms().checkAlarms();
+    program.alarms().checkAlarms();
     QVERIFY(mainWindow.isVisible());
     QVERIFY(!rig.tray.isShown());
-    AlarmWindow* siren = notifier.alarms().alarmWindow();
+    AlarmWindow* siren = program.alarms().alarmWindow();
     QVERIFY(siren && siren->isVisible());
     QVERIFY(siren->windowFlags() & Qt::WindowStaysOnTopHint);
     QCOMPARE(siren->findChild<QPlainTextEdit*>("TxtMsg")->toPlainText(), "Riunione\nTelefonata");
     QCOMPARE(rig.sounds->events, QStringList{"play " + rig.folder.file("allarme.wav")});
     // An alarm a minute later, the window still open, adds its line below.
     clock.set(at(14, 31, 0));
-    notifier.alarms().checkAlarms();
-    QCOMPARE(notifier.alarms().alarmWindow(), siren);
+    program.alarms().checkAlarms();
+    QCOMPARE(program.alarms().alarmWindow(), siren);
     QCOMPARE(siren->text(), "Riunione\r\nTelefonata\r\nDopo");
     QCOMPARE(rig.sounds->created, 1);
     siren->acknowledge();
-    QVERIFY(!notifier.alarms().alarmWindow());
+    QVERIFY(!program.alarms().alarmWindow());
+}
+
+// A save tells, in one box, which appointments from today on have a time
+// that cannot ring; each is told once while the program runs.
+void AlarmTest::savedTimesThatCannotRingAreSaidOnce() {
+    NotifierRig rig;  // 7 March
+    rig.agenda().settings().sortAscending = true;
+    rig.agenda().appointments().replaceAll({{"7/3", "Dentista", "16:00Q", {}},
+                                            {"8/3", "Corsa", "9h12", {}},
+                                            {"6/3", "Ieri", "boh", {}},  // past: no matter
+                                            {"9/3", "Giusto", "9:05", {}},
+                                            {"9/3", "Senza ora", "", {}}});
+    QVERIFY(saveAll(rig.agenda()));
+    QCOMPARE(rig.dialogs.texts(),
+             QStringList{"L'ora «16:00Q» dell'appuntamento del 7/3 «Dentista» non è un'ora "
+                         "valida: l'allarme non suonerà.\nL'ora «9h12» dell'appuntamento del "
+                         "8/3 «Corsa» non è un'ora valida: l'allarme non suonerà."});
+    QCOMPARE(rig.dialogs.shown[0].title, std::optional<QString>("ORARIO NON VALIDO"));
+    QVERIFY(rig.folder.read("Ricordel.dat").contains("\"16:00Q\""));  // saved as typed
+    QVERIFY(saveAll(rig.agenda()));
+    QCOMPARE(rig.dialogs.shown.size(), 1);
 }
 
 QTEST_MAIN(AlarmTest)

@@ -25,11 +25,11 @@ struct Notices {
 struct NoticeRig : Notices, NotifierRig {
     NoticeRig() : NotifierRig({.start = at(9, 0), .notifications = &notices}) {
         folder.write("allarme.wav", "RIFF");
-        agenda.settings().alarmSound = folder.file("allarme.wav");
+        agenda().settings().alarmSound = folder.file("allarme.wav");
     }
     void tickAt(const QDateTime& t) {
         clock.set(t);
-        notifier->alarms().checkAlarms();
+        app->alarms().checkAlarms();
     }
     const FakeNotifications::Call& last() const { return notices.calls.last(); }
 };
@@ -65,28 +65,28 @@ void AlarmNoticeTest::followsTheAlarmWindow() {
     QCOMPARE(rig.last().notice.summary, "Ricordel - ore 9:05");
     QCOMPARE(rig.last().notice.body, "(ore 9:05) Dentista & co\nRiunione");
     // Acknowledging the window by keyboard withdraws it.
-    AlarmWindow* siren = rig.notifier->alarms().alarmWindow();
+    AlarmWindow* siren = rig.app->alarms().alarmWindow();
     QTest::keyClick(siren->findChild<QPlainTextEdit*>("TxtMsg"), Qt::Key_Escape);
     QCOMPARE(rig.notices.trail(), QStringList({"post 1", "update 1", "withdraw 1"}));
 
     // The test alarm posts a fresh notice; the end of the program withdraws it.
-    rig.notifier->testAlarm();
+    rig.app->alarms().testAlarm();
     QCOMPARE(rig.last().what, "post");
     QCOMPARE(rig.last().notice.body, "Smack\nto\nZOLE");
-    rig.notifier->terminate();
+    rig.app->lifetime().terminate();
     QCOMPARE(rig.notices.trail().mid(3), QStringList({"post 2", "withdraw 2"}));
 }
 
 void AlarmNoticeTest::actionsAndDismissal() {
     NoticeRig rig;
-    rig.notifier->testAlarm();
-    QPointer<AlarmWindow> siren = rig.notifier->alarms().alarmWindow();
+    rig.app->alarms().testAlarm();
+    QPointer<AlarmWindow> siren = rig.app->alarms().alarmWindow();
     // Dismissed by the user: the window keeps ringing, and its next line
     // posts a notice anew.
     rig.notices.dismiss(1);
-    QVERIFY(rig.notifier->alarms().alarmWindow());
+    QVERIFY(rig.app->alarms().alarmWindow());
     QCOMPARE(rig.sounds->playing().size(), 1);
-    rig.notifier->testAlarm();
+    rig.app->alarms().testAlarm();
     QCOMPARE(rig.notices.trail(), QStringList({"post 1", "post 2"}));
 
     // A click on the notice brings the window back in front.
@@ -95,10 +95,10 @@ void AlarmNoticeTest::actionsAndDismissal() {
     QVERIFY(siren->isVisible());
     // Actions on notices that are not the standing one change nothing.
     rig.notices.invoke(1, "silenzia");
-    QVERIFY(rig.notifier->alarms().alarmWindow());
+    QVERIFY(rig.app->alarms().alarmWindow());
     // "Silenzia" acknowledges as a click on the text does.
     rig.notices.invoke(2, "silenzia");
-    QVERIFY(!rig.notifier->alarms().alarmWindow());
+    QVERIFY(!rig.app->alarms().alarmWindow());
     QVERIFY(rig.sounds->playing().isEmpty());
     QCOMPARE(rig.notices.trail().last(), "withdraw 2");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -108,7 +108,7 @@ void AlarmNoticeTest::actionsAndDismissal() {
 void AlarmNoticeTest::warningsAreNormalAndRipetiSnoozes() {
     NoticeRig rig;
     rig.folder.write("Ricordel.dat", "7,3,\"Dentista\",\"9:30\"\r\n");
-    rig.notifier->setAlarmWarningMinutes(15);
+    rig.app->alarms().setWarningMinutes(15);
     rig.tickAt(at(9, 15));
     QCOMPARE(rig.last().notice.urgency, 1);  // a warning alone
     QCOMPARE(rig.last().notice.body, "Tra 15 minuti (ore 9:30): Dentista");
@@ -118,14 +118,14 @@ void AlarmNoticeTest::warningsAreNormalAndRipetiSnoozes() {
     // "Ripeti tra 10 minuti" on the notice: the window goes, the lines come
     // back as due alarms ten minutes later.
     rig.notices.invoke(1, "ripeti");
-    QVERIFY(!rig.notifier->alarms().alarmWindow());
+    QVERIFY(!rig.app->alarms().alarmWindow());
     QCOMPARE(rig.notices.trail().last(), "withdraw 1");
     rig.tickAt(at(9, 39));
-    QVERIFY(!rig.notifier->alarms().alarmWindow());
+    QVERIFY(!rig.app->alarms().alarmWindow());
     rig.tickAt(at(9, 40));
-    QVERIFY(rig.notifier->alarms().alarmWindow());
-    QCOMPARE(rig.notifier->alarms().alarmWindow()->text(), "Dentista\r\nDentista");
-    QVERIFY(rig.notifier->alarms().alarmWindow()->isRinging());
+    QVERIFY(rig.app->alarms().alarmWindow());
+    QCOMPARE(rig.app->alarms().alarmWindow()->text(), "Dentista\r\nDentista");
+    QVERIFY(rig.app->alarms().alarmWindow()->isRinging());
 }
 
 void AlarmNoticeTest::balloonsWhereTheTrayShowsThem() {

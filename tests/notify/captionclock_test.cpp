@@ -1,42 +1,40 @@
-// The clock in the main window's title: the seconds it counts and the
-// repaint of the urgency colours once a minute.
-#include <QSignalSpy>
-#include <QTimer>
-#include <QWidget>
+// The clock in the main window's title: it counts the seconds of each minute,
+// and once a minute the urgency colours follow the date.
 #include <QtTest/QTest>
 
-#include "core/version.h"
-#include "notify/captionclock.h"
+#include "operations/colours.h"
+#include "support/notifierrig.h"
 
 class CaptionClockTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void countsTheSecondsAndRepaintsEachMinute();
+    void titleCountsSecondsAndColoursFollowTheDate();
 };
 
-void CaptionClockTest::countsTheSecondsAndRepaintsEachMinute() {
-    const auto caption = [](int ticks) {
-        return QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT " (%1)")
-            .arg(ticks);
-    };
-    QWidget mainWindow;
-    CaptionClock clock(&mainWindow);
-    QSignalSpy repaints(&clock, &CaptionClock::repaintColoursRequested);
-    clock.tick();
-    QCOMPARE(mainWindow.windowTitle(), caption(0));
-    for (int i = 1; i <= 59; ++i) clock.tick();
-    QCOMPARE(mainWindow.windowTitle(), caption(59));
-    QCOMPARE(repaints.count(), 0);
-    clock.tick();
-    QCOMPARE(mainWindow.windowTitle(), caption(60));
-    QCOMPARE(repaints.count(), 1);  // the tick that shows 60 repaints
-    clock.tick();
-    QCOMPARE(mainWindow.windowTitle(), caption(1));
-    for (int i = 2; i <= 60; ++i) clock.tick();
-    QCOMPARE(repaints.count(), 2);
-    clock.start();
-    QCOMPARE(clock.timer()->interval(), 1000);
-    QVERIFY(clock.timer()->isActive());
+void CaptionClockTest::titleCountsSecondsAndColoursFollowTheDate() {
+    NotifierRig rig;  // 7 March, 8:00
+    rig.files("", "8,3,\"Domani\",\"\"\r\n", "");
+    rig.app->load();
+    QVERIFY(rig.app->caption().timer()->isActive());
+    QCOMPARE(rig.app->caption().timer()->interval(), 1000);
+    const ListModel& appointments = rig.agenda().appointments();
+    QCOMPARE(appointments.cellBackground(0, 0), urgency::kLightGreen);
+
+    // Midnight passes: the title goes on counting, the colour waits for the
+    // minute's end, then the entry is due today.
+    rig.clock.advanceSecs(16 * 3600);
+    for (int second = 0; second <= 59; ++second) {
+        rig.app->caption().tick();
+        QVERIFY2(rig.mainWindow().windowTitle().startsWith(QStringLiteral("Ricordel by Tobrani")),
+                 qPrintable(rig.mainWindow().windowTitle()));
+        QVERIFY(rig.mainWindow().windowTitle().endsWith(QStringLiteral(" (%1)").arg(second)));
+    }
+    QCOMPARE(appointments.cellBackground(0, 0), urgency::kLightGreen);
+    rig.app->caption().tick();
+    QVERIFY(rig.mainWindow().windowTitle().endsWith(QStringLiteral(" (60)")));
+    QCOMPARE(appointments.cellBackground(0, 0), urgency::kLightYellow);
+    rig.app->caption().tick();
+    QVERIFY(rig.mainWindow().windowTitle().endsWith(QStringLiteral(" (1)")));
 }
 
 QTEST_MAIN(CaptionClockTest)

@@ -13,6 +13,7 @@
 #include "notify/logic/digest.h"
 #include "notify/messageassistant.h"
 #include "notify/reminderbox.h"
+#include "notify/windowreminderpresenter.h"
 #include "support/corpus.h"
 #include "support/notifierrig.h"
 
@@ -182,16 +183,16 @@ void DigestTest::showRemindersReadsTheFilesWithEachListsSound() {
     rig.files("7,3,\"Scade bollo\"\r\n8,3,\"Scade tassa\"\r\n", "7,3,\"Dentista\",\"9:30\"\r\n",
               "7,3,\"E' il Compleanno di Anna\"\r\n");
     rig.folder.write("scadenze.wav", "RIFF");
-    Settings& s = rig.agenda.settings();
+    Settings& s = rig.agenda().settings();
     s.daysOfNotice = 1;
     s.sortAscending = false;
     s.deadlineSound = rig.folder.file("scadenze.wav");
     s.appointmentSound = rig.folder.file("manca.wav");  // names no file: no sound
     s.anniversarySound = QString();
     // What the grid holds but the file does not is not announced.
-    rig.agenda.list(ListKind::Appointments).append({"7/3", "Non salvato", "10:00", {}});
+    rig.agenda().list(ListKind::Appointments).append({"7/3", "Non salvato", "10:00", {}});
 
-    rig.notifier->showReminders();
+    rig.app->digest().run();
     QCOMPARE(rig.presenter.lines,
              QStringList({"Oggi  E' il Compleanno di Anna", "Domani  Scade tassa",
                           "Oggi  Scade bollo", "Oggi  Dentista   Ore 9:30"}));
@@ -199,7 +200,7 @@ void DigestTest::showRemindersReadsTheFilesWithEachListsSound() {
     QCOMPARE(rig.presenter.sounds, QStringList({QString(), sound, sound, QString()}));
     QVERIFY(!rig.presenter.inAssistant.contains(true));
     QCOMPARE(rig.presenter.assistantPrepared, 0);
-    QCOMPARE(rig.notifier->digest().lastReminders().appointments,
+    QCOMPARE(rig.app->digest().lastReminders().appointments,
              QStringList{"Oggi  Dentista   Ore 9:30"});
 }
 
@@ -207,24 +208,24 @@ void DigestTest::stopEndsOnlyTheCurrentList() {
     NotifierRig rig;
     rig.files("7,3,\"Scadenza uno\"\r\n7,3,\"Scadenza due\"\r\n", "",
               "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
-    rig.agenda.settings().sortAscending = true;
+    rig.agenda().settings().sortAscending = true;
     rig.presenter.stopAfter = [](const QString& line) { return line == "Oggi  Anniversario uno"; };
-    rig.notifier->showReminders();
+    rig.app->digest().run();
     QCOMPARE(rig.presenter.lines,
              QStringList({"Oggi  Anniversario uno", "Oggi  Scadenza uno", "Oggi  Scadenza due"}));
     // Missing files read as empty lists.
     QFile::remove(rig.folder.file("Date.dat"));
     QFile::remove(rig.folder.file("Ricorrenze.dat"));
     rig.presenter.lines.clear();
-    rig.notifier->showReminders();
+    rig.app->digest().run();
     QVERIFY(rig.presenter.lines.isEmpty());
 }
 
 void DigestTest::assistantModeLoadsThePictureOnce() {
     NotifierRig rig;
     rig.files("7,3,\"S\"\r\n", "7,3,\"A\",\"\"\r\n", "");
-    rig.agenda.settings().newMessageBox = true;
-    rig.notifier->showReminders();
+    rig.agenda().settings().newMessageBox = true;
+    rig.app->digest().run();
     QCOMPARE(rig.presenter.assistantPrepared, 1);
     QVERIFY(rig.presenter.assistantPicture.isNull());  // no "img/msgbox.jpg" here
     QCOMPARE(rig.presenter.inAssistant, QList<bool>({true, true}));
@@ -233,7 +234,7 @@ void DigestTest::assistantModeLoadsThePictureOnce() {
     QImage picture(20, 30, QImage::Format_RGB32);
     picture.fill(Qt::blue);
     QVERIFY(picture.save(rig.folder.file("img/msgbox.jpg"), "JPG"));
-    rig.notifier->showReminders();
+    rig.app->digest().run();
     QCOMPARE(rig.presenter.assistantPrepared, 2);
     QCOMPARE(rig.presenter.assistantPicture.size(), QSize(20, 30));
 }
@@ -243,11 +244,11 @@ void DigestTest::aSecondDigestWhileOneRunsDoesNothing() {
     rig.files("7,3,\"S\"\r\n", "", "");
     int nested = 0;
     rig.presenter.duringPresent = [&] {
-        if (nested++ == 0) rig.notifier->showReminders();  // the tray menu, meanwhile
+        if (nested++ == 0) rig.app->digest().run();  // the tray menu, meanwhile
     };
-    rig.notifier->showReminders();
+    rig.app->digest().run();
     QCOMPARE(rig.presenter.lines, QStringList{"Oggi  S"});
-    rig.notifier->showReminders();  // and afterwards it runs again
+    rig.app->digest().run();  // and afterwards it runs again
     QCOMPARE(rig.presenter.lines.size(), 2);
 }
 
@@ -264,20 +265,20 @@ void DigestTest::startUpRingsAlarmsOverTheDigest() {
         // Nobody at the desk for a few minutes: the box waits, the alarm
         // engine's one-second look goes on.
         rig.clock.advanceSecs(4 * 60);
-        rig.notifier->alarms().engine().poll();
-        if (AlarmWindow* siren = rig.notifier->alarms().alarmWindow())
+        rig.app->alarms().engine().poll();
+        if (AlarmWindow* siren = rig.app->alarms().alarmWindow())
             ringingDuringDigest = siren->text();
     };
-    rig.notifier->finishStartUp();
+    rig.app->load();
     // The start-up minute does not ring; the minute that came while the box
     // waited rings over it.
     QCOMPARE(ringingDuringDigest, "Durante il promemoria");
     QVERIFY(!iconDuringDigest);
-    QVERIFY(rig.notifier->caption().timer()->isActive());
-    QVERIFY(rig.notifier->alarms().engine().minuteTimer()->isActive());
+    QVERIFY(rig.app->caption().timer()->isActive());
+    QVERIFY(rig.app->alarms().engine().minuteTimer()->isActive());
     // Opening the alarm window took the icon away; start-up puts it back.
     QVERIFY(rig.tray.isShown());
-    QVERIFY(rig.notifier->isInTray());
+    QVERIFY(rig.app->tray().isInTray());
 }
 
 void DigestTest::reminderBoxesDrivenByTheirButtons() {
@@ -286,18 +287,18 @@ void DigestTest::reminderBoxesDrivenByTheirButtons() {
               "7,3,\"Appuntamento uno\",\"9:05\"\r\n7,3,\"Appuntamento due\",\"\"\r\n",
               "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
     rig.folder.write("ricorrenze.wav", "RIFF");
-    rig.agenda.settings().sortAscending = true;
-    rig.agenda.settings().anniversarySound = rig.folder.file("ricorrenze.wav");
+    rig.agenda().settings().sortAscending = true;
+    rig.agenda().settings().anniversarySound = rig.folder.file("ricorrenze.wav");
 
     // STOP on the first anniversary; OK on the first deadline; Esc on the
     // second leaves the flag off; STOP on the first appointment.
     BoxClicker clicker({"BtnStop", "BtnOk", "Esc", "BtnStop"});
-    rig.notifier->showReminders();
+    rig.app->digest().run();
     QCOMPARE(clicker.texts,
              QStringList({"Oggi  Anniversario uno", "Oggi  Scadenza uno", "Oggi  Scadenza due",
                           "Oggi  Appuntamento uno   Ore 9:05"}));
     QVERIFY(clicker.remaining().isEmpty());
-    QVERIFY(rig.notifier->stopReminders());
+    QVERIFY(rig.app->reminderWindows()->stopReminders());
     // The anniversary's box played its sound and silenced it on closing.
     QCOMPARE(rig.sounds->events.mid(0, 2),
              QStringList({"play " + rig.folder.file("ricorrenze.wav"), "stop"}));
@@ -309,10 +310,10 @@ void DigestTest::assistantDrivenByItsButtons() {
     NotifierRig rig({.windows = true});
     rig.files("7,3,\"Scadenza\"\r\n", "",
               "7,3,\"Anniversario uno\"\r\n7,3,\"Anniversario due\"\r\n");
-    rig.agenda.settings().sortAscending = true;
-    rig.agenda.settings().newMessageBox = true;
+    rig.agenda().settings().sortAscending = true;
+    rig.agenda().settings().newMessageBox = true;
     rig.folder.write("scadenze.wav", "RIFF");
-    rig.agenda.settings().deadlineSound = rig.folder.file("scadenze.wav");
+    rig.agenda().settings().deadlineSound = rig.folder.file("scadenze.wav");
 
     QStringList seen;
     QStringList presses{"Button2", "Button1"};
@@ -325,7 +326,7 @@ void DigestTest::assistantDrivenByItsButtons() {
     // The assistant host is made by the digest; wire it when it appears.
     QTimer poll;
     connect(&poll, &QTimer::timeout, [&] {
-        AssistantWindow* host = rig.notifier->assistantWindow();
+        AssistantWindow* host = rig.app->reminderWindows()->assistant();
         if (wired || !host) return;
         MessageAssistant* assistant = host->assistant();
         connect(assistant, &MessageAssistant::waitingForButton, assistant,
@@ -335,12 +336,12 @@ void DigestTest::assistantDrivenByItsButtons() {
     });
     poll.start(0);
     // The host is loaded before the first line is shown, so it exists at once.
-    rig.notifier->showReminders();
+    rig.app->digest().run();
     QVERIFY(wired);
     QCOMPARE(seen, QStringList({"Oggi  Anniversario uno", "Oggi  Scadenza"}));
-    QCOMPARE(rig.notifier->assistantWindow()->assistant()->pressedButton(), 1);
-    QVERIFY(!rig.notifier->assistantWindow()->assistant()->isVisible());
-    QVERIFY(!rig.notifier->assistantWindow()->isVisible());  // the host is never shown
+    QCOMPARE(rig.app->reminderWindows()->assistant()->assistant()->pressedButton(), 1);
+    QVERIFY(!rig.app->reminderWindows()->assistant()->assistant()->isVisible());
+    QVERIFY(!rig.app->reminderWindows()->assistant()->isVisible());  // the host is never shown
     QCOMPARE(rig.sounds->events, QStringList{"play " + rig.folder.file("scadenze.wav")});
 }
 

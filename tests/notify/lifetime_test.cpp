@@ -37,19 +37,19 @@ class LifetimeTest : public QObject {
 void LifetimeTest::closeRequestsAreRefused() {
     NotifierRig rig;
     rig.showWithIcon();
-    QVERIFY(!rig.mainWindow.close());
-    QVERIFY(rig.mainWindow.isVisible());
+    QVERIFY(!rig.mainWindow().close());
+    QVERIFY(rig.mainWindow().isVisible());
     QVERIFY(rig.tray.isShown());
 }
 
 void LifetimeTest::chiudiCancelChangesNothing() {
     NotifierRig rig;
     rig.showWithIcon();
-    rig.agenda.setListsModified(true);
-    QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
-    QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
+    rig.agenda().setListsModified(true);
+    QSignalSpy quit(&rig.app->lifetime(), &ProgramLifetime::quitRequested);
+    QSignalSpy save(&rig.app->lifetime(), &ProgramLifetime::saveAllRequested);
     rig.dialogs.answer(MsgAnswer::Cancel);
-    rig.notifier->closeProgram();
+    rig.app->lifetime().closeProgram();
     QCOMPARE(rig.dialogs.shown.size(), 1);
     const auto& asked = rig.dialogs.shown[0];
     QCOMPARE(asked.text, kCloseText);
@@ -59,48 +59,48 @@ void LifetimeTest::chiudiCancelChangesNothing() {
     QCOMPARE(quit.count(), 0);
     QCOMPARE(save.count(), 0);
     QVERIFY(rig.tray.isShown());
-    QVERIFY(rig.agenda.listsModified());
+    QVERIFY(rig.agenda().listsModified());
 }
 
 void LifetimeTest::chiudiOffersToSaveUnsavedEdits() {
     {
         NotifierRig rig;
         rig.showWithIcon();
-        rig.agenda.setListsModified(true);
+        rig.agenda().setListsModified(true);
         QStringList order;
-        connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] {
+        connect(&rig.app->lifetime(), &ProgramLifetime::saveAllRequested, [&] {
             order << "save";
-            rig.agenda.setListsModified(false);
+            rig.agenda().setListsModified(false);
         });
-        connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
+        connect(&rig.app->lifetime(), &ProgramLifetime::quitRequested, [&] { order << "quit"; });
         rig.dialogs.answer(MsgAnswer::Ok);
         rig.dialogs.answer(MsgAnswer::Yes);
-        rig.notifier->closeProgram();
+        rig.app->lifetime().closeProgram();
         QCOMPARE(rig.dialogs.shown.size(), 2);
         QCOMPARE(rig.dialogs.shown[1].text, "Salvare le modifiche effettuate ?");
         QCOMPARE(rig.dialogs.shown[1].buttons, MsgButtons::YesNo);
         QCOMPARE(order, QStringList({"save", "quit"}));
         QVERIFY(!rig.tray.isShown());
-        QVERIFY(rig.mainWindow.close());  // the program ends: the window may go
+        QVERIFY(rig.mainWindow().close());  // the program ends: the window may go
     }
     {
         NotifierRig rig;
         rig.showWithIcon();
-        rig.agenda.setListsModified(true);
-        QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
-        QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
+        rig.agenda().setListsModified(true);
+        QSignalSpy quit(&rig.app->lifetime(), &ProgramLifetime::quitRequested);
+        QSignalSpy save(&rig.app->lifetime(), &ProgramLifetime::saveAllRequested);
         rig.dialogs.answer(MsgAnswer::Ok);
         rig.dialogs.answer(MsgAnswer::No);
-        rig.notifier->closeProgram();
+        rig.app->lifetime().closeProgram();
         QCOMPARE(save.count(), 0);
         QCOMPARE(quit.count(), 1);
     }
     {
         NotifierRig rig;  // nothing unsaved: no second question
         rig.showWithIcon();
-        QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
+        QSignalSpy quit(&rig.app->lifetime(), &ProgramLifetime::quitRequested);
         rig.dialogs.answer(MsgAnswer::Ok);
-        rig.notifier->closeProgram();
+        rig.app->lifetime().closeProgram();
         QCOMPARE(rig.dialogs.shown.size(), 1);
         QCOMPARE(quit.count(), 1);
     }
@@ -109,52 +109,59 @@ void LifetimeTest::chiudiOffersToSaveUnsavedEdits() {
 void LifetimeTest::chiudiStaysWhenTheSaveFails() {
     NotifierRig rig;
     rig.showWithIcon();
-    rig.agenda.setListsModified(true);
-    QSignalSpy quit(rig.notifier.get(), &Notifier::quitRequested);
-    // The save runs but cannot write: the edits are still unsaved.
-    connect(rig.notifier.get(), &Notifier::saveAllRequested, [] {});
-    rig.notifier->startTimers();
+    rig.agenda().setListsModified(true);
+    QSignalSpy quit(&rig.app->lifetime(), &ProgramLifetime::quitRequested);
+    rig.savesFail();  // the save runs but cannot write: the edits stay unsaved
+    rig.app->alarms().start();
+    rig.app->caption().start();
     rig.dialogs.answer(MsgAnswer::Ok);
     rig.dialogs.answer(MsgAnswer::Yes);
-    rig.notifier->closeProgram();
+    rig.app->lifetime().closeProgram();
     QCOMPARE(quit.count(), 0);
     // Left whole: the alarm check and the icon go on.
     QVERIFY(rig.tray.isShown());
-    QVERIFY(rig.notifier->alarms().engine().minuteTimer()->isActive());
-    QVERIFY(rig.notifier->caption().timer()->isActive());
-    QVERIFY(!rig.mainWindow.close());
+    QVERIFY(rig.app->alarms().engine().minuteTimer()->isActive());
+    QVERIFY(rig.app->caption().timer()->isActive());
+    QVERIFY(!rig.mainWindow().close());
 }
 
 void LifetimeTest::sessionEndSavesWithoutEndingTheProgram() {
     NotifierRig rig;
     rig.showWithIcon();
-    rig.agenda.setListsModified(true);
-    QSignalSpy save(rig.notifier.get(), &Notifier::saveAllRequested);
-    connect(rig.notifier.get(), &Notifier::saveAllRequested,
-            [&] { rig.agenda.setListsModified(false); });
+    rig.agenda().setListsModified(true);
+    QSignalSpy save(&rig.app->lifetime(), &ProgramLifetime::saveAllRequested);
+    connect(&rig.app->lifetime(), &ProgramLifetime::saveAllRequested,
+            [&] { rig.agenda().setListsModified(false); });
     int interactionAsked = 0;
     const auto mayAsk = [&interactionAsked] { return ++interactionAsked > 0; };
-    QVERIFY(rig.notifier->lifetime().sessionEnding(mayAsk));
+    QVERIFY(rig.app->lifetime().sessionEnding(mayAsk));
     QCOMPARE(save.count(), 1);
     QVERIFY(rig.dialogs.shown.isEmpty());  // no question at the session's end
     QCOMPARE(interactionAsked, 0);         // nor a request for interaction
     // Until the session tells the program to quit, nothing has ended: a
     // cancelled logout leaves the close box refusing and the alarms running.
-    QVERIFY(!rig.mainWindow.close());
-    QVERIFY(!rig.notifier->isEnding());
+    QVERIFY(!rig.mainWindow().close());
+    QVERIFY(!rig.app->lifetime().isEnding());
     QVERIFY(rig.tray.isShown());
 
     NotifierRig failing;  // the save cannot write: the user may stay in the session
-    failing.agenda.setListsModified(true);
+    failing.savesFail();
+    failing.agenda().setListsModified(true);
+    const QString stay = QStringLiteral(
+        "Le modifiche non sono state salvate. Annullare la chiusura della sessione?");
+    failing.dialogs.answer(MsgAnswer::Ok);  // the save's own report
     failing.dialogs.answer(MsgAnswer::Yes);
-    QVERIFY(!failing.notifier->lifetime().sessionEnding(mayAsk));
-    QCOMPARE(failing.dialogs.shown.size(), 1);
+    QVERIFY(!failing.app->lifetime().sessionEnding(mayAsk));
+    QCOMPARE(failing.dialogs.texts().count(stay), 1);
     QCOMPARE(interactionAsked, 1);
+    failing.dialogs.answer(MsgAnswer::Ok);
     failing.dialogs.answer(MsgAnswer::No);
-    QVERIFY(failing.notifier->lifetime().sessionEnding(mayAsk));
-    QVERIFY(failing.notifier->lifetime().sessionEnding(
+    QVERIFY(failing.app->lifetime().sessionEnding(mayAsk));
+    failing.dialogs.answer(MsgAnswer::Ok);
+    QVERIFY(failing.app->lifetime().sessionEnding(
         [] { return false; }));  // no interaction: no question
-    QCOMPARE(failing.dialogs.shown.size(), 2);
+    QCOMPARE(failing.dialogs.texts().count(stay), 2);
+    QVERIFY(failing.agenda().listsModified());
 }
 
 void LifetimeTest::terminationSavesAndEnds() {
@@ -162,12 +169,12 @@ void LifetimeTest::terminationSavesAndEnds() {
     if (!watcher.isActive()) QSKIP("no termination signals on this system");
     NotifierRig rig;
     rig.showWithIcon();
-    rig.agenda.setListsModified(true);
+    rig.agenda().setListsModified(true);
     QStringList order;
-    connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] { order << "save"; });
-    connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
-    connect(&watcher, &TerminationWatcher::terminationRequested, rig.notifier.get(),
-            &Notifier::terminate);
+    connect(&rig.app->lifetime(), &ProgramLifetime::saveAllRequested, [&] { order << "save"; });
+    connect(&rig.app->lifetime(), &ProgramLifetime::quitRequested, [&] { order << "quit"; });
+    connect(&watcher, &TerminationWatcher::terminationRequested, &rig.app->lifetime(),
+            &ProgramLifetime::terminate);
     QSignalSpy requested(&watcher, &TerminationWatcher::terminationRequested);
     std::raise(SIGTERM);  // caught: the test goes on
     QVERIFY(requested.wait(5000));
@@ -175,25 +182,25 @@ void LifetimeTest::terminationSavesAndEnds() {
     QCOMPARE(order, QStringList({"quit", "save"}));
     QVERIFY(rig.dialogs.shown.isEmpty());
     QVERIFY(!rig.tray.isShown());
-    QVERIFY(rig.mainWindow.close());  // the program ends: the window may go
+    QVERIFY(rig.mainWindow().close());  // the program ends: the window may go
 }
 
 void LifetimeTest::quitFromTheSessionEndsAsATermination() {
     NotifierRig rig;
     rig.showWithIcon();
-    rig.agenda.setListsModified(true);
+    rig.agenda().setListsModified(true);
     QStringList order;
-    connect(rig.notifier.get(), &Notifier::saveAllRequested, [&] { order << "save"; });
-    connect(rig.notifier.get(), &Notifier::quitRequested, [&] { order << "quit"; });
-    QVERIFY(!rig.mainWindow.close());
+    connect(&rig.app->lifetime(), &ProgramLifetime::saveAllRequested, [&] { order << "save"; });
+    connect(&rig.app->lifetime(), &ProgramLifetime::quitRequested, [&] { order << "quit"; });
+    QVERIFY(!rig.mainWindow().close());
     // What the session manager's last word sends: the program ends without
     // asking its windows, so none can refuse and leave it half stopped.
     QEvent quit(QEvent::Quit);
     QCoreApplication::sendEvent(qApp, &quit);
     QCOMPARE(order, QStringList({"quit", "save"}));
-    QVERIFY(rig.notifier->isEnding());
-    QVERIFY(!rig.notifier->alarms().engine().minuteTimer()->isActive());
-    QVERIFY(rig.mainWindow.close());
+    QVERIFY(rig.app->lifetime().isEnding());
+    QVERIFY(!rig.app->alarms().engine().minuteTimer()->isActive());
+    QVERIFY(rig.mainWindow().close());
 }
 
 QTEST_MAIN(LifetimeTest)

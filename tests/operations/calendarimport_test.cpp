@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 #include "core/agenda.h"
-#include "core/listfiles.h"
+#include "core/listrecords.h"
 #include "operations/calendarexport.h"
 #include "operations/calendarimport.h"
 #include "support/fakeclock.h"

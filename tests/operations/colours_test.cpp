@@ -5,6 +5,7 @@
 #include "core/listmodel.h"
 #include "operations/colours.h"
 #include "operations/operations.h"
+#include "support/agendarig.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 
@@ -89,6 +90,7 @@ class ColoursTest : public QObject {
         FakeClock clock(now);
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
+        ListSelection shown(agenda);
         agenda.appointments().append({date, message, time, {}});
         paintUrgencyColours(agenda);
         for (int c = 0; c <= ListModel::ColTime; ++c)
@@ -101,21 +103,22 @@ class ColoursTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
+        ListSelection shown(agenda);
         ListModel& list = agenda.appointments();
         list.replaceAll({{"1/3", "a", "", "1"}, {"7/3", "b", "", "2"}, {"20/3", "c", "", "3"}});
         list.setCellBackground(1, ListModel::ColId, 0xFF0000FF);
-        agenda.setCurrentCell(ListKind::Appointments, 1, ListModel::ColMessage);
-        agenda.selection(ListKind::Appointments)
+        shown.setCurrentCell(ListKind::Appointments, 1, ListModel::ColMessage);
+        shown.selection(ListKind::Appointments)
             .select(list.index(0, 1), QItemSelectionModel::Select);
         const QModelIndexList selectedBefore =
-            agenda.selection(ListKind::Appointments).selectedIndexes();
+            shown.selection(ListKind::Appointments).selectedIndexes();
 
         paintUrgencyColours(agenda);
 
-        const QModelIndex current = agenda.selection(ListKind::Appointments).currentIndex();
+        const QModelIndex current = shown.selection(ListKind::Appointments).currentIndex();
         QCOMPARE(current.row(), 1);
         QCOMPARE(current.column(), int(ListModel::ColMessage));
-        QCOMPARE(agenda.selection(ListKind::Appointments).selectedIndexes(), selectedBefore);
+        QCOMPARE(shown.selection(ListKind::Appointments).selectedIndexes(), selectedBefore);
         QCOMPARE(list.cellBackground(1, ListModel::ColId), 0xFF0000FFu);
         QCOMPARE(list.cellBackground(0, 0), urgency::kLightRed);
     }
@@ -132,6 +135,7 @@ class ColoursTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(14, 30, 45)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
+        ListSelection shown(agenda);
         QList<AgendaEntry> rows;
         for (int i = 0; i < 300; ++i) rows.append({pick(dates), pick(messages), pick(times), {}});
         agenda.appointments().replaceAll(rows);
@@ -145,6 +149,7 @@ class ColoursTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 3, 6), QTime(23, 59)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, QString());
+        ListSelection shown(agenda);
         ListModel& list = agenda.appointments();
         list.replaceAll({{"7/3", "dentista", "0:01", {}}});
         paintUrgencyColours(agenda);

@@ -6,6 +6,7 @@
 #include "core/listmodel.h"
 #include "operations/colours.h"
 #include "operations/operations.h"
+#include "support/agendarig.h"
 #include "support/fakeclock.h"
 #include "support/records.h"
 #include "support/scripteddialogs.h"
@@ -13,9 +14,8 @@
 
 namespace {
 
-struct Fixture {
-    Fixture()
-        : clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0))), agenda(clock, dialogs, folder.path()) {
+struct Fixture : AgendaRig {
+    Fixture() {
         agenda.appointments().replaceAll(
             {{"9/3", "tardi", "", "1"}, {"7/3", "oggi", "8:00", "2"}, {"8/3", "domani", "", "3"}});
         agenda.list(ListKind::Deadlines)
@@ -23,10 +23,6 @@ struct Fixture {
         agenda.list(ListKind::Anniversaries)
             .replaceAll({{"2/2", "E' il Compleanno di Ugo", "", {}}});
     }
-    TempFolder folder;
-    FakeClock clock;
-    ScriptedDialogs dialogs;
-    Agenda agenda;
 };
 
 const QByteArray kSortedRising =
@@ -43,16 +39,16 @@ class CommandsTest : public QObject {
     void saveWritesAllThreeAndEndsOnItsTab() {
         Fixture f;
         f.agenda.settings().sortAscending = true;
-        f.agenda.selectTab(2);
+        f.shown.selectTab(2);
         f.agenda.setListsModified(true);
-        QSignalSpy tabs(&f.agenda, &Agenda::currentTabChanged);
-        QVERIFY(saveAll(f.agenda));
+        QSignalSpy tabs(&f.shown, &ListSelection::currentTabChanged);
+        QVERIFY(saveAll(f.agenda, &f.shown));
 
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
         QCOMPARE(f.folder.read("Date.dat"), kDeadlinesAsShown);
         QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
-        QCOMPARE(f.agenda.currentTab(), 2);
-        QCOMPARE(f.agenda.currentKind(), ListKind::Anniversaries);
+        QCOMPARE(f.shown.currentTab(), 2);
+        QCOMPARE(f.shown.currentKind(), ListKind::Anniversaries);
         QCOMPARE(tabs.size(), 1);  // ends as a click on the tab it was on
         QVERIFY(!f.agenda.listsModified());
         const ListModel& appointments = f.agenda.appointments();
@@ -63,31 +59,11 @@ class CommandsTest : public QObject {
         QVERIFY(f.dialogs.shown.isEmpty());
     }
 
-    // The flag stays set while any list failed to reach its file, even when a
-    // later list was written.
-    void saveSaysOnceWhichTimesCannotRing() {
-        Fixture f;
-        f.agenda.settings().sortAscending = true;
-        f.agenda.appointments().replaceAll({{"7/3", "Dentista", "16:00Q", {}},
-                                            {"8/3", "Corsa", "9h12", {}},
-                                            {"6/3", "Ieri", "boh", {}},  // past: no matter
-                                            {"9/3", "Giusto", "9:05", {}},
-                                            {"9/3", "Senza ora", "", {}}});
-        QVERIFY(saveAll(f.agenda));
-        QCOMPARE(f.dialogs.texts(),
-                 QStringList{"L'ora «16:00Q» dell'appuntamento del 7/3 «Dentista» non è un'ora "
-                             "valida: l'allarme non suonerà.\nL'ora «9h12» dell'appuntamento del "
-                             "8/3 «Corsa» non è un'ora valida: l'allarme non suonerà."});
-        QVERIFY(f.folder.read("Ricordel.dat").contains("\"16:00Q\""));  // saved as typed
-        QVERIFY(saveAll(f.agenda));
-        QCOMPARE(f.dialogs.shown.size(), 1);  // said once
-    }
-
     void failedSaveKeepsTheEditsOfferedOnExit() {
         Fixture f;
         QDir(f.folder.path()).mkdir("Date.dat");
         f.agenda.setListsModified(true);
-        QVERIFY(!saveAll(f.agenda));
+        QVERIFY(!saveAll(f.agenda, &f.shown));
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>("Errore"));
         QVERIFY(f.agenda.listsModified());
@@ -96,7 +72,7 @@ class CommandsTest : public QObject {
 
     void exitWithoutEditsAsksNothing() {
         Fixture f;
-        askToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda, f.shown);
         QVERIFY(f.dialogs.shown.isEmpty());
         QVERIFY(!f.folder.exists("Ricordel.dat"));
     }
@@ -105,7 +81,7 @@ class CommandsTest : public QObject {
         Fixture f;
         f.agenda.setListsModified(true);
         f.dialogs.answer(MsgAnswer::No);
-        askToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda, f.shown);
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("Salvare le modifiche effettuate ?"));
         QCOMPARE(f.dialogs.shown[0].buttons, MsgButtons::YesNo);
@@ -116,29 +92,29 @@ class CommandsTest : public QObject {
         QVERIFY(!f.folder.exists("Date.dat"));
 
         f.dialogs.answer(MsgAnswer::No);
-        askToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda, f.shown);
         QCOMPARE(f.dialogs.shown.size(), 2);  // asked again
     }
 
     void exitAnsweredYesSavesAllOnTheAppointmentsTab() {
         Fixture f;
         f.agenda.settings().sortAscending = true;
-        f.agenda.selectTab(1);
+        f.shown.selectTab(1);
         f.agenda.setListsModified(true);
         f.dialogs.answer(MsgAnswer::Yes);
-        askToSaveOnExit(f.agenda);
+        askToSaveOnExit(f.agenda, f.shown);
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
         QCOMPARE(f.folder.read("Date.dat"), kDeadlinesAsShown);
         QCOMPARE(f.folder.read("Ricorrenze.dat"), kAnniversaries);
-        QCOMPARE(f.agenda.currentTab(), 0);
+        QCOMPARE(f.shown.currentTab(), 0);
         QVERIFY(!f.agenda.listsModified());
     }
 
     void orderCommandStoresTheSettingAndResorts() {
         Fixture f;
         f.agenda.settings().sortAscending = true;
-        QVERIFY(saveAll(f.agenda));
-        setSortOrder(f.agenda, false);
+        QVERIFY(saveAll(f.agenda, &f.shown));
+        setSortOrder(f.agenda, false, &f.shown);
         QVERIFY(!f.agenda.settings().sortAscending);
         QCOMPARE(f.folder.read("Ricordel.dat"),
                  listFile({{9, 3, "tardi", ""}, {8, 3, "domani", ""}, {7, 3, "oggi", "8:00"}}));
@@ -148,7 +124,7 @@ class CommandsTest : public QObject {
         parseSettings(f.folder.read("Ricordel.ini"), stored);
         QVERIFY(!stored.sortAscending);
 
-        setSortOrder(f.agenda, true);
+        setSortOrder(f.agenda, true, &f.shown);
         QCOMPARE(f.folder.read("Ricordel.dat"), kSortedRising);
         parseSettings(f.folder.read("Ricordel.ini"), stored);
         QVERIFY(stored.sortAscending);

@@ -5,6 +5,7 @@
 #include "core/listmodel.h"
 #include "operations/insert.h"
 #include "operations/operations.h"
+#include "support/agendarig.h"
 #include "support/fakeclock.h"
 #include "support/records.h"
 #include "support/scripteddialogs.h"
@@ -104,11 +105,12 @@ class InsertTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
+        ListSelection shown(agenda);
         agenda.settings().sortAscending = true;
         agenda.list(ListKind::Deadlines).replaceAll(datedEntries({"1/3", "20/3"}));
-        agenda.selectTab(1);
+        shown.selectTab(1);
         dialogs.type(QString::fromUtf16(u"Scade bollo \"auto\" \u2192 Gy\u0151r"));
-        insertEntry(agenda, QDate(2027, 3, 15));
+        insertEntry(agenda, shown, QDate(2027, 3, 15));
 
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("Inserisci il MESSAGGIO"));
@@ -125,7 +127,7 @@ class InsertTest : public QObject {
                                                     {20, 3, "voce 20/3"}}));
         QVERIFY(folder.exists("Ricordel.dat"));
         QVERIFY(folder.exists("Ricorrenze.dat"));
-        QCOMPARE(agenda.currentTab(), 1);
+        QCOMPARE(shown.currentTab(), 1);
     }
 
     // Appointments start empty, anniversaries with "E' il Compleanno di ".
@@ -134,16 +136,17 @@ class InsertTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
+        ListSelection shown(agenda);
         const QStringList offered = {"", "Scade ", "E' il Compleanno di "};
         for (int tab : {0, 1, 2}) {
-            agenda.selectTab(tab);
+            shown.selectTab(tab);
             dialogs.type(QString());
-            insertEntry(agenda, QDate(2026, 3, 15));
+            insertEntry(agenda, shown, QDate(2026, 3, 15));
             QCOMPARE(dialogs.shown.last().defaultText, offered[tab]);
         }
-        agenda.selectTab(2);
+        shown.selectTab(2);
         dialogs.type("E' il Compleanno di Anna");
-        insertEntry(agenda, QDate(2026, 3, 15));
+        insertEntry(agenda, shown, QDate(2026, 3, 15));
         QCOMPARE(folder.read("Ricorrenze.dat"), listFile({{15, 3, "E' il Compleanno di Anna"}}));
     }
 
@@ -152,8 +155,9 @@ class InsertTest : public QObject {
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
+        ListSelection shown(agenda);
         dialogs.type("");
-        insertEntry(agenda, QDate(2026, 3, 7));
+        insertEntry(agenda, shown, QDate(2026, 3, 7));
         QVERIFY(agenda.appointments().isEmpty());
         QVERIFY(!folder.exists("Ricordel.dat"));
     }
@@ -165,7 +169,8 @@ class InsertTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
-        insertEntry(agenda, QDate(2028, 2, 29));
+        ListSelection shown(agenda);
+        insertEntry(agenda, shown, QDate(2028, 2, 29));
         QCOMPARE(dialogs.texts(), QStringList({"Data non valida"}));
         QVERIFY(agenda.appointments().isEmpty());
         QVERIFY(!folder.exists("Ricordel.dat"));
@@ -176,6 +181,7 @@ class InsertTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
+        ListSelection shown(agenda);
         agenda.settings().sortAscending = true;
         agenda.appointments().replaceAll({{"10/2", "riunione", "14:00", {}}});
 
@@ -183,7 +189,7 @@ class InsertTest : public QObject {
         dialogs.type("25:00");
         dialogs.type("9:5");
         dialogs.type(" 15.30 ");
-        insertEntry(agenda, QDate(2026, 2, 10));
+        insertEntry(agenda, shown, QDate(2026, 2, 10));
 
         const QStringList asked = dialogs.texts();
         QCOMPARE(asked.size(), 6);
@@ -201,9 +207,10 @@ class InsertTest : public QObject {
         FakeClock clock(QDateTime(QDate(2026, 2, 1), QTime(9, 0)));
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
+        ListSelection shown(agenda);
         dialogs.type("palestra");
         dialogs.type("");
-        insertEntry(agenda, QDate(2026, 2, 1));
+        insertEntry(agenda, shown, QDate(2026, 2, 1));
         QCOMPARE(folder.read("Ricordel.dat"), listFile({{1, 2, "palestra", ""}}));
         QCOMPARE(agenda.appointments().cellBackground(0, 0), 0xFFFFFF80u);
     }
@@ -213,10 +220,11 @@ class InsertTest : public QObject {
         FakeClock clock;
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
-        agenda.selectTab(1);
+        ListSelection shown(agenda);
+        shown.selectTab(1);
         agenda.list(ListKind::Deadlines)
             .replaceAll(QList<AgendaEntry>(ListModel::kMaxEntries, {"1/1", "x", {}, {}}));
-        insertEntry(agenda, QDate(2026, 3, 7));
+        insertEntry(agenda, shown, QDate(2026, 3, 7));
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(!dialogs.shown[0].isInput);
         QCOMPARE(agenda.list(ListKind::Deadlines).entryCount(), ListModel::kMaxEntries);

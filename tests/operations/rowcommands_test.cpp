@@ -6,6 +6,7 @@
 #include "core/listmodel.h"
 #include "operations/archive.h"
 #include "operations/operations.h"
+#include "support/agendarig.h"
 #include "support/fakeclock.h"
 #include "support/records.h"
 #include "support/scripteddialogs.h"
@@ -48,17 +49,12 @@ class MeanwhileDialogs final : public Dialogs {
     }
 };
 
-struct Fixture {
-    explicit Fixture(const QDateTime& now = QDateTime(QDate(2026, 3, 7), QTime(10, 0)))
-        : clock(now), agenda(clock, dialogs, folder.path()) {}
+struct Fixture : AgendaRig {
+    using AgendaRig::AgendaRig;
     void appointments(const QList<AgendaEntry>& rows, int current) {
         agenda.appointments().replaceAll(rows);
-        agenda.setCurrentCell(ListKind::Appointments, current, ListModel::ColMessage);
+        shown.setCurrentCell(ListKind::Appointments, current, ListModel::ColMessage);
     }
-    TempFolder folder;
-    FakeClock clock;
-    ScriptedDialogs dialogs;
-    Agenda agenda;
 };
 
 }  // namespace
@@ -73,11 +69,11 @@ class RowCommandsTest : public QObject {
         Fixture f;
         f.agenda.list(ListKind::Deadlines)
             .replaceAll({{"1/4", "Scade caffè", {}, {}}, {"2/4", "Scade bollo", {}, {}}});
-        f.agenda.selectTab(1);
-        f.agenda.setCurrentCell(ListKind::Deadlines, 0, 1);
+        f.shown.selectTab(1);
+        f.shown.setCurrentCell(ListKind::Deadlines, 0, 1);
         f.agenda.setListsModified(true);
         f.dialogs.answer(MsgAnswer::Yes);
-        deleteEntry(f.agenda);
+        deleteEntry(f.agenda, f.shown);
 
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("Sicuro di voler eliminare SCADE CAFFÈ"));
@@ -94,7 +90,7 @@ class RowCommandsTest : public QObject {
         Fixture f;
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::No);
-        deleteEntry(f.agenda);
+        deleteEntry(f.agenda, f.shown);
         QCOMPARE(f.agenda.appointments().entry(0).message, QStringLiteral("cena"));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
     }
@@ -105,7 +101,7 @@ class RowCommandsTest : public QObject {
         f.folder.write("Ricordel.dat", listFile({{7, 3, "cena", ""}}));
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::Yes);
-        deleteEntry(f.agenda);
+        deleteEntry(f.agenda, f.shown);
         QVERIFY(f.agenda.appointments().isEmpty());
         QVERIFY(f.folder.exists("Ricordel.dat"));
         QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray());
@@ -121,20 +117,21 @@ class RowCommandsTest : public QObject {
             FakeClock clock(QDateTime(QDate(2026, 3, 7), QTime(10, 0)));
             MeanwhileDialogs dialogs;
             Agenda agenda(clock, dialogs, folder.path());
+            ListSelection shown(agenda);
             ListModel& list = agenda.appointments();
             list.replaceAll({{"7/3", "cena", "20:00", {}}, {"8/3", "pranzo", "13:00", {}}});
-            agenda.setCurrentCell(ListKind::Appointments, 0, ListModel::ColMessage);
+            shown.setCurrentCell(ListKind::Appointments, 0, ListModel::ColMessage);
             if (command == 1) {
                 // The row above goes: row 0 now holds another entry.
                 dialogs.meanwhile = [&] { list.removeAt(0); };
-                postponeByMinutes(agenda, 30);
+                postponeByMinutes(agenda, shown, 30);
                 QCOMPARE(list.entry(0), (AgendaEntry{"8/3", "pranzo", "13:00", {}}));
             } else {
                 dialogs.meanwhile = [&] { list.setText(0, ListModel::ColMessage, "cena!"); };
                 if (command == 0)
-                    deleteEntry(agenda);
+                    deleteEntry(agenda, shown);
                 else
-                    archiveEntry(agenda);
+                    archiveEntry(agenda, shown);
                 QCOMPARE(list.entryCount(), 2);
                 QCOMPARE(list.entry(0), (AgendaEntry{"7/3", "cena!", "20:00", {}}));
             }
@@ -160,7 +157,7 @@ class RowCommandsTest : public QObject {
             QVERIFY(QFile::link(longName, f.folder.file("Ricordel.dat")));
             f.appointments({{"7/3", "cena", "", {}}, {"8/3", "pranzo", "", {}}}, 0);
             f.dialogs.answer(MsgAnswer::Yes);
-            archive ? archiveEntry(f.agenda) : deleteEntry(f.agenda);
+            archive ? archiveEntry(f.agenda, f.shown) : deleteEntry(f.agenda, f.shown);
 
             QCOMPARE(f.dialogs.shown.size(), 2);
             QVERIFY2(
@@ -178,13 +175,13 @@ class RowCommandsTest : public QObject {
     void rowCommandsWithoutACurrentRowAskNothing() {
         Fixture f;
         f.appointments({{"7/3", "cena", "20:00", {}}}, -1);
-        deleteEntry(f.agenda);
-        postponeByMinutes(f.agenda, 30);
-        postponeByDays(f.agenda, 1);
-        archiveEntry(f.agenda);
+        deleteEntry(f.agenda, f.shown);
+        postponeByMinutes(f.agenda, f.shown, 30);
+        postponeByDays(f.agenda, f.shown, 1);
+        archiveEntry(f.agenda, f.shown);
         f.agenda.appointments().clear();
-        deleteEntry(f.agenda);
-        archiveEntry(f.agenda);
+        deleteEntry(f.agenda, f.shown);
+        archiveEntry(f.agenda, f.shown);
         QVERIFY(f.dialogs.shown.isEmpty());
         QVERIFY(!f.folder.exists("Ricordel.dat"));
         QVERIFY(!f.folder.exists("Archivio"));
@@ -254,12 +251,12 @@ class RowCommandsTest : public QObject {
         QFETCH(QString, newTime);
         Fixture f(QDateTime(today, QTime(10, 0)));
         f.appointments({{date, "visita", time, {}}}, 0);
-        f.agenda.selectTab(2);
+        f.shown.selectTab(2);
         f.dialogs.answer(MsgAnswer::Yes);
         if (minutes > 0)
-            postponeByMinutes(f.agenda, minutes);
+            postponeByMinutes(f.agenda, f.shown, minutes);
         else
-            postponeByDays(f.agenda, days);
+            postponeByDays(f.agenda, f.shown, days);
 
         QCOMPARE(f.dialogs.shown.size(), 1);
         QCOMPARE(f.dialogs.shown[0].text, date + QStringLiteral(" - visita"));
@@ -273,7 +270,7 @@ class RowCommandsTest : public QObject {
         QCOMPARE(
             f.folder.read("Ricordel.dat"),
             QStringLiteral("%1,%2,\"visita\",\"%3\"\r\n").arg(dm[0], dm[1], newTime).toLatin1());
-        QCOMPARE(f.agenda.currentTab(), 2);
+        QCOMPARE(f.shown.currentTab(), 2);
     }
 
     void postponeRefusals() {
@@ -282,12 +279,12 @@ class RowCommandsTest : public QObject {
                         {"31/4", "data", "9:00", {}},
                         {"7/3", "ora", "sera", {}}},
                        0);
-        postponeByMinutes(f.agenda, 30);
-        f.agenda.setCurrentCell(ListKind::Appointments, 1, 1);
-        postponeByMinutes(f.agenda, 30);
-        postponeByDays(f.agenda, 7);
-        f.agenda.setCurrentCell(ListKind::Appointments, 2, 1);
-        postponeByMinutes(f.agenda, 60);
+        postponeByMinutes(f.agenda, f.shown, 30);
+        f.shown.setCurrentCell(ListKind::Appointments, 1, 1);
+        postponeByMinutes(f.agenda, f.shown, 30);
+        postponeByDays(f.agenda, f.shown, 7);
+        f.shown.setCurrentCell(ListKind::Appointments, 2, 1);
+        postponeByMinutes(f.agenda, f.shown, 60);
         QCOMPARE(f.dialogs.texts(), QStringList({"Nessun ORARIO impostato", "Data non valida",
                                                  "Data non valida", "Orario non valido"}));
         QCOMPARE(f.dialogs.shown[0].title, std::optional<QString>("Avviso"));
@@ -297,11 +294,11 @@ class RowCommandsTest : public QObject {
         // No to the question changes nothing, for both kinds of step.
         f.agenda.appointments().setText(0, ListModel::ColTime, "9:00");
         f.dialogs.shown.clear();
-        f.agenda.setCurrentCell(ListKind::Appointments, 0, 1);
+        f.shown.setCurrentCell(ListKind::Appointments, 0, 1);
         f.dialogs.answer(MsgAnswer::No);
-        postponeByDays(f.agenda, 1);
+        postponeByDays(f.agenda, f.shown, 1);
         f.dialogs.answer(MsgAnswer::No);
-        postponeByMinutes(f.agenda, 30);
+        postponeByMinutes(f.agenda, f.shown, 30);
         QCOMPARE(f.dialogs.shown.size(), 2);
         QCOMPARE(f.agenda.appointments().entry(0), (AgendaEntry{"7/3", "senza ora", "9:00", {}}));
         QVERIFY(!f.folder.exists("Ricordel.dat"));
@@ -315,7 +312,7 @@ class RowCommandsTest : public QObject {
         f.appointments({{"1/3", "scelto", "9:00", {}}, {"9/3", "ultimo", "9:00", {}}}, 0);
         paintUrgencyColours(f.agenda);
         f.dialogs.answer(MsgAnswer::Yes);
-        postponeByDays(f.agenda, 7);
+        postponeByDays(f.agenda, f.shown, 7);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("1/3 - scelto"));
         QCOMPARE(f.folder.read("Ricordel.dat"),
                  listFile({{8, 3, "scelto", "9:00"}, {9, 3, "ultimo", "9:00"}}));
@@ -331,7 +328,7 @@ class RowCommandsTest : public QObject {
                         {"6/1", "bis", "", {}}},
                        0);
         f.dialogs.answer(MsgAnswer::Yes);
-        archiveEntry(f.agenda);
+        archiveEntry(f.agenda, f.shown);
         QCOMPARE(f.dialogs.shown[0].text, QStringLiteral("28/12 - cena caffè"));
         QCOMPARE(f.dialogs.shown[0].buttons, MsgButtons::YesNo);
         QCOMPARE(f.dialogs.shown[0].icon, MsgIcon::Question);
@@ -344,9 +341,9 @@ class RowCommandsTest : public QObject {
         // A quote typed in place is written as it stands; an empty time is "".
         f.agenda.appointments().setText(0, ListModel::ColMessage, "medico \"Rossi\"");
         f.dialogs.answer(MsgAnswer::Yes);
-        archiveEntry(f.agenda);
+        archiveEntry(f.agenda, f.shown);
         f.dialogs.answer(MsgAnswer::No);
-        archiveEntry(f.agenda);
+        archiveEntry(f.agenda, f.shown);
         QCOMPARE(
             f.folder.read("Archivio/2027.txt"),
             QByteArray("28,12,\"cena caff\xe8\",\"20:30\"\r\n5,1,\"medico \"Rossi\"\",\"\"\r\n"));
@@ -357,17 +354,17 @@ class RowCommandsTest : public QObject {
         Fixture f;
         // The popup acts on the appointments whatever tab is on show, and
         // their file is the one written.
-        f.agenda.selectTab(1);
+        f.shown.selectTab(1);
         for (int i = 0; i < 2; ++i) {
             f.appointments({{"7/3", "cena", "", {}}}, 0);
             f.dialogs.answer(MsgAnswer::Yes);
-            archiveEntry(f.agenda);
+            archiveEntry(f.agenda, f.shown);
             QVERIFY(f.agenda.appointments().isEmpty());
             QVERIFY(f.folder.exists("Ricordel.dat"));
             QCOMPARE(f.folder.read("Ricordel.dat"), QByteArray());
         }
         QVERIFY(!f.folder.exists("Date.dat"));
-        QCOMPARE(f.agenda.currentTab(), 1);
+        QCOMPARE(f.shown.currentTab(), 1);
         QCOMPARE(f.folder.read("Archivio/2026.txt"),
                  listFile({{7, 3, "cena", ""}, {7, 3, "cena", ""}}));
     }
@@ -378,7 +375,7 @@ class RowCommandsTest : public QObject {
         f.folder.write("Ricordel.dat", listFile({{7, 3, "cena", ""}}));
         f.appointments({{"7/3", "cena", "", {}}}, 0);
         f.dialogs.answer(MsgAnswer::Yes);
-        archiveEntry(f.agenda);
+        archiveEntry(f.agenda, f.shown);
         QCOMPARE(f.dialogs.shown.size(), 2);
         QCOMPARE(f.dialogs.shown[1].icon, MsgIcon::Critical);
         QCOMPARE(f.agenda.appointments().entryCount(), 1);
@@ -415,7 +412,7 @@ class RowCommandsTest : public QObject {
         Fixture f;
         QDir(f.folder.path()).mkdir("Archivio");
         f.folder.write("Archivio/2026.txt", listFile({{7, 3, "cena", ""}}));
-        f.agenda.setWindowsFolder("C:\\WINDOWS");
+        qputenv("SystemRoot", "C:\\WINDOWS");
         FakeViewer viewer;
         f.dialogs.type(answer);
         openArchive(f.agenda, viewer);
@@ -427,7 +424,7 @@ class RowCommandsTest : public QObject {
             QVERIFY(viewer.calls.isEmpty());
         } else {
             QCOMPARE(viewer.calls.size(), 1);
-            QCOMPARE(viewer.calls[0].path, opened);
+            QCOMPARE(viewer.calls[0].path, f.folder.file(opened));  // never the current folder's
             QCOMPARE(viewer.calls[0].windowsFolder, QStringLiteral("C:\\WINDOWS"));
         }
         if (message.isEmpty()) {
@@ -444,7 +441,7 @@ class RowCommandsTest : public QObject {
         Fixture f;
         QDir(f.folder.path()).mkdir("Archivio");
         f.folder.write("Archivio/2026.txt", "");
-        f.agenda.setWindowsFolder("D:\\NOWIN");
+        qputenv("SystemRoot", "D:\\NOWIN");
         FakeViewer viewer;
         viewer.failuresLeft = 1;
         f.dialogs.type("2026");
@@ -458,7 +455,8 @@ class RowCommandsTest : public QObject {
         f.dialogs.type("2026");
         openArchive(f.agenda, viewer);
         QCOMPARE(viewer.calls.size(), 2);
-        QCOMPARE(f.agenda.windowsFolder(), QStringLiteral("c:\\windows"));
+        QCOMPARE(viewer.calls[0].windowsFolder, QStringLiteral("D:\\NOWIN"));
+        QCOMPARE(viewer.calls[1].windowsFolder, QStringLiteral("c:\\windows"));
         QCOMPARE(f.dialogs.shown.size(), 3);
         QVERIFY(f.dialogs.shown[2].text.contains("Archivio"));
         QCOMPARE(f.dialogs.shown[2].buttons, MsgButtons::Ok);

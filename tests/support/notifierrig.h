@@ -1,22 +1,23 @@
 #pragma once
 
 #include <QMenu>
-#include <QWidget>
 
 #include <memory>
 
+#include "app/application.h"
 #include "core/agenda.h"
-#include "notify/notifier.h"
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
 #include "support/faketray.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedpresenter.h"
 #include "support/tempfolder.h"
+#include "ui/mainwindow.h"
 
-// A notifier on a fake desktop, in a folder of its own: a fixed clock,
-// scripted boxes, an icon with the tray menu mnuTray, a player that only
-// logs, and the digest scripted unless `windows` asks for the real boxes.
+// The program on a fake desktop, in a folder of its own, for the
+// notifications: a fixed clock, scripted boxes, an icon with its menu, a
+// player that only logs, and the digest scripted unless `windows` asks for
+// the real boxes. Nothing is started: each test starts what it needs.
 struct NotifierRig {
     struct Options {
         bool trayAvailable = true;
@@ -28,31 +29,35 @@ struct NotifierRig {
     TempFolder folder;
     FakeClock clock;
     ScriptedDialogs dialogs;
-    Agenda agenda{clock, dialogs, folder.path()};
-    QWidget mainWindow;
     FakeTray tray;
-    QMenu mnuTray;
     ScriptedPresenter presenter;
     std::shared_ptr<PlayerLog> sounds = std::make_shared<PlayerLog>();
-    std::unique_ptr<Notifier> notifier;
+    std::unique_ptr<Application> app;
 
     NotifierRig() : NotifierRig(Options{}) {}
     explicit NotifierRig(const Options& options)
         : clock(options.start), tray(options.trayAvailable) {
-        mnuTray.setObjectName("mnuTray");
-        for (const char* name : {"mnuVisMess", "mnuApriMess", "mnuProva", "mnuChiudi"})
-            mnuTray.addAction(QString::fromLatin1(name))->setObjectName(QString::fromLatin1(name));
-        notifier = std::make_unique<Notifier>(
-            agenda, &mainWindow,
-            NotifierServices{&clock, &dialogs, fakePlayerFactory(sounds), &tray,
-                             options.windows ? nullptr : &presenter, options.notifications});
-        notifier->setTrayMenu(&mnuTray);
+        app = std::make_unique<Application>(
+            ProgramServices{&clock, &dialogs, nullptr, nullptr, nullptr, fakePlayerFactory(sounds),
+                            &tray, options.windows ? nullptr : &presenter, options.notifications,
+                            folder.path(), QStringLiteral(RICORDEL_PROGRAM)});
+        // The event loops are the test's: an ending program must not stop
+        // every loop the test runs after it.
+        QObject::disconnect(&app->lifetime(), &ProgramLifetime::quitRequested, app.get(), nullptr);
     }
+
+    Agenda& agenda() { return app->agenda(); }
+    MainWindow& mainWindow() { return *app->window(); }
+    QMenu& trayMenu() { return *app->tray().menu(); }
+
     // Start-up without the digest: the window appears with its icon beside it.
     void showWithIcon() {
-        notifier->tray().addIcon();
-        mainWindow.show();
+        app->tray().addIcon();
+        mainWindow().show();
     }
+    // Every save of the lists fails from now on: a folder stands where the
+    // deadlines' file would be written.
+    void savesFail() { QDir(folder.path()).mkdir(QStringLiteral("Date.dat")); }
     void files(const QByteArray& deadlines, const QByteArray& appointments,
                const QByteArray& anniversaries) {
         folder.write("Date.dat", deadlines);

@@ -2,12 +2,16 @@
 
 #include <QAction>
 #include <QDir>
+#include <QMenu>
 #include <QPushButton>
 #include <QtTest/QTest>
 
 #include <memory>
 
+#include "app/application.h"
 #include "core/agenda.h"
+#include "core/listselection.h"
+#include "notify/windowreminderpresenter.h"
 #include "operations/operations.h"
 #include "support/fakeclock.h"
 #include "support/fakeplayer.h"
@@ -76,43 +80,55 @@ struct FakeDesktop {
     // The real message and input boxes instead of the script.
     Dialogs* realBoxes = nullptr;
 
-    // The services of a window whose files are in `dataFolder`.
-    MainWindowServices services(FileDialogs* files, const QString& dataFolder) {
-        return MainWindowServices{&clock,
-                                  realBoxes ? realBoxes : &dialogs,
-                                  files,
-                                  &viewer,
-                                  &printer,
-                                  fakePlayerFactory(sounds),
-                                  &tray,
-                                  realDigestWindows ? nullptr : &presenter,
-                                  nullptr,
-                                  dataFolder,
-                                  QStringLiteral(RICORDEL_PROGRAM)};
+    // The services of a program whose files are in `dataFolder`.
+    ProgramServices services(FileDialogs* files, const QString& dataFolder) {
+        return ProgramServices{&clock,
+                               realBoxes ? realBoxes : &dialogs,
+                               files,
+                               &viewer,
+                               &printer,
+                               fakePlayerFactory(sounds),
+                               &tray,
+                               realDigestWindows ? nullptr : &presenter,
+                               nullptr,
+                               dataFolder,
+                               QStringLiteral(RICORDEL_PROGRAM)};
     }
 };
 
-// One main window on the fake desktop over a fresh data folder.
+// The program with its main window on the fake desktop over a fresh data
+// folder.
 struct WindowRig : FakeDesktop {
     TempFolder folder;
     RigFileDialogs files;
-    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<Application> app;
+    MainWindow* form = nullptr;
 
-    // The window, made but not yet loaded.
+    // The program and its window, made but not yet started.
     MainWindow& make() {
-        form = std::make_unique<MainWindow>(services(&files, folder.path()));
+        app = std::make_unique<Application>(services(&files, folder.path()));
+        form = app->window();
         return *form;
     }
-    // The window through its start-up sequence, not yet shown.
-    void start() { make().load(); }
+    // The program through its start-up sequence, the window not yet shown.
+    void start() {
+        make();
+        app->load();
+    }
     void show() {
         form->show();
         form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QVERIFY(QTest::qWaitForWindowActive(form));
     }
 
-    Agenda& agenda() { return form->agenda(); }
+    Agenda& agenda() { return app->agenda(); }
+    ListSelection& shown() { return form->shown(); }
     FlexGrid* grid(ListKind kind) { return form->grid(kind); }
     QPushButton* button(Command command) { return form->commandButton(command); }
-    QAction* item(const char* name) { return form->findChild<QAction*>(QString::fromLatin1(name)); }
+    // A menu item of the window, or else of the icon's menu.
+    QAction* item(const char* name) {
+        const QString objectName = QString::fromLatin1(name);
+        if (QAction* action = form->findChild<QAction*>(objectName)) return action;
+        return app->tray().menu()->findChild<QAction*>(objectName);
+    }
 };

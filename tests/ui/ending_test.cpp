@@ -10,9 +10,9 @@
 
 #include <csignal>
 
+#include "app/application.h"
 #include "core/agenda.h"
 #include "notify/messageassistant.h"
-#include "notify/notifier.h"
 #include "notify/reminderbox.h"
 #include "notify/termination.h"
 #include "support/windowrig.h"
@@ -34,12 +34,12 @@ struct Program : WindowRig {
         realDigestWindows = true;
         realBoxes = boxes;
         make();
-        QObject::connect(&termination, &TerminationWatcher::terminationRequested, &form->notifier(),
-                         &Notifier::terminate);
+        QObject::connect(&termination, &TerminationWatcher::terminationRequested, &app->lifetime(),
+                         &ProgramLifetime::terminate);
     }
     // Runs `f` once start-up is over and the window is up in the event loop.
     void whenRunning(const std::function<void()>& f) {
-        QTimer::singleShot(10, form.get(), [this, f] {
+        QTimer::singleShot(10, form, [this, f] {
             if (form->isVisible())
                 f();
             else
@@ -48,8 +48,8 @@ struct Program : WindowRig {
     }
     // Types a character at the end of the deadline's message.
     void typeEdit() {
-        form->agenda().selectTab(1);
-        form->agenda().setCurrentCell(ListKind::Deadlines, 0, 1);
+        form->shown().selectTab(1);
+        form->shown().setCurrentCell(ListKind::Deadlines, 0, 1);
         QTest::keyClick(form->grid(ListKind::Deadlines), 'X');
         QVERIFY(form->agenda().listsModified());
     }
@@ -96,18 +96,18 @@ void EndingTest::terminationWhileTheAssistantWaitsKeepsTheEdits() {
             // Then, in the running program: an edit, and the digest again.
             p.whenRunning([&] {
                 p.typeEdit();
-                p.form->showReminders();
+                p.app->digest().run();
             });
         } else {
             std::raise(SIGTERM);  // while the assistant waits
         }
     });
-    QCOMPARE(p.form->run(), 0);  // returns: every event loop was left
+    QCOMPARE(p.app->run(), 0);  // returns: every event loop was left
     QCOMPARE(waits, 2);
-    QVERIFY(p.form->notifier().isEnding());
+    QVERIFY(p.app->lifetime().isEnding());
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
     QVERIFY(p.dialogs.shown.isEmpty());
-    QVERIFY(!p.form->notifier().assistantWindow()->assistant()->isVisible());
+    QVERIFY(!p.app->reminderWindows()->assistant()->assistant()->isVisible());
 }
 
 void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
@@ -118,20 +118,20 @@ void EndingTest::chiudiWhileTheAssistantWaitsEndsTheEventLoops() {
             assistant->pressButton(1);
             p.whenRunning([&] {
                 p.typeEdit();
-                p.form->showReminders();
+                p.app->digest().run();
             });
         } else {
             p.dialogs.answer(MsgAnswer::Ok);   // "Conferma chiusura del programma"
             p.dialogs.answer(MsgAnswer::Yes);  // "Salvare le modifiche effettuate ?"
-            p.form->trayMenu()->findChild<QAction*>("mnuChiudi")->trigger();
+            p.app->tray().menu()->findChild<QAction*>("mnuChiudi")->trigger();
         }
     });
-    QCOMPARE(p.form->run(), 0);
+    QCOMPARE(p.app->run(), 0);
     QCOMPARE(waits, 2);
     QCOMPARE(p.dialogs.shown.size(), 2);
     QCOMPARE(p.folder.read("Date.dat"), QByteArray("7,3,\"BolloX\"\r\n"));
     QVERIFY(!p.tray.isShown());
-    QVERIFY(!p.form->notifier().assistantWindow()->assistant()->isVisible());
+    QVERIFY(!p.app->reminderWindows()->assistant()->assistant()->isVisible());
 }
 
 void EndingTest::terminationDuringTheTimePromptInsertsNothing() {
@@ -154,10 +154,10 @@ void EndingTest::terminationDuringTheTimePromptInsertsNothing() {
     });
     answer.start(10);
     p.whenRunning([&] {
-        p.form->agenda().selectTab(0);
+        p.form->shown().selectTab(0);
         p.form->runCommand(Command::Insert);
     });
-    QCOMPARE(p.form->run(), 0);
+    QCOMPARE(p.app->run(), 0);
     QCOMPARE(prompts, 2);
     QCOMPARE(p.form->agenda().appointments().entryCount(), 0);
     QCOMPARE(p.folder.read("Ricordel.dat"), QByteArray());
@@ -173,9 +173,9 @@ void EndingTest::terminationDuringTheStartUpDigestNeverStartsTheLoop() {
     });
     // load waits in the reminder box; the signal ends the program there,
     // before the event loop: Run() returns instead of entering it.
-    QCOMPARE(p.form->run(), 0);
+    QCOMPARE(p.app->run(), 0);
     QVERIFY(boxWasWaiting);
-    QVERIFY(p.form->notifier().isEnding());
+    QVERIFY(p.app->lifetime().isEnding());
     QVERIFY(!p.form->isVisible());
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(!p.tray.isShown());

@@ -19,11 +19,11 @@
 #include <functional>
 #include <memory>
 
+#include "app/application.h"
 #include "core/agenda.h"
 #include "core/listmodel.h"
 #include "notify/alarmwindow.h"
 #include "notify/messageassistant.h"
-#include "notify/notifier.h"
 #include "notify/reminderbox.h"
 #include "operations/operations.h"
 #include "support/windowrig.h"
@@ -188,7 +188,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     p.folder.write("Ricorrenze.dat", "08,3,\"E' il Compleanno di Nicol\xF2\"\r\n");
     p.start();
     p.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(p.form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(p.form));
 
     const QString message = QStringLiteral("Visita dal dottor Rossi, caffè");
     const QByteArray messageBytes = "Visita dal dottor Rossi, caff\xE8";
@@ -242,21 +242,21 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     QTest::mouseClick(p.button(Command::Exit), Qt::LeftButton);
     QCOMPARE(p.dialogs.shown.size(), 2);  // nothing unsaved: no question
     QVERIFY(!p.form->isVisible());
-    QVERIFY(p.form->isInTray());
+    QVERIFY(p.app->tray().isInTray());
     QVERIFY(p.tray.isShown());
-    QVERIFY(!p.form->notifier().alarms().alarmWindow());
+    QVERIFY(!p.app->alarms().alarmWindow());
 
     // ---- 14:30: the alarm check brings the window back and rings.
     p.clock.set(QDate(2026, 3, 7), QTime(14, 30));
-    p.form->notifier().alarms().checkAlarms();
-    AlarmWindow* siren = p.form->notifier().alarms().alarmWindow();
+    p.app->alarms().checkAlarms();
+    AlarmWindow* siren = p.app->alarms().alarmWindow();
     QVERIFY(siren);
     QVERIFY(siren->isVisible());
     auto* txtMsg = siren->findChild<QPlainTextEdit*>(QStringLiteral("TxtMsg"));
     QVERIFY(txtMsg);
     QCOMPARE(txtMsg->toPlainText(), message);
     QVERIFY(p.form->isVisible());
-    QVERIFY(!p.form->isInTray());
+    QVERIFY(!p.app->tray().isInTray());
     QVERIFY(!p.tray.isShown());
     QCOMPARE(p.plays(), QStringList{QStringLiteral("play ") + alarm});
     QCOMPARE(p.sounds->playing(), QStringList{alarm});
@@ -273,27 +273,27 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
 
     // The next minute's check finds nothing new: it rang once.
     p.clock.set(QDate(2026, 3, 7), QTime(14, 31));
-    p.form->notifier().alarms().checkAlarms();
-    QCOMPARE(p.form->notifier().alarms().alarmWindow(), siren);
+    p.app->alarms().checkAlarms();
+    QCOMPARE(p.app->alarms().alarmWindow(), siren);
     QCOMPARE(txtMsg->toPlainText(), message);
 
     // ---- The colour refresh of the caption clock, on its 61st tick, turns
     // the row light red; the later appointment of the day stays yellow.
-    Notifier& notifier = p.form->notifier();
-    QSignalSpy repaints(&notifier, &Notifier::repaintColoursRequested);
-    const int ticksToRepaint = 61 - notifier.caption().ticks();
+    CaptionClock& caption = p.app->caption();
+    QSignalSpy repaints(&caption, &CaptionClock::repaintColoursRequested);
+    const int ticksToRepaint = 61 - caption.ticks();
     QVERIFY(ticksToRepaint >= 1);
-    for (int i = 1; i < ticksToRepaint; ++i) notifier.caption().tick();
+    for (int i = 1; i < ticksToRepaint; ++i) caption.tick();
     QCOMPARE(repaints.count(), 0);
     VERIFY_ROW_COLOUR(p, 0, kLightYellow);
-    notifier.caption().tick();
+    caption.tick();
     QCOMPARE(repaints.count(), 1);
     VERIFY_ROW_COLOUR(p, 0, kLightRed);
     VERIFY_ROW_COLOUR(p, 1, kLightYellow);
 
     // A click on the text silences the alarm and closes the window.
     QTest::mouseClick(txtMsg->viewport(), Qt::LeftButton);
-    QVERIFY(!p.form->notifier().alarms().alarmWindow());
+    QVERIFY(!p.app->alarms().alarmWindow());
     QVERIFY(p.sounds->playing().isEmpty());
 
     // ---- The next morning's digest no longer lists it.
@@ -305,7 +305,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
 
     // ---- Postponed by one day from the grid's menu.
     p.clickAppointment(0);
-    QCOMPARE(p.agenda().currentRow(ListKind::Appointments), 0);
+    QCOMPARE(p.shown().currentRow(ListKind::Appointments), 0);
     p.dialogs.answer(MsgAnswer::Yes);
     p.item("mnuRimGio")->trigger();
     QVERIFY(p.dialogs.scriptUsedUp());
@@ -324,7 +324,7 @@ void EndToEndTests::oneAppointmentFromCalendarToArchive() {
     // ---- Archived, then the two others too: the archive keeps them in the
     // order of archiving and the list ends empty.
     p.clickAppointment(1);
-    QCOMPARE(p.agenda().currentRow(ListKind::Appointments), 1);
+    QCOMPARE(p.shown().currentRow(ListKind::Appointments), 1);
     p.dialogs.answer(MsgAnswer::Yes);
     p.item("mnuArchivia")->trigger();
     const ScriptedDialogs::Shown confirmArchive = p.dialogs.shown.last();
@@ -414,7 +414,7 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
         if (assistant) {
             for (const DigestWalker::Seen& s : walker.seen)
                 QCOMPARE(s.stopCaption, QStringLiteral("Stop"));
-            AssistantWindow* host = p.form->notifier().assistantWindow();
+            AssistantWindow* host = p.app->reminderWindows()->assistant();
             QVERIFY(host);
             QCOMPARE(host->objectName(), QStringLiteral("FormMsgAss"));
             QVERIFY(!host->isVisible());
@@ -425,7 +425,7 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
             QCOMPARE(fromFile.size(), QSize(40, 30));
             QVERIFY(qRed(fromFile.pixel(20, 15)) > 150 && qGreen(fromFile.pixel(20, 15)) < 80);
             // The assistant's Stop is no STOP of the reminder box.
-            QVERIFY(!p.form->notifier().stopReminders());
+            QVERIFY(!p.app->reminderWindows()->stopReminders());
         } else {
             for (const DigestWalker::Seen& s : walker.seen) {
                 QVERIFY(s.modal);
@@ -437,7 +437,7 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
             QVERIFY(walker.seen[3].playing.isEmpty());
             QVERIFY(walker.seen[4].playing.isEmpty());
             QVERIFY(p.sounds->playing().isEmpty());
-            QVERIFY(p.form->notifier().stopReminders());  // the last press was STOP
+            QVERIFY(p.app->reminderWindows()->stopReminders());  // the last press was STOP
         }
     }
 
@@ -452,8 +452,8 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
                                                          "9,3,\"E' il Compleanno di Bruno\"\r\n"
                                                          "1,1,\"E' il Compleanno di Carla\"\r\n"));
     QVERIFY(p.tray.isShown());
-    QVERIFY(p.form->notifier().alarms().engine().minuteTimer()->isActive());
-    QVERIFY(!p.form->notifier().alarms().alarmWindow());
+    QVERIFY(p.app->alarms().engine().minuteTimer()->isActive());
+    QVERIFY(!p.app->alarms().alarmWindow());
 
     // ---- The digest on request. The remembered STOP hides no first line,
     // and 10:01 strikes while the first line waits: the alarm window opens
@@ -463,11 +463,11 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     bool digestWaiting = false;
     again.whileFirstLineShown = [&] {
         p.clock.set(QDate(2026, 3, 7), QTime(10, 1));
-        p.form->notifier().alarms().checkAlarms();
-        AlarmWindow* siren = p.form->notifier().alarms().alarmWindow();
+        p.app->alarms().checkAlarms();
+        AlarmWindow* siren = p.app->alarms().alarmWindow();
         alarmText = siren && siren->isVisible() ? siren->text() : QString();
         digestWaiting =
-            assistant ? p.form->notifier().assistantWindow()->assistant()->isWaiting()
+            assistant ? p.app->reminderWindows()->assistant()->assistant()->isWaiting()
                       : qobject_cast<ReminderBox*>(QApplication::activeModalWidget()) != nullptr;
     };
     p.item("mnuRemember")->trigger();
@@ -483,14 +483,14 @@ void EndToEndTests::startOnPreparedFilesWalksTheDigest() {
     QVERIFY(digestWaiting);
     QCOMPARE(alarmText, QStringLiteral("Telefonare"));
     // The alarm outlives the digest and keeps its own sound.
-    AlarmWindow* siren = p.form->notifier().alarms().alarmWindow();
+    AlarmWindow* siren = p.app->alarms().alarmWindow();
     QVERIFY(siren);
     QVERIFY(siren->isVisible());
     QVERIFY(p.sounds->playing().contains(QString::fromLatin1(ini.sounds[3])));
     QVERIFY(p.form->isVisible());
     QTest::mouseClick(siren->findChild<QPlainTextEdit*>(QStringLiteral("TxtMsg"))->viewport(),
                       Qt::LeftButton);
-    QVERIFY(!p.form->notifier().alarms().alarmWindow());
+    QVERIFY(!p.app->alarms().alarmWindow());
     QVERIFY(!p.sounds->playing().contains(QString::fromLatin1(ini.sounds[3])));
 }
 

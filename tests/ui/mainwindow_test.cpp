@@ -20,11 +20,11 @@
 
 #include <memory>
 
+#include "app/application.h"
 #include "core/agenda.h"
 #include "core/listmodel.h"
 #include "core/version.h"
 #include "notify/alarmwindow.h"
-#include "notify/notifier.h"
 #include "operations/operations.h"
 #include "support/windowrig.h"
 #include "ui/backgroundchooser.h"
@@ -79,7 +79,7 @@ class StartupTests : public QObject {
         }
         for (ListKind kind : kAllListKinds) QCOMPARE(h.grid(kind)->model()->rowCount(), 0);
         QCOMPARE(h.form->tabs()->currentIndex(), 0);
-        QCOMPARE(h.agenda().currentTab(), 0);
+        QCOMPARE(h.shown().currentTab(), 0);
         QCOMPARE(h.form->calendar()->selectedDate(), QDate(2026, 5, 20));
         QCOMPARE(h.form->windowTitle(),
                  QStringLiteral("Ricordel by Tobrani - Versione " RICORDEL_VERSION_TEXT));
@@ -108,7 +108,7 @@ class StartupTests : public QObject {
                  QStringLiteral("E' il Compleanno di Anna"));
         // The operations see the cell the user picks in the grid.
         for (ListKind kind : kAllListKinds) {
-            QCOMPARE(h.grid(kind)->selectionModel(), &h.agenda().selection(kind));
+            QCOMPARE(h.grid(kind)->selectionModel(), &h.shown().selection(kind));
             QCOMPARE(h.grid(kind)->model(), &h.agenda().list(kind));
         }
         // Loading does not count as an edit, and nothing was rewritten.
@@ -134,28 +134,6 @@ class StartupTests : public QObject {
         QCOMPARE(h.agenda().settings().daysOfNotice, qint16(5));
     }
 
-    void windowsFolderComesFromTheEnvironment() {
-        const QByteArray old = qgetenv("SystemRoot");
-        qunsetenv("SystemRoot");
-        {
-            Harness h;
-            h.start();
-            QCOMPARE(h.agenda().windowsFolder(), QString());
-        }
-        qputenv("SystemRoot", "C:\\Windows");
-        {
-            Harness h;
-            h.start();
-            QCOMPARE(h.agenda().windowsFolder(), QStringLiteral("C:\\Windows"));
-        }
-        if (old.isNull())
-            qunsetenv("SystemRoot");
-        else
-            qputenv("SystemRoot", old);
-    }
-
-    // The window is 800 by 600 with its frame, and Tab runs through the
-    // enabled buttons from top to bottom (delete is disabled at start).
     void windowSizeAndTabOrder() {
         Harness h;
         h.start();
@@ -195,7 +173,7 @@ class StartupTests : public QObject {
         for (QAction* a : h.form->menuBar()->actions()) barTitles << a->text();
         QCOMPARE(barTitles, (QStringList{"&Impostazioni", "&Visualizza", "?"}));
         QStringList trayItems;
-        for (QAction* a : h.form->trayMenu()->actions())
+        for (QAction* a : h.app->tray().menu()->actions())
             trayItems << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(trayItems, (QStringList{"&Visualizza i RICORDEL", "&Apri PROGRAMMA ricordel", "-",
                                          "&Prova allarme", "-", "&Chiudi"}));
@@ -226,8 +204,8 @@ class GridEditingTests : public QObject {
         Harness h;
         h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
         h.start();
-        h.agenda().selectTab(1);
-        h.agenda().setCurrentCell(ListKind::Deadlines, 0, 1);
+        h.shown().selectTab(1);
+        h.shown().setCurrentCell(ListKind::Deadlines, 0, 1);
         FlexGrid* g = h.grid(ListKind::Deadlines);
         QTest::keyClick(g, '~');
         QCOMPARE(h.agenda().list(ListKind::Deadlines).text(0, 1), QStringLiteral("Scade bollo"));
@@ -254,22 +232,22 @@ class GridEditingTests : public QObject {
         Harness h;
         h.folder.write("Ricorrenze.dat", "1,5,\"Anna\"\r\n2,6,\"\"\r\n");
         h.start();
-        h.agenda().selectTab(2);
+        h.shown().selectTab(2);
         FlexGrid* g = h.grid(ListKind::Anniversaries);
         ListModel& list = h.agenda().list(ListKind::Anniversaries);
-        h.agenda().setCurrentCell(ListKind::Anniversaries, 0, 1);
+        h.shown().setCurrentCell(ListKind::Anniversaries, 0, 1);
         QTest::keyClick(g, Qt::Key_Backspace);
         QCOMPARE(list.text(0, 1), QStringLiteral("Ann"));
         QVERIFY(h.agenda().listsModified());
 
         h.agenda().setListsModified(false);
-        h.agenda().setCurrentCell(ListKind::Anniversaries, 1, 1);
+        h.shown().setCurrentCell(ListKind::Anniversaries, 1, 1);
         QTest::keyClick(g, Qt::Key_Backspace);  // empty cell: still an edit
         QCOMPARE(list.text(1, 1), QString());
         QVERIFY(h.agenda().listsModified());
 
         h.agenda().setListsModified(false);
-        h.agenda().setCurrentCell(ListKind::Anniversaries, 0, 0);
+        h.shown().setCurrentCell(ListKind::Anniversaries, 0, 0);
         QTest::keyClick(g, Qt::Key_Delete);
         QCOMPARE(list.text(0, 0), QString());
         QCOMPARE(list.text(0, 1), QStringLiteral("Ann"));
@@ -284,7 +262,7 @@ class GridEditingTests : public QObject {
         ListModel& list = h.agenda().appointments();
         // Columns 0 and 2: no box (the script would fail on one), no change.
         for (int column : {0, 2}) {
-            h.agenda().setCurrentCell(ListKind::Appointments, 0, column);
+            h.shown().setCurrentCell(ListKind::Appointments, 0, column);
             QTest::keyClick(g, Qt::Key_Return);
         }
         QVERIFY(h.dialogs.shown.isEmpty());
@@ -292,7 +270,7 @@ class GridEditingTests : public QObject {
         QCOMPARE(list.entry(0).time, QStringLiteral("9:30"));
         QVERIFY(!h.agenda().listsModified());
 
-        h.agenda().setCurrentCell(ListKind::Appointments, 0, 1);
+        h.shown().setCurrentCell(ListKind::Appointments, 0, 1);
         h.dialogs.type(QString());  // Cancel
         QTest::keyClick(g, Qt::Key_Return);
         QCOMPARE(h.dialogs.shown.size(), 1);
@@ -320,18 +298,18 @@ class GridEditingTests : public QObject {
         h.show();
         FlexGrid* g = h.grid(ListKind::Appointments);
         g->setFocus();
-        h.agenda().setCurrentCell(ListKind::Appointments, 1, 1);
+        h.shown().setCurrentCell(ListKind::Appointments, 1, 1);
         QTest::keyClick(g, Qt::Key_End, Qt::ControlModifier);
-        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 2);
+        QCOMPARE(h.shown().currentRow(ListKind::Appointments), 2);
         QTest::keyClick(g, Qt::Key_Home, Qt::ControlModifier);
-        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 0);
+        QCOMPARE(h.shown().currentRow(ListKind::Appointments), 0);
         QCOMPARE(g->currentIndex().column(), 0);
         QTest::keyClick(g, Qt::Key_Down);
         QTest::keyClick(g, Qt::Key_Right);
         QCOMPARE(g->currentIndex(), g->model()->index(1, 1));
         // A typed letter edits the cell; it does not jump to a row that starts with it.
         QTest::keyClick(g, 'T');
-        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 1);
+        QCOMPARE(h.shown().currentRow(ListKind::Appointments), 1);
         QCOMPARE(h.agenda().appointments().text(1, 1), QStringLiteral("DueT"));
         QCOMPARE(h.agenda().appointments().text(0, 1), QStringLiteral("Uno"));
     }
@@ -354,8 +332,8 @@ class GridEditingTests : public QObject {
         h.folder.write("Ricordel.dat", "7,3,\"Dentista\",\"9:30\"\r\n");
         h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
         h.start();
-        h.agenda().selectTab(1);
-        h.agenda().setCurrentCell(ListKind::Deadlines, 0, 1);
+        h.shown().selectTab(1);
+        h.shown().setCurrentCell(ListKind::Deadlines, 0, 1);
         QTest::keyClick(h.grid(ListKind::Deadlines), '!');
         QTest::keyClick(h.grid(ListKind::Deadlines), Qt::Key_F5);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo\"\r\n"));
@@ -363,7 +341,7 @@ class GridEditingTests : public QObject {
         QTest::keyClick(h.grid(ListKind::Anniversaries), Qt::Key_F5);
         QVERIFY(h.agenda().listsModified());
 
-        h.agenda().selectTab(0);
+        h.shown().selectTab(0);
         QTest::keyClick(h.grid(ListKind::Appointments), Qt::Key_F5);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Scade bollo!\"\r\n"));
         QVERIFY(!h.agenda().listsModified());
@@ -376,13 +354,13 @@ class GridEditingTests : public QObject {
         h.folder.write("Date.dat", "15,4,\"Scade bollo\"\r\n");
         h.start();
         h.show();
-        h.agenda().setCurrentCell(ListKind::Appointments, 0, 1);
+        h.shown().setCurrentCell(ListKind::Appointments, 0, 1);
         FlexGrid* g1 = h.grid(ListKind::Appointments);
         QTest::mouseClick(g1->viewport(), Qt::RightButton, {},
                           h.cellRect(ListKind::Appointments, 1, 1).center());
         QVERIFY(h.form->postponeMenu()->isVisible());
         // The popup acts on the row chosen before the right click.
-        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 0);
+        QCOMPARE(h.shown().currentRow(ListKind::Appointments), 0);
         h.form->postponeMenu()->hide();
 
         h.form->tabs()->setCurrentIndex(1);
@@ -404,7 +382,7 @@ class GridEditingTests : public QObject {
         QTest::mouseClick(g1->viewport(), Qt::LeftButton, {},
                           h.cellRect(ListKind::Appointments, 1, 1).center());
         QVERIFY(h.button(Command::Delete)->isEnabled());
-        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 1);
+        QCOMPARE(h.shown().currentRow(ListKind::Appointments), 1);
 
         // The header row and the empty area count as the grid too, and the
         // chosen row stays.
@@ -417,7 +395,7 @@ class GridEditingTests : public QObject {
         h.form->tabs()->setCurrentIndex(0);
         QTest::mouseClick(g1->viewport(), Qt::LeftButton, {}, QPoint(20, 400));
         QVERIFY(h.button(Command::Delete)->isEnabled());
-        QCOMPARE(h.agenda().currentRow(ListKind::Appointments), 1);
+        QCOMPARE(h.shown().currentRow(ListKind::Appointments), 1);
     }
 };
 
@@ -430,7 +408,7 @@ class TabButtonCalendarTests : public QObject {
         h.start();
         h.button(Command::Delete)->setEnabled(true);
         h.form->tabs()->setCurrentIndex(1);
-        QCOMPARE(h.agenda().currentTab(), 1);
+        QCOMPARE(h.shown().currentTab(), 1);
         QVERIFY(!h.button(Command::Delete)->isEnabled());
         QVERIFY(!h.button(Command::Print)->isEnabled());
         QCOMPARE(h.button(Command::Insert)->text(), QStringLiteral("&Inserisci Scadenza"));
@@ -440,7 +418,7 @@ class TabButtonCalendarTests : public QObject {
         const QRect frame = h.form->focusFrame()->geometry();
 
         // The program selecting a tab runs the same handling and moves SSTab1.
-        h.agenda().selectTab(2);
+        h.shown().selectTab(2);
         QCOMPARE(h.form->tabs()->currentIndex(), 2);
         QCOMPARE(h.button(Command::Insert)->text(), QStringLiteral("&Inserisci Ricorrenza"));
         QCOMPARE(h.form->focusFrameFill(), QColor(255, 255, 128));
@@ -616,23 +594,23 @@ class CommandTests : public QObject {
         h.folder.write("Date.dat", "15,4,\"Bollo\"\r\n");
         h.start();
         h.show();
-        h.agenda().selectTab(1);
-        h.agenda().setCurrentCell(ListKind::Deadlines, 0, 1);
+        h.shown().selectTab(1);
+        h.shown().setCurrentCell(ListKind::Deadlines, 0, 1);
         QTest::keyClick(h.grid(ListKind::Deadlines), 'X');
         h.dialogs.answer(MsgAnswer::No);
         QTest::mouseClick(h.button(Command::Exit), Qt::LeftButton);
         QCOMPARE(h.dialogs.texts(),
                  QStringList{QStringLiteral("Salvare le modifiche effettuate ?")});
         QVERIFY(!h.form->isVisible());
-        QVERIFY(h.form->isInTray());
+        QVERIFY(h.app->tray().isInTray());
         QVERIFY(h.tray.isShown());
         QVERIFY(h.agenda().listsModified());
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"Bollo\"\r\n"));
 
         // Opened again, a second exit asks again; Yes writes the edit.
-        h.form->openMainWindow();
+        h.app->openMainWindow();
         QVERIFY(h.form->isVisible());
-        QVERIFY(!h.form->isInTray());
+        QVERIFY(!h.app->tray().isInTray());
         h.dialogs.answer(MsgAnswer::Yes);
         QTest::mouseClick(h.button(Command::Exit), Qt::LeftButton);
         QCOMPARE(h.folder.read("Date.dat"), QByteArray("15,4,\"BolloX\"\r\n"));
@@ -688,11 +666,11 @@ class CommandTests : public QObject {
         QCOMPARE(warnings, QStringList({"Nessuno", "5 minuti", "10 minuti", "15 minuti",
                                         "30 minuti*", "1 ora"}));
         QCOMPARE(h.form->findChild<QMenu*>("mnuPreavvisoAllarme")->title(), "Preavviso &allarme");
-        QCOMPARE(h.form->notifier().alarms().engine().warningMinutes(), 30);
+        QCOMPARE(h.app->alarms().engine().warningMinutes(), 30);
         h.item("mnuPreavvisoAllarme60")->trigger();
         QVERIFY(h.item("mnuPreavvisoAllarme60")->isChecked());
         QVERIFY(!h.item("mnuPreavvisoAllarme30")->isChecked());
-        QCOMPARE(h.form->notifier().alarms().engine().warningMinutes(), 60);
+        QCOMPARE(h.app->alarms().engine().warningMinutes(), 60);
         QCOMPARE(h.folder.read("Ricordel.ini"),
                  settingsBytes(false, false) + "60,\"minuti preavviso\"\r\n");
 
@@ -757,13 +735,13 @@ class CommandTests : public QObject {
         h.folder.write("Ricordel.ini", settingsBytes(true, false));
         h.folder.write("Ricordel.dat", "7,3,\"Uno\",\"9:30\"\r\n8,3,\"Due\",\"10:00\"\r\n");
         h.start();
-        h.agenda().setCurrentCell(ListKind::Appointments, 0, 1);
+        h.shown().setCurrentCell(ListKind::Appointments, 0, 1);
         h.dialogs.answer(MsgAnswer::Yes);
         h.item("mnuRim30")->trigger();
         QCOMPARE(h.folder.read("Ricordel.dat"),
                  QByteArray("7,3,\"Uno\",\"10:00\"\r\n8,3,\"Due\",\"10:00\"\r\n"));
 
-        h.agenda().setCurrentCell(ListKind::Appointments, 1, 1);
+        h.shown().setCurrentCell(ListKind::Appointments, 1, 1);
         h.dialogs.answer(MsgAnswer::Yes);
         h.item("mnuArchivia")->trigger();
         QCOMPARE(h.folder.read("Ricordel.dat"), QByteArray("7,3,\"Uno\",\"10:00\"\r\n"));
@@ -771,7 +749,7 @@ class CommandTests : public QObject {
 
         h.dialogs.type(QStringLiteral("2026"));
         h.item("mnuArchivio")->trigger();
-        QCOMPARE(h.viewer.opened, QStringList{QStringLiteral("Archivio/2026.txt")});
+        QCOMPARE(h.viewer.opened, QStringList{h.folder.file(QStringLiteral("Archivio/2026.txt"))});
     }
 
     void notificationItemsDoWhatTheySay() {
@@ -788,11 +766,11 @@ class CommandTests : public QObject {
         // text; a second test replaces the text instead of adding to it.
         AlarmWindow* first = nullptr;
         for (const char* prova : {"mnuProva2", "mnuProva"}) {
-            h.form->hideToTray();
+            h.app->tray().hideToTray();
             h.item(prova)->trigger();
             QVERIFY(h.form->isVisible());
             QVERIFY(!h.tray.isShown());
-            AlarmWindow* siren = h.form->notifier().alarms().alarmWindow();
+            AlarmWindow* siren = h.app->alarms().alarmWindow();
             QVERIFY(siren && siren->isVisible());
             QVERIFY(!first || siren == first);
             QCOMPARE(siren->text(), QStringLiteral("Smack\r\nto\r\nZOLE"));
@@ -801,7 +779,7 @@ class CommandTests : public QObject {
             first = siren;
         }
         first->acknowledge();
-        h.form->hideToTray();
+        h.app->tray().hideToTray();
         QVERIFY(!h.form->isVisible());
         h.item("mnuApriMess")->trigger();
         QVERIFY(h.form->isVisible());
@@ -810,8 +788,8 @@ class CommandTests : public QObject {
         h.dialogs.answer(MsgAnswer::Cancel);  // "&Chiudi" asks first; Cancel keeps the program
         h.item("mnuChiudi")->trigger();
         QVERIFY(h.dialogs.texts().last().startsWith(QStringLiteral("Attenzione, non verranno")));
-        QVERIFY(!h.form->notifier().isEnding());
-        QVERIFY(h.form->notifier().alarms().engine().minuteTimer()->isActive());
+        QVERIFY(!h.app->lifetime().isEnding());
+        QVERIFY(h.app->alarms().engine().minuteTimer()->isActive());
         QVERIFY(h.form->isVisible());
     }
 
@@ -851,7 +829,7 @@ class CommandTests : public QObject {
         Harness h;
         h.folder.write("Ricorrenze.dat", "7,3,\"Compleanno di Anna\"\r\n");
         h.start();
-        h.form->load();
+        h.app->load();
         QCOMPARE(h.presenter.lines.size(), 1);
     }
 };

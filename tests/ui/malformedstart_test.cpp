@@ -4,9 +4,10 @@
 #include <QApplication>
 #include <QtTest/QtTest>
 
+#include "app/application.h"
 #include "core/agenda.h"
-#include "core/listfiles.h"
-#include "notify/notifier.h"
+#include "core/fileio.h"
+#include "core/listrecords.h"
 #include "operations/operations.h"
 #include "support/corpus.h"
 #include "support/windowrig.h"

@@ -4,6 +4,7 @@
 #include <QtTest/QTest>
 
 #include "core/agenda.h"
+#include "support/agendarig.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "ui/printcommand.h"
@@ -85,6 +86,7 @@ void PrintCommandTest::noPrinterSaysSoAndPrintsNothing() {
     FakeClock clock;
     ScriptedDialogs dialogs;
     Agenda agenda(clock, dialogs, QDir::currentPath());
+    ListSelection shown(agenda);
     agenda.appointments().append({"7/3", "Dentista", "9:30", {}});
     FakePrinters printers;
     printers.count = 0;
@@ -105,10 +107,10 @@ void PrintCommandTest::printsTheAppointmentsOnly() {
     FakeClock clock(QDateTime(QDate(2026, 12, 20), QTime(8, 0)));
     ScriptedDialogs dialogs;
     Agenda agenda(clock, dialogs, QDir::currentPath());
+    ListSelection shown(agenda);
     agenda.appointments().append({"7/3", "Dentista", "9:30", {}});
     agenda.list(ListKind::Deadlines).append({"8/3", "Scade bollo", {}, {}});
-    agenda.selectTab(1);
-    agenda.selectCurrentList();
+    shown.selectTab(1);
     FakePrinters printers;
     printers.count = 2;
 
@@ -127,6 +129,7 @@ void PrintCommandTest::printerFailureIsReportedWithItsReason() {
     FakeClock clock;
     ScriptedDialogs dialogs;
     Agenda agenda(clock, dialogs, QDir::currentPath());
+    ListSelection shown(agenda);
     FakePrinters printers;
     printers.failure = QStringLiteral("carta esaurita");
 
@@ -140,6 +143,7 @@ void PrintCommandTest::pageThatCannotBeDrawnIsNotASuccess() {
     FakeClock clock;
     ScriptedDialogs dialogs;
     Agenda agenda(clock, dialogs, QDir::currentPath());
+    ListSelection shown(agenda);
     DeadPrinter printer;
 
     runPrintCommand(agenda, printer);

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/listfiles.h"
+#include "core/listrecords.h"
 
 namespace {
 

@@ -18,8 +18,9 @@
 #include <vector>
 
 #include "core/dates.h"
-#include "core/listfiles.h"
+#include "core/fileio.h"
 #include "core/listmodel.h"
+#include "core/listrecords.h"
 #include "notify/logic/alarm.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "core/dates.h"
+#include "core/fileio.h"
 #include "core/listkind.h"
 #include "core/win1252.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/dates.h"
-#include "core/listfiles.h"
+#include "core/listrecords.h"
 
 // True when an appointment's time text rings at the given minute: the text
 // reads as a time of day (hours 0-23, ":" or ".", minutes 00-59, so "9:05",

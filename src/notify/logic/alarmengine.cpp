@@ -9,7 +9,8 @@
 
 #include "core/agendaentry.h"
 #include "core/clock.h"
-#include "core/listfiles.h"
+#include "core/fileio.h"
+#include "core/itemreader.h"
 #include "core/listkind.h"
 #include "core/win1252.h"
 

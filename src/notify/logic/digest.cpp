@@ -6,6 +6,7 @@
 
 #include "core/dates.h"
 #include "core/dayname.h"
+#include "core/fileio.h"
 #include "core/settings.h"
 
 const QStringList& ReminderLists::linesOf(ListKind kind) const {

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QDate>
+#include <QDir>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-#include "core/listfiles.h"
 #include "core/listkind.h"
+#include "core/listrecords.h"
 
 struct Settings;
 

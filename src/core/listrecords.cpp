@@ -1,17 +1,4 @@
-#include "core/listfiles.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#endif
+#include "core/listrecords.h"
 
 #include <algorithm>
 #include <array>
@@ -22,13 +9,6 @@
 #include "core/win1252.h"
 
 namespace {
-
-bool isLineEnd(char c) {
-    return c == '\r' || c == '\n';
-}
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 // Writes a text as a quoted item: cleaned as typed text is (a double quote
 // becomes an apostrophe, TAB, CR and LF spaces) and encoded, one byte for
@@ -77,67 +57,6 @@ char* writeNumber(char* out, int value) {
     }
     const QByteArray digits = QByteArray::number(value);
     return std::copy(digits.cbegin(), digits.cend(), out);
-}
-
-}  // namespace
-
-ItemReader::ItemReader(const QByteArray& bytes) : bytes_(bytes) {}
-
-void ItemReader::skipBlankLines() {
-    while (pos_ < bytes_.size() && (isBlank(bytes_[pos_]) || isLineEnd(bytes_[pos_]))) ++pos_;
-}
-
-bool ItemReader::atEnd() {
-    qsizetype p = pos_;
-    while (p < bytes_.size() && (isBlank(bytes_[p]) || isLineEnd(bytes_[p]))) ++p;
-    return p >= bytes_.size();
-}
-
-namespace {
-
-// Finds the next item from pos and moves pos past its end: a comma, or one
-// line end (CR LF, CR or LF). Sets lineEnded when the item ended its line or
-// the content. The reader and the record parser share it, so both split the
-// bytes the same way; the parser then decodes only the texts it keeps.
-ItemSpan scanItem(const QByteArray& bytes, qsizetype& pos, bool& lineEnded) {
-    const qsizetype n = bytes.size();
-    const char* b = bytes.constData();
-    ItemSpan item;
-    while (pos < n && isBlank(b[pos])) ++pos;
-    item.start = item.end = pos;
-    if (pos < n && b[pos] == '"') {
-        item.quoted = true;
-        item.start = ++pos;
-        // A text runs to the next double quote; one left open ends at the line
-        // end, so a damaged record cannot swallow the records after it.
-        while (pos < n && b[pos] != '"' && !isLineEnd(b[pos])) ++pos;
-        item.end = pos;
-        if (pos < n && b[pos] == '"') ++pos;
-        while (pos < n && b[pos] != ',' && !isLineEnd(b[pos])) ++pos;
-    } else {
-        while (pos < n && b[pos] != ',' && !isLineEnd(b[pos])) ++pos;
-        item.end = pos;
-        while (item.end > item.start && isBlank(b[item.end - 1])) --item.end;
-    }
-    if (pos < n) {
-        if (b[pos] == ',') {
-            ++pos;
-        } else if (b[pos] == '\r') {
-            ++pos;
-            if (pos < n && b[pos] == '\n') ++pos;
-            lineEnded = true;
-        } else if (b[pos] == '\n') {
-            ++pos;
-            lineEnded = true;
-        }
-    } else {
-        lineEnded = true;
-    }
-    return item;
-}
-
-QString decodeSpan(const QByteArray& bytes, const ItemSpan& item) {
-    return win1252::decode(bytes.constData() + item.start, item.end - item.start);
 }
 
 constexpr int kMinutesOfDay = 24 * 60;
@@ -192,11 +111,6 @@ bool needsCleaning(const QString& text) {
 }
 
 }  // namespace
-
-FileItem ItemReader::next() {
-    const ItemSpan span = scanItem(bytes_, pos_, lineEnded_);
-    return FileItem{decodeSpan(bytes_, span), span.quoted};
-}
 
 qint16 readInt16Item(const FileItem& item) {
     const double v = numericValueOf(item.text);
@@ -331,8 +245,7 @@ void forEachRecord(const QByteArray& bytes, ListKind kind,
     std::vector<ItemSpan> items;
     const bool withTime = listTraits(kind).itemsPerRecord == 4;
     while (true) {
-        // The same steps as ItemReader's skipBlankLines and atEnd.
-        while (pos < bytes.size() && (isBlank(bytes[pos]) || isLineEnd(bytes[pos]))) ++pos;
+        pos = pastBlankLines(bytes, pos);
         if (pos >= bytes.size()) break;
         if (scanPlainRecord(bytes, pos, withTime, items)) {
             visit(RawRecord(bytes, kind, items, true));
@@ -461,73 +374,4 @@ QByteArray serializeList(const QList<AgendaEntry>& entries, ListKind kind) {
     for (const AgendaEntry& e : entries) end = writeRecord(end, e, kind);
     out.truncate(end - out.constData());
     return out;
-}
-
-std::optional<QByteArray> readWholeFile(const QString& path, QString* error, qint64 maxBytes) {
-    const auto fail = [error](const QString& reason) -> std::optional<QByteArray> {
-        if (error) *error = reason;
-        return std::nullopt;
-    };
-    QFile f;
-#ifdef Q_OS_UNIX
-    // Opened without blocking, so that a pipe with no writer cannot hold the
-    // program; the kind of file is asked of what was opened, not of the name,
-    // which may have been replaced in between.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const bool folder = S_ISDIR(st.st_mode);
-        ::close(fd);
-        return fail(folder ? QStringLiteral("è una cartella, non un file")
-                           : QStringLiteral("non è un file regolare"));
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return fail(f.errorString());
-    }
-#else
-    f.setFileName(path);
-    if (!QFileInfo(path).isFile()) {
-        return fail(QFileInfo(path).isDir() ? QStringLiteral("è una cartella, non un file")
-                                            : QStringLiteral("non è un file regolare"));
-    }
-    if (!f.open(QIODevice::ReadOnly)) return fail(f.errorString());
-#endif
-    const auto tooLarge = [&] {
-        return fail(QStringLiteral("il file è troppo grande (il massimo è %1 MB)")
-                        .arg(maxBytes / (1024 * 1024)));
-    };
-    // The size said is only a hint: the file may grow while it is read.
-    if (f.size() > maxBytes) return tooLarge();
-    QByteArray bytes;
-    bytes.reserve(f.size());
-    char chunk[64 * 1024];
-    for (;;) {
-        const qint64 n = f.read(chunk, sizeof chunk);
-        if (n < 0) return fail(f.errorString());
-        if (n == 0) break;
-        if (bytes.size() + n > maxBytes) return tooLarge();
-        bytes.append(chunk, n);
-    }
-    return bytes;
-}
-
-std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& content) {
-    return writeFileAtomically(path,
-                               [&](QIODevice& f) { return f.write(content) == content.size(); });
-}
-
-std::optional<QString> writeFileAtomically(const QString& path,
-                                           const std::function<bool(QIODevice&)>& write) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return f.errorString();
-    if (!write(f)) {
-        const QString reason = f.errorString();
-        f.cancelWriting();
-        return reason;
-    }
-    if (!f.commit()) return f.errorString();
-    return std::nullopt;
 }

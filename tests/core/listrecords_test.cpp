@@ -1,8 +1,8 @@
-// The list files: byte-exact records, round trips and damaged content.
+// The list records: byte-exact records, round trips and damaged content.
 #include <QtTest/QtTest>
 
 #include "core/dates.h"
-#include "core/listfiles.h"
+#include "core/listrecords.h"
 #include "core/win1252.h"
 #include "support/records.h"
 
@@ -40,7 +40,7 @@ QByteArray plainSerialize(const QList<AgendaEntry>& list, ListKind kind) {
 
 }  // namespace
 
-class ListFilesTest : public QObject {
+class ListRecordsTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void goldenRecords() {
@@ -197,21 +197,7 @@ class ListFilesTest : public QObject {
         QCOMPARE(r.size(), 2);
         QCOMPARE(r[0].message.size(), 10 * 1024 * 1024);
     }
-
-    void atomicWriteReplacesOrKeeps() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Ricordel.dat");
-        QVERIFY(!writeFileAtomically(path, "old\r\n"));
-        QVERIFY(!writeFileAtomically(path, "new\r\n"));
-        QCOMPARE(readWholeFile(path), QByteArray("new\r\n"));
-        // A folder in the way cannot be replaced: the failure has a reason.
-        QVERIFY(QDir(dir.path()).mkdir("blocked"));
-        const auto error = writeFileAtomically(dir.filePath("blocked"), "x");
-        QVERIFY(error.has_value());
-        QVERIFY(!error->isEmpty());
-        QVERIFY(QFileInfo(dir.filePath("blocked")).isDir());
-    }
 };
 
-QTEST_GUILESS_MAIN(ListFilesTest)
-#include "listfiles_test.moc"
+QTEST_GUILESS_MAIN(ListRecordsTest)
+#include "listrecords_test.moc"

@@ -1,49 +1,18 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDir>
-#include <QIODevice>
 #include <QList>
 #include <QString>
 
 #include <functional>
-#include <optional>
 #include <vector>
 
 #include "core/agendaentry.h"
+#include "core/itemreader.h"
 #include "core/listkind.h"
 
 // The list files: one record per entry, items separated by commas, texts in
 // double quotes, CR LF after every record, Windows-1252.
-
-// One item as the reader found it.
-struct FileItem {
-    QString text;
-    bool quoted = false;
-};
-
-// Splits file content into items, the way the records were written: a comma
-// or a line end ends an item; spaces before an item are skipped; a double
-// quote opens a text that runs to the next double quote on the line, after
-// which the rest up to the comma or line end is dropped. Never fails on any
-// bytes.
-class ItemReader {
-  public:
-    explicit ItemReader(const QByteArray& bytes);
-    bool atEnd();  // true when only blank space and line ends remain
-    FileItem next();
-    // Skips blank space and line ends before the first item of a record.
-    void skipBlankLines();
-    // Marks the start of a line; lineEnded() tells when the last item read
-    // ended it (or the end of the content was reached).
-    void beginLine() { lineEnded_ = false; }
-    bool lineEnded() const { return lineEnded_; }
-
-  private:
-    const QByteArray& bytes_;
-    qsizetype pos_ = 0;
-    bool lineEnded_ = false;
-};
 
 // One record of a list file.
 struct ListRecord {
@@ -51,13 +20,6 @@ struct ListRecord {
     qint16 month = 0;
     QString message;
     QString time;  // appointments only
-};
-
-// Where one item lies in file content: [start, end) of its text.
-struct ItemSpan {
-    qsizetype start = 0;
-    qsizetype end = 0;
-    bool quoted = false;
 };
 
 // One record as it lies in file content, split into items but not decoded.
@@ -127,24 +89,3 @@ QByteArray serializeList(const QList<AgendaEntry>& entries, ListKind kind);
 // `out`, which returns where the record ends.
 qsizetype recordSizeBound(const AgendaEntry& entry, ListKind kind);
 char* writeRecord(char* out, const AgendaEntry& entry, ListKind kind);
-
-// The most bytes readWholeFile takes unless told otherwise: far more than
-// three full lists hold, far less than a memory bomb.
-inline constexpr qint64 kMaxReadBytes = 64 * 1024 * 1024;
-
-// The whole content of a regular file (or of a link to one), or nothing when
-// it cannot be read; then `error`, when given, receives the reason. A pipe, a
-// device, a socket or a folder is refused without being opened for reading,
-// so it can neither block nor stream without end, and a file that holds more
-// than `maxBytes` is refused when the limit is passed, whatever its size
-// claimed.
-std::optional<QByteArray> readWholeFile(const QString& path, QString* error = nullptr,
-                                        qint64 maxBytes = kMaxReadBytes);
-
-// Replaces a file's content atomically: afterwards the file holds the old
-// content or the new, never part of either. Returns the reason on failure.
-std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& content);
-// The same with the content written by `write`, which returns false when a
-// write failed.
-std::optional<QString> writeFileAtomically(const QString& path,
-                                           const std::function<bool(QIODevice&)>& write);
