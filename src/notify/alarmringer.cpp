@@ -25,10 +25,10 @@ AlarmRinger::AlarmRinger(Agenda& agenda, const Clock& clock, Dialogs& dialogs,
       clock_(clock),
       dialogs_(dialogs),
       makePlayer_(std::move(makePlayer)),
-      engine_(new AlarmEngine(clock, this)),
+      engine_(new AlarmEngine(
+          clock, agenda.filePath(QString::fromLatin1(listTraits(ListKind::Appointments).fileName)),
+          this)),
       notice_(new AlarmNotice(notifications, this)) {
-    engine_->setAppointmentsFile(
-        agenda_.filePath(QString::fromLatin1(listTraits(ListKind::Appointments).fileName)));
     connect(engine_, &AlarmEngine::alarmsDue, this, &AlarmRinger::raiseAlarms);
     // A save of the appointments looks at the current minute again at once.
     connect(&agenda_, &Agenda::listSaved, this, [this](ListKind kind) {

@@ -87,7 +87,7 @@ QString volumeRootOf(const QString& path) {
 // The pictures folder under the program's folder. The name is written "Img";
 // a case-sensitive file system may hold it as "img" instead.
 QString defaultPictureFolder(const QString& startFolder) {
-    const QDir base(startFolder.isEmpty() ? QDir::currentPath() : startFolder);
+    const QDir base(startFolder);
     const QString preferred = base.filePath(QStringLiteral("Img"));
     if (QFileInfo(preferred).isDir()) return QDir::toNativeSeparators(preferred);
     const QString lower = base.filePath(QStringLiteral("img"));

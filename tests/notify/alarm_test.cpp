@@ -43,9 +43,8 @@ struct EngineRig {
     // The program starts (again) with the clock at `t`.
     void startAt(const QDateTime& t, int warningMinutes = 0) {
         clock.set(t);
-        engine = std::make_unique<AlarmEngine>(clock);
+        engine = std::make_unique<AlarmEngine>(clock, folder.file("Ricordel.dat"));
         engine->setWarningMinutes(warningMinutes);
-        engine->setAppointmentsFile(folder.file("Ricordel.dat"));
         engine->setSnoozeFile(folder.file("Ripeti.dat"));
         QObject::connect(engine.get(), &AlarmEngine::alarmsDue, [this](const QList<Alarm>& alarms) {
             for (const Alarm& a : alarms) rang << alarmLine(a, clock.now());

@@ -126,8 +126,7 @@ void checkFileCache(const QByteArray& bytes) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         abort();
     file.close();
-    AppointmentFileCache cache;
-    cache.setPath(path);
+    AppointmentFileCache cache(path);
     const qint64 first = minuteIndex(2023, 12, 31, 23 * 60), last = minuteIndex(2024, 1, 1, 59);
     const QList<AgendaEntry> entries = plainEntries(bytes, ListKind::Appointments);
     const QList<AlarmIndex::Due> expected = within(plainDues(entries, 2023), first, last) +

@@ -87,19 +87,14 @@ class AlarmIndex {
 // Records without an entry date or without a readable time never ring.
 QStringList dueAlarms(const QList<ListRecord>& appointments, const QDate& day, const QTime& minute);
 
-// The appointments file ("Ricordel.dat", relative to the current folder
-// unless a path is set), parsed again only when its
+// The appointments file, named by its full path, parsed again only when its
 // content changed. Each refresh reads the bytes (cheap: one small file from
 // the page cache) and compares them with the last ones: a save with the same
 // size within the file system's timestamp granularity is still seen. A
 // missing file reads as no appointments.
 class AppointmentFileCache {
   public:
-    // The file read from now on; the next refresh reads it.
-    void setPath(const QString& path) {
-        path_ = path;
-        valid_ = false;
-    }
+    explicit AppointmentFileCache(const QString& path) : path_(path) {}
     const QString& path() const { return path_; }
     // Reads the file again; true when its content changed since the last read.
     bool refresh();
@@ -113,7 +108,7 @@ class AppointmentFileCache {
     int loads() const { return loads_; }
 
   private:
-    QString path_ = QString::fromLatin1(listTraits(ListKind::Appointments).fileName);
+    QString path_;
     bool valid_ = false;
     QByteArray bytes_;
     // The years asked for since the content last changed (at most a few).

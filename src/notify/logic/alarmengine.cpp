@@ -36,8 +36,12 @@ QDateTime dateTimeOf(qint64 wallMinuteIndex) {
 
 }  // namespace
 
-AlarmEngine::AlarmEngine(const Clock& clock, QObject* parent)
-    : QObject(parent), clock_(clock), minuteTimer_(new QTimer(this)), pollTimer_(new QTimer(this)) {
+AlarmEngine::AlarmEngine(const Clock& clock, const QString& appointmentsFile, QObject* parent)
+    : QObject(parent),
+      clock_(clock),
+      appointments_(appointmentsFile),
+      minuteTimer_(new QTimer(this)),
+      pollTimer_(new QTimer(this)) {
     last_ = WallMinute::of(clock_.now());
 
     minuteTimer_->setObjectName(QStringLiteral("Timer1"));
@@ -242,10 +246,6 @@ QList<Alarm> parseSnoozes(const QByteArray& bytes, bool* damaged) {
     }
     if (damaged) *damaged = bad;
     return out;
-}
-
-void AlarmEngine::setAppointmentsFile(const QString& path) {
-    appointments_.setPath(path);
 }
 
 void AlarmEngine::setSnoozeFile(const QString& fileName) {

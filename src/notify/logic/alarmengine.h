@@ -35,19 +35,16 @@ class QTimer;
 class AlarmEngine : public QObject {
     Q_OBJECT
   public:
-    // Reads "Ricordel.dat" in the current folder. Nothing the file holds at
-    // or before the current minute of `clock` rings, nor any warning due by
-    // then (the warning minutes set before the first check count).
-    explicit AlarmEngine(const Clock& clock, QObject* parent = nullptr);
+    // Reads the appointments file `appointmentsFile` (a full path). Nothing
+    // it holds at or before the current minute of `clock` rings, nor any
+    // warning due by then (the warning minutes set before the first check
+    // count).
+    AlarmEngine(const Clock& clock, const QString& appointmentsFile, QObject* parent = nullptr);
     ~AlarmEngine() override;
 
     // Minutes of warning before each appointment; 0 (the default) for none.
     void setWarningMinutes(int minutes);
     int warningMinutes() const { return warningMinutes_; }
-
-    // The appointments file the alarms are read from ("Ricordel.dat" in the
-    // current folder unless set).
-    void setAppointmentsFile(const QString& path);
 
     // Where pending snoozes are kept, and
     // loads the ones it holds. An unreadable or damaged file is set aside
