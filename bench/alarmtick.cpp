@@ -31,7 +31,7 @@ class SilentPlayer final : public SoundPlayer {
 };
 
 bool writeAppointments(const QList<AgendaEntry>& entries) {
-    const QString name = QString::fromLatin1(listTraits(ListKind::Appointments).fileName);
+    const QString name = listFileName(ListKind::Appointments);
     if (const auto error =
             writeFileAtomically(name, serializeList(entries, ListKind::Appointments))) {
         std::fprintf(stderr, "alarm_tick_32766: cannot write the file: %s\n", qPrintable(*error));

@@ -41,8 +41,8 @@ bool writeListFiles(int perList, quint32 seed) {
         QList<AgendaEntry> entries = randomAppointments(perList, seed + tabOf(kind));
         if (!listTraits(kind).hasTime)
             for (AgendaEntry& e : entries) e.time.clear();
-        if (const auto error = writeFileAtomically(QString::fromLatin1(listTraits(kind).fileName),
-                                                   serializeList(entries, kind))) {
+        if (const auto error =
+                writeFileAtomically(listFileName(kind), serializeList(entries, kind))) {
             std::fprintf(stderr, "cannot write the lists: %s\n", qPrintable(*error));
             return false;
         }

@@ -116,8 +116,7 @@ ImportTimes importOnce(const QByteArray& ics) {
         std::fprintf(stderr, "cannot write bench.ics: %s\n", qPrintable(*error));
         return {};
     }
-    for (ListKind kind : kAllListKinds)
-        QFile::remove(QString::fromLatin1(listTraits(kind).fileName));
+    for (ListKind kind : kAllListKinds) QFile::remove(listFileName(kind));
     FixedClock clock;
     QElapsedTimer timer;
     TimedDialogs dialogs(timer);
@@ -156,7 +155,8 @@ bool importFigures(const char* boxName, const char* addName, const char* floorNa
     const double floor = median(floors);
     print(floorName, floor, "ms");
     printAgainstBound(boxName, median(boxes), "ms", 5000, false);
-    print((QByteArray(boxName) + "_ratio").constData(), median(boxes) / std::max(floor, 1e-3), "");
+    print(QByteArray(QByteArray(boxName) + "_ratio").constData(),
+          median(boxes) / std::max(floor, 1e-3), "");
     if (addName) printAgainstBound(addName, median(adds), "ms", 5000, false);
     return true;
 }

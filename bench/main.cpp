@@ -93,8 +93,7 @@ constexpr ListKind kSaveOrder[] = {ListKind::Appointments, ListKind::Deadlines,
 std::vector<QByteArray> readSavedLists() {
     std::vector<QByteArray> files;
     for (ListKind kind : kSaveOrder) {
-        files.push_back(
-            readWholeFile(QString::fromLatin1(listTraits(kind).fileName)).value_or(QByteArray()));
+        files.push_back(readWholeFile(listFileName(kind)).value_or(QByteArray()));
     }
     return files;
 }
@@ -123,7 +122,7 @@ bool saveFigure() {
         QElapsedTimer timer;
         timer.start();
         for (size_t i = 0; i < expected.size(); ++i) {
-            if (!floorWrite(QString::fromLatin1(listTraits(kSaveOrder[i]).fileName), expected[i])) {
+            if (!floorWrite(listFileName(kSaveOrder[i]), expected[i])) {
                 std::fprintf(stderr, "floor_write_32766: cannot write the files\n");
                 return false;
             }
@@ -191,7 +190,7 @@ bool loadFigure() {
             QElapsedTimer timer;
             timer.start();
             for (ListKind kind : kAllListKinds) {
-                const auto bytes = readWholeFile(QString::fromLatin1(listTraits(kind).fileName));
+                const auto bytes = readWholeFile(listFileName(kind));
                 if (!bytes) {
                     std::fprintf(stderr, "floor_decode_3x32766: cannot read the files\n");
                     return false;

@@ -145,7 +145,9 @@ class BareTable final : public QAbstractTableModel {
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-        return QStringList{"DATA", "MESSAGGIO", "ORA", "ID"}.value(section);
+        return QStringList{QStringLiteral("DATA"), QStringLiteral("MESSAGGIO"),
+                           QStringLiteral("ORA"), QStringLiteral("ID")}
+            .value(section);
     }
 
   private:

@@ -43,7 +43,7 @@ void Agenda::setListsModified(bool modified) {
 void Agenda::loadLists() {
     // Missing files are created empty, in this order.
     for (ListKind kind : {ListKind::Deadlines, ListKind::Appointments, ListKind::Anniversaries}) {
-        const QString name = QString::fromLatin1(listTraits(kind).fileName);
+        const QString name = listFileName(kind);
         if (QFile::exists(filePath(name))) continue;
         QFile f(filePath(name));
         if (!f.open(QIODevice::WriteOnly))
@@ -52,7 +52,7 @@ void Agenda::loadLists() {
                 MsgIcon::Critical, QStringLiteral("Errore"));
     }
     for (ListKind kind : kAllListKinds) {
-        const QString name = QString::fromLatin1(listTraits(kind).fileName);
+        const QString name = listFileName(kind);
         QString error;
         if (const auto bytes = readWholeFile(filePath(name), &error)) {
             list(kind).appendFileContent(*bytes);

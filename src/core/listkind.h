@@ -33,6 +33,11 @@ const ListTraits& listTraits(ListKind kind);
 const ListTraits& traitsForTab(int tab);  // tab outside 0..2 gives the appointments
 ListKind kindForTab(int tab);
 
+// The name of the list's file in the data folder: "Ricordel.dat".
+inline QString listFileName(ListKind kind) {
+    return QString::fromLatin1(listTraits(kind).fileName);
+}
+
 inline int tabOf(ListKind kind) {
     return static_cast<int>(kind);
 }

@@ -25,9 +25,7 @@ AlarmRinger::AlarmRinger(Agenda& agenda, const Clock& clock, Dialogs& dialogs,
       clock_(clock),
       dialogs_(dialogs),
       makePlayer_(std::move(makePlayer)),
-      engine_(new AlarmEngine(
-          clock, agenda.filePath(QString::fromLatin1(listTraits(ListKind::Appointments).fileName)),
-          this)),
+      engine_(new AlarmEngine(clock, agenda.filePath(listFileName(ListKind::Appointments)), this)),
       notice_(new AlarmNotice(notifications, this)) {
     connect(engine_, &AlarmEngine::alarmsDue, this, &AlarmRinger::raiseAlarms);
     // A save of the appointments looks at the current minute again at once.

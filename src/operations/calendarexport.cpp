@@ -48,11 +48,18 @@ icaltimetype localDateTimeValue(const QDate& date, const QTime& time) {
 
 // Ids under which the system names Coordinated Universal Time.
 bool isUtcZone(const QString& zoneId) {
-    static const QStringList kUtc = {"UTC",           "UCT",       "GMT",       "GMT0",
-                                     "GMT+0",         "GMT-0",     "Greenwich", "Universal",
-                                     "Zulu",          "Etc/UTC",   "Etc/UCT",   "Etc/GMT",
-                                     "Etc/GMT0",      "Etc/GMT+0", "Etc/GMT-0", "Etc/Greenwich",
-                                     "Etc/Universal", "Etc/Zulu",  "UTC0",      "Z"};
+    static const QStringList kUtc = {
+        QStringLiteral("UTC"),           QStringLiteral("UCT"),
+        QStringLiteral("GMT"),           QStringLiteral("GMT0"),
+        QStringLiteral("GMT+0"),         QStringLiteral("GMT-0"),
+        QStringLiteral("Greenwich"),     QStringLiteral("Universal"),
+        QStringLiteral("Zulu"),          QStringLiteral("Etc/UTC"),
+        QStringLiteral("Etc/UCT"),       QStringLiteral("Etc/GMT"),
+        QStringLiteral("Etc/GMT0"),      QStringLiteral("Etc/GMT+0"),
+        QStringLiteral("Etc/GMT-0"),     QStringLiteral("Etc/Greenwich"),
+        QStringLiteral("Etc/Universal"), QStringLiteral("Etc/Zulu"),
+        QStringLiteral("UTC0"),          QStringLiteral("Z"),
+    };
     return kUtc.contains(zoneId);
 }
 
@@ -287,7 +294,7 @@ CalendarFileOutcome exportCalendarFile(const QDir& dataFolder, const QString& pa
     QList<ListRecord>* targets[] = {&lists.appointments, &lists.deadlines, &lists.anniversaries};
     int found = 0;
     for (ListKind kind : kAllListKinds) {
-        const QString name = QString::fromLatin1(listTraits(kind).fileName);
+        const QString name = listFileName(kind);
         if (!dataFolder.exists(name)) continue;
         ++found;
         QString reason;

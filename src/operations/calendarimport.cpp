@@ -65,10 +65,6 @@ struct ListsSnapshot {
     bool modified = false;
 };
 
-QString listFileName(ListKind kind) {
-    return QString::fromLatin1(listTraits(kind).fileName);
-}
-
 // Puts the lists and their files back as the snapshot has them. Each file
 // that no longer holds its bytes is written again (or removed when it did
 // not exist); a write that fails is said. Returns whether all files are back.
@@ -168,17 +164,17 @@ QString calendarImportText(const CalendarImportPlan& plan, const QString& path) 
     QString text = QStringLiteral("Dal file \"%1\" verranno aggiunti:").arg(name);
     const int appointments = plan.count(ListKind::Appointments);
     if (appointments > 0)
-        text += "\n- " + countedText(appointments, "appuntamento", "appuntamenti");
+        text += QStringLiteral("\n- ") + countedText(appointments, "appuntamento", "appuntamenti");
     if (plan.nextOccurrences > 0)
         text += plan.nextOccurrences == 1
                     ? QStringLiteral(" (1 è la prossima data di un evento ripetuto)")
                     : QStringLiteral(" (%1 sono la prossima data di un evento ripetuto)")
                           .arg(plan.nextOccurrences);
     if (const int n = plan.count(ListKind::Deadlines))
-        text += "\n- " + countedText(n, "scadenza", "scadenze");
+        text += QStringLiteral("\n- ") + countedText(n, "scadenza", "scadenze");
     if (const int n = plan.count(ListKind::Anniversaries))
-        text += "\n- " + countedText(n, "ricorrenza", "ricorrenze");
-    if (!leftOut.isEmpty()) text += "\n\n" + leftOut;
+        text += QStringLiteral("\n- ") + countedText(n, "ricorrenza", "ricorrenze");
+    if (!leftOut.isEmpty()) text += QStringLiteral("\n\n") + leftOut;
     return text + QStringLiteral("\n\nAggiungerli alle liste?");
 }
 

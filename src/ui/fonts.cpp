@@ -10,7 +10,7 @@
 namespace {
 
 struct FontStandIns {
-    const char* family;
+    QString family;
     QStringList candidates;
 };
 
@@ -19,9 +19,14 @@ struct FontStandIns {
 // controls; Comic Neue is the nearest in spirit to Comic Sans.
 const QList<FontStandIns>& standIns() {
     static const QList<FontStandIns> table = {
-        {"MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans"}},
-        {"Arial", {"Liberation Sans", "DejaVu Sans"}},
-        {"Comic Sans MS", {"Comic Neue", "Comic Relief", "Liberation Sans", "DejaVu Sans"}},
+        {QStringLiteral("MS Sans Serif"),
+         {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+          QStringLiteral("DejaVu Sans")}},
+        {QStringLiteral("Arial"),
+         {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")}},
+        {QStringLiteral("Comic Sans MS"),
+         {QStringLiteral("Comic Neue"), QStringLiteral("Comic Relief"),
+          QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")}},
     };
     return table;
 }
@@ -35,7 +40,7 @@ bool containsFamily(const QStringList& installed, const QString& family) {
 QStringList chooseFontSubstitutes(const QString& family, const QStringList& installed) {
     if (containsFamily(installed, family)) return {};
     for (const FontStandIns& entry : standIns()) {
-        if (family.compare(QLatin1String(entry.family), Qt::CaseInsensitive) != 0) continue;
+        if (family.compare(entry.family, Qt::CaseInsensitive) != 0) continue;
         QStringList chosen;
         for (const QString& candidate : entry.candidates) {
             if (containsFamily(installed, candidate)) chosen << candidate;
@@ -48,7 +53,7 @@ QStringList chooseFontSubstitutes(const QString& family, const QStringList& inst
 void installFontSubstitutes() {
     const QStringList installed = QFontDatabase::families();
     for (const FontStandIns& entry : standIns()) {
-        const QString family = QLatin1String(entry.family);
+        const QString family = entry.family;
         const QStringList chosen = chooseFontSubstitutes(family, installed);
         if (!chosen.isEmpty()) QFont::insertSubstitutions(family, chosen);
     }

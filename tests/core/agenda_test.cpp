@@ -20,8 +20,8 @@ class AgendaTest : public QObject {
         ScriptedDialogs dialogs;
         Agenda agenda(clock, dialogs, folder.path());
         agenda.loadLists();
-        for (const char* name : {"Ricordel.dat", "Date.dat", "Ricorrenze.dat"}) {
-            QVERIFY2(folder.exists(name), name);
+        for (const QString& name : QStringList{"Ricordel.dat", "Date.dat", "Ricorrenze.dat"}) {
+            QVERIFY2(folder.exists(name), qPrintable(name));
             QCOMPARE(folder.read(name), QByteArray());
         }
         for (ListKind k : kAllListKinds) QCOMPARE(agenda.list(k).entryCount(), 0);
@@ -137,7 +137,7 @@ class AgendaTest : public QObject {
         const auto note = [&](const char* what) {
             return [&heard, what](ListKind kind, int first = -1, int last = -1) {
                 heard << QStringLiteral("%1 %2 %3 %4")
-                             .arg(what)
+                             .arg(QLatin1String(what))
                              .arg(tabOf(kind))
                              .arg(first)
                              .arg(last);

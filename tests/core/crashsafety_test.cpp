@@ -31,8 +31,11 @@ QList<AgendaEntry> variant(ListKind kind, int which) {
     QList<AgendaEntry> out;
     const int n = which == 0 ? 300 : 2000;  // different sizes: a torn write would show
     for (int i = 0; i < n; ++i)
-        out.append({QString("%1/%2").arg(i % 28 + 1).arg(i % 12 + 1),
-                    QString("%1 voce %2 variante %3").arg(listTraits(kind).noun).arg(i).arg(which),
+        out.append({QStringLiteral("%1/%2").arg(i % 28 + 1).arg(i % 12 + 1),
+                    QStringLiteral("%1 voce %2 variante %3")
+                        .arg(QString::fromLatin1(listTraits(kind).noun))
+                        .arg(i)
+                        .arg(which),
                     listTraits(kind).hasTime
                         ? QString("%1:%2").arg(i % 24).arg(i % 60, 2, 10, QChar('0'))
                         : QString(),
@@ -116,7 +119,7 @@ class CrashSafetyTest : public QObject {
             if (!child.canReadLine()) ++interrupted;
             QList<int> versions;
             for (ListKind kind : kAllListKinds) {
-                const QString path = dir.filePath(QString::fromLatin1(listTraits(kind).fileName));
+                const QString path = dir.filePath(listFileName(kind));
                 if (!QFile::exists(path)) continue;  // killed before its first save
                 const std::optional<QByteArray> read = readWholeFile(path);
                 QVERIFY(read);

@@ -15,7 +15,7 @@ QList<AgendaEntry> entries(std::initializer_list<AgendaEntry> list) {
 // The plain writer the fast one must match byte for byte: a character at a
 // time through the date reader and the code-page table.
 QByteArray plainSerialize(const QList<AgendaEntry>& list, ListKind kind) {
-    auto quoted = [](const QString& text) {
+    auto quoted = [](const QString& text) -> QByteArray {
         QByteArray out = "\"";
         for (QChar ch : text) {
             if (ch == u'"')

@@ -21,7 +21,7 @@ class MalformedFilesTest : public QObject {
         QVERIFY(!bytes.isEmpty() || QFileInfo(path).size() == 0);
 
         TempFolder folder;
-        for (ListKind kind : kAllListKinds) folder.write(listTraits(kind).fileName, bytes);
+        for (ListKind kind : kAllListKinds) folder.write(listFileName(kind), bytes);
         folder.write("Ricordel.ini", bytes);
         FakeClock clock;
         ScriptedDialogs dialogs;

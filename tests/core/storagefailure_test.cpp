@@ -61,7 +61,7 @@ void prepare(const QString& folder) {
          {std::pair{"Date.dat", kDeadlines},
           std::pair{"Ricordel.dat", listFile({{7, 3, "Dentista", "10:30"}})},
           std::pair{"Ricorrenze.dat", QByteArray()}, std::pair{"Ricordel.ini", kSettingsFile}}) {
-        QFile f(QDir(folder).filePath(name));
+        QFile f(QDir(folder).filePath(QString::fromLatin1(name)));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }

@@ -153,7 +153,7 @@ void DigestTest::filesGiveTheLinesOfTheirRecords() {
                  QByteArray::number(random.bounded(0, 14)) + ",\"m" + QByteArray::number(i) +
                  "\",\"" + QByteArray::number(random.bounded(25)) + ":05\"\r\n";
     TempFolder folder;
-    for (ListKind kind : kAllListKinds) folder.write(listTraits(kind).fileName, bytes);
+    for (ListKind kind : kAllListKinds) folder.write(listFileName(kind), bytes);
     for (const QDate& today : {kToday, QDate(2026, 12, 30), QDate(2028, 2, 28)}) {
         const Settings settings = notice(40);
         QCOMPARE(

@@ -183,13 +183,13 @@ class SingleInstanceTest : public QObject {
             QCOMPARE(first.acquire(), SingleInstance::Outcome::First);
             QVERIFY(!first.listening());
             QVERIFY2(first.channelProblem().startsWith("Ricordel non può ricevere file") &&
-                         first.channelProblem().contains(s.what),
+                         first.channelProblem().contains(QString::fromUtf8(s.what)),
                      qPrintable(first.channelProblem()));
             SingleInstance second(folder.path());
             QCOMPARE(second.acquire(), SingleInstance::Outcome::AlreadyRunning);
             QCOMPARE(second.askRunningCopyToShow(), SingleInstance::Delivery::Refused);
             QVERIFY2(second.channelProblem().startsWith("nulla inviato") &&
-                         second.channelProblem().contains(s.what),
+                         second.channelProblem().contains(QString::fromUtf8(s.what)),
                      qPrintable(second.channelProblem()));
         }
         QVERIFY(QDir(elsewhere.path()).isEmpty());  // nothing made behind the link
@@ -209,15 +209,15 @@ class SingleInstanceTest : public QObject {
         QVERIFY(encodeChannelRequest(import("/" + QString(12282, u'x'))).isEmpty());
         QVERIFY(encodeChannelRequest(import("relativo.ics")).isEmpty());
 
-        for (const QByteArray& wrong :
-             {QByteArray("show"), QByteArray("show\nshow\n"), QByteArray("SHOW\n"),
-              QByteArray("show \n"), QByteArray(), QByteArray("\n"), QByteArray("import \n"),
-              "import " + QByteArray("relativo.ics").toBase64() + "\n",
-              "import " + QByteArray("/a\0b", 4).toBase64() + "\n",
-              "import " + QByteArray("/a/\xff\xfe.ics").toBase64() + "\n",
-              "import " + QByteArray("/a.ics").toBase64().insert(3, '*') + "\n",
-              "import " + QByteArray("/a.ics").toBase64() + "\r\n",
-              "import " + ("/" + QByteArray(12282, 'x')).toBase64() + "\n"}) {
+        for (const QByteArray& wrong : QList<QByteArray>{
+                 QByteArray("show"), QByteArray("show\nshow\n"), QByteArray("SHOW\n"),
+                 QByteArray("show \n"), QByteArray(), QByteArray("\n"), QByteArray("import \n"),
+                 "import " + QByteArray("relativo.ics").toBase64() + "\n",
+                 "import " + QByteArray("/a\0b", 4).toBase64() + "\n",
+                 "import " + QByteArray("/a/\xff\xfe.ics").toBase64() + "\n",
+                 "import " + QByteArray("/a.ics").toBase64().insert(3, '*') + "\n",
+                 "import " + QByteArray("/a.ics").toBase64() + "\r\n",
+                 "import " + QByteArray("/" + QByteArray(12282, 'x')).toBase64() + "\n"}) {
             QVERIFY2(!parseChannelRequest(wrong), wrong.left(60).constData());
         }
     }

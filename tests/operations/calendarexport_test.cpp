@@ -48,7 +48,9 @@ struct ReadBack {
                     icalproperty_get_trigger(
                         icalcomponent_get_first_property(a, ICAL_TRIGGER_PROPERTY))
                         .duration);
-                line += QStringLiteral(" alarm=%1@%2").arg(display ? "DISPLAY" : "other").arg(at);
+                line += QStringLiteral(" alarm=%1@%2")
+                            .arg(display ? QStringLiteral("DISPLAY") : QStringLiteral("other"))
+                            .arg(at);
                 alarmTexts << textOf(icalcomponent_get_description(a));
             }
             if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY)) {

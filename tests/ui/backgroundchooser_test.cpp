@@ -52,9 +52,11 @@ class BackgroundChooserTest : public QObject {
             return *dialog;
         }
         QListWidget* files() const { return dialog->findChild<QListWidget*>("File1"); }
-        QLabel* label(const char* name) const { return dialog->findChild<QLabel*>(name); }
+        QLabel* label(const char* name) const {
+            return dialog->findChild<QLabel*>(QString::fromLatin1(name));
+        }
         QPushButton* button(const char* name) const {
-            return dialog->findChild<QPushButton*>(name);
+            return dialog->findChild<QPushButton*>(QString::fromLatin1(name));
         }
         QStringList fileNames() const {
             QStringList out;

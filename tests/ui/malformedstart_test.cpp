@@ -23,7 +23,7 @@ class MalformedStartTest : public QObject {
 
         WindowRig rig;
         TempFolder& folder = rig.folder;
-        for (ListKind kind : kAllListKinds) folder.write(listTraits(kind).fileName, bytes);
+        for (ListKind kind : kAllListKinds) folder.write(listFileName(kind), bytes);
         folder.write("Ricordel.ini", bytes);
 
         rig.start();
@@ -39,8 +39,7 @@ class MalformedStartTest : public QObject {
 
         QVERIFY(saveAll(form.agenda()));
         for (ListKind kind : kAllListKinds) {
-            const std::optional<QByteArray> saved =
-                readWholeFile(folder.file(listTraits(kind).fileName));
+            const std::optional<QByteArray> saved = readWholeFile(folder.file(listFileName(kind)));
             QVERIFY(saved);
             const auto records = parseListRecords(*saved, kind);
             QCOMPARE(records.size(), shown[tabOf(kind)].size());

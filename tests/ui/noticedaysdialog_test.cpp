@@ -34,7 +34,7 @@ class NoticeDaysDialogTest : public QObject {
         }
         QLineEdit* box() const { return dialog->findChild<QLineEdit*>("TxtGG"); }
         QPushButton* button(const char* name) const {
-            return dialog->findChild<QPushButton*>(name);
+            return dialog->findChild<QPushButton*>(QString::fromLatin1(name));
         }
         // The focus frame lies 4 pixels round the control that has the focus.
         bool frameSurrounds(const QWidget* control) const {

@@ -46,7 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static NoDialogs dialogs;
     static Agenda agenda(clock, dialogs, QStringLiteral("/nonexistent"));
     static const bool filled = [] {
-        agenda.appointments().replaceAll({{"10/3", "Cena", "9:05", {}}, {"1/4", "Gita", "", {}}});
+        agenda.appointments().replaceAll(
+            {{QStringLiteral("10/3"), QStringLiteral("Cena"), QStringLiteral("9:05"), {}},
+             {QStringLiteral("1/4"), QStringLiteral("Gita"), QString(), {}}});
         return true;
     }();
     (void)filled;

@@ -89,8 +89,7 @@ class DueLines {
 // The lines of one list file, read record by record: only due records are
 // decoded, and nothing of the file is kept.
 QStringList gatherFileLines(const QDir& folder, ListKind kind, const QDate& today, int noticeDays) {
-    const auto bytes =
-        readWholeFile(folder.filePath(QString::fromLatin1(listTraits(kind).fileName)));
+    const auto bytes = readWholeFile(folder.filePath(listFileName(kind)));
     if (!bytes) return {};
     DueLines due(kind, today, noticeDays);
     forEachRecord(*bytes, kind, [&](const RawRecord& raw) {
