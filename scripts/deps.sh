@@ -15,8 +15,10 @@ RICORDEL_PACKAGES=(
   pulseaudio pulseaudio-utils gstreamer1.0-pulseaudio
 )
 
-# The checks CI adds: the format check, clang-tidy, and clang with its
-# runtime libraries for the fuzzers (libFuzzer, AddressSanitizer).
+# What CI's checks need: clang-format for the format check, clang with its
+# runtime libraries for the sanitizer tree and the fuzzers (libFuzzer,
+# AddressSanitizer); and clang-tidy, which CI does not run, for running
+# by hand as the README says.
 RICORDEL_CHECK_PACKAGES=(
   git clang clang-format clang-tidy libclang-rt-14-dev
 )

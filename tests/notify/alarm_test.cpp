@@ -14,21 +14,13 @@
 #include "notify/logic/alarmengine.h"
 #include "operations/operations.h"
 #include "support/corpus.h"
+#include "support/listrecord.h"
 #include "support/notifierrig.h"
 
 namespace {
 
 QDateTime at(int h, int m, int s = 0, QDate day = QDate(2026, 3, 7)) {
     return QDateTime(day, QTime(h, m, s));
-}
-
-ListRecord appointment(int day, int month, const QString& message, const QString& time) {
-    ListRecord r;
-    r.day = static_cast<qint16>(day);
-    r.month = static_cast<qint16>(month);
-    r.message = message;
-    r.time = time;
-    return r;
 }
 
 // An engine over a temporary folder and a fake clock; what it rings is
@@ -110,10 +102,10 @@ void AlarmTest::timesReadAsTimesOfDay() {
 
 void AlarmTest::dueAlarmsKeepFileOrderAndSkipUndated() {
     const QList<ListRecord> records{
-        appointment(7, 3, "Primo", "14:30"),           appointment(7, 3, "Senza ora", ""),
-        appointment(0, 0, "Data non valida", "14:30"), appointment(29, 2, "Bisestile", "14:30"),
-        appointment(8, 3, "Domani", "14:30"),          appointment(7, 3, "Secondo", "14.30"),
-        appointment(7, 3, "Altra ora", "14:31"),
+        listRecord(7, 3, "Primo", "14:30"),           listRecord(7, 3, "Senza ora", ""),
+        listRecord(0, 0, "Data non valida", "14:30"), listRecord(29, 2, "Bisestile", "14:30"),
+        listRecord(8, 3, "Domani", "14:30"),          listRecord(7, 3, "Secondo", "14.30"),
+        listRecord(7, 3, "Altra ora", "14:31"),
     };
     QCOMPARE(dueAlarms(records, QDate(2026, 3, 7), QTime(14, 30, 45)),
              QStringList({"Primo", "Secondo"}));

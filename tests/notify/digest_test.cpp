@@ -15,21 +15,13 @@
 #include "notify/reminderbox.h"
 #include "notify/windowreminderpresenter.h"
 #include "support/corpus.h"
+#include "support/listrecord.h"
 #include "support/notifierrig.h"
 
 namespace {
 
 // Saturday 7 March 2026.
 const QDate kToday(2026, 3, 7);
-
-ListRecord record(int day, int month, const QString& message, const QString& time = {}) {
-    ListRecord r;
-    r.day = static_cast<qint16>(day);
-    r.month = static_cast<qint16>(month);
-    r.message = message;
-    r.time = time;
-    return r;
-}
 
 Settings notice(int days, bool ascending = true) {
     Settings s;
@@ -92,8 +84,8 @@ class DigestTest : public QObject {
 
 void DigestTest::labelsAndTimes() {
     const QList<ListRecord> appointments{
-        record(7, 3, "Dentista", "9:30"), record(7, 3, "Senza ora"),
-        record(8, 3, "Riunione", "14:00"), record(10, 3, "Cena", "20:00")};
+        listRecord(7, 3, "Dentista", "9:30"), listRecord(7, 3, "Senza ora"),
+        listRecord(8, 3, "Riunione", "14:00"), listRecord(10, 3, "Cena", "20:00")};
     const QStringList lines =
         gatherListLines(appointments, ListKind::Appointments, kToday, notice(5).daysOfNotice);
     QCOMPARE(lines, QStringList({"Oggi  Dentista   Ore 9:30", "Oggi  Senza ora",
@@ -101,15 +93,15 @@ void DigestTest::labelsAndTimes() {
                                  QString::fromUtf8("Martedì Cena   Ore 20:00")}));
     // Deadlines and anniversaries never show a time, whatever the record holds.
     const QStringList deadlines =
-        gatherListLines({record(13, 3, "Scade bollo", "9:30")}, ListKind::Deadlines, kToday, 6);
+        gatherListLines({listRecord(13, 3, "Scade bollo", "9:30")}, ListKind::Deadlines, kToday, 6);
     QCOMPARE(deadlines, QStringList{QString::fromUtf8("Venerdì Scade bollo")});
     QCOMPARE(reminderLabel(2, QDate(2026, 3, 14)), "Sabato");
     QCOMPARE(reminderLabel(3, QDate(2026, 3, 8)), "Domenica");
 }
 
 void DigestTest::noticeDaysBoundTheWindow() {
-    const QList<ListRecord> deadlines{record(7, 3, "Oggi"), record(8, 3, "Domani"),
-                                      record(9, 3, "Dopodomani")};
+    const QList<ListRecord> deadlines{listRecord(7, 3, "Oggi"), listRecord(8, 3, "Domani"),
+                                      listRecord(9, 3, "Dopodomani")};
     const QList<ListRecord> none;
     ReminderLists lists = gatherReminders(deadlines, none, none, kToday, notice(0));
     QCOMPARE(lists.deadlines, QStringList{"Oggi  Oggi"});
@@ -118,21 +110,21 @@ void DigestTest::noticeDaysBoundTheWindow() {
     lists = gatherReminders(deadlines, none, none, kToday, notice(-1));
     QVERIFY(lists.deadlines.isEmpty());
     // Each list goes to its own collecting list.
-    lists =
-        gatherReminders(none, {record(7, 3, "A", "10:00")}, {record(8, 3, "R")}, kToday, notice(1));
+    lists = gatherReminders(none, {listRecord(7, 3, "A", "10:00")}, {listRecord(8, 3, "R")}, kToday,
+                            notice(1));
     QVERIFY(lists.deadlines.isEmpty());
     QCOMPARE(lists.appointments, QStringList{"Oggi  A   Ore 10:00"});
     QCOMPARE(lists.anniversaries, QStringList{"Domani  R"});
 }
 
 void DigestTest::undatedAndPastRecordsAreLeftOut() {
-    const QList<ListRecord> records{record(6, 3, "Ieri"),      record(0, 0, "Zero"),
-                                    record(29, 2, "Bisesto"),  record(31, 4, "Mai"),
-                                    record(-7, 3, "Negativo"), record(7, 3, "Valido")};
+    const QList<ListRecord> records{listRecord(6, 3, "Ieri"),      listRecord(0, 0, "Zero"),
+                                    listRecord(29, 2, "Bisesto"),  listRecord(31, 4, "Mai"),
+                                    listRecord(-7, 3, "Negativo"), listRecord(7, 3, "Valido")};
     QCOMPARE(gatherListLines(records, ListKind::Anniversaries, kToday, 400),
              QStringList{"Oggi  Valido"});
     // On 31 December the 1 January of the list is this year's, long past.
-    QVERIFY(gatherListLines({record(1, 1, "Capodanno")}, ListKind::Anniversaries,
+    QVERIFY(gatherListLines({listRecord(1, 1, "Capodanno")}, ListKind::Anniversaries,
                             QDate(2026, 12, 31), 5)
                 .isEmpty());
 }

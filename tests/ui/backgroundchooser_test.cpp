@@ -9,6 +9,7 @@
 #include <QtTest/QTest>
 
 #include "core/agenda.h"
+#include "support/agendarig.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
@@ -19,11 +20,7 @@
 class BackgroundChooserTest : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        TempFolder folder;
-        FakeClock clock;
-        ScriptedDialogs dialogs;
-        Agenda agenda{clock, dialogs, folder.path()};
+    struct Fixture : AgendaRig {
         BackgroundChooser* dialog = nullptr;
         QSignalSpy* chosen = nullptr;
 

@@ -7,6 +7,7 @@
 #include <QtTest/QTest>
 
 #include "core/agenda.h"
+#include "support/agendarig.h"
 #include "support/fakeclock.h"
 #include "support/scripteddialogs.h"
 #include "support/tempfolder.h"
@@ -17,11 +18,7 @@
 class NoticeDaysDialogTest : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        TempFolder folder;
-        FakeClock clock;
-        ScriptedDialogs dialogs;
-        Agenda agenda{clock, dialogs, folder.path()};
+    struct Fixture : AgendaRig {
         NoticeDaysDialog* dialog = nullptr;
         explicit Fixture(qint16 days) { agenda.settings().daysOfNotice = days; }
         ~Fixture() { delete dialog; }

@@ -83,10 +83,9 @@ class PrintCommandTest : public QObject {
 };
 
 void PrintCommandTest::noPrinterSaysSoAndPrintsNothing() {
-    FakeClock clock;
-    ScriptedDialogs dialogs;
-    Agenda agenda(clock, dialogs, QDir::currentPath());
-    ListSelection shown(agenda);
+    AgendaRig rig;
+    Agenda& agenda = rig.agenda;
+    ScriptedDialogs& dialogs = rig.dialogs;
     agenda.appointments().append({"7/3", "Dentista", "9:30", {}});
     FakePrinters printers;
     printers.count = 0;
@@ -104,13 +103,12 @@ void PrintCommandTest::noPrinterSaysSoAndPrintsNothing() {
 }
 
 void PrintCommandTest::printsTheAppointmentsOnly() {
-    FakeClock clock(QDateTime(QDate(2026, 12, 20), QTime(8, 0)));
-    ScriptedDialogs dialogs;
-    Agenda agenda(clock, dialogs, QDir::currentPath());
-    ListSelection shown(agenda);
+    AgendaRig rig(QDateTime(QDate(2026, 12, 20), QTime(8, 0)));
+    Agenda& agenda = rig.agenda;
+    ScriptedDialogs& dialogs = rig.dialogs;
     agenda.appointments().append({"7/3", "Dentista", "9:30", {}});
     agenda.list(ListKind::Deadlines).append({"8/3", "Scade bollo", {}, {}});
-    shown.selectTab(1);
+    rig.shown.selectTab(1);  // whatever list is shown
     FakePrinters printers;
     printers.count = 2;
 
@@ -126,10 +124,9 @@ void PrintCommandTest::printsTheAppointmentsOnly() {
 }
 
 void PrintCommandTest::printerFailureIsReportedWithItsReason() {
-    FakeClock clock;
-    ScriptedDialogs dialogs;
-    Agenda agenda(clock, dialogs, QDir::currentPath());
-    ListSelection shown(agenda);
+    AgendaRig rig;
+    Agenda& agenda = rig.agenda;
+    ScriptedDialogs& dialogs = rig.dialogs;
     FakePrinters printers;
     printers.failure = QStringLiteral("carta esaurita");
 
@@ -140,10 +137,9 @@ void PrintCommandTest::printerFailureIsReportedWithItsReason() {
 }
 
 void PrintCommandTest::pageThatCannotBeDrawnIsNotASuccess() {
-    FakeClock clock;
-    ScriptedDialogs dialogs;
-    Agenda agenda(clock, dialogs, QDir::currentPath());
-    ListSelection shown(agenda);
+    AgendaRig rig;
+    Agenda& agenda = rig.agenda;
+    ScriptedDialogs& dialogs = rig.dialogs;
     DeadPrinter printer;
 
     runPrintCommand(agenda, printer);
