@@ -16,6 +16,7 @@
 #include "support/corpus.h"
 #include "support/listrecord.h"
 #include "support/notifierrig.h"
+#include "ui/flexgrid.h"
 
 namespace {
 
@@ -369,10 +370,20 @@ void AlarmTest::windowBringsTheMainWindowBackAndAddsLines() {
     QVERIFY(siren->windowFlags() & Qt::WindowStaysOnTopHint);
     QCOMPARE(siren->findChild<QPlainTextEdit*>("TxtMsg")->toPlainText(), "Riunione\nTelefonata");
     QCOMPARE(rig.sounds->events, QStringList{"play " + rig.folder.file("allarme.wav")});
-    // An alarm a minute later, the window still open, adds its line below.
+    // The main window closed for good while the alarm window rings, with an
+    // edit not yet saved: an alarm a minute later adds its line below and
+    // makes the main window again, a view of the same lists, which saves.
+    rig.agenda().appointments().append({"8/3", "Domani", "9:00", {}});
+    program.closeWindow();
+    QVERIFY(!program.window());
     clock.set(at(14, 31, 0));
     program.alarms().checkAlarms();
     QCOMPARE(program.alarms().alarmWindow(), siren);
+    MainWindow* again = program.window();
+    QVERIFY(again && again->isVisible());
+    QCOMPARE(again->grid(ListKind::Appointments)->model(), &rig.agenda().appointments());
+    QVERIFY(saveAll(rig.agenda(), &again->shown()));
+    QVERIFY(rig.folder.read("Ricordel.dat").contains("\"Domani\""));
     QCOMPARE(siren->text(), "Riunione\r\nTelefonata\r\nDopo");
     QCOMPARE(rig.sounds->created, 1);
     siren->acknowledge();
