@@ -13,38 +13,44 @@
 #include <cstring>
 #endif
 
+std::optional<QString> openRegularFile(QFile& f, const QString& path) {
+#ifdef Q_OS_UNIX
+    // Opened without blocking, so that a pipe with no writer cannot hold the
+    // program; the kind of file is asked of what was opened, not of the name,
+    // which may have been replaced in between.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const bool folder = S_ISDIR(st.st_mode);
+        ::close(fd);
+        return folder ? QStringLiteral("è una cartella, non un file")
+                      : QStringLiteral("non è un file regolare");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return f.errorString();
+    }
+#else
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        return info.isDir() ? QStringLiteral("è una cartella, non un file")
+                            : QStringLiteral("non è un file regolare");
+    }
+    f.setFileName(path);
+    if (!f.open(QIODevice::ReadOnly)) return f.errorString();
+#endif
+    return std::nullopt;
+}
+
 std::optional<QByteArray> readWholeFile(const QString& path, QString* error, qint64 maxBytes) {
     const auto fail = [error](const QString& reason) -> std::optional<QByteArray> {
         if (error) *error = reason;
         return std::nullopt;
     };
     QFile f;
-#ifdef Q_OS_UNIX
-    // Opened without blocking, so that a pipe with no writer cannot hold the
-    // program; the kind of file is asked of what was opened, not of the name,
-    // which may have been replaced in between.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const bool folder = S_ISDIR(st.st_mode);
-        ::close(fd);
-        return fail(folder ? QStringLiteral("è una cartella, non un file")
-                           : QStringLiteral("non è un file regolare"));
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return fail(f.errorString());
-    }
-#else
-    f.setFileName(path);
-    if (!QFileInfo(path).isFile()) {
-        return fail(QFileInfo(path).isDir() ? QStringLiteral("è una cartella, non un file")
-                                            : QStringLiteral("non è un file regolare"));
-    }
-    if (!f.open(QIODevice::ReadOnly)) return fail(f.errorString());
-#endif
+    if (const std::optional<QString> refused = openRegularFile(f, path)) return fail(*refused);
     const auto tooLarge = [&] {
         return fail(QStringLiteral("il file è troppo grande (il massimo è %1 MB)")
                         .arg(maxBytes / (1024 * 1024)));

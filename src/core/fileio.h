@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QIODevice>
 #include <QString>
 
@@ -13,6 +14,10 @@
 // The most bytes readWholeFile takes unless told otherwise: far more than
 // three full lists hold, far less than a memory bomb.
 inline constexpr qint64 kMaxReadBytes = 64 * 1024 * 1024;
+
+// Opens `path` for reading when it is a regular file, without ever waiting
+// on a pipe or a device; else says why not, in Italian.
+std::optional<QString> openRegularFile(QFile& file, const QString& path);
 
 // The whole content of a regular file (or of a link to one), or nothing when
 // it cannot be read; then `error`, when given, receives the reason. A pipe, a

@@ -1,19 +1,11 @@
 #include "notify/logic/wavreader.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QtEndian>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#endif
-
 #include <algorithm>
+
+#include "core/fileio.h"
 
 int WavFile::bytesPerFrame() const {
     switch (kind) {
@@ -177,36 +169,9 @@ WavFile readWavFile(const QString& path) {
         return refused(WavVerdict::NotAFile, reason);
     };
     QFile file;
-    qint64 size = 0;
-#ifdef Q_OS_UNIX
-    // Opened without blocking, so that a pipe with no writer cannot hold the
-    // program; the kind of file is asked of what was opened, not of the
-    // name, which may have been replaced in between.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return notAFile(QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const bool folder = S_ISDIR(st.st_mode);
-        ::close(fd);
-        return notAFile(folder ? QStringLiteral("è una cartella, non un file")
-                               : QStringLiteral("non è un file regolare"));
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return notAFile(file.errorString());
-    }
-    size = st.st_size;
-#else
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        return notAFile(info.isDir() ? QStringLiteral("è una cartella, non un file")
-                                     : QStringLiteral("non è un file regolare"));
-    }
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly)) return notAFile(file.errorString());
-    size = file.size();
-#endif
+    if (const std::optional<QString> refused = openRegularFile(file, path))
+        return notAFile(*refused);
+    const qint64 size = file.size();
     // No more than the file held when it was opened, and no more than the
     // limit: a file that grows meanwhile is read as it was.
     QByteArray bytes(static_cast<qsizetype>(std::clamp<qint64>(size, 0, kMaxWavFileBytes)),
