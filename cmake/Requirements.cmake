@@ -59,3 +59,10 @@ if(NOT libical_FOUND)
   message(FATAL_ERROR "libical is missing: install the Debian package libical-dev "
                       "(or run scripts/deps.sh).")
 endif()
+
+# Passwords go to the desktop's keyring through QtKeychain.
+find_package(Qt6Keychain QUIET)
+if(NOT Qt6Keychain_FOUND)
+  message(FATAL_ERROR "QtKeychain for Qt 6 is missing: install the Debian package "
+                      "qtkeychain-qt6-dev (or run scripts/deps.sh).")
+endif()

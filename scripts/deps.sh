@@ -8,6 +8,7 @@ RICORDEL_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins
   libqt6sql6-sqlite qt6-translations-l10n libgl-dev libical-dev
+  qtkeychain-qt6-dev radicale gnome-keyring
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   fonts-liberation fonts-dejavu-core fonts-comic-neue
   xvfb xauth sqlite3 dpkg-dev

@@ -24,6 +24,15 @@ class Dialogs {
     virtual QString input(const QString& prompt, const std::optional<QString>& title,
                           const QString& defaultText) = 0;
 
+    // A box that asks for a password, typed unseen. Nothing on cancel. The
+    // default has no box to show and answers nothing.
+    virtual std::optional<QString> password(const QString& prompt,
+                                            const std::optional<QString>& title) {
+        (void)prompt;
+        (void)title;
+        return std::nullopt;
+    }
+
     // Convenience for a notice with one OK button.
     void notice(const QString& text, MsgIcon icon, const std::optional<QString>& title) {
         message(text, MsgButtons::Ok, icon, title);

@@ -1,0 +1,1 @@
+#include "operations/sync/eventcodec.h"
