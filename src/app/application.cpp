@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QTimer>
 
 #include "core/listselection.h"
 #include "notify/singleinstance.h"
 #include "notify/termination.h"
 #include "notify/windowreminderpresenter.h"
 #include "operations/operations.h"
+#include "ui/serverdialog.h"
 
 Application::Application(const ProgramServices& services, QObject* parent)
     : QObject(parent),
@@ -19,7 +21,10 @@ Application::Application(const ProgramServices& services, QObject* parent)
       lifetime_(agenda_, *services.dialogs),
       importer_(agenda_, services.calendarReader.isEmpty() ? QCoreApplication::applicationFilePath()
                                                            : services.calendarReader),
-      importProgress_(importer_) {
+      importProgress_(importer_),
+      sync_(agenda_, services.passwords ? *services.passwords : memoryPasswords_, &network_,
+            services.calendarReader.isEmpty() ? QCoreApplication::applicationFilePath()
+                                              : services.calendarReader) {
     ReminderPresenter* presenter = services.presenter;
     if (!presenter) {
         windowPresenter_ = std::make_unique<WindowReminderPresenter>(services.makePlayer, nullptr);
@@ -40,6 +45,7 @@ Application::Application(const ProgramServices& services, QObject* parent)
         caption_.stop();
         tray_.removeIcon();
         importer_.cancelReading();
+        sync_.stop();
     });
     // Leaves every event loop at once, the nested ones of waiting boxes
     // included; a quit() would wait for them, and do nothing before exec().
@@ -49,6 +55,15 @@ Application::Application(const ProgramServices& services, QObject* parent)
     tray_.setMenuCommand("mnuApriMess", [this] { openMainWindow(); });
     tray_.setMenuCommand("mnuProva", [this] { alarms_.testAlarm(); });
     tray_.setMenuCommand("mnuChiudi", [this] { lifetime_.closeProgram(); });
+    tray_.setMenuCommand("mnuTraySincronizza", [this] { sync_.syncNow(true); });
+
+    // What the sync takes from the server waits while a question of the
+    // user's is open, so that it never moves the row a command is about.
+    sync_.setApplyGate([this] {
+        return agenda_.isWriting() && !QApplication::activeModalWidget() &&
+               !QApplication::activePopupWidget() && !tray_.isBusy();
+    });
+    connect(&sync_, &SyncService::statusChanged, &tray_, &TrayController::setStatusLine);
 
     // Made with the program, so that the minutes that pass while the
     // start-up digest waits for the user are checked for alarms as soon as
@@ -70,6 +85,8 @@ MainWindow& Application::makeWindow() {
     connect(window, &MainWindow::alarmWarningChosen, &alarms_, &AlarmRinger::setWarningMinutes);
     connect(window, &MainWindow::importRequested, &importer_, &CalendarImporter::importFile);
     connect(window, &MainWindow::hideRequested, &tray_, &TrayController::hideToTray);
+    connect(window, &MainWindow::serverSetupRequested, this, &Application::openServerSetup);
+    connect(window, &MainWindow::syncRequested, &sync_, [this] { sync_.syncNow(true); });
     connect(&caption_, &CaptionClock::captionChanged, window, &QWidget::setWindowTitle);
     tray_.setMainWindow(window);
     lifetime_.setMainWindow(window);
@@ -99,6 +116,11 @@ void Application::load() {
     digest_->run();
     if (lifetime_.isEnding()) return;  // asked to end while the digest waited
     tray_.addIcon();
+    // The first sync once start-up is over: it never delays an alarm or the
+    // digest.
+    QTimer::singleShot(0, &sync_, [this] {
+        if (!lifetime_.isEnding()) sync_.start();
+    });
 }
 
 int Application::run() {
@@ -127,6 +149,7 @@ void Application::importCalendarFile(const QString& path) {
 void Application::listenTo(SingleInstance& instance) {
     connect(&instance, &SingleInstance::showRequested, this, &Application::openMainWindow);
     connect(&instance, &SingleInstance::importRequested, this, &Application::importCalendarFile);
+    connect(&instance, &SingleInstance::syncRequested, &sync_, [this] { sync_.syncNow(false); });
 }
 
 void Application::watchTermination() {
@@ -134,4 +157,19 @@ void Application::watchTermination() {
     termination_ = std::make_unique<TerminationWatcher>();
     connect(termination_.get(), &TerminationWatcher::terminationRequested, &lifetime_,
             &ProgramLifetime::terminate);
+}
+
+void Application::openServerSetup() {
+    ServerDialog dialog(&network_, *services_.dialogs, sync_.account(), sync_.password(),
+                        window_.get());
+    dialog.exec();
+    const ServerDialog::Outcome outcome = dialog.outcome();
+    if (outcome.choice == ServerDialog::Outcome::Choice::TurnedOff) {
+        sync_.turnOff();
+    } else if (outcome.choice == ServerDialog::Outcome::Choice::Saved) {
+        if (const auto error = sync_.setAccount(outcome.account, outcome.password))
+            services_.dialogs->notice(
+                QStringLiteral("Impostazioni del server non salvate: %1").arg(*error),
+                MsgIcon::Critical, QStringLiteral("Calendario sul server"));
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QNetworkAccessManager>
 #include <QObject>
 #include <QString>
 
@@ -13,6 +14,8 @@
 #include "notify/soundplayer.h"
 #include "notify/traycontroller.h"
 #include "operations/calendarimport.h"
+#include "operations/sync/passwordstore.h"
+#include "operations/sync/syncservice.h"
 #include "ui/importprogress.h"
 #include "ui/mainwindow.h"
 
@@ -40,8 +43,11 @@ struct ProgramServices {
     ReminderPresenter* presenter = nullptr;         // null: the reminder box and the assistant
     DesktopNotifications* notifications = nullptr;  // null: alarms only in the alarm window
     QString dataFolder;                             // the folder of every file of the program
-    // The program that reads calendar files in an isolated task; empty: this one.
+    // The program that reads calendar files and the server's events in an
+    // isolated task; empty: this one.
     QString calendarReader;
+    // Where the server's password is kept; null: in memory for the run.
+    PasswordStore* passwords = nullptr;
 };
 
 // The program: it owns the agenda, the notifications (the digest, the
@@ -80,6 +86,8 @@ class Application : public QObject {
     void listenTo(SingleInstance& instance);
     // Ends the program as a termination signal asks (SIGTERM, SIGHUP).
     void watchTermination();
+    // "Calendario sul server": the dialog, and the account it chose kept.
+    void openServerSetup();
 
     DigestRunner& digest() { return *digest_; }
     AlarmRinger& alarms() { return alarms_; }
@@ -87,6 +95,7 @@ class Application : public QObject {
     TrayController& tray() { return tray_; }
     ProgramLifetime& lifetime() { return lifetime_; }
     CalendarImporter& importer() { return importer_; }
+    SyncService& sync() { return sync_; }
     ImportProgress& importProgress() { return importProgress_; }
     // The digest's own windows; null when a presenter was given.
     WindowReminderPresenter* reminderWindows() const { return windowPresenter_.get(); }
@@ -109,6 +118,9 @@ class Application : public QObject {
     CalendarImporter importer_;
     ImportProgress importProgress_;
     std::unique_ptr<TerminationWatcher> termination_;
+    QNetworkAccessManager network_;
+    MemoryPasswordStore memoryPasswords_;
+    SyncService sync_;
     std::unique_ptr<MainWindow> window_;
     bool loaded_ = false;
 };

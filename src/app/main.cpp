@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/application.h"
+#include "app/synccommand.h"
 #include "core/clock.h"
 #include "core/isolatedtask.h"
 #include "core/version.h"
@@ -47,9 +48,17 @@ QString helpText() {
         "                         FILE in formato iCalendar (.ics), dice quante voci ha\n"
         "                         scritto e quante ha tralasciato, ed esce; non apre\n"
         "                         finestre e funziona anche mentre Ricordel è aperto\n"
+        "  --sync-setup URL UTENTE\n"
+        "                         imposta il calendario sul server CalDAV (la password\n"
+        "                         si legge dallo standard input): l'indirizzo di un\n"
+        "                         calendario, o quello del server, dove si usa (o si\n"
+        "                         crea) il calendario \"Ricordel\"\n"
+        "  --sync                 sincronizza una volta le liste della cartella corrente\n"
+        "                         con il calendario sul server ed esce; se Ricordel è\n"
+        "                         aperto sulla cartella, chiede a lui di sincronizzare\n"
         "\n"
-        "Codici di uscita: 0 riuscito, 1 lettura o scrittura non riuscita,\n"
-        "2 opzioni non valide.\n");
+        "Codici di uscita: 0 riuscito, 1 lettura o scrittura non riuscita (o errore\n"
+        "del server o della rete), 2 opzioni non valide.\n");
 }
 
 void print(std::FILE* stream, const QString& text) {
@@ -86,13 +95,16 @@ std::optional<int> runCommandLine(int argc, char* argv[], const QString& dataFol
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption exportIcs(QStringLiteral("export-ics"), QString(),
                                        QStringLiteral("FILE"));
-    parser.addOptions({help, version, exportIcs});
+    const QCommandLineOption syncSetup(QStringLiteral("sync-setup"), QString(),
+                                       QStringLiteral("URL"));
+    const QCommandLineOption syncOnce(QStringLiteral("sync"));
+    parser.addOptions({help, version, exportIcs, syncSetup, syncOnce});
     for (const char* name : {"platform", "platformtheme", "platformpluginpath", "plugin", "style",
                              "stylesheet", "display", "geometry", "qwindowgeometry", "qwindowtitle",
                              "qwindowicon", "session", "name", "title"})
         parser.addOption(
             QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
-    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb"})
         parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
 
     QString error;
@@ -102,11 +114,20 @@ std::optional<int> runCommandLine(int argc, char* argv[], const QString& dataFol
                     ? QStringLiteral("opzione incompleta o non valida (--export-ics vuole un FILE)")
                     : QStringLiteral("opzione sconosciuta: %1")
                           .arg(asTyped(arguments, unknown.first()));
+    } else if (parser.isSet(syncSetup) &&
+               (parser.positionalArguments().size() != 1 || parser.isSet(syncOnce) ||
+                parser.isSet(exportIcs) || parser.values(syncSetup).size() > 1)) {
+        error = QStringLiteral("--sync-setup vuole un URL e un UTENTE, e nient'altro");
+    } else if (parser.isSet(syncSetup)) {
+        // URL USER: the user is the one positional argument.
     } else if (parser.positionalArguments().size() > 1 ||
-               (parser.isSet(exportIcs) && !parser.positionalArguments().isEmpty())) {
+               ((parser.isSet(exportIcs) || parser.isSet(syncOnce)) &&
+                !parser.positionalArguments().isEmpty())) {
         error = QStringLiteral("argomento inatteso: %1").arg(parser.positionalArguments().last());
     } else if (parser.values(exportIcs).size() > 1) {
         error = QStringLiteral("--export-ics va data una volta sola");
+    } else if (parser.isSet(exportIcs) && parser.isSet(syncOnce)) {
+        error = QStringLiteral("--export-ics e --sync vanno date una alla volta");
     }
     if (!error.isEmpty()) {
         print(stderr, QStringLiteral("ricordel: %1\n\n").arg(error) + helpText());
@@ -134,6 +155,14 @@ std::optional<int> runCommandLine(int argc, char* argv[], const QString& dataFol
                           .arg(QDir::toNativeSeparators(file),
                                calendarCountsText(outcome.written, outcome.skipped)));
         return 0;
+    }
+    if (parser.isSet(syncSetup) || parser.isSet(syncOnce)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Ricordel"));
+        if (parser.isSet(syncOnce))
+            return runSyncOnce(dataFolder, QCoreApplication::applicationFilePath());
+        return runSyncSetup(dataFolder, parser.value(syncSetup),
+                            parser.positionalArguments().first());
     }
     if (!parser.positionalArguments().isEmpty())
         calendarFile = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();

@@ -75,7 +75,9 @@ class Agenda : public QObject {
 
     // Says that the entry at `row` of a list leaves it for the archive, not
     // deleted, before its row is removed.
-    void announceArchived(ListKind kind, int row) { Q_EMIT entryArchived(kind, list(kind).identity(row)); }
+    void announceArchived(ListKind kind, int row) {
+        Q_EMIT entryArchived(kind, list(kind).identity(row));
+    }
 
   Q_SIGNALS:
     void listsModifiedChanged(bool modified);

@@ -250,14 +250,25 @@ void SingleInstance::readRequest(QLocalSocket* socket) {
     socket->deleteLater();
     const std::optional<ChannelRequest> request = parseChannelRequest(line);
     if (!request) return;
-    if (request->kind == ChannelRequest::Kind::Show)
-        Q_EMIT showRequested();
-    else
-        Q_EMIT importRequested(request->path);
+    switch (request->kind) {
+        case ChannelRequest::Kind::Show:
+            Q_EMIT showRequested();
+            break;
+        case ChannelRequest::Kind::Sync:
+            Q_EMIT syncRequested();
+            break;
+        case ChannelRequest::Kind::Import:
+            Q_EMIT importRequested(request->path);
+            break;
+    }
 }
 
 SingleInstance::Delivery SingleInstance::askRunningCopyToShow(int timeoutMs) {
     return send(encodeChannelRequest({ChannelRequest::Kind::Show, {}}), timeoutMs);
+}
+
+SingleInstance::Delivery SingleInstance::askRunningCopyToSync(int timeoutMs) {
+    return send(encodeChannelRequest({ChannelRequest::Kind::Sync, {}}), timeoutMs);
 }
 
 SingleInstance::Delivery SingleInstance::askRunningCopyToImport(const QString& path,

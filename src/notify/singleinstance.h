@@ -47,6 +47,8 @@ class SingleInstance : public QObject {
     };
     // From a second copy: asks the running one to show its main window.
     Delivery askRunningCopyToShow(int timeoutMs = 3000);
+    // From "--sync": asks the running copy to sync with the server now.
+    Delivery askRunningCopyToSync(int timeoutMs = 3000);
     // From a second copy: hands a calendar file to the running one, which
     // offers its events for the lists. A relative path is taken from this
     // copy's current folder. A path too long for a request is not sent.
@@ -78,6 +80,8 @@ class SingleInstance : public QObject {
     void showRequested();
     // A second copy handed over a calendar file (an absolute path).
     void importRequested(const QString& path);
+    // A second copy asked for a sync with the calendar server.
+    void syncRequested();
 
   private:
     void openChannel();

@@ -27,6 +27,7 @@ TrayController::TrayController(TrayIcon* tray, QObject* parent)
     addItem("mnuApriMess", QStringLiteral("&Apri PROGRAMMA ricordel"));
     addSeparator("mnuSep");
     addItem("mnuProva", QStringLiteral("&Prova allarme"));
+    addItem("mnuTraySincronizza", QStringLiteral("&Sincronizza ora"));
     addSeparator("mnuSep2");
     addItem("mnuChiudi", QStringLiteral("&Chiudi"));
     connect(menu_, &QMenu::aboutToShow, this, [this] { busy_ = true; });
@@ -75,9 +76,14 @@ void TrayController::addIcon() {
     inTray_ = tray_ && tray_->isAvailable();
     if (!tray_) return;
     tray_->setIcon(programIcon());
-    tray_->setToolTip(kTrayTip);
+    tray_->setToolTip(statusLine_.isEmpty() ? kTrayTip : kTrayTip + u'\n' + statusLine_);
     if (menu_) tray_->setContextMenu(menu_);
     tray_->show();
+}
+
+void TrayController::setStatusLine(const QString& line) {
+    statusLine_ = line;
+    if (tray_) tray_->setToolTip(line.isEmpty() ? kTrayTip : kTrayTip + u'\n' + line);
 }
 
 void TrayController::hideToTray() {

@@ -29,11 +29,15 @@ class TrayController : public QObject {
     bool isBusy() const { return busy_; }
 
     // The icon's menu (mnuTray): "&Visualizza i RICORDEL" (mnuVisMess),
-    // "&Apri PROGRAMMA ricordel" (mnuApriMess), "&Prova allarme" (mnuProva)
-    // and "&Chiudi" (mnuChiudi), with separators between.
+    // "&Apri PROGRAMMA ricordel" (mnuApriMess), "&Prova allarme" (mnuProva),
+    // "&Sincronizza ora" (mnuTraySincronizza) and "&Chiudi" (mnuChiudi), with
+    // separators between.
     QMenu* menu() const { return menu_; }
     // What an item of the menu does, by its objectName.
     void setMenuCommand(const char* item, const std::function<void()>& command);
+
+    // A second line of the icon's tip (how the last sync went); empty: none.
+    void setStatusLine(const QString& line);
 
     // Shows the icon with its tip, as the last step of start-up.
     void addIcon();
@@ -57,4 +61,5 @@ class TrayController : public QObject {
     bool inTray_ = false;
     bool busy_ = false;
     bool runningMenuCommand_ = false;
+    QString statusLine_;
 };

@@ -152,6 +152,10 @@ void MainMenus::buildSettingsMenu(QMenu* settings) {
             [this] { chooseBackground(); });
     connect(addItem(settings, "mnuPreavviso", QStringLiteral("&Giorni preavviso")),
             &QAction::triggered, this, [this] { openNoticeDaysDialog(agenda_, &window_); });
+    connect(addItem(settings, "mnuServer", QStringLiteral("Calendario sul &server...")),
+            &QAction::triggered, this, &MainMenus::serverSetupRequested);
+    connect(addItem(settings, "mnuSincronizza", QStringLiteral("Sincronizza &ora")),
+            &QAction::triggered, this, &MainMenus::syncRequested);
 }
 
 void MainMenus::showSettings() {

@@ -37,6 +37,9 @@ class MainMenus final : public QObject {
     void backgroundChosen(const QPixmap& picture);
     // "&Importa calendario..." chose a file.
     void importRequested(const QString& path);
+    // "Calendario sul &server..." and "Sincronizza &ora".
+    void serverSetupRequested();
+    void syncRequested();
 
   private:
     void buildSettingsMenu(QMenu* bar);

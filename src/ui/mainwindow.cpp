@@ -74,6 +74,8 @@ MainWindow::MainWindow(Agenda& agenda, const MainWindowServices& services, QWidg
     connect(menus_, &MainMenus::alarmTestRequested, this, &MainWindow::alarmTestRequested);
     connect(menus_, &MainMenus::alarmWarningChosen, this, &MainWindow::alarmWarningChosen);
     connect(menus_, &MainMenus::importRequested, this, &MainWindow::importRequested);
+    connect(menus_, &MainMenus::serverSetupRequested, this, &MainWindow::serverSetupRequested);
+    connect(menus_, &MainMenus::syncRequested, this, &MainWindow::syncRequested);
     connect(menus_, &MainMenus::backgroundChosen, this, &MainWindow::setBackground);
     connectEvents();
 }

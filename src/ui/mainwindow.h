@@ -94,6 +94,9 @@ class MainWindow : public QMainWindow {
     void alarmWarningChosen(int minutes);
     // "? -> &Importa calendario..." chose a file.
     void importRequested(const QString& path);
+    // "&Impostazioni -> Calendario sul &server..." and "Sincronizza &ora".
+    void serverSetupRequested();
+    void syncRequested();
     // The exit button, its question answered: the window goes to the
     // notification area.
     void hideRequested();

@@ -5,6 +5,7 @@
 namespace {
 
 constexpr QByteArrayView kShowLine = "show\n";
+constexpr QByteArrayView kSyncLine = "sync\n";
 constexpr QByteArrayView kImportPrefix = "import ";
 
 bool isImportablePath(const QString& path) {
@@ -15,6 +16,7 @@ bool isImportablePath(const QString& path) {
 
 QByteArray encodeChannelRequest(const ChannelRequest& request) {
     if (request.kind == ChannelRequest::Kind::Show) return kShowLine.toByteArray();
+    if (request.kind == ChannelRequest::Kind::Sync) return kSyncLine.toByteArray();
     if (!isImportablePath(request.path)) return {};
     const QByteArray line = kImportPrefix.toByteArray() + request.path.toUtf8().toBase64() + '\n';
     return line.size() <= kMaxChannelRequest ? line : QByteArray();
@@ -25,6 +27,7 @@ std::optional<ChannelRequest> parseChannelRequest(QByteArrayView bytes) {
         bytes.indexOf('\n') != bytes.size() - 1)
         return std::nullopt;
     if (bytes == kShowLine) return ChannelRequest{};
+    if (bytes == kSyncLine) return ChannelRequest{ChannelRequest::Kind::Sync, {}};
     if (!bytes.startsWith(kImportPrefix)) return std::nullopt;
 
     const QByteArrayView base64 = bytes.sliced(kImportPrefix.size()).chopped(1);

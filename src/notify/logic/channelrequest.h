@@ -8,10 +8,10 @@
 
 // What a second start of the program may ask of the copy already running on
 // the same data folder. A request is one line: "show" to bring the main
-// window forward, or "import " and a calendar file's absolute path in UTF-8
-// and Base64 (a path may hold any character but NUL, new lines included).
+// window forward, "sync" to sync with the calendar server now, or "import " and a calendar file's
+// absolute path in UTF-8 and Base64 (a path may hold any character but NUL, new lines included).
 struct ChannelRequest {
-    enum class Kind { Show, Import };
+    enum class Kind { Show, Import, Sync };
     Kind kind = Kind::Show;
     QString path;  // for Import: the file's absolute path
 
@@ -28,7 +28,7 @@ inline constexpr qsizetype kMaxChannelRequest = 16 * 1024;
 QByteArray encodeChannelRequest(const ChannelRequest& request);
 
 // The request a connection delivered: exactly one line, ending in its new
-// line, no longer than kMaxChannelRequest, in one of the two forms above
+// line, no longer than kMaxChannelRequest, in one of the three forms above
 // (strict Base64 of valid UTF-8, an absolute path without NUL). Anything
 // else is no request.
 std::optional<ChannelRequest> parseChannelRequest(QByteArrayView bytes);

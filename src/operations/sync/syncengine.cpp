@@ -63,8 +63,10 @@ QByteArray newUid() {
 }  // namespace
 
 QString SyncReport::statusLine() const {
-    if (failure) return QStringLiteral("Sincronizzazione non riuscita: %1").arg(describeFailure(*failure));
-    if (!localError.isEmpty()) return QStringLiteral("Sincronizzazione non riuscita: %1").arg(localError);
+    if (failure)
+        return QStringLiteral("Sincronizzazione non riuscita: %1").arg(describeFailure(*failure));
+    if (!localError.isEmpty())
+        return QStringLiteral("Sincronizzazione non riuscita: %1").arg(localError);
     return QStringLiteral("Sincronizzato alle %1").arg(finishedAt.toString(QStringLiteral("H:mm")));
 }
 
@@ -111,8 +113,8 @@ struct SyncEngine::Pass {
     int waiting = 0;
 };
 
-SyncEngine::SyncEngine(Agenda& agenda, SyncStore& store, CalendarServer& server,
-                       EventCodec& codec, QObject* parent)
+SyncEngine::SyncEngine(Agenda& agenda, SyncStore& store, CalendarServer& server, EventCodec& codec,
+                       QObject* parent)
     : QObject(parent), agenda_(agenda), store_(store), server_(server), codec_(codec) {
     loadRecords();
 }
@@ -178,9 +180,10 @@ void SyncEngine::begin() {
     pass_->context = EventContext{clock.today(), clock.now().toUTC(), systemZoneId()};
     for (const SyncRecord& r : std::as_const(records_)) pass_->keyOfHref.insert(r.href, r.key);
     const int generation = generation_;
-    server_.listChanges(store_.token(), [this, generation](const auto& failure, const auto& listing) {
-        if (generation == generation_) onListed(failure, listing);
-    });
+    server_.listChanges(store_.token(),
+                        [this, generation](const auto& failure, const auto& listing) {
+                            if (generation == generation_) onListed(failure, listing);
+                        });
 }
 
 void SyncEngine::onListed(const std::optional<ServerFailure>& failure,
@@ -235,8 +238,8 @@ void SyncEngine::readObjects() {
     codec_.run(jobs, p.context, [this, generation, hrefs](const auto& results) {
         if (generation != generation_) return;
         for (qsizetype i = 0; i < hrefs.size() && i < results.size(); ++i)
-            pass_->readings.insert(hrefs[i], results[i] ? std::optional(results[i]->reading)
-                                                        : std::nullopt);
+            pass_->readings.insert(hrefs[i],
+                                   results[i] ? std::optional(results[i]->reading) : std::nullopt);
         applyWhenFree();
     });
 }
@@ -491,7 +494,8 @@ void SyncEngine::apply() {
             if (reading->status == ServerEventReading::Status::Shown) {
                 r.role = SyncRecord::Role::Entry;
                 r.content = reading->entry;
-            } else if (reading->entry.day != 0 && unpaired.value(keyOf(reading->entry)).size() > 0) {
+            } else if (reading->entry.day != 0 &&
+                       unpaired.value(keyOf(reading->entry)).size() > 0) {
                 // A past or later event the lists hold already.
                 r.role = SyncRecord::Role::Entry;
                 r.content = reading->entry;
@@ -514,8 +518,8 @@ void SyncEngine::apply() {
             if (const auto c = content(id)) createdRows << createFor(*c, id);
 
     // The lists first: rows removed, edited, added; then saved.
-    const bool listsChange = !toRemove.isEmpty() || !toEdit.isEmpty() || !toAdd.isEmpty() ||
-                             !createdAdditions.isEmpty();
+    const bool listsChange =
+        !toRemove.isEmpty() || !toEdit.isEmpty() || !toAdd.isEmpty() || !createdAdditions.isEmpty();
     std::array<QList<int>, 3> removals;
     for (quint64 id : std::as_const(toRemove))
         if (const auto at = located.constFind(id); at != located.cend())
@@ -527,7 +531,8 @@ void SyncEngine::apply() {
         if (at == located.cend()) continue;
         ListModel& list = agenda_.list(at->kind);
         const AgendaEntry row = rowFor(entry);
-        if (at->kind != ListKind::Appointments && row.date != list.text(at->row, ListModel::ColDate)) {
+        if (at->kind != ListKind::Appointments &&
+            row.date != list.text(at->row, ListModel::ColDate)) {
             for (auto k = rowOf_.begin(); k != rowOf_.end(); ++k)
                 if (k.value() == id) {
                     toAdd << Addition{entry, k.key()};
@@ -559,7 +564,7 @@ void SyncEngine::apply() {
     for (const auto& [index, entry] : std::as_const(createdAdditions))
         pending[static_cast<size_t>(tabOf(entry.kind))] << Pending{entry, 0, index};
     const int year = today.year();
-    QList<std::pair<qint64, quint64>> addedRows;             // record key -> row
+    QList<std::pair<qint64, quint64>> addedRows;            // record key -> row
     QList<std::pair<qsizetype, quint64>> addedCreatedRows;  // created index -> row
     for (ListKind kind : kAllListKinds) {
         QList<Pending>& adding = pending[static_cast<size_t>(tabOf(kind))];
@@ -585,11 +590,10 @@ void SyncEngine::apply() {
         for (int row = 0; row < list.entryCount(); ++row) before.insert(list.identity(row));
         QList<std::pair<QDate, AgendaEntry>> entries;
         for (const Pending& a : std::as_const(adding))
-            entries.append({entryDate(formatDateText(a.entry.day, a.entry.month), year)
-                                .value_or(QDate()),
-                            rowFor(a.entry)});
-        list.insertEntries(
-            insertionPlaces(list, entries, agenda_.settings().sortAscending, year));
+            entries.append(
+                {entryDate(formatDateText(a.entry.day, a.entry.month), year).value_or(QDate()),
+                 rowFor(a.entry)});
+        list.insertEntries(insertionPlaces(list, entries, agenda_.settings().sortAscending, year));
         // Which new row is which addition: by content, in order.
         QHash<QString, QList<qsizetype>> byKey;
         for (qsizetype i = 0; i < adding.size(); ++i) byKey[keyOf(adding[i].entry)] << i;
@@ -609,7 +613,10 @@ void SyncEngine::apply() {
     }
     for (const auto& [key, id] : std::as_const(addedRows)) rowOf_.insert(key, id);
 
-    if (listsChange && !saveAll(agenda_)) {
+    applying_ = true;
+    const bool saved = !listsChange || saveAll(agenda_);
+    applying_ = false;
+    if (!saved) {
         // The rows stay in the lists, unsaved; the store waits for a save.
         p.report.localError = QStringLiteral("le liste non si sono potute salvare");
         loadRecords();

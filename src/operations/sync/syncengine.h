@@ -23,11 +23,11 @@ struct SyncReport {
     QDateTime finishedAt;
     std::optional<ServerFailure> failure;  // the pass stopped, or a request failed, on it
     QString localError;                    // the lists or the store could not be written
-    int sent = 0;       // events added, changed or deleted on the server
-    int taken = 0;      // entries added, changed or removed in the lists
-    QStringList conflicts;  // messages of the entries changed on both sides
-    int leftOut = 0;        // events a full list could not take
-    int unreadable = 0;     // objects of the server that could not be read
+    int sent = 0;                          // events added, changed or deleted on the server
+    int taken = 0;                         // entries added, changed or removed in the lists
+    QStringList conflicts;                 // messages of the entries changed on both sides
+    int leftOut = 0;                       // events a full list could not take
+    int unreadable = 0;                    // objects of the server that could not be read
 
     bool succeeded() const { return !failure && localError.isEmpty(); }
     // "Sincronizzato alle 10:42", or the reason it was not.
@@ -68,6 +68,8 @@ class SyncEngine : public QObject {
     // Starts a pass; a pass already running is left to finish.
     void start();
     bool isRunning() const { return pass_ != nullptr; }
+    // Whether the pass is writing its changes into the lists now.
+    bool isApplying() const { return applying_; }
     // Stops the pass: what was done stays done, the rest waits for the next.
     void cancel();
     // Changes to the lists wait while this says no (a question of the user's
@@ -103,8 +105,9 @@ class SyncEngine : public QObject {
     QMap<qint64, SyncRecord> records_;
     QHash<qint64, quint64> rowOf_;  // record key -> identity of its row
     bool paired_ = false;
+    bool applying_ = false;
     std::unique_ptr<Pass> pass_;
     int generation_ = 0;
-    bool again_ = false;  // a write found the event changed: one more pass
+    bool again_ = false;                 // a write found the event changed: one more pass
     std::optional<SyncReport> carried_;  // the report of the pass before it
 };
