@@ -1,5 +1,6 @@
 #include <QNetworkAccessManager>
-#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include "operations/sync/caldavclient.h"
@@ -35,6 +36,44 @@ auto into(Outcome<T>& out) {
 template <class T>
 QByteArray why(const Outcome<T>& out) {
     return out.failure ? describeFailure(*out.failure).toUtf8() : QByteArray("nessun errore");
+}
+
+QByteArray icsEvent(const QByteArray& uid, const QByteArray& summary) {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Ricordel//prova//IT\r\n"
+           "BEGIN:VEVENT\r\nUID:" +
+           uid +
+           "\r\nDTSTAMP:20240101T000000Z\r\nDTSTART;VALUE=DATE:20240305\r\nSUMMARY:" + summary +
+           "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+// A server on 127.0.0.1 that answers every request with `answer` (nothing
+// at all when it is empty).
+class FakeServer : public QTcpServer {
+  public:
+    explicit FakeServer(const QByteArray& answer) {
+        listen(QHostAddress::LocalHost, 0);
+        connect(this, &QTcpServer::newConnection, this, [this, answer] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [socket, answer] {
+                    socket->readAll();
+                    if (!answer.isEmpty()) socket->write(answer);
+                });
+            }
+        });
+    }
+    QUrl url() const {
+        QUrl u;
+        u.setScheme(QStringLiteral("http"));
+        u.setHost(QStringLiteral("127.0.0.1"));
+        u.setPort(serverPort());
+        u.setPath(QStringLiteral("/anna/agenda/"));
+        return u;
+    }
+};
+
+QByteArray httpAnswer(const QByteArray& head, const QByteArray& body) {
+    return head + "\r\nContent-Type: application/xml\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\n\r\n" + body;
 }
 
 }  // namespace
@@ -109,6 +148,204 @@ class CalDavClientTest : public QObject {
         WAIT_FOR(refused);
         QVERIFY(refused.failure);
         QCOMPARE(refused.failure->kind, ServerFailure::Kind::Unauthorized);
+    }
+
+    // Writing is conditional both ways: a new object only where nothing is,
+    // an existing one only over its current ETag; deleting twice is fine.
+    void conditionalWrites() {
+        const QUrl url = server_->makeCalendar(kUser, kPassword, QStringLiteral("scritture"));
+        QVERIFY(!url.isEmpty());
+        CalDavClient client(&network_, account(url));
+        const QString href = client.hrefFor("prova 1@example.com/ è");
+        QCOMPARE(href, QStringLiteral("/anna@example.com/scritture/prova-1@example.com---.ics"));
+
+        auto put = [&](const QByteArray& ics, const QByteArray& ifMatch) {
+            Outcome<QByteArray> out;
+            client.put(href, ics, ifMatch, into(out));
+            [&] { WAIT_FOR(out); }();
+            return out;
+        };
+        const auto created = put(icsEvent("prova 1@example.com/ è", "Primo"), {});
+        QVERIFY2(!created.failure, why(created).constData());
+        QVERIFY(!created.value.isEmpty());
+        const auto updated = put(icsEvent("prova 1@example.com/ è", "Secondo"), created.value);
+        QVERIFY2(!updated.failure, why(updated).constData());
+        QVERIFY(updated.value != created.value);
+        for (const QByteArray& stale : {created.value, QByteArray()}) {
+            const auto refused = put(icsEvent("prova 1@example.com/ è", "Terzo"), stale);
+            QVERIFY(refused.failure);
+            QCOMPARE(refused.failure->kind, ServerFailure::Kind::Changed);
+        }
+
+        Outcome<bool> staleRemove;
+        client.remove(href, created.value, into(staleRemove));
+        WAIT_FOR(staleRemove);
+        QVERIFY(staleRemove.failure);
+        QCOMPARE(staleRemove.failure->kind, ServerFailure::Kind::Changed);
+        for (const QByteArray& ifMatch : {updated.value, QByteArray()}) {
+            Outcome<bool> removed;  // the second time it is already gone
+            client.remove(href, ifMatch, into(removed));
+            WAIT_FOR(removed);
+            QVERIFY2(!removed.failure, why(removed).constData());
+            QVERIFY(removed.value);
+        }
+    }
+
+    // A token round trip: what changed after it, what was removed, nothing
+    // at all for one request; a token the server does not know lists all.
+    // The objects come back by href, a missing one left out.
+    void changesAndFetch() {
+        const QUrl url = server_->makeCalendar(kUser, kPassword, QStringLiteral("cambi"));
+        QVERIFY(!url.isEmpty());
+        CalDavClient client(&network_, account(url));
+        QHash<QString, QByteArray> etags;
+        for (const QByteArray uid : {"uno", "due", "tre"}) {
+            Outcome<QByteArray> out;
+            client.put(client.hrefFor(uid), icsEvent(uid, QByteArray("Evento " + uid)), {},
+                       into(out));
+            WAIT_FOR(out);
+            QVERIFY2(!out.failure, why(out).constData());
+            etags.insert(client.hrefFor(uid), out.value);
+        }
+        auto list = [&](const QByteArray& token) {
+            Outcome<EventListing> out;
+            client.listChanges(token, into(out));
+            [&] { WAIT_FOR(out); }();
+            return out;
+        };
+        const auto first = list({});
+        QVERIFY2(!first.failure, why(first).constData());
+        QVERIFY(first.value.complete);
+        QVERIFY(!first.value.token.isEmpty());
+        QCOMPARE(first.value.changed, etags);
+
+        Outcome<QByteArray> added;
+        client.put(client.hrefFor("quattro"), icsEvent("quattro", "Nuovo"), {}, into(added));
+        WAIT_FOR(added);
+        Outcome<bool> removed;
+        client.remove(client.hrefFor("uno"), {}, into(removed));
+        WAIT_FOR(removed);
+        const auto second = list(first.value.token);
+        QVERIFY2(!second.failure, why(second).constData());
+        QVERIFY(!second.value.complete);
+        QCOMPARE(second.value.changed.keys(), QList<QString>{client.hrefFor("quattro")});
+        QCOMPARE(second.value.changed.value(client.hrefFor("quattro")), added.value);
+        QCOMPARE(second.value.removed, QStringList{client.hrefFor("uno")});
+
+        const int before = client.requestsSent();
+        const auto nothing = list(second.value.token);
+        QVERIFY2(!nothing.failure, why(nothing).constData());
+        QVERIFY(nothing.value.changed.isEmpty() && nothing.value.removed.isEmpty());
+        QCOMPARE(client.requestsSent() - before, 1);
+
+        const auto unknown = list("http://radicale.org/ns/sync/sconosciuto");
+        QVERIFY2(!unknown.failure, why(unknown).constData());
+        QVERIFY(unknown.value.complete);
+        QCOMPARE(unknown.value.changed.size(), 3);
+
+        Outcome<QList<FetchedEvent>> fetched;
+        client.fetch({client.hrefFor("due"), client.hrefFor("uno"), client.hrefFor("quattro")},
+                     into(fetched));
+        WAIT_FOR(fetched);
+        QVERIFY2(!fetched.failure, why(fetched).constData());
+        QCOMPARE(fetched.value.size(), 2);
+        for (const FetchedEvent& e : fetched.value) {
+            QCOMPARE(e.etag, e.href == client.hrefFor("due") ? etags.value(e.href) : added.value);
+            QVERIFY(e.ics.contains(e.href == client.hrefFor("due") ? "SUMMARY:Evento due"
+                                                                   : "SUMMARY:Nuovo"));
+        }
+
+        // Dropped calls never answer, even when the server has.
+        bool called = false;
+        client.listChanges({}, [&](const auto&, const auto&) { called = true; });
+        client.cancelAll();
+        const auto after = list(second.value.token);
+        QVERIFY(!after.failure);
+        QVERIFY(!called);
+    }
+
+    // The failures that come from the account: each is reported as itself.
+    void accountFailures() {
+        const QUrl url = server_->makeCalendar(kUser, kPassword, QStringLiteral("errori"));
+        QVERIFY(!url.isEmpty());
+        QUrl missing = url;
+        missing.setPath(QStringLiteral("/anna@example.com/non-esiste/"));
+        QTcpServer closed;  // a port nobody listens on once closed
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        QUrl refusing = url;
+        refusing.setPort(closed.serverPort());
+        closed.close();
+        QUrl remote(QStringLiteral("http://calendario.example.com/anna/"));
+        struct Case {
+            QUrl url;
+            QString password;
+            ServerFailure::Kind kind;
+            int requests;
+        };
+        const Case cases[] = {
+            {url, QStringLiteral("sbagliata"), ServerFailure::Kind::Unauthorized, 1},
+            {missing, kPassword, ServerFailure::Kind::NotFound, 1},
+            {refusing, kPassword, ServerFailure::Kind::Unreachable, 1},
+            {remote, kPassword, ServerFailure::Kind::InsecureHttp, 0},
+        };
+        for (const Case& c : cases) {
+            CalDavClient client(&network_, account(c.url, c.password));
+            Outcome<EventListing> out;
+            client.listChanges({}, into(out));
+            QVERIFY(!out.done);  // never inside the call
+            WAIT_FOR(out);
+            QVERIFY2(out.failure, qPrintable(c.url.toString()));
+            QCOMPARE(out.failure->kind, c.kind);
+            QCOMPARE(client.requestsSent(), c.requests);
+        }
+
+        struct Address {
+            const char* url;
+            bool safe;
+        };
+        for (const Address a :
+             {Address{"https://calendario.example.com/", true},
+              Address{"http://localhost:5232/", true}, Address{"http://127.0.0.2/", true},
+              Address{"http://[::1]:5232/", true}, Address{"http://192.168.1.2/", false},
+              Address{"http://localhost.example.com/", false},
+              Address{"ftp://localhost/", false}}) {
+            QVERIFY2(isSafeWithoutAsking(QUrl(QString::fromLatin1(a.url))) == a.safe, a.url);
+        }
+    }
+
+    // Servers that misbehave: silent, announcing a huge answer, or answering
+    // something that does not read as a multistatus.
+    void misbehavingServers_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<ServerFailure::Kind>("kind");
+        QByteArray nested;
+        for (int i = 0; i < 100; ++i) nested += "<D:prop>";
+        QTest::newRow("silenzioso") << QByteArray() << ServerFailure::Kind::TimedOut;
+        QTest::newRow("enorme")
+            << QByteArray("HTTP/1.1 207 Multi-Status\r\nContent-Length: 100000000000\r\n\r\n<?xml")
+            << ServerFailure::Kind::BadAnswer;
+        QTest::newRow("annidato") << httpAnswer(
+                                         "HTTP/1.1 207 Multi-Status",
+                                         "<D:multistatus xmlns:D=\"DAV:\"><D:response>" + nested)
+                                  << ServerFailure::Kind::BadAnswer;
+        QTest::newRow("non xml") << httpAnswer("HTTP/1.1 207 Multi-Status", "ciao")
+                                 << ServerFailure::Kind::BadAnswer;
+        QTest::newRow("errore") << httpAnswer("HTTP/1.1 500 Guasto", "")
+                                << ServerFailure::Kind::Other;
+    }
+    void misbehavingServers() {
+        QFETCH(QByteArray, answer);
+        QFETCH(ServerFailure::Kind, kind);
+        FakeServer fake(answer);
+        QVERIFY(fake.isListening());
+        CalDavClient client(&network_, account(fake.url()));
+        client.setTimeoutMs(300);
+        Outcome<EventListing> out;
+        client.listChanges("token", into(out));
+        WAIT_FOR(out);
+        QVERIFY(out.failure);
+        QCOMPARE(out.failure->kind, kind);
+        QCOMPARE(client.requestsSent(), 1);
     }
 };
 
