@@ -1,6 +1,11 @@
 #include <QNetworkAccessManager>
+#include <QProcess>
+#include <QSslKey>
+#include <QSslServer>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "operations/sync/caldavclient.h"
@@ -346,6 +351,65 @@ class CalDavClientTest : public QObject {
         QVERIFY(out.failure);
         QCOMPARE(out.failure->kind, kind);
         QCOMPARE(client.requestsSent(), 1);
+    }
+
+    // A certificate the system does not trust stops the request with its
+    // fingerprint; once the user confirmed that fingerprint, it goes through.
+    void pinnedCertificate() {
+        const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+        if (openssl.isEmpty()) QSKIP("openssl non installato");
+        QTemporaryDir dir;
+        QProcess make;
+        make.start(openssl,
+                   {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                    "-nodes", "-days", "2", "-subj", "/CN=calendario.prova", "-keyout",
+                    dir.filePath("key.pem"), "-out", dir.filePath("cert.pem")});
+        QVERIFY(make.waitForFinished(30000) && make.exitCode() == 0);
+        QFile certFile(dir.filePath("cert.pem"));
+        QFile keyFile(dir.filePath("key.pem"));
+        QVERIFY(certFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+        const QSslCertificate certificate(certFile.readAll());
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificate(certificate);
+        tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Ec));
+
+        QSslServer server;
+        server.setSslConfiguration(tls);
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        const QByteArray answer = httpAnswer(
+            "HTTP/1.1 207 Multi-Status",
+            "<D:multistatus xmlns:D=\"DAV:\"><D:sync-token>t1</D:sync-token></D:multistatus>");
+        connect(&server, &QSslServer::pendingConnectionAvailable, &server, [&] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [socket, answer] {
+                    socket->readAll();
+                    socket->write(answer);
+                });
+            }
+        });
+        QUrl url(QStringLiteral("https://127.0.0.1/anna/agenda/"));
+        url.setPort(server.serverPort());
+        const QString fingerprint = QString::fromLatin1(
+            certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+
+        CalDavClient untrusting(&network_, account(url));
+        Outcome<EventListing> refused;
+        untrusting.listChanges({}, into(refused));
+        WAIT_FOR(refused);
+        QVERIFY(refused.failure);
+        QCOMPARE(refused.failure->kind, ServerFailure::Kind::Untrusted);
+        QCOMPARE(refused.failure->fingerprint, fingerprint);
+        QVERIFY(refused.failure->certificateText.contains(QStringLiteral("calendario.prova")));
+        QVERIFY(certificateQuestion(url, *refused.failure).contains(fingerprint));
+
+        ServerAccount pinned = account(url);
+        pinned.trustedFingerprint = fingerprint.toLower();
+        CalDavClient trusting(&network_, pinned);
+        Outcome<EventListing> accepted;
+        trusting.listChanges({}, into(accepted));
+        WAIT_FOR(accepted);
+        QVERIFY2(!accepted.failure, why(accepted).constData());
+        QCOMPARE(accepted.value.token, QByteArray("t1"));
     }
 };
 
