@@ -17,17 +17,17 @@ class QNetworkAccessManager;
 // Why a request to the calendar server did not succeed.
 struct ServerFailure {
     enum class Kind {
-        Unreachable,     // no connection (name not found, refused, network down)
-        TimedOut,        // no answer within the time-out
-        Unauthorized,    // 401: wrong user name or password
-        Forbidden,       // 403: no rights on the calendar
-        NotFound,        // 404: the calendar is gone
-        Full,            // 507: the server has no room
-        Untrusted,       // a TLS certificate the system does not trust, not confirmed
-        InsecureHttp,    // plain http:// to another machine, not confirmed
-        Changed,         // 412: the object changed on the server since its ETag
-        BadAnswer,       // an answer that does not read as CalDAV, or too large
-        Other,           // any other HTTP status
+        Unreachable,   // no connection (name not found, refused, network down)
+        TimedOut,      // no answer within the time-out
+        Unauthorized,  // 401: wrong user name or password
+        Forbidden,     // 403: no rights on the calendar
+        NotFound,      // 404: the calendar is gone
+        Full,          // 507: the server has no room
+        Untrusted,     // a TLS certificate the system does not trust, not confirmed
+        InsecureHttp,  // plain http:// to another machine, not confirmed
+        Changed,       // 412: the object changed on the server since its ETag
+        BadAnswer,     // an answer that does not read as CalDAV, or too large
+        Other,         // any other HTTP status
     };
     Kind kind = Kind::Other;
     int httpStatus = 0;
@@ -45,10 +45,10 @@ QString describeFailure(const ServerFailure& failure);
 // Where the agenda is kept on the server and how to reach it. The password
 // lives only in memory and in the desktop's keyring.
 struct ServerAccount {
-    QUrl calendar;        // the calendar collection (ends with '/'), or a server's root
+    QUrl calendar;  // the calendar collection (ends with '/'), or a server's root
     QString user;
     QString password;
-    QString trustedFingerprint;  // a certificate the user confirmed for this server
+    QString trustedFingerprint;       // a certificate the user confirmed for this server
     bool plainHttpConfirmed = false;  // http:// to another machine, confirmed by the user
 };
 
@@ -131,6 +131,8 @@ class CalDavClient : public QObject, public CalendarServer {
 
     // Requests sent since construction, for the tests and the benchmark.
     int requestsSent() const;
+    // The time-out of each request (kTimeoutMs unless changed).
+    void setTimeoutMs(int ms);
 
   private:
     struct Private;
