@@ -184,6 +184,7 @@ ServerDialog::ServerDialog(QNetworkAccessManager* network, Dialogs& dialogs,
     connect(this, &QDialog::finished, this, [this] {
         d->discovery->cancel();
         d->busy = false;
+        d->updateButtons();
     });
     d->updateButtons();
 }
