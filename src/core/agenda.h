@@ -73,8 +73,14 @@ class Agenda : public QObject {
     // whether the path was stored.
     bool storePathSetting(QString Settings::*setting, const QString& path);
 
+    // Says that the entry at `row` of a list leaves it for the archive, not
+    // deleted, before its row is removed.
+    void announceArchived(ListKind kind, int row) { Q_EMIT entryArchived(kind, list(kind).identity(row)); }
+
   Q_SIGNALS:
     void listsModifiedChanged(bool modified);
+    // The entry of this identity leaves the list for the archive.
+    void entryArchived(ListKind kind, quint64 identity);
     // Rows [first, last] of a list were added, removed or had a text changed.
     void rowsAdded(ListKind kind, int first, int last);
     void rowsRemoved(ListKind kind, int first, int last);

@@ -1,6 +1,7 @@
 #include "core/listmodel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 
@@ -56,6 +57,11 @@ AgendaEntry& ListModel::own(size_t row) {
         r.owned = std::move(entry);
     }
     return *r.owned;
+}
+
+quint64 ListModel::nextIdentity() {
+    static std::atomic<quint64> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
 }
 
 ListModel::Row ListModel::makeRow(const AgendaEntry& entry) {

@@ -94,6 +94,12 @@ class ListModel : public QAbstractTableModel {
     // text; rows kept as the file's bytes remember the answer.
     bool markedNotYearly(int row) const;
 
+    // Each row's identity while the program runs: given when the row is
+    // made (read from a file, inserted, imported), kept while its texts are
+    // edited and when the list is reordered, never given twice. The sync
+    // follows an entry through edits by it.
+    quint64 identity(int row) const { return rows_[static_cast<size_t>(row)].identity; }
+
     // Rearranges dates, messages and times so that new row i holds what old row
     // order[i] held. The ID cells and the cell colours stay with the row position.
     void reorderTexts(const std::vector<int>& order);
@@ -119,7 +125,9 @@ class ListModel : public QAbstractTableModel {
         qint16 time = 0;  // 0: none, else 1 + shared time text
         // Whether the message holds kNotYearlyMark: -1 until first asked.
         mutable qint8 notYearly = -1;
+        quint64 identity = nextIdentity();
     };
+    static quint64 nextIdentity();
     static QString& cell(AgendaEntry& entry, int column);
     QString cellText(const Row& row, int column) const;
     AgendaEntry& own(size_t row);

@@ -76,6 +76,7 @@ void archiveEntry(Agenda& agenda, ListSelection& shown) {
                        MsgIcon::Critical, QStringLiteral("Errore"));
         return;
     }
+    agenda.announceArchived(ListKind::Appointments, command.row());
     agenda.appointments().removeAt(command.row());
     // A failed write has been reported: the entry is in the archive and still
     // in the list file, and the removal waits for the next save.
