@@ -85,3 +85,14 @@ QString WidgetDialogs::input(const QString& prompt, const std::optional<QString>
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.textValue();
 }
+
+std::optional<QString> WidgetDialogs::password(const QString& prompt,
+                                               const std::optional<QString>& title) {
+    QInputDialog dialog(parent_.data());
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setWindowTitle(boxTitle(title));
+    dialog.setLabelText(prompt);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
+}

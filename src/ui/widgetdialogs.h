@@ -17,6 +17,8 @@ class WidgetDialogs final : public Dialogs {
                       const std::optional<QString>& title) override;
     QString input(const QString& prompt, const std::optional<QString>& title,
                   const QString& defaultText) override;
+    std::optional<QString> password(const QString& prompt,
+                                    const std::optional<QString>& title) override;
 
     // The title a box shows: the program's name when it has none of its own.
     static QString boxTitle(const std::optional<QString>& title);

@@ -63,7 +63,11 @@ class SyncStore {
 
     std::optional<SyncAccountSettings> account() const;
     QByteArray token() const;
+    // In key order. A row whose values are out of range or over their
+    // bounds (a damaged or edited file) is left out and counted.
     QList<SyncRecord> records() const;
+    // Rows the last records() left out.
+    int skippedRecords() const;
 
     // Changes made between begin() and commit() are kept all or none.
     // Each returns false on a failure, whose reason lastError() gives.
