@@ -13,6 +13,7 @@ class FakeTray final : public TrayIcon {
     bool isAvailable() const override { return available_; }
     void setIcon(const QIcon& icon) override { icon_ = icon; }
     void setToolTip(const QString& tip) override { tip_ = tip; }
+    QString toolTip() const { return tip_; }
     void setContextMenu(QMenu* menu) override { menu_ = menu; }
     void show() override { shown_ = true; }
     void hide() override { shown_ = false; }
