@@ -124,6 +124,7 @@ bool alarmTickFigure();
 bool importManyFigure();
 bool importHostileFigure();
 bool alarmWindowsFigure();
+bool syncServerFigure();
 
 // The child side of the start-up figures: runs when the program is started
 // with kStartupChildFlag. Returns the process's exit code.
