@@ -20,6 +20,7 @@
 #include "operations/calendarexport.h"
 #include "operations/calendarreading.h"
 #include "operations/operations.h"
+#include "operations/sync/eventcodec.h"
 #include "ui/filedialogs.h"
 #include "ui/fonts.h"
 #include "ui/printcommand.h"
@@ -176,6 +177,7 @@ int runIsolatedTask(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 3; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     if (qstrcmp(argv[2], kCalendarTask) == 0) return runCalendarTask(arguments, stdin, stdout);
+    if (qstrcmp(argv[2], kEventsTask) == 0) return runEventsTask(arguments, stdin, stdout);
     return 2;
 }
 

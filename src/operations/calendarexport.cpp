@@ -94,9 +94,8 @@ QByteArray entryUid(ListKind kind, const ListRecord& record, int occurrence) {
     return QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex() + "@ricordel";
 }
 
-// Unfolds libical's output and folds it again: libical can fold a line
-// together with its CR LF. Each content line is cut before 75 octets, never
-// inside a UTF-8 character, and each continuation starts with a space.
+}  // namespace
+
 QByteArray foldContentLines(QByteArray text) {
     text.replace("\r\n ", "").replace("\r\n\t", "");
     // libical names the day before the month; written month first, the rule
@@ -124,19 +123,44 @@ QByteArray foldContentLines(QByteArray text) {
     return out;
 }
 
+std::optional<QDate> calendarEventDate(ListKind kind, const ListRecord& record,
+                                       const QDate& today) {
+    const int year = today.year();
+    const QString dateText = recordDateText(record);
+    std::optional<QDate> date = entryDate(dateText, year);
+    if (kind == ListKind::Anniversaries && !date && record.day == 29 && record.month == 2) {
+        int leapYear = year;
+        while (!QDate::isLeapYear(leapYear)) --leapYear;
+        date = QDate(leapYear, 2, 29);
+    }
+    if (!date) return std::nullopt;
+    if (kind == ListKind::Appointments && *date < today &&
+        record.message.contains(QStringLiteral("(ny)")))
+        return entryDate(dateText, year + 1);  // 29/2 of a leap year: no day next year
+    return date;
+}
+
+namespace {
+
 class Builder {
   public:
-    Builder(const Clock& clock, const QString& zoneId)
-        : today_(clock.today()),
-          stamp_(clock.now().toUTC()),
+    // `object`: one object of a calendar server, which has no calendar name
+    // of its own and says when it was last changed.
+    Builder(const QDate& today, const QDateTime& stampUtc, const QString& zoneId,
+            bool object = false)
+        : today_(today),
+          stamp_(stampUtc),
+          object_(object),
           calendar_(icalcomponent_new_vcalendar()) {
         const QByteArray prodid = "-//Tobrani//Ricordel " + programVersion() + "//IT";
         icalcomponent_add_property(calendar_.get(), icalproperty_new_prodid(prodid.constData()));
         icalcomponent_add_property(calendar_.get(), icalproperty_new_version("2.0"));
         icalcomponent_add_property(calendar_.get(), icalproperty_new_calscale("GREGORIAN"));
-        icalproperty* name = icalproperty_new_x("Ricordel");
-        icalproperty_set_x_name(name, "X-WR-CALNAME");
-        icalcomponent_add_property(calendar_.get(), name);
+        if (!object_) {
+            icalproperty* name = icalproperty_new_x("Ricordel");
+            icalproperty_set_x_name(name, "X-WR-CALNAME");
+            icalcomponent_add_property(calendar_.get(), name);
+        }
         if (isUtcZone(zoneId)) {
             utc_ = true;
         } else if (Component zone = zoneComponent(zoneId, today_.year())) {
@@ -167,29 +191,17 @@ class Builder {
         return result_;
     }
 
-  private:
     bool addEntry(ListKind kind, const ListRecord& record, const QByteArray& uid) {
-        const int year = today_.year();
-        const QString dateText = recordDateText(record);
-        std::optional<QDate> date = entryDate(dateText, year);
-        if (kind == ListKind::Anniversaries && !date && record.day == 29 && record.month == 2) {
-            int leapYear = year;
-            while (!QDate::isLeapYear(leapYear)) --leapYear;
-            date = QDate(leapYear, 2, 29);
-        }
+        const std::optional<QDate> date = calendarEventDate(kind, record, today_);
         if (!date) return false;
-        if (kind == ListKind::Appointments && *date < today_ &&
-            record.message.contains(QStringLiteral("(ny)"))) {
-            date = entryDate(dateText, year + 1);  // 29/2 of a leap year: no day next year
-            if (!date) return false;
-        }
 
         icalcomponent* event = icalcomponent_new_vevent();
         icalcomponent_add_component(calendar_.get(), event);
         icalcomponent_add_property(event, icalproperty_new_uid(uid.constData()));
-        icalcomponent_add_property(
-            event, icalproperty_new_dtstamp(icaltime_from_timet_with_zone(
-                       stamp_.toSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone())));
+        const icaltimetype stamp = icaltime_from_timet_with_zone(stamp_.toSecsSinceEpoch(), 0,
+                                                                 icaltimezone_get_utc_timezone());
+        icalcomponent_add_property(event, icalproperty_new_dtstamp(stamp));
+        if (object_) icalcomponent_add_property(event, icalproperty_new_lastmodified(stamp));
         const QByteArray summary = calendarTitle(record.message).toUtf8();
         icalcomponent_add_property(event, icalproperty_new_summary(summary.constData()));
         icalcomponent_add_property(event, icalproperty_new_categories(listTraits(kind).tabCaption));
@@ -230,6 +242,7 @@ class Builder {
         return true;
     }
 
+  private:
     // A start or end at a local time: with the zone's TZID, in UTC with "Z",
     // or floating.
     icalproperty* timedProperty(icalproperty* (*make)(icaltimetype), const QDate& date,
@@ -265,6 +278,7 @@ class Builder {
 
     QDate today_;
     QDateTime stamp_;
+    bool object_ = false;
     Component calendar_;
     QByteArray zoneId_;  // empty: floating times (or UTC)
     QTimeZone zone_;
@@ -276,11 +290,19 @@ class Builder {
 
 CalendarExport buildCalendarExport(const CalendarLists& lists, const Clock& clock,
                                    const QString& zoneId) {
-    Builder builder(clock, zoneId);
+    Builder builder(clock.today(), clock.now().toUTC(), zoneId);
     builder.addList(ListKind::Appointments, lists.appointments);
     builder.addList(ListKind::Deadlines, lists.deadlines);
     builder.addList(ListKind::Anniversaries, lists.anniversaries);
     return builder.finish();
+}
+
+std::optional<QByteArray> buildEventObject(ListKind kind, const ListRecord& record,
+                                           const QByteArray& uid, const QDate& today,
+                                           const QDateTime& stampUtc, const QString& zoneId) {
+    Builder builder(today, stampUtc.toUTC(), zoneId, true);
+    if (!builder.addEntry(kind, record, uid)) return std::nullopt;
+    return builder.finish().ics;
 }
 
 QString systemZoneId() {

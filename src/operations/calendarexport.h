@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QList>
 #include <QString>
@@ -41,6 +43,26 @@ struct CalendarExport {
 // "Z"; an empty or unknown zone gives floating local times.
 CalendarExport buildCalendarExport(const CalendarLists& lists, const Clock& clock,
                                    const QString& zoneId);
+
+// The date an entry's event takes, as the export writes it: the entry's day
+// this year; a past appointment whose message holds "(ny)" next year; an
+// anniversary on 29 February in the latest leap year not after this one.
+// Nothing when the entry has no such day.
+std::optional<QDate> calendarEventDate(ListKind kind, const ListRecord& record, const QDate& today);
+
+// One entry as a calendar object of its own, as the export writes it (the
+// zone's VTIMEZONE, one VEVENT with `uid`), with LAST-MODIFIED as well as
+// DTSTAMP at `stampUtc` and no calendar name. Nothing when the entry's date
+// is no day of its year.
+std::optional<QByteArray> buildEventObject(ListKind kind, const ListRecord& record,
+                                           const QByteArray& uid, const QDate& today,
+                                           const QDateTime& stampUtc, const QString& zoneId);
+
+// Folds content lines anew, libical's output included (it can fold a line
+// together with its CR LF): unfolds them, then cuts each before 75 octets,
+// never inside a UTF-8 character, each continuation starting with a space.
+// A yearly rule on 29 February is written month first.
+QByteArray foldContentLines(QByteArray text);
 
 // The system's time zone id, as buildCalendarExport takes it.
 QString systemZoneId();

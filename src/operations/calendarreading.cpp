@@ -41,6 +41,11 @@ struct LocalStart {
     std::optional<QTime> time;
 };
 
+bool earlier(const LocalStart& a, const LocalStart& b) {
+    if (a.date != b.date) return a.date < b.date;
+    return a.time.value_or(QTime(0, 0)) < b.time.value_or(QTime(0, 0));
+}
+
 // Whether the fields of a start name a day (and a time) that exists.
 bool exists(const icaltimetype& t) {
     if (!QDate(t.year, t.month, t.day).isValid()) return false;
@@ -114,22 +119,6 @@ std::optional<ListKind> namedList(icalcomponent* event) {
     return std::nullopt;
 }
 
-// Text of a calendar as the lists keep it: no control characters, cut at
-// kMaxImportedText characters with "…", cleaned as typed text is.
-QString listText(const char* utf8) {
-    if (!utf8) return {};
-    // Only the start of a very long text can be kept: the rest is not read.
-    const size_t length = std::min<size_t>(std::strlen(utf8), 4 * kMaxImportedText + 4);
-    QString text =
-        withoutControlCharacters(QString::fromUtf8(utf8, static_cast<qsizetype>(length)));
-    text = cleanCellText(text.trimmed());
-    if (text.size() > kMaxImportedText) {
-        text.truncate(kMaxImportedText - 1);
-        text += u'…';
-    }
-    return text;
-}
-
 // The dates a repeated event leaves out (EXDATE), looked up in constant time.
 class ExcludedDates {
   public:
@@ -192,29 +181,12 @@ class Reader {
   public:
     Reader(const QDate& today, const QTimeZone& zone, const std::function<void(int)>& progress)
         : zone_(zone), today_(today), progress_(progress) {
-        // Up to 365 days ahead, but never today's day and month a year later.
-        lastDay_ = std::min(today_.addDays(365), today_.addYears(1).addDays(-1));
+        lastDay_ = windowEnd(today_);
     }
 
     CalendarReading read(const QByteArray& ics) {
-        icalerror_set_errors_are_fatal(0);
-        LineSource source;
-        source.text = &ics;
-        source.progress = progress_;
-        icalparser* parser = icalparser_new();
-        icalparser_set_gen_data(parser, &source);
-        Component root(icalparser_parse(parser, &LineSource::next));
-        icalparser_free(parser);
-        if (!root) return failure(CalendarError::NotCalendar);
-        QList<icalcomponent*> calendars;
-        if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT) {
-            calendars << root.get();
-        } else {
-            for (icalcomponent* c =
-                     icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT);
-                 c; c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT))
-                calendars << c;
-        }
+        Component root = parse(ics);
+        const QList<icalcomponent*> calendars = calendarsOf(root.get());
         if (calendars.isEmpty()) return failure(CalendarError::NotCalendar);
         int total = 0;
         for (icalcomponent* calendar : calendars)
@@ -242,6 +214,67 @@ class Reader {
         return reading_;
     }
 
+    // One object of a server: its events read together, an override
+    // standing for the occurrence of the series it replaces.
+    CalendarObjectReading readObject(const QByteArray& ics) {
+        CalendarObjectReading reading;
+        Component root = parse(ics);
+        icalcomponent* master = nullptr;
+        QList<icalcomponent*> overrides;
+        bool cancelled = false;
+        for (icalcomponent* calendar : calendarsOf(root.get())) {
+            for (icalcomponent* c =
+                     icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT);
+                 c; c = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT)) {
+                if (icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY)) {
+                    overrides << c;
+                } else if (!master) {
+                    master = c;
+                    cancelled = icalcomponent_get_method(calendar) == ICAL_METHOD_CANCEL;
+                }
+            }
+        }
+        if (!master && overrides.isEmpty()) return reading;
+        if (const char* uid = icalcomponent_get_uid(master ? master : overrides.constFirst()))
+            reading.uid = QByteArray(uid);
+        ownDates_ = true;
+        Outcome outcome;
+        if (master) {
+            ExcludedDates replaced;
+            for (icalcomponent* o : overrides) replaced.add(toLocal(recurrenceId(o), zone_));
+            outcome = evaluate(master, cancelled, &replaced);
+            reading.series = outcome.series;
+        }
+        if (!master || outcome.series) {
+            // The first of the series' own next occurrence and the overrides
+            // that fall from today on.
+            for (icalcomponent* o : overrides) {
+                Outcome moved = evaluate(o, cancelled, nullptr);
+                if (moved.fate != EventFate::Taken && moved.fate != EventFate::Later) {
+                    if (!master && moved.fate == EventFate::Past &&
+                        (outcome.fate == EventFate::NotEvent ||
+                         (outcome.fate == EventFate::Past && earlier(outcome.when, moved.when))))
+                        outcome = moved;  // the last of overrides that are all over
+                    continue;
+                }
+                if (master) {
+                    moved.entry.kind = outcome.entry.kind;
+                    moved.entry.repeated = true;
+                }
+                const bool pending =
+                    outcome.fate == EventFate::Taken || outcome.fate == EventFate::Later;
+                if (!pending || earlier(moved.when, outcome.when)) outcome = moved;
+            }
+            if (master) outcome.series = true;
+        }
+        reading.fate = outcome.fate;
+        if (outcome.dated) {
+            reading.entry = outcome.entry;
+            reading.date = outcome.when.date;
+        }
+        return reading;
+    }
+
   private:
     static CalendarReading failure(CalendarError error) {
         CalendarReading reading;
@@ -249,75 +282,134 @@ class Reader {
         return reading;
     }
 
-    void addEvent(icalcomponent* event, bool cancelled) {
+    Component parse(const QByteArray& ics) const {
+        icalerror_set_errors_are_fatal(0);
+        LineSource source;
+        source.text = &ics;
+        source.progress = progress_;
+        icalparser* parser = icalparser_new();
+        icalparser_set_gen_data(parser, &source);
+        Component root(icalparser_parse(parser, &LineSource::next));
+        icalparser_free(parser);
+        return root;
+    }
+
+    static QList<icalcomponent*> calendarsOf(icalcomponent* root) {
+        QList<icalcomponent*> calendars;
+        if (!root) return calendars;
+        if (icalcomponent_isa(root) == ICAL_VCALENDAR_COMPONENT) {
+            calendars << root;
+        } else {
+            for (icalcomponent* c =
+                     icalcomponent_get_first_component(root, ICAL_VCALENDAR_COMPONENT);
+                 c; c = icalcomponent_get_next_component(root, ICAL_VCALENDAR_COMPONENT))
+                calendars << c;
+        }
+        return calendars;
+    }
+
+    static icaltimetype recurrenceId(icalcomponent* event) {
+        icalproperty* p = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY);
+        return p ? icalproperty_get_datetime_with_component(p, event) : icaltime_null_time();
+    }
+
+    // What one event is for the lists: its entry, or why it is left out.
+    // `dated`: the entry is filled, at the event's own date when it is left
+    // out as past or later (only when ownDates_ asks for it).
+    struct Outcome {
+        EventFate fate = EventFate::NotEvent;
+        ImportedEntry entry;
+        LocalStart when;
+        bool dated = false;
+        bool series = false;  // repeated other than every year
+    };
+
+    Outcome evaluate(icalcomponent* event, bool cancelled, const ExcludedDates* replaced) {
+        Outcome out;
         if (cancelled || icalcomponent_get_status(event) == ICAL_STATUS_CANCELLED) {
-            ++reading_.cancelled;
-            return;
+            out.fate = EventFate::Cancelled;
+            return out;
         }
         const icaltimetype start = icalcomponent_get_dtstart(event);
         if (icaltime_is_null_time(start)) {
-            ++reading_.noDay;
-            return;
+            out.fate = EventFate::NoDay;
+            return out;
         }
         if (!exists(start)) {
-            ++reading_.invalid;
-            return;
+            out.fate = EventFate::Invalid;
+            return out;
         }
         const std::optional<ListKind> named = namedList(event);
         icalproperty* rule = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY);
         const icalrecurrencetype recurrence =
             rule ? icalproperty_get_rrule(rule) : icalrecurrencetype{};
         if (rule && (recurrence.freq == ICAL_NO_RECURRENCE || !canFallOnADay(recurrence))) {
-            ++reading_.invalid;
-            return;
+            out.fate = EventFate::Invalid;
+            return out;
         }
         const bool yearly = rule && isYearlyOnSameDay(recurrence, start);
         const ListKind kind =
             named ? *named : (yearly ? ListKind::Anniversaries : ListKind::Appointments);
+        out.series = rule && !yearly;
 
         LocalStart when = toLocal(start, zone_);
         if (!when.date.isValid()) {
-            ++reading_.invalid;
-            return;
+            out.fate = EventFate::Invalid;
+            return out;
         }
+        // Left out as past or later; the entry at its own date when asked for.
+        const auto leftOut = [&](EventFate fate, const std::optional<LocalStart>& at) {
+            out.fate = fate;
+            if (ownDates_ && at && at->date.isValid()) {
+                out.when = *at;
+                out.entry = entryOf(event, kind, named, *at, out.series);
+                out.dated = true;
+            }
+            return out;
+        };
         if (kind == ListKind::Anniversaries && yearly) {
             // An anniversary has no year: only one that starts after the
             // window is left out. 29 February stays, for the leap years.
-            if (when.date > lastDay_) {
-                ++reading_.later;
-                return;
-            }
+            if (when.date > lastDay_) return leftOut(EventFate::Later, when);
         } else {
             if (rule) {
                 bool dense = false;
                 const std::optional<LocalStart> next =
-                    nextOccurrence(event, recurrence, start, dense);
+                    nextOccurrence(event, recurrence, start, dense, replaced);
                 if (!next) {
-                    ++(dense ? reading_.tooDense : reading_.past);
-                    return;
+                    if (dense) {
+                        out.fate = EventFate::TooDense;
+                        return out;
+                    }
+                    return leftOut(EventFate::Past,
+                                   ownDates_ ? lastOccurrence(event, recurrence, start, replaced)
+                                             : std::nullopt);
                 }
                 when = *next;
             }
-            if (when.date < today_) {
-                ++reading_.past;
-                return;
-            }
-            if (when.date > lastDay_) {
-                ++reading_.later;
-                return;
-            }
+            if (when.date < today_) return leftOut(EventFate::Past, when);
+            if (when.date > lastDay_) return leftOut(EventFate::Later, when);
             if (!entryDate(formatDateText(when.date), today_.year())) {
-                ++reading_.noDay;  // 29 February of a leap year seen in a common one
-                return;
+                out.fate = EventFate::NoDay;  // 29 February of a leap year seen in a common one
+                return out;
             }
         }
+        out.fate = EventFate::Taken;
+        out.when = when;
+        out.entry = entryOf(event, kind, named, when, out.series);
+        out.dated = true;
+        return out;
+    }
 
+    static ImportedEntry entryOf(icalcomponent* event, ListKind kind,
+                                 const std::optional<ListKind>& named, const LocalStart& when,
+                                 bool series) {
         ImportedEntry entry;
         entry.kind = kind;
         entry.day = when.date.day();
         entry.month = when.date.month();
-        entry.repeated = rule && !yearly;
-        entry.message = listText(icalcomponent_get_summary(event));
+        entry.repeated = series;
+        entry.message = importedText(icalcomponent_get_summary(event));
         if (entry.message.isEmpty()) entry.message = calendarTitle(QString());
         if (kind == ListKind::Appointments) {
             if (when.time) {
@@ -325,10 +417,42 @@ class Reader {
             } else if (named) {
                 // An appointment whose time is no time of day keeps it as a
                 // note, which is how it was exported.
-                const QString note = listText(icalcomponent_get_description(event));
+                const QString note = importedText(icalcomponent_get_description(event));
                 if (note.startsWith(QStringLiteral("Ora: "))) entry.time = note.mid(5).trimmed();
             }
         }
+        return entry;
+    }
+
+    void addEvent(icalcomponent* event, bool cancelled) {
+        const Outcome outcome = evaluate(event, cancelled, nullptr);
+        switch (outcome.fate) {
+            case EventFate::Taken:
+                break;
+            case EventFate::Past:
+                ++reading_.past;
+                return;
+            case EventFate::Later:
+                ++reading_.later;
+                return;
+            case EventFate::Cancelled:
+                ++reading_.cancelled;
+                return;
+            case EventFate::NoDay:
+                ++reading_.noDay;
+                return;
+            case EventFate::Invalid:
+                ++reading_.invalid;
+                return;
+            case EventFate::TooDense:
+                ++reading_.tooDense;
+                return;
+            case EventFate::NotEvent:
+                ++reading_.otherItems;
+                return;
+        }
+        const ImportedEntry& entry = outcome.entry;
+        const ListKind kind = entry.kind;
         const QString key = entryKey(kind, entry.day, entry.month, entry.time, entry.message);
         if (keys_.contains(key)) {
             ++reading_.twice;
@@ -344,8 +468,11 @@ class Reader {
 
     // The first occurrence from today on, skipping excluded dates; none when
     // the repetition has ended, or when it is too dense to follow (`dense`).
+    // Occurrences in `replaced` (overridden by events of their own) are
+    // skipped too.
     std::optional<LocalStart> nextOccurrence(icalcomponent* event, const icalrecurrencetype& rule,
-                                             const icaltimetype& start, bool& dense) {
+                                             const icaltimetype& start, bool& dense,
+                                             const ExcludedDates* replaced) {
         ExcludedDates excluded;
         for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p;
              p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
@@ -358,10 +485,34 @@ class Reader {
             const LocalStart at = toLocal(t, zone_);
             if (!at.date.isValid() || at.date < today_) continue;
             if (at.date > lastDay_) return at;  // the caller counts it as later
-            if (excluded.contains(at)) continue;
+            if (excluded.contains(at) || (replaced && replaced->contains(at))) continue;
             return at;
         }
         dense = true;
+        return std::nullopt;
+    }
+
+    // The last occurrence of a repetition that has ended, walked from its
+    // start; none when it takes more than kMaxOccurrences steps to find.
+    std::optional<LocalStart> lastOccurrence(icalcomponent* event, const icalrecurrencetype& rule,
+                                             const icaltimetype& start,
+                                             const ExcludedDates* replaced) const {
+        ExcludedDates excluded;
+        for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p;
+             p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
+            excluded.add(toLocal(icalproperty_get_datetime_with_component(p, event), zone_));
+        RecurIterator it(icalrecur_iterator_new(rule, start));
+        if (!it) return std::nullopt;
+        std::optional<LocalStart> last;
+        for (int n = 0; n < kMaxOccurrences; ++n) {
+            const icaltimetype t = icalrecur_iterator_next(it.get());
+            if (icaltime_is_null_time(t)) return last;
+            const LocalStart at = toLocal(t, zone_);
+            if (!at.date.isValid() || excluded.contains(at) || (replaced && replaced->contains(at)))
+                continue;
+            if (at.date >= today_) return last;
+            last = at;
+        }
         return std::nullopt;
     }
 
@@ -425,6 +576,7 @@ class Reader {
     QDate today_;
     QDate lastDay_;
     std::function<void(int)> progress_;
+    bool ownDates_ = false;
     QSet<QString> keys_;
     std::array<int, 3> taken_{};
     CalendarReading reading_;
@@ -463,6 +615,20 @@ std::optional<int> number(QByteArrayView text, int min, int max) {
 }
 
 }  // namespace
+
+QString importedText(const char* utf8) {
+    if (!utf8) return {};
+    // Only the start of a very long text can be kept: the rest is not read.
+    const size_t length = std::min<size_t>(std::strlen(utf8), 4 * kMaxImportedText + 4);
+    QString text =
+        withoutControlCharacters(QString::fromUtf8(utf8, static_cast<qsizetype>(length)));
+    text = cleanCellText(text.trimmed());
+    if (text.size() > kMaxImportedText) {
+        text.truncate(kMaxImportedText - 1);
+        text += u'…';
+    }
+    return text;
+}
 
 QString entryKey(ListKind kind, int day, int month, const QString& time, const QString& message) {
     const std::optional<QTime> t = parseTimeText(time);
@@ -559,6 +725,29 @@ CalendarReading readCalendar(const QByteArray& ics, const QDate& today, const QT
         return Reader(today, zone, progress).read(text);
     }
     return reading;
+}
+
+CalendarObjectReading readCalendarObject(const QByteArray& ics, const QDate& today,
+                                         const QTimeZone& zone) {
+    if (ics.size() > kMaxCalendarFileBytes) return {};
+    QByteArray text = ics;
+    if (text.startsWith("\xEF\xBB\xBF")) text.remove(0, 3);
+    if (!text.trimmed().left(15).toUpper().startsWith("BEGIN:VCALENDAR") ||
+        nestedDeeperThan(text, kMaxCalendarNesting))
+        return {};
+    const qsizetype nul = text.indexOf('\0');
+    if (nul >= 0) text.truncate(nul);
+    return Reader(today, zone, {}).readObject(text);
+}
+
+QDate windowEnd(const QDate& today) {
+    return std::min(today.addDays(365), today.addYears(1).addDays(-1));
+}
+
+QDate firstDayShowing(const QDate& date) {
+    QDate day = date.addDays(-365);
+    while (windowEnd(day) < date) day = day.addDays(1);
+    return day;
 }
 
 QByteArray encodeCalendarReading(const CalendarReading& reading) {

@@ -82,6 +82,47 @@ struct CalendarReading {
     bool operator==(const CalendarReading&) const = default;
 };
 
+// The last day a reading made on `today` takes: up to 365 days ahead, but
+// never today's day and month a year later.
+QDate windowEnd(const QDate& today);
+// The first day on which a reading takes `date`.
+QDate firstDayShowing(const QDate& date);
+
+// Text of a calendar as the lists keep it: no control characters, cut at
+// kMaxImportedText characters with "…", cleaned as typed text is.
+QString importedText(const char* utf8);
+
+// How one event reads for the lists.
+enum class EventFate {
+    Taken,      // an entry of the lists
+    Past,       // over, or a repetition that has ended
+    Later,      // more than a year ahead
+    Cancelled,  // by its status or by its calendar's method
+    NoDay,      // no start, or 29 February in a year without it
+    Invalid,    // a date, time or repetition that cannot exist
+    TooDense,   // a repetition too dense to follow up to today
+    NotEvent,   // no event at all
+};
+
+// One calendar object of a server: the events of one UID, a master and the
+// occurrences of its series that it overrides (RECURRENCE-ID), read as
+// readCalendar reads an event. An overridden occurrence is read from its
+// override, which may move it, retitle it or cancel it; a series is shown
+// at the first of its own next occurrence and its overrides to come.
+struct CalendarObjectReading {
+    EventFate fate = EventFate::NotEvent;
+    QByteArray uid;
+    // Taken: the entry. Past and Later: the entry at the event's own last or
+    // next occurrence, when it has one (`date` valid).
+    ImportedEntry entry;
+    QDate date;           // the local date of the occurrence read
+    bool series = false;  // repeated other than every year
+};
+// Refuses (NotEvent) what readCalendar refuses, and text over
+// kMaxCalendarFileBytes.
+CalendarObjectReading readCalendarObject(const QByteArray& ics, const QDate& today,
+                                         const QTimeZone& zone);
+
 // Reads iCalendar text. `progress`, when given, hears how far the reading
 // has come, from 0 to 1000.
 CalendarReading readCalendar(const QByteArray& ics, const QDate& today, const QTimeZone& zone,

@@ -76,7 +76,7 @@ struct EventJob {
     ImportedEntry entry;  // Patch: what the event becomes
 };
 struct EventJobResult {
-    ServerEventReading reading;       // Read
+    ServerEventReading reading;         // Read
     std::optional<QByteArray> patched;  // Patch
     bool operator==(const EventJobResult&) const = default;
 };
@@ -116,6 +116,9 @@ class IsolatedEventCodec : public QObject, public EventCodec {
     void cancel() override;
 
   private:
+    void next();
+    void batchFailed(bool notStarted);
+
     struct Private;
     std::unique_ptr<Private> d;
 };
