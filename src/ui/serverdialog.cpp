@@ -169,7 +169,13 @@ ServerDialog::ServerDialog(QNetworkAccessManager* network, Dialogs& dialogs,
 
     for (QLineEdit* field : {d->server, d->user, d->password}) {
         connect(field, &QLineEdit::textEdited, this, [this] {
-            // What was found belongs to what was typed before.
+            // What was found, or is being looked for, belongs to what was
+            // typed before.
+            if (d->busy) {
+                d->discovery->cancel();
+                d->busy = false;
+                d->status->clear();
+            }
             d->forgetFound();
             d->updateButtons();
         });
