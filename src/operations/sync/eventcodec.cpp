@@ -559,6 +559,20 @@ std::optional<QByteArray> patchEventObject(const QByteArray& ics, const Imported
     moveEvent(root.get(), event, model, *date, time, zone);
     setCategories(event, entry.kind);
     setRule(event, model, entry.kind);
+    if (entry.kind == ListKind::Appointments && !time) {
+        // A time that is no time of day is the note the reader takes it
+        // from, where the event has no description of its own.
+        const QString note = importedText(icalcomponent_get_description(event));
+        const QString prefix = QStringLiteral("Ora: ");
+        const QString wanted = withoutControlCharacters(entry.time).trimmed();
+        if (note.isEmpty() || note.startsWith(prefix)) {
+            removeProperties(event, ICAL_DESCRIPTION_PROPERTY);
+            if (!wanted.isEmpty())
+                icalcomponent_add_property(
+                    event,
+                    icalproperty_new_description(QString(prefix + wanted).toUtf8().constData()));
+        }
+    }
     if (time && !hasAlarmAtStart(event, toInstant(*date, *time, zone))) {
         if (icalcomponent* alarm =
                 icalcomponent_get_first_component(model, ICAL_VALARM_COMPONENT)) {

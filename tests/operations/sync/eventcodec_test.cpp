@@ -208,6 +208,14 @@ class EventCodecTest : public QObject {
         QVERIFY(back && !back->contains("BYMONTHDAY=29"));
         QCOMPARE(readServerEvent(*back, kContext).entry, deadline);
 
+        // A time that is no time of day goes where a new object keeps it.
+        const ImportedEntry noted = entryOf(ListKind::Appointments, 2, 4, "Gita", "pomeriggio");
+        const std::optional<QByteArray> note = patchEventObject(
+            makeEventObject(entryOf(ListKind::Appointments, 1, 4, "Gita"), "g", kContext), noted,
+            kContext);
+        QVERIFY(note);
+        QCOMPARE(readServerEvent(*note, kContext).entry, noted);
+
         // Nothing to patch: no event, or text the reader refuses.
         QVERIFY(
             !patchEventObject(object("BEGIN:VTODO\r\nUID:t\r\nEND:VTODO\r\n"), moved, kContext));
