@@ -65,8 +65,11 @@ struct SyncRig {
         QObject::connect(engine.get(), &SyncEngine::finished, engine.get(),
                          [&report](const SyncReport& r) { report = r; });
         engine->start();
-        if (!QTest::qWaitFor([&] { return report.has_value(); }, 10000))
-            return SyncReport{{}, ServerFailure{ServerFailure::Kind::TimedOut, 0, {}, {}, {}}};
+        if (!QTest::qWaitFor([&] { return report.has_value(); }, 10000)) {
+            SyncReport none;
+            none.localError = QStringLiteral("no end");
+            return none;
+        }
         return *report;
     }
     void save() {
@@ -74,7 +77,7 @@ struct SyncRig {
     }
     QString hrefOf(const QByteArray& summary) const {
         for (auto it = server.objects.cbegin(); it != server.objects.cend(); ++it)
-            if (it->ics.contains("SUMMARY:" + summary + "\r\n")) return it.key();
+            if (it->ics.contains(QByteArray("SUMMARY:" + summary + "\r\n"))) return it.key();
         return {};
     }
 };
