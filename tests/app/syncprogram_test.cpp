@@ -17,7 +17,8 @@ class SyncProgramTest : public QObject {
         rig.app->load();
 
         SyncAccountSettings account;
-        account.calendar.setUrl(QStringLiteral("http://127.0.0.1:%1/anna/agenda/").arg(silent.serverPort()));
+        account.calendar.setUrl(
+            QStringLiteral("http://127.0.0.1:%1/anna/agenda/").arg(silent.serverPort()));
         account.user = QStringLiteral("anna");
         QVERIFY(!rig.app->sync().setAccount(account, QStringLiteral("segreto")));
         QTRY_VERIFY(silent.hasPendingConnections());

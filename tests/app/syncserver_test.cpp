@@ -53,8 +53,7 @@ struct Phone {
     Answer request(const QByteArray& method, const QUrl& url, const QByteArray& body = {},
                    const QByteArray& depth = {}) {
         QNetworkRequest r(url);
-        r.setRawHeader("Authorization",
-                       "Basic " + (kUser + u':' + kPassword).toUtf8().toBase64());
+        r.setRawHeader("Authorization", "Basic " + (kUser + u':' + kPassword).toUtf8().toBase64());
         if (!depth.isEmpty()) r.setRawHeader("Depth", depth);
         if (method == "PUT") r.setRawHeader("Content-Type", "text/calendar; charset=utf-8");
         QNetworkReply* reply = network.sendCustomRequest(r, method, body);
@@ -92,11 +91,13 @@ struct Phone {
             if (it->contains(text)) return it.key();
         return {};
     }
-    int put(const QString& path, const QByteArray& ics) { return request("PUT", at(path), ics).status; }
+    int put(const QString& path, const QByteArray& ics) {
+        return request("PUT", at(path), ics).status;
+    }
 };
 
-QByteArray event(const QByteArray& uid, const QDate& day, const QByteArray& time,
-                 const QByteArray& summary, const QByteArray& extra = {}) {
+QByteArray phoneEvent(const QByteArray& uid, const QDate& day, const QByteArray& time,
+                      const QByteArray& summary, const QByteArray& extra = {}) {
     const QByteArray start = day.toString(QStringLiteral("yyyyMMdd")).toLatin1() + 'T' + time;
     return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Telefono//IT\r\nBEGIN:VEVENT\r\nUID:" +
            uid + "\r\nDTSTAMP:20260101T000000Z\r\nDTSTART:" + start + "\r\nSUMMARY:" + summary +
@@ -152,8 +153,10 @@ class SyncServerTest : public QObject {
         TempFolder pcA, pcB;
         editLists(pcA.path(), [&](Agenda& a) {
             a.list(ListKind::Appointments)
-                .append({dayText(today.addDays(1)), QStringLiteral("Riunione"),
-                         QStringLiteral("9:00"), {}});
+                .append({dayText(today.addDays(1)),
+                         QStringLiteral("Riunione"),
+                         QStringLiteral("9:00"),
+                         {}});
             a.list(ListKind::Deadlines)
                 .append({dayText(today.addDays(10)), QStringLiteral("Bollo auto"), {}, {}});
             a.list(ListKind::Anniversaries)
@@ -173,12 +176,16 @@ class SyncServerTest : public QObject {
                                QUrl::DecodedMode);
         QCOMPARE(phone.events().size(), 3);
         QCOMPARE(phone.put(phone.calendar.path() + QStringLiteral("dentista.ics"),
-                           event("dentista", today.addDays(2), "103000", "Dentista",
-                                 "LOCATION:Via Roma 1\r\n")),
+                           phoneEvent("dentista", today.addDays(2), "103000", "Dentista",
+                                      "LOCATION:Via Roma 1\r\n")),
                  201);
-        const QByteArray weekly =
-            event("palestra", today.addDays(-30), "070000", "Palestra", "RRULE:FREQ=WEEKLY\r\n");
+        const QByteArray weekly = phoneEvent("palestra", today.addDays(-30), "070000", "Palestra",
+                                             "RRULE:FREQ=WEEKLY\r\n");
         QCOMPARE(phone.put(phone.calendar.path() + QStringLiteral("palestra.ics"), weekly), 201);
+        // As the server keeps it, which may differ in the order of its lines.
+        const QByteArray weeklyKept =
+            phone.request("GET", phone.at(phone.calendar.path() + QStringLiteral("palestra.ics")))
+                .body;
 
         r = ricordel(pcB.path(), {QStringLiteral("--sync-setup"), root, kUser});
         QVERIFY2(r.code == 0, qPrintable(r.err));
@@ -195,9 +202,9 @@ class SyncServerTest : public QObject {
             b.list(ListKind::Deadlines).removeAt(0);
         });
         QCOMPARE(ricordel(pcB.path(), {QStringLiteral("--sync")}).code, 0);
-        const QByteArray dentist = phone.request("GET", phone.at(phone.calendar.path() +
-                                                                 QStringLiteral("dentista.ics")))
-                                       .body;
+        const QByteArray dentist =
+            phone.request("GET", phone.at(phone.calendar.path() + QStringLiteral("dentista.ics")))
+                .body;
         QVERIFY2(dentist.contains("LOCATION:Via Roma 1") && dentist.contains("T110000"), dentist);
         QVERIFY(phone.find("Bollo auto").isEmpty());
 
@@ -208,10 +215,11 @@ class SyncServerTest : public QObject {
         const QByteArray meetingUid =
             uid.match(QString::fromUtf8(phone.events().value(meeting))).captured(1).toUtf8();
         QVERIFY(!meetingUid.isEmpty());
-        const int moved =
-            phone.put(meeting, event(meetingUid, today.addDays(3), "150000", "Riunione spostata"));
+        const int moved = phone.put(
+            meeting, phoneEvent(meetingUid, today.addDays(3), "150000", "Riunione spostata"));
         QVERIFY2(moved == 201 || moved == 204, qPrintable(QString::number(moved)));
-        QCOMPARE(phone.request("DELETE", phone.at(phone.find("Festa di Luca"))).status, 204);
+        const int deleted = phone.request("DELETE", phone.at(phone.find("Festa di Luca"))).status;
+        QVERIFY(deleted == 200 || deleted == 204);
 
         QCOMPARE(ricordel(pcA.path(), {QStringLiteral("--sync")}).code, 0);
         QCOMPARE(ricordel(pcB.path(), {QStringLiteral("--sync")}).code, 0);
@@ -222,7 +230,8 @@ class SyncServerTest : public QObject {
         for (const QString& folder : {pcA.path(), pcB.path()}) {
             QStringList lists = listsOf(folder);
             QCOMPARE(lists.size(), 3);
-            for (const QString& line : expected) QVERIFY2(lists.contains(line), qPrintable(lists.join(u'\n')));
+            for (const QString& line : expected)
+                QVERIFY2(lists.contains(line), qPrintable(lists.join(u'\n')));
         }
 
         // Three syncs in a row change nothing anywhere.
@@ -235,7 +244,7 @@ class SyncServerTest : public QObject {
         QCOMPARE(listFiles(pcA), filesA);
         QCOMPARE(listFiles(pcB), filesB);
         QCOMPARE(phone.events(), events);
-        QCOMPARE(events.value(phone.calendar.path() + QStringLiteral("palestra.ics")), weekly);
+        QCOMPARE(events.value(phone.calendar.path() + QStringLiteral("palestra.ics")), weeklyKept);
     }
 
     // Without the server the sync says why, in Italian, with exit code 1.

@@ -38,38 +38,42 @@ class FakeCalendarServer : public CalendarServer {
     int answerWrites = -1;
 
     void listChanges(const QByteArray& token, Reply<EventListing> reply) override {
-        answer([this, token, reply] {
-            EventListing listing;
-            bool ok = false;
-            const qsizetype since = token.startsWith('t') ? token.mid(1).toLongLong(&ok) : -1;
-            if (!syncCollection || !ok || since > log.size()) {
-                listing.complete = true;
-                for (auto it = objects.cbegin(); it != objects.cend(); ++it)
-                    listing.changed.insert(it.key(), it->etag);
-            } else {
-                for (qsizetype i = since; i < log.size(); ++i) {
-                    const auto& [href, removed] = log[i];
-                    listing.changed.remove(href);
-                    listing.removed.removeAll(href);
-                    if (objects.contains(href))
-                        listing.changed.insert(href, objects[href].etag);
-                    else
-                        listing.removed << href;
+        answer(
+            [this, token, reply] {
+                EventListing listing;
+                bool ok = false;
+                const qsizetype since = token.startsWith('t') ? token.mid(1).toLongLong(&ok) : -1;
+                if (!syncCollection || !ok || since > log.size()) {
+                    listing.complete = true;
+                    for (auto it = objects.cbegin(); it != objects.cend(); ++it)
+                        listing.changed.insert(it.key(), it->etag);
+                } else {
+                    for (qsizetype i = since; i < log.size(); ++i) {
+                        const auto& [href, removed] = log[i];
+                        listing.changed.remove(href);
+                        listing.removed.removeAll(href);
+                        if (objects.contains(href))
+                            listing.changed.insert(href, objects[href].etag);
+                        else
+                            listing.removed << href;
+                    }
                 }
-            }
-            if (syncCollection) listing.token = "t" + QByteArray::number(log.size());
-            reply(std::nullopt, listing);
-        }, reply);
+                if (syncCollection) listing.token = "t" + QByteArray::number(log.size());
+                reply(std::nullopt, listing);
+            },
+            reply);
     }
 
     void fetch(const QStringList& hrefs, Reply<QList<FetchedEvent>> reply) override {
-        answer([this, hrefs, reply] {
-            QList<FetchedEvent> events;
-            for (const QString& href : hrefs)
-                if (objects.contains(href))
-                    events << FetchedEvent{href, objects[href].etag, objects[href].ics};
-            reply(std::nullopt, events);
-        }, reply);
+        answer(
+            [this, hrefs, reply] {
+                QList<FetchedEvent> events;
+                for (const QString& href : hrefs)
+                    if (objects.contains(href))
+                        events << FetchedEvent{href, objects[href].etag, objects[href].ics};
+                reply(std::nullopt, events);
+            },
+            reply);
     }
 
     void put(const QString& href, const QByteArray& ics, const QByteArray& ifMatch,

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QNetworkAccessManager>
 #include <QTabWidget>
 #include <QtTest/QTest>
 
@@ -17,6 +18,7 @@
 #include "support/windowrig.h"
 #include "ui/backgroundchooser.h"
 #include "ui/noticedaysdialog.h"
+#include "ui/serverdialog.h"
 
 namespace {
 
@@ -102,6 +104,9 @@ void NamesTest::windowsKeepTheirNamesCaptionsAndAccelerators() {
     lines << namesUnder(&reminder);
     AssistantWindow assistant;
     lines << namesUnder(&assistant);
+    QNetworkAccessManager network;
+    ServerDialog server(&network, rig.dialogs, std::nullopt, QString());
+    lines << namesUnder(&server);
     // The version in the title changes with each release, not with the names.
     const QString seen =
         QString(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'))

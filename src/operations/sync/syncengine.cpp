@@ -117,6 +117,8 @@ SyncEngine::SyncEngine(Agenda& agenda, SyncStore& store, CalendarServer& server,
                        QObject* parent)
     : QObject(parent), agenda_(agenda), store_(store), server_(server), codec_(codec) {
     loadRecords();
+    connect(&agenda_, &Agenda::entryArchived, this,
+            [this](ListKind, quint64 identity) { forgetArchived(identity); });
 }
 
 SyncEngine::~SyncEngine() {
@@ -141,8 +143,12 @@ void SyncEngine::forgetArchived(quint64 identity) {
         if (it.value() != identity) continue;
         const qint64 key = it.key();
         rowOf_.erase(it);
-        records_.remove(key);
-        commit({}, {key});
+        // Kept, hidden, so that the event is neither taken in again nor
+        // touched: the archive holds the entry now.
+        SyncRecord& r = records_[key];
+        r.role = SyncRecord::Role::Hidden;
+        r.reviewOn = QDate();
+        commit({r}, {});
         return;
     }
 }
@@ -255,6 +261,32 @@ void SyncEngine::applyWhenFree() {
     apply();
 }
 
+void SyncEngine::pairNearMatches(const QList<const SyncRecord*>& records,
+                                 const QList<std::pair<quint64, ImportedEntry>>& rows,
+                                 QHash<QString, QList<quint64>>& unpaired) {
+    auto near = [](const ImportedEntry& a, const ImportedEntry& b) {
+        if (a.kind != b.kind) return false;
+        const bool day = a.day == b.day && a.month == b.month;
+        const bool time = keyOf(ImportedEntry{a.kind, 1, 1, {}, a.time, false}) ==
+                          keyOf(ImportedEntry{b.kind, 1, 1, {}, b.time, false});
+        const bool message = a.message.trimmed() == b.message.trimmed();
+        return int(day) + int(time) + int(message) == 2;
+    };
+    QHash<qsizetype, QList<qsizetype>> rowsOf, recordsOf;
+    for (qsizetype i = 0; i < records.size(); ++i)
+        for (qsizetype j = 0; j < rows.size(); ++j)
+            if (near(records[i]->content, rows[j].second)) {
+                rowsOf[i] << j;
+                recordsOf[j] << i;
+            }
+    for (auto it = rowsOf.cbegin(); it != rowsOf.cend(); ++it) {
+        if (it->size() != 1 || recordsOf.value(it->first()).size() != 1) continue;
+        const auto& [id, entry] = rows[it->first()];
+        rowOf_.insert(records[it.key()]->key, id);
+        unpaired[keyOf(entry)].removeOne(id);
+    }
+}
+
 void SyncEngine::apply() {
     Pass& p = *pass_;
     const QDate today = p.context.today;
@@ -290,11 +322,25 @@ void SyncEngine::apply() {
         if (it == unpaired.end() || it->isEmpty()) return 0;
         return it->takeFirst();
     };
-    // At the first pass every record finds its row by content.
+    // At the first pass every record finds its row by content; then a
+    // record and a row of the same list that differ in one field only (an
+    // entry moved, or its text edited, while the program was closed) are
+    // the same entry when neither has another such match.
     if (!paired_) {
-        for (const SyncRecord& r : std::as_const(records_))
-            if (r.role == SyncRecord::Role::Entry)
-                if (const quint64 id = takeUnpaired(r.content)) rowOf_.insert(r.key, id);
+        QList<const SyncRecord*> left;
+        for (const SyncRecord& r : std::as_const(records_)) {
+            if (r.role != SyncRecord::Role::Entry) continue;
+            if (const quint64 id = takeUnpaired(r.content))
+                rowOf_.insert(r.key, id);
+            else
+                left << &r;
+        }
+        QList<std::pair<quint64, ImportedEntry>> rowsLeft;
+        for (const QList<quint64>& ids : std::as_const(unpaired))
+            for (quint64 id : ids)
+                if (const auto c = content(id)) rowsLeft << std::pair(id, *c);
+        if (!left.isEmpty() && left.size() * rowsLeft.size() <= 4'000'000)
+            pairNearMatches(left, rowsLeft, unpaired);
         paired_ = true;
     }
 

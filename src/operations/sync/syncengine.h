@@ -75,8 +75,8 @@ class SyncEngine : public QObject {
     // Changes to the lists wait while this says no (a question of the user's
     // is open over a row): checked each second.
     void setApplyGate(std::function<bool()> gate) { gate_ = std::move(gate); }
-    // The entry of this identity leaves the lists for the archive: its event
-    // stays on the server and the sync forgets it.
+    // The entry of this identity leaves the lists for the archive (the
+    // agenda says so): its event stays on the server and the sync forgets it.
     void forgetArchived(quint64 identity);
 
   Q_SIGNALS:
@@ -91,6 +91,9 @@ class SyncEngine : public QObject {
     void onFetched(const std::optional<ServerFailure>& failure, const QList<FetchedEvent>& events);
     void readObjects();
     void applyWhenFree();
+    void pairNearMatches(const QList<const SyncRecord*>& records,
+                         const QList<std::pair<quint64, ImportedEntry>>& rows,
+                         QHash<QString, QList<quint64>>& unpaired);
     void apply();
     void sendWrites();
     void onWritten();

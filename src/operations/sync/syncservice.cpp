@@ -35,9 +35,6 @@ SyncService::SyncService(Agenda& agenda, PasswordStore& passwords, QNetworkAcces
         else
             afterSave_.start();
     });
-    connect(&agenda_, &Agenda::entryArchived, this, [this](ListKind, quint64 identity) {
-        if (engine_) engine_->forgetArchived(identity);
-    });
 }
 
 SyncService::~SyncService() = default;
