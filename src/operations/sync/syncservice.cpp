@@ -135,19 +135,30 @@ void SyncService::withPassword(std::function<void()> then) {
     const QString key = passwordKey(settings->user, settings->calendar);
     passwords_.read(
         key, [this, then, key, settings](const std::optional<QString>& password, bool keyring) {
-            if (password) {
+            if (password && !passwordRejected_) {
                 password_ = *password;
                 havePassword_ = true;
                 return then();
             }
             // Asked once per run: a pass of the timers never asks again.
-            if (askedForPassword_ && !asked_) {
-                setStatus(QStringLiteral("Sincronizzazione sospesa: manca la password del server"));
+            if ((askedForPassword_ || passwordRejected_) && !asked_) {
+                setStatus(
+                    passwordRejected_
+                        ? QStringLiteral("Sincronizzazione sospesa: password non accettata "
+                                         "dal server (Impostazioni → Sincronizza ora)")
+                        : QStringLiteral("Sincronizzazione sospesa: manca la password del server"));
+                return;
+            }
+            // The question waits while another of the user's is open.
+            if (gate_ && !gate_()) {
+                QTimer::singleShot(1000, this, [this, then] { withPassword(then); });
                 return;
             }
             askedForPassword_ = true;
             QString prompt = QStringLiteral("Password di %1 per il calendario sul server %2:")
                                  .arg(settings->user, settings->calendar.host());
+            if (passwordRejected_)
+                prompt = QStringLiteral("Il server non ha accettato la password.\n") + prompt;
             if (!keyring)
                 prompt += QStringLiteral(
                     "\n(Non c'è un portachiavi del desktop: la password resta in memoria "
@@ -159,6 +170,7 @@ void SyncService::withPassword(std::function<void()> then) {
             }
             password_ = *typed;
             havePassword_ = true;
+            passwordRejected_ = false;
             passwords_.write(key, password_, [](bool) {});
             then();
         });
@@ -191,6 +203,7 @@ void SyncService::onFinished(const SyncReport& report) {
     if (report.failure && report.failure->kind == ServerFailure::Kind::Unauthorized) {
         // The password is asked again at the next sync the user asks for.
         havePassword_ = false;
+        passwordRejected_ = true;
         dropEngine();
     }
     if (asked) {
@@ -244,6 +257,7 @@ std::optional<QString> SyncService::setAccount(const SyncAccountSettings& accoun
     }
     password_ = password;
     havePassword_ = true;
+    passwordRejected_ = false;
     passwords_.write(passwordKey(account.user, account.calendar), password, [this](bool keyring) {
         if (!keyring)
             setStatus(QStringLiteral(

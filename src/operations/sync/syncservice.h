@@ -88,6 +88,7 @@ class SyncService : public QObject {
     QString password_;
     bool havePassword_ = false;
     bool askedForPassword_ = false;
+    bool passwordRejected_ = false;  // the server answered 401 to it
     bool started_ = false;
     bool stopped_ = false;
     bool asked_ = false;  // the running pass was asked for by the user
