@@ -113,14 +113,14 @@ void Application::load() {
     agenda_.setListsModified(false);
     caption_.start();
     alarms_.start();
-    digest_->run();
-    if (lifetime_.isEnding()) return;  // asked to end while the digest waited
-    tray_.addIcon();
-    // The first sync once start-up is over: it never delays an alarm or the
-    // digest.
+    // The first sync once the alarms run: its requests never delay an alarm
+    // or the digest, and what it takes waits until no question is open.
     QTimer::singleShot(0, &sync_, [this] {
         if (!lifetime_.isEnding()) sync_.start();
     });
+    digest_->run();
+    if (lifetime_.isEnding()) return;  // asked to end while the digest waited
+    tray_.addIcon();
 }
 
 int Application::run() {

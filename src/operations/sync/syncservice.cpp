@@ -93,14 +93,13 @@ void SyncService::watchNetwork() {
         QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability);
     }
     QNetworkInformation* info = QNetworkInformation::instance();
-    if (!info) return;
-    connect(
-        info, &QNetworkInformation::reachabilityChanged, this,
-        [this](QNetworkInformation::Reachability reachability) {
-            if (reachability == QNetworkInformation::Reachability::Online && account())
-                afterSave_.start();
-        },
-        Qt::UniqueConnection);
+    if (!info || watchingNetwork_) return;
+    watchingNetwork_ = true;
+    connect(info, &QNetworkInformation::reachabilityChanged, this,
+            [this](QNetworkInformation::Reachability reachability) {
+                if (reachability == QNetworkInformation::Reachability::Online && account())
+                    afterSave_.start();
+            });
 }
 
 void SyncService::makeEngine() {

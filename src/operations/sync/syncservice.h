@@ -91,6 +91,7 @@ class SyncService : public QObject {
     bool passwordRejected_ = false;  // the server answered 401 to it
     bool started_ = false;
     bool stopped_ = false;
+    bool watchingNetwork_ = false;
     bool asked_ = false;  // the running pass was asked for by the user
     bool again_ = false;  // a save came while a pass ran
     QTimer period_;
