@@ -176,7 +176,7 @@ class StartupTests : public QObject {
         for (QAction* a : h.app->tray().menu()->actions())
             trayItems << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(trayItems, (QStringList{"&Visualizza i RICORDEL", "&Apri PROGRAMMA ricordel", "-",
-                                         "&Prova allarme", "-", "&Chiudi"}));
+                                         "&Prova allarme", "&Sincronizza ora", "-", "&Chiudi"}));
     }
 
     void controlsAreNamedForAssistiveTechnology() {
