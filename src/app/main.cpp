@@ -21,6 +21,7 @@
 #include "operations/calendarreading.h"
 #include "operations/operations.h"
 #include "operations/sync/eventcodec.h"
+#include "operations/sync/passwordstore.h"
 #include "ui/filedialogs.h"
 #include "ui/fonts.h"
 #include "ui/printcommand.h"
@@ -232,9 +233,11 @@ int main(int argc, char* argv[]) {
     SystemPrinterAccess printer;
     SystemTrayIcon tray;
     const auto notifications = makeSystemNotifications(&tray);
-    Application program(ProgramServices{
-        &clock, &dialogs, &files, &archiveViewer, &printer, systemSoundPlayerFactory(), &tray,
-        nullptr, notifications.get(), dataFolder, QCoreApplication::applicationFilePath()});
+    KeychainPasswordStore passwords;
+    Application program(ProgramServices{&clock, &dialogs, &files, &archiveViewer, &printer,
+                                        systemSoundPlayerFactory(), &tray, nullptr,
+                                        notifications.get(), dataFolder,
+                                        QCoreApplication::applicationFilePath(), &passwords});
     // Boxes and file dialogs belong to the main window, whichever it is.
     const auto parentBoxes = [&dialogs, &files](QWidget* window) {
         dialogs.setParentWidget(window);
