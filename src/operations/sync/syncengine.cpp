@@ -11,17 +11,12 @@
 #include "operations/insert.h"
 #include "operations/operations.h"
 
-namespace {
-
-// The key that makes two entries the same for the sync.
-QString keyOf(const ImportedEntry& e) {
+QString syncKeyOf(const ImportedEntry& e) {
     return entryKey(e.kind, e.day, e.month, e.kind == ListKind::Appointments ? e.time : QString(),
                     e.message.trimmed());
 }
 
-// The row at `row` as the sync compares it; nothing when its date text is
-// no day of any year (such a row is left out of the sync).
-std::optional<ImportedEntry> contentOf(const ListModel& list, int row) {
+std::optional<ImportedEntry> syncContentOf(const ListModel& list, int row) {
     const AgendaEntry e = list.entry(row);
     const std::optional<DayMonth> dm = dateTextOfAnyYear(e.date);
     if (!dm) return std::nullopt;
@@ -32,6 +27,16 @@ std::optional<ImportedEntry> contentOf(const ListModel& list, int row) {
     c.message = e.message;
     if (c.kind == ListKind::Appointments) c.time = e.time;
     return c;
+}
+
+namespace {
+
+QString keyOf(const ImportedEntry& e) {
+    return syncKeyOf(e);
+}
+
+std::optional<ImportedEntry> contentOf(const ListModel& list, int row) {
+    return syncContentOf(list, row);
 }
 
 AgendaEntry rowFor(const ImportedEntry& e) {
@@ -118,7 +123,7 @@ SyncEngine::SyncEngine(Agenda& agenda, SyncStore& store, CalendarServer& server,
     : QObject(parent), agenda_(agenda), store_(store), server_(server), codec_(codec) {
     loadRecords();
     connect(&agenda_, &Agenda::entryArchived, this,
-            [this](ListKind, quint64 identity) { forgetArchived(identity); });
+            [this](ListKind kind, quint64 identity) { forgetArchived(kind, identity); });
 }
 
 SyncEngine::~SyncEngine() {
@@ -138,19 +143,35 @@ void SyncEngine::cancel() {
     pass_.reset();
 }
 
-void SyncEngine::forgetArchived(quint64 identity) {
+void SyncEngine::forgetArchived(ListKind kind, quint64 identity) {
+    qint64 key = 0;
     for (auto it = rowOf_.begin(); it != rowOf_.end(); ++it) {
         if (it.value() != identity) continue;
-        const qint64 key = it.key();
+        key = it.key();
         rowOf_.erase(it);
-        // Kept, hidden, so that the event is neither taken in again nor
-        // touched: the archive holds the entry now.
-        SyncRecord& r = records_[key];
-        r.role = SyncRecord::Role::Hidden;
-        r.reviewOn = QDate();
-        commit({r}, {});
-        return;
+        break;
     }
+    if (key == 0) {
+        // Not paired yet (no pass has run): the record of the same content.
+        const ListModel& list = agenda_.list(kind);
+        for (int row = 0; row < list.entryCount() && key == 0; ++row) {
+            if (list.identity(row) != identity) continue;
+            const std::optional<ImportedEntry> entry = syncContentOf(list, row);
+            for (const SyncRecord& r : std::as_const(records_))
+                if (entry && r.role == SyncRecord::Role::Entry && !rowOf_.contains(r.key) &&
+                    syncKeyOf(r.content) == syncKeyOf(*entry)) {
+                    key = r.key;
+                    break;
+                }
+        }
+    }
+    if (key == 0) return;
+    // Kept, hidden, so that the event is neither taken in again nor
+    // touched: the archive holds the entry now.
+    SyncRecord& r = records_[key];
+    r.role = SyncRecord::Role::Hidden;
+    r.reviewOn = QDate();
+    commit({r}, {});
 }
 
 bool SyncEngine::commit(const QList<SyncRecord>& changed, const QList<qint64>& removed) {

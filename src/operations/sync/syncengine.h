@@ -17,6 +17,14 @@
 #include "operations/sync/syncstore.h"
 
 class Agenda;
+class ListModel;
+
+// The key that makes two entries the same for the sync: list, day, month,
+// time (a time of day in one spelling) and message.
+QString syncKeyOf(const ImportedEntry& entry);
+// The row at `row` as the sync compares it; nothing when its date text is
+// no day of any year (such a row is left out of the sync).
+std::optional<ImportedEntry> syncContentOf(const ListModel& list, int row);
 
 // What one sync did, for the tray's tooltip and the report box.
 struct SyncReport {
@@ -77,7 +85,7 @@ class SyncEngine : public QObject {
     void setApplyGate(std::function<bool()> gate) { gate_ = std::move(gate); }
     // The entry of this identity leaves the lists for the archive (the
     // agenda says so): its event stays on the server and the sync forgets it.
-    void forgetArchived(quint64 identity);
+    void forgetArchived(ListKind kind, quint64 identity);
 
   Q_SIGNALS:
     void finished(const SyncReport& report);

@@ -28,6 +28,25 @@ SyncService::SyncService(Agenda& agenda, PasswordStore& passwords, QNetworkAcces
     afterSave_.setSingleShot(true);
     afterSave_.setInterval(kAfterSaveMs);
     connect(&afterSave_, &QTimer::timeout, this, [this] { syncNow(false); });
+    // An entry archived while no engine runs (no password yet): its record
+    // is hidden in the store, so that its event stays on the server.
+    connect(&agenda_, &Agenda::entryArchived, this, [this](ListKind kind, quint64 identity) {
+        if (engine_ || !store_.isOpen()) return;
+        const ListModel& list = agenda_.list(kind);
+        for (int row = 0; row < list.entryCount(); ++row) {
+            if (list.identity(row) != identity) continue;
+            const std::optional<ImportedEntry> entry = syncContentOf(list, row);
+            if (!entry) return;
+            for (SyncRecord r : store_.records()) {
+                if (r.role != SyncRecord::Role::Entry || syncKeyOf(r.content) != syncKeyOf(*entry))
+                    continue;
+                r.role = SyncRecord::Role::Hidden;
+                r.reviewOn = QDate();
+                if (!store_.begin() || !store_.put(r) || !store_.commit()) store_.rollback();
+                return;
+            }
+        }
+    });
     connect(&agenda_, &Agenda::listSaved, this, [this] {
         if (!engine_ || engine_->isApplying()) return;
         if (engine_->isRunning())

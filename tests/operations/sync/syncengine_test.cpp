@@ -209,9 +209,12 @@ class SyncEngineTest : public QObject {
         s.server.phonePut(QStringLiteral("/cal/gym.ics"), weekly);
         s.list(ListKind::Appointments).append(row("8/3", "Archiviami", "8:00"));
         QVERIFY(s.sync().succeeded());
-        ListModel& appointments = s.list(ListKind::Appointments);
-        QCOMPARE(rows(appointments), QStringList({"8/3|Archiviami|8:00", "9/3|Palestra|8:00"}));
+        QCOMPARE(rows(s.list(ListKind::Appointments)),
+                 QStringList({"8/3|Archiviami|8:00", "9/3|Palestra|8:00"}));
 
+        // Archived after a start, before any pass has paired the rows.
+        s.restart();
+        ListModel& appointments = s.list(ListKind::Appointments);
         s.agenda().announceArchived(ListKind::Appointments, 0);
         appointments.removeAt(0);
         appointments.setText(0, ListModel::ColTime, QStringLiteral("9:00"));
