@@ -45,13 +45,6 @@ QByteArray quotedEtag(const QByteArray& etag) {
     return '"' + clean + '"';
 }
 
-ServerFailure badAnswer(const QString& why) {
-    ServerFailure failure;
-    failure.kind = ServerFailure::Kind::BadAnswer;
-    failure.detail = why;
-    return failure;
-}
-
 bool isSuccess(int status) {
     return status >= 200 && status < 300;
 }
@@ -229,7 +222,7 @@ void CalDavClient::listChanges(const QByteArray& token, Reply<EventListing> repl
             }
             QString error;
             const auto parsed = dav::parseMultistatus(answer.body, kMaxObjectBytes, &error);
-            if (!parsed) return reply(badAnswer(error), {});
+            if (!parsed) return reply(dav::badAnswer(error), {});
             reply(std::nullopt, d->listingOf(*parsed, true));
         });
     };
@@ -240,7 +233,7 @@ void CalDavClient::listChanges(const QByteArray& token, Reply<EventListing> repl
             if (answer.status == 207) {
                 QString error;
                 const auto parsed = dav::parseMultistatus(answer.body, kMaxObjectBytes, &error);
-                if (!parsed) return reply(badAnswer(error), {});
+                if (!parsed) return reply(dav::badAnswer(error), {});
                 if (!parsed->hasSyncToken || parsed->syncToken.isEmpty()) return listAll();
                 EventListing listing = d->listingOf(*parsed, initial);
                 listing.token = parsed->syncToken;
@@ -303,7 +296,7 @@ void CalDavClient::fetch(const QStringList& hrefs, Reply<QList<FetchedEvent>> re
                 if (!problem) {
                     QString error;
                     parsed = dav::parseMultistatus(answer.body, kMaxObjectBytes, &error);
-                    if (!parsed) problem = badAnswer(error);
+                    if (!parsed) problem = dav::badAnswer(error);
                 }
                 if (problem) {
                     state->over = true;

@@ -76,13 +76,6 @@ ServerFailure notFound(const QString& detail) {
     return failure;
 }
 
-ServerFailure badAnswer(const QString& detail) {
-    ServerFailure failure;
-    failure.kind = ServerFailure::Kind::BadAnswer;
-    failure.detail = detail;
-    return failure;
-}
-
 bool isRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -143,7 +136,7 @@ class Run : public QObject {
                 QString error;
                 const auto parsed =
                     dav::parseMultistatus(answer.body, CalDavClient::kMaxObjectBytes, &error);
-                if (!parsed) return done(badAnswer(error), answer.status, {}, url);
+                if (!parsed) return done(dav::badAnswer(error), answer.status, {}, url);
                 done(std::nullopt, 207, *parsed, url);
             });
     }

@@ -333,6 +333,13 @@ QUrl urlWithPath(const QUrl& base, const QString& path) {
     return url;
 }
 
+ServerFailure badAnswer(const QString& why) {
+    ServerFailure failure;
+    failure.kind = ServerFailure::Kind::BadAnswer;
+    failure.detail = why;
+    return failure;
+}
+
 ServerFailure failureForStatus(int status, const QByteArray& reason) {
     ServerFailure failure;
     failure.httpStatus = status;

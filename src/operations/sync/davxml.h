@@ -76,6 +76,8 @@ QUrl urlWithPath(const QUrl& base, const QString& path);
 
 // The failure for an HTTP status that is not a success.
 ServerFailure failureForStatus(int status, const QByteArray& reason);
+// An answer that does not read as CalDAV, and why.
+ServerFailure badAnswer(const QString& why);
 
 // One HTTP request to run.
 struct Request {
